@@ -1,0 +1,103 @@
+#pragma once
+// The application object: one per run, created by main.
+
+#include <string>
+#include <vector>
+
+#include "drivers/phone_card_base.h"
+#include "drivers/sms_message.h"
+#include "scan/check_result.h"
+
+// A usable port as discovery sees it.
+struct COM_DEVICE_t {
+    std::string strPort;
+    int nBaud = 9600;
+    bool bAT = false;
+    std::string strCardNo;
+    std::string strSignal;
+    std::string strSerialNo;
+    int nDeviceType = 1;
+    bool bPortFound = true;
+};
+
+// The outcome of one number on one device.
+struct SEND_RESULT_t {
+    std::string strPort;
+    std::string strNumber;
+    std::string strTime;
+    COM_CMD_OPERATE_RESULT_t nResult = CMD_RESULT_SUCCEED;
+    std::string strMessage;
+};
+
+// Messages of one device, as an inbox read leaves them.
+struct INBOX_READ_t {
+    std::vector<SmsMessage> vecMe;   // modem memory
+    std::vector<SmsMessage> vecSm;   // SIM
+    bool bMeRead = false;            // storage selected and read
+    bool bSmRead = false;
+    bool bMeComplete = false;        // listing and every single read succeeded
+    bool bSmComplete = false;
+    std::vector<int> vecMeIndexes;   // storage indexes read, for deleting exactly them
+    std::vector<int> vecSmIndexes;
+};
+
+class CApplication {
+public:
+    // app/dispatch: entry modes
+    int Run(int argc, char** argv);
+
+    // scan results (Part of the app's state)
+    void RefreshPorts();
+    void PrintPortTable();
+
+    // discovery and driver sessions
+    bool DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices);
+    void CollectInboxDevices(std::vector<COM_DEVICE_t>& devices);
+
+    // send command
+    void RunSendCommand(int argc, char** argv);
+    int ParseSendArguments(int argc, char** argv);
+    void SendToDevices(const std::vector<COM_DEVICE_t>& devices,
+                       const std::vector<std::string>& numbers, const std::string& text);
+    void ReportSendResult(SEND_RESULT_t result);
+    void PrintSendResults();
+
+    // inbox command
+    void RunInboxCommand(const std::string& word);
+
+    // interactive console
+    int RunMenuLoop();
+    int ShowMenu();
+    void SendDialog();
+    void ReceiveDialog();
+    bool AskNumbers(std::vector<std::string>& numbers);
+    bool AskPorts(std::vector<COM_DEVICE_t>& devices);
+    bool AskText(std::string& text);
+    void ReceiveAll(const std::vector<COM_DEVICE_t>& devices);
+
+    std::vector<COM_CHECK_RESULT_t> m_vecCheckResults;
+    std::string m_strCostText;
+    std::vector<SEND_RESULT_t> m_vecSendResults;
+    bool m_bReportAtOnce = true;
+};
+
+// Free functions of the command-line front end.
+CPhoneCardBase* CreatePhoneCard(int deviceType);
+std::vector<std::string> SplitPortList(std::string text);
+bool IsAllDigits(const std::string& text);
+std::string PortNumberText(const std::string& portPath);
+INBOX_READ_t ReadInbox(COM_DEVICE_t device);
+bool ClearInbox(COM_DEVICE_t device);
+// Deletes, per storage, only the indexes that a complete read returned.
+bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
+
+std::string StripQuotes(const std::string& text);
+std::vector<std::string> SplitNumberList(std::string text);
+bool IsValidNumber(const std::string& number);
+std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time);
+COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
+void PrintSendResultLine(const SEND_RESULT_t& result);
+void PrintMessages(std::vector<SmsMessage> messages);
+
+void PrintHelp();
+void PrintVersion();

@@ -1,0 +1,99 @@
+// Process entry: chooses the mode from the command line.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "platform/build_info.h"
+#include "platform/charset.h"
+#include "platform/console.h"
+
+namespace {
+
+const char* const kHelpKeywords[] = {"help", "/?", "-help", "--help", "-h", "--h"};
+const char* const kVersionKeywords[] = {"version", "-version", "--version", "v", "-v"};
+
+bool IsOneOf(const std::string& word, const char* const* table, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (word == table[i]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string AsciiLower(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+void PrintHelp()
+{
+    // 56 bytes: 8 dashes, 5 spaces, maker, rights and address, 2 spaces, 9 dashes.
+    PrintGreen("--------     Corvel(C)2026 www.corvel.example  ---------");
+    ConsoleWrite("\n\n");
+    static const char* const kLines[] = {
+        "1. 执行Corvel检测工具  执行Tellmar.exe ",
+        "2. 查看帮助信息  执行Tellmar.exe help 可以输出本帮助信息 ",
+        "3. 通过所有串口设备发送短信 执行 Tellmar.exe[空格]手机号1,手机号2...[空格]\"短信内容 \"",
+        "4. 通过指定串口设备发送短信 执行 Tellmar.exe[空格]串口号1,串口号2...[空格]手机号1,手机号2，...[空格]\"短信内容 \"",
+        "注意: 如果短信内容中有空格，需要用双引号(\")括起来，短信内容中的双引号(\")需要转义为\\\" ",
+        "例1: 通过端口COM3给1830000000发送内容为 \"北京Corvel短信 欢迎使用\" 的短信则输入",
+        "命令1: Tellmar.exe 3 18300000000 \"北京Corvel短信 欢迎使用\"",
+        "例2: 通过端口COM3,COM4 给1830000000,18500000000 发送内容为 \"北京Corvel短信 欢迎使用\" 的短信则输入",
+        "命令2: Tellmar.exe 3,4 18300000000,18500000000 \"北京Corvel短信 欢迎使用\"",
+        "5. 读取所有短信 Tellmar.exe sms read",
+        "6. 清除所有短信 Tellmar.exe sms clear",
+        "7. 读取所有短信之后清除 Tellmar.exe sms readclear",
+    };
+    for (const char* line : kLines) {
+        ConsoleWrite(std::string(line) + "\n");
+    }
+}
+
+void PrintVersion()
+{
+    ConsoleWrite(std::string("1.8版本 编译时间 ") + __DATE__ + " " + __TIME__ + "  编译器版本" +
+                 std::to_string(CompilerVersionNumber()) + "\n");
+}
+
+int CApplication::Run(int argc, char** argv)
+{
+    InitCharsetBoundary();
+    SetupConsole();
+
+    // Arguments become internal text before anything looks at them.
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        args.push_back(i == 0 ? std::string(argv[i]) : FromConsoleCharset(argv[i]));
+    }
+    std::vector<char*> internalArgv;
+    for (std::string& arg : args) {
+        internalArgv.push_back(arg.data());
+    }
+    internalArgv.push_back(nullptr);
+    char** av = internalArgv.data();
+
+    if (argc == 1) {
+        RunMenuLoop();
+    } else if (argc == 2 && IsOneOf(args[1], kHelpKeywords, std::size(kHelpKeywords))) {
+        PrintHelp();
+    } else if (argc == 2 && IsOneOf(args[1], kVersionKeywords, std::size(kVersionKeywords))) {
+        PrintVersion();
+    } else if (args[1].size() == 3 && argc >= 3 && AsciiLower(args[1]) == "sms") {
+        RunInboxCommand(AsciiLower(args[2]));
+    } else {
+        RunSendCommand(argc, av);
+    }
+    ConsoleFlush();
+    return 0;
+}

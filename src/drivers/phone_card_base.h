@@ -1,0 +1,113 @@
+#pragma once
+// The modem driver interface and the base driver (device type 1).
+//
+// A driver never touches a port: each operation a modem can be asked for is a
+// command operation that returns the AT text to write and a parse operation
+// that takes the whole reply gathered so far and returns
+// CMD_RESULT_SUCCEED, CMD_RESULT_FAILED or CMD_RESULT_INCOMPLETE (keep
+// polling). The transport (transport/at_transaction.h) joins the two.
+// The order of the virtual operations is part of the interface.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "drivers/result_codes.h"
+#include "drivers/sms_message.h"
+
+// (prompt command, body) of one message or one part of a long message.
+using SendPair = std::pair<std::string, std::string>;
+
+class CPhoneCardBase {
+public:
+    CPhoneCardBase() = default;
+    virtual ~CPhoneCardBase();
+
+    virtual std::string TestCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseTest(std::string reply);
+    virtual std::string IdentifyCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseIdentify(std::string reply);
+    virtual std::string SampleIdentity();
+    virtual bool MatchIdentity(std::string reply);
+    virtual std::string IdentifyCcidCommand();
+    virtual bool ParseIdentifyCcid(std::string reply);
+    virtual std::string DialCommand(std::string number);
+    virtual bool ParseDial(std::string reply);
+    virtual std::string HangUpCommand();
+    virtual bool ParseHangUp(std::string reply);
+    virtual std::string TextModeCommand();
+    virtual bool ParseTextMode(std::string reply);
+    virtual std::string PduModeCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply);
+    virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
+    virtual COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply);
+    virtual COM_CMD_OPERATE_RESULT_t ParseSendPrompt(std::string reply);
+    virtual std::string TextSendCommand(std::string number);
+    virtual bool ParseTextSend(std::string reply);
+    virtual std::string TextBodyCommand(std::string text);
+    virtual bool ParseTextBody(std::string reply);
+    virtual std::string ReadFirstCommand();
+    virtual bool ParseReadFirst(std::string reply);
+    virtual std::string SimStorageCommand();
+    virtual bool ParseSimStorage(std::string reply);
+    virtual std::string StorageQueryCommand();
+    virtual bool ParseStorageQuery(std::string reply);
+    virtual std::string IccidCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply);
+    virtual std::string ImeiCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseImei(std::string reply);
+    virtual std::string SignalCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseSignal(std::string reply);
+    virtual std::string ServiceCentreCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply);
+    virtual std::string DeleteAllCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseDeleteAll(std::string reply);
+    virtual std::string PrepareReadCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply);
+    virtual std::string ListCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseList(std::string reply);
+    virtual bool HasPendingRead();
+    virtual std::string ReadNextCommand();
+    virtual bool ParseReadNext(std::string reply);
+    virtual int GetDeviceType();
+    virtual std::string GetIccid();
+    virtual std::string GetSignal();
+    virtual std::string GetImei();
+    virtual std::string GetLastErrorText();
+    virtual bool ReservedFlag();
+    virtual std::string SelectMeStorageCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseSelectMeStorage(std::string reply);
+    virtual std::string SelectSmStorageCommand();
+    virtual COM_CMD_OPERATE_RESULT_t ParseSelectSmStorage(std::string reply);
+    virtual std::vector<std::string> InitCommands();
+    virtual COM_CMD_OPERATE_RESULT_t ParseInit(std::string reply);
+    virtual std::vector<SendPair> BuildLongPduSend(std::string number, std::string text);
+    virtual std::vector<SendPair> BuildPduSend(std::string number, std::string text);
+
+    // A copy of the messages of the last listing.
+    std::vector<SmsMessage> GetMessages() const { return m_vecMessages; }
+
+    // Storage indexes of the messages the last listing read, so that a
+    // caller can delete exactly what it has read (AT+CMGD=<index>).
+    std::vector<int> GetListedIndexes() const { return m_vecListedIndexes; }
+
+    // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
+    std::string DeleteOneCommand(int index) const;
+
+    bool m_bRetryableError = false;
+    std::string m_strIccid;
+    std::string m_strSignal;
+    std::string m_strImei;
+    std::string m_strServiceCentre;
+    std::string m_strSendCommand;
+    std::string m_strWriteIndex;
+    std::vector<SmsMessage> m_vecMessages;
+    std::string m_strLastError;
+    std::string m_strIdentity;
+    std::vector<int> m_vecListedIndexes;
+
+protected:
+    // The general rule in its base version (the body of the base ParsePduMode),
+    // which other parsers use even where a model replaces ParsePduMode.
+    COM_CMD_OPERATE_RESULT_t GeneralRule(const std::string& reply);
+};

@@ -1,0 +1,40 @@
+#pragma once
+// Result codes of parsers and port operations, and device types.
+
+#include <string>
+
+enum COM_CMD_OPERATE_RESULT_t : int {
+    CMD_RESULT_SUCCEED = 0,
+    CMD_RESULT_FAILED = 1,
+    // Returned by a parser: the reply is not complete yet, keep polling.
+    // Reported by a caller: the device does not answer "AT".
+    CMD_RESULT_NOT_AT = 2,
+    CMD_RESULT_FOREIGN_DEVICE = 3,
+    CMD_RESULT_NO_SIM = 4,
+    CMD_RESULT_NO_SIGNAL = 5,
+    CMD_RESULT_NO_PORT = 6,
+    CMD_RESULT_FOREIGN_SMS_DEVICE = 7,
+};
+
+// The parsers' name for 2.
+constexpr COM_CMD_OPERATE_RESULT_t CMD_RESULT_INCOMPLETE = CMD_RESULT_NOT_AT;
+
+// English text of a code ("Succeed", ...); "Unknown reason" outside 0..7.
+std::string ResultTextEn(int code);
+// Chinese text of a code (internal code page); "设备不AT" outside 0..7.
+std::string ResultTextZh(int code);
+
+enum PHONE_TYPE_t : int {
+    PHONE_TYPE_UN_KNOWN = 0,
+    PHONE_TYPE_BASE = 1,
+    PHONE_TYPE_VELT_B = 2,
+    PHONE_TYPE_VELT_C = 3,
+    PHONE_TYPE_VELT_D = 4,
+    PHONE_TYPE_VELT_E = 5,
+    PHONE_TYPE_VELT_F = 6,
+    PHONE_TYPE_VELT_G = 7,
+};
+
+// Display name of a device type ("VELT_B", ...); "TYPE_UNKNOWN" for 1 and
+// every value outside 0..7.
+std::string DeviceTypeName(int type);

@@ -1,0 +1,40 @@
+#pragma once
+// Console output and input. All texts are internal (GB18030) byte strings;
+// these functions convert them at the boundary (platform/charset.h).
+//
+// Output goes to standard output only, through this one writer, so that
+// pieces written by different calls appear in program order.
+
+#include <string>
+
+// Prepares the console. On POSIX there is nothing to enlarge: a no-op.
+void SetupConsole();
+
+// Writes the text as it is (after conversion to the console charset).
+void ConsoleWrite(const std::string& text);
+
+// Write the text in bright green / bright red, then restore the normal colour.
+// Colour (ANSI SGR) is used only when standard output is a terminal and the
+// NO_COLOR variable is unset; otherwise the bytes are written plain.
+// Neither adds a line end.
+void PrintGreen(std::string text);
+void PrintRed(std::string text);
+
+// Flushes what the writer has buffered to standard output.
+void ConsoleFlush();
+
+// One key, unechoed, with the codes of the Win32 _getch:
+// - Enter (CR or LF) is 13;
+// - a terminal escape sequence (arrow, function key) is one key press that
+//   reads as two codes, 224 then the key's scan code (72 up, 80 down, 75 left,
+//   77 right, 71 home, 79 end, 82 insert, 83 delete, 73 page up, 81 page down,
+//   59.. for F1..), as _getch returns them; a lone Esc is 27;
+// - at the end of input the key is 'q' (113).
+// On a terminal the key is read in raw mode and the terminal settings are
+// restored afterwards (also on exit, SIGINT and SIGTERM). When standard input
+// is no terminal, one byte of it is read.
+int ConsoleReadKey();
+
+// One typed line from standard input without its line end (CR LF or LF),
+// converted to internal text. False at the end of input (no line read).
+bool ConsoleReadLine(std::string& line);

@@ -1,0 +1,58 @@
+#pragma once
+// A raw serial device: the one platform object both the driver transport
+// (transport/com_port.h) and the port probe (scan/) use for their I/O.
+// It knows nothing of AT commands.
+
+#include <cstddef>
+#include <string>
+
+// Read time-outs with the semantics of the Win32 COMMTIMEOUTS used by the
+// callers: a read of up to n bytes returns when n bytes have come, or
+// `intervalMs` after the last byte once at least one byte has come, or after
+// `totalConstantMs + n * totalPerByteMs` in all (then with what has come,
+// possibly nothing).
+struct SERIAL_TIMEOUTS_t {
+    int intervalMs = 10;
+    int totalConstantMs = 50;
+    int totalPerByteMs = 1;
+};
+
+class CSerialDevice {
+public:
+    CSerialDevice() = default;
+    ~CSerialDevice();
+    CSerialDevice(const CSerialDevice&) = delete;
+    CSerialDevice& operator=(const CSerialDevice&) = delete;
+
+    // Opens a logical path ("\\.\COM3") exclusively. A name that is not in
+    // the port map fails with the system's "no such file" error (2). A port
+    // that another program holds (exclusive mode, flock, or a UUCP lock file
+    // of a live process) fails with EBUSY. Returns 0 or the error code.
+    int Open(const std::string& logicalPath);
+
+    // Raw 8N1 at the given rate; flow control and modem lines stay as the
+    // port had them. Returns 0 or the error code.
+    int Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts);
+
+    // Writes all bytes (within the write time-out). Returns 0 or the error code.
+    int Write(const std::string& data);
+
+    // One read of up to `maxBytes` with the configured time-outs. Appends what
+    // arrived to `out` (NUL bytes unchanged). Returns 0 or the error code
+    // (EIO when the device vanished).
+    int Read(std::string& out, std::size_t maxBytes);
+
+    // Closes the device; returns 0 or the error code. Closing a closed device
+    // does nothing and returns 0.
+    int Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+    SERIAL_TIMEOUTS_t m_timeouts;
+};
+
+// The system's text for an error code, ending with "\r\n" as the Win32 texts
+// do. Code 0 means: the last error of the calling thread (errno).
+std::string FormatSystemError(int code);

@@ -1,0 +1,28 @@
+#pragma once
+// The record of one probed port.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/serial_device.h"
+
+struct COM_CHECK_RESULT_t {
+    // The open port the probe leaves behind; copies share it (as copies of a
+    // Win32 handle do). ClosePortHandles closes it after the scan.
+    std::shared_ptr<CSerialDevice> hCom;
+    bool bAT = false;
+    bool bOpen = false;
+    std::string strPort;      // device path, "\\.\COM3"
+    std::string strCardNo;    // ICCID as cut from the reply, not trimmed
+    std::string strBaud;      // "9600", "115200", or empty
+    std::string strSerialNo;  // IMEI, module serial number, or the CDMA phone-book number
+    std::string strSignal;    // "rssi,ber" as cut from the CSQ reply, not trimmed
+    std::string strModel;
+    std::int32_t nModel = 0;
+    std::string strATI;
+    std::int32_t nModeConfig = 0;
+    std::int32_t nRssi = 0;
+    std::int32_t nBer = 0;
+    std::string strOperator;
+};

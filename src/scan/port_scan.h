@@ -1,0 +1,49 @@
+#pragma once
+// The port scan: enumeration, one probe thread per port, the records sorted
+// by port number, and the port table.
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "scan/check_result.h"
+
+// Appends the port names ("COM3") of the machine in a stable order; true when
+// the list holds at least one entry afterwards.
+bool EnumComPorts(std::vector<std::string>& ports);
+
+// Replaces every name by its device path "\\.\<name>".
+void MakeDevicePaths(std::vector<std::string>& ports);
+
+// Probes every port, one thread each, and appends one record per port in the
+// order the probes finished. Returns when every probe has ended, however many
+// ports there are.
+void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results);
+
+// Port number of a record: the number after the first "COM" of strPort.
+int PortNumberOf(const COM_CHECK_RESULT_t& record);
+bool ComparePortNo(const COM_CHECK_RESULT_t& a, const COM_CHECK_RESULT_t& b);
+void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records);
+
+// The refresh: empties `records`, scans, sorts by port number, closes the
+// handles and sets `costText` to "cost time %d ms\n".
+void RefreshScan(std::vector<COM_CHECK_RESULT_t>& records, std::string& costText);
+
+// The port table of the records (after a refresh) as the console shows it,
+// title time `nowText`, ending with the cost line. Cleans the card, signal
+// and serial fields of the records in place. Values from the modems are shown
+// with control characters neutralised.
+std::string FormatPortTable(std::vector<COM_CHECK_RESULT_t>& records, const std::string& nowText,
+                            const std::string& costText);
+
+// The probe's trace switch; the inbox command turns it off.
+extern std::atomic<bool> gVerbose;
+
+// The probe's serial timing (read ends 100 ms after the last byte, or after
+// 500 ms + 1 ms per byte); tests may shorten it.
+struct PROBE_TIMING_t {
+    int intervalMs = 100;
+    int totalConstantMs = 500;
+    int totalPerByteMs = 1;
+};
+PROBE_TIMING_t& ProbeTiming();

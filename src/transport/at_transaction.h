@@ -1,0 +1,50 @@
+#pragma once
+// The AT transaction: write a command, poll the port, and let a driver's
+// parser decide after every poll on the whole reply gathered so far.
+// One poll is one ReadAll followed by a 100 ms pause.
+
+#include <functional>
+#include <string>
+
+#include "drivers/phone_card_base.h"
+#include "transport/com_port.h"
+
+using ReplyParser = std::function<COM_CMD_OPERATE_RESULT_t(CPhoneCardBase*, std::string)>;
+
+// A gathered reply is never allowed to grow past this size; a modem that
+// floods the line ends its transaction as a failure within its poll budget.
+constexpr std::size_t kMaxReplyBytes = 256 * 1024;
+
+bool ExecuteCommand(CPhoneCardBase* driver, CComPortBase* port, const std::string& command,
+                    ReplyParser parser, int maxPolls);
+
+void RunInitCommands(CPhoneCardBase* driver, CComPortBase* port);
+bool QueryServiceCentre(CPhoneCardBase* driver, CComPortBase* port);
+bool SelectPduMode(CPhoneCardBase* driver, CComPortBase* port);
+bool PrepareRead(CPhoneCardBase* driver, CComPortBase* port);
+// Always true; `listed` (if given) tells whether the listing itself succeeded.
+bool ListStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* listed = nullptr);
+bool SendPromptCommand(CPhoneCardBase* driver, CComPortBase* port, const std::string& command);
+bool SendMessageBody(CPhoneCardBase* driver, CComPortBase* port, const std::string& body);
+
+// Reads the storage selected before into the driver's message list. The
+// result depends on the PDU-mode switch and the preparing command only;
+// `complete` (if given) is true when the listing and every single read
+// succeeded, so that a caller may delete what was read.
+bool ReadStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* complete = nullptr);
+
+// Sends one text to one number (all parts of a long text).
+bool TransmitSms(CPhoneCardBase* driver, CComPortBase* port, const std::string& number,
+                 const std::string& text);
+
+// Poll budgets and pacing; tests shrink them so that running out of polls
+// costs milliseconds instead of minutes.
+struct AT_PACING_t {
+    int shortPolls = 70;
+    int listPolls = 600;
+    int bodyPolls = 1200;
+    int pollSleepMs = 100;
+    int singleReadRounds = 100;
+    int gatherRounds = 100;
+};
+AT_PACING_t& AtPacing();
