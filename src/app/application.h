@@ -39,6 +39,11 @@ struct INBOX_READ_t {
     bool bSmComplete = false;
     std::vector<int> vecMeIndexes;   // storage indexes read, for deleting exactly them
     std::vector<int> vecSmIndexes;
+    // Why nothing could be read, for the interactive receive's failure line.
+    bool bHasDriver = false;
+    std::string strDriverError;      // the driver's GetLastErrorText
+    bool bPortError = false;         // the port's HasError
+    std::string strPortError;        // the port's GetErrorText
 };
 
 class CApplication {
