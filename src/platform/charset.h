@@ -6,17 +6,24 @@
 // characters GBK lacks). Texts cross into the locale's charset only here:
 // command-line arguments at entry, typed lines, and standard output.
 // A C/POSIX locale counts as UTF-8; a GBK or GB18030 locale converts nothing.
-// Bytes that do not convert become a visible replacement ("?" or U+FFFD),
-// never a crash or a silently shortened text.
+// Bytes that do not convert become a visible replacement (U+FFFD, or "?" in a
+// charset without it), never a crash or a silently shortened text.
 
 #include <string>
 
 // Reads the locale (setlocale(LC_ALL, "")) and picks the console charset.
-// Call once at entry, before any other function of this header.
+// Call once at entry, before any other thread starts. Until then the console
+// charset is UTF-8.
 void InitCharsetBoundary();
 
 // Name of the console charset in iconv terms ("UTF-8", "GB18030", ...).
 std::string ConsoleCharset();
+
+// The console charset for a locale codeset as nl_langinfo(CODESET) names it:
+// "ANSI_X3.4-1968" (C/POSIX) and an empty name give "UTF-8"; GBK, GB2312 and
+// GB18030 give "GB18030", the internal code page (nothing is converted);
+// any other name is returned unchanged.
+std::string ConsoleCharsetForCodeset(const std::string& codeset);
 
 // Internal (GB18030) -> console charset.
 std::string ToConsoleCharset(const std::string& internalText);
@@ -24,8 +31,16 @@ std::string ToConsoleCharset(const std::string& internalText);
 // Console charset -> internal (GB18030).
 std::string FromConsoleCharset(const std::string& consoleText);
 
+// The same conversions with the charset named by the caller. A charset that
+// iconv does not know is treated as UTF-8. Naming "GB18030" returns the text
+// unchanged.
+std::string ConvertToCharset(const std::string& internalText, const std::string& charset);
+std::string ConvertFromCharset(const std::string& text, const std::string& charset);
+
 // Makes a text that came from a modem or the network safe to show on a
 // terminal: C0 controls other than line feed and tab, DEL and the C1 controls
-// (U+0080..U+009F) become visible escapes such as "\x1B". Other bytes,
-// multi-byte characters included, are kept. Input and output are internal text.
+// (U+0080..U+009F, four-byte sequences in GB18030) become visible escapes
+// such as "\x1B" or "\x9B", as do bytes that start no valid GB18030
+// character. Every valid character, including two-byte characters whose
+// bytes lie in 0x80..0x9F, is kept. Input and output are internal text.
 std::string NeutraliseControls(const std::string& internalText);

@@ -3,7 +3,10 @@
 // these functions convert them at the boundary (platform/charset.h).
 //
 // Output goes to standard output only, through this one writer, so that
-// pieces written by different calls appear in program order.
+// pieces written by different calls (and threads) appear in program order and
+// never interleave inside one call. The writer buffers: on a terminal it
+// flushes at every line end, otherwise when its buffer fills; it always
+// flushes before input is read and at exit.
 
 #include <string>
 
@@ -28,13 +31,17 @@ void ConsoleFlush();
 // - a terminal escape sequence (arrow, function key) is one key press that
 //   reads as two codes, 224 then the key's scan code (72 up, 80 down, 75 left,
 //   77 right, 71 home, 79 end, 82 insert, 83 delete, 73 page up, 81 page down,
-//   59.. for F1..), as _getch returns them; a lone Esc is 27;
-// - at the end of input the key is 'q' (113).
+//   59..68 for F1..F10, 133 and 134 for F11 and F12; 0 for a sequence of no
+//   known key), as _getch returns them; a lone Esc is 27;
+// - a character beyond ASCII reads as its internal (GB18030) bytes, one per
+//   call, as _getch returns the bytes of a code page 936 character;
+// - at the end of input (or on a read error) the key is 'q' (113).
 // On a terminal the key is read in raw mode and the terminal settings are
-// restored afterwards (also on exit, SIGINT and SIGTERM). When standard input
-// is no terminal, one byte of it is read.
+// restored afterwards (also on exit, SIGINT, SIGTERM, SIGHUP and SIGQUIT).
+// When standard input is no terminal, its bytes are read the same way.
 int ConsoleReadKey();
 
 // One typed line from standard input without its line end (CR LF or LF),
-// converted to internal text. False at the end of input (no line read).
+// converted to internal text. False at the end of input (no line read); a
+// last line without line end is still returned.
 bool ConsoleReadLine(std::string& line);
