@@ -10,11 +10,14 @@
 // callers: a read of up to n bytes returns when n bytes have come, or
 // `intervalMs` after the last byte once at least one byte has come, or after
 // `totalConstantMs + n * totalPerByteMs` in all (then with what has come,
-// possibly nothing).
+// possibly nothing). A write of n bytes may take `writeConstantMs +
+// n * writePerByteMs` to be accepted by the driver.
 struct SERIAL_TIMEOUTS_t {
     int intervalMs = 10;
     int totalConstantMs = 50;
     int totalPerByteMs = 1;
+    int writeConstantMs = 50;
+    int writePerByteMs = 1;
 };
 
 class CSerialDevice {
@@ -27,19 +30,23 @@ public:
     // Opens a logical path ("\\.\COM3") exclusively. A name that is not in
     // the port map fails with the system's "no such file" error (2). A port
     // that another program holds (exclusive mode, flock, or a UUCP lock file
-    // of a live process) fails with EBUSY. Returns 0 or the error code.
+    // of a live process) fails with EBUSY, also for root. A device that is
+    // open is closed first. Returns 0 or the error code.
     int Open(const std::string& logicalPath);
 
     // Raw 8N1 at the given rate; flow control and modem lines stay as the
-    // port had them. Returns 0 or the error code.
+    // port had them. A rate the system has no speed for fails with EINVAL.
+    // Returns 0 or the error code.
     int Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts);
 
-    // Writes all bytes (within the write time-out). Returns 0 or the error code.
+    // Writes all bytes within the write time-out (ETIMEDOUT when the driver
+    // does not take them in time). Returns 0 or the error code.
     int Write(const std::string& data);
 
     // One read of up to `maxBytes` with the configured time-outs. Appends what
-    // arrived to `out` (NUL bytes unchanged). Returns 0 or the error code
-    // (EIO when the device vanished).
+    // arrived to `out` (NUL bytes unchanged), also when an error ends the
+    // read. Returns 0 or the error code (EIO when the device vanished; EBADF
+    // when it is not open).
     int Read(std::string& out, std::size_t maxBytes);
 
     // Closes the device; returns 0 or the error code. Closing a closed device
@@ -54,5 +61,8 @@ private:
 };
 
 // The system's text for an error code, ending with "\r\n" as the Win32 texts
-// do. Code 0 means: the last error of the calling thread (errno).
+// do; always in English ASCII, whatever the locale, since texts are kept in
+// the internal code page. An unknown code gives "{未定义错误描述(<code>)}"
+// (internal code page). Code 0 means: the last error of the calling thread
+// (errno).
 std::string FormatSystemError(int code);

@@ -1,0 +1,243 @@
+#include "platform/port_map.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <tuple>
+
+namespace {
+
+constexpr const char* kSerialCommEnv = "TELLMAR_SERIALCOMM";
+constexpr const char* kSysClassTty = "/sys/class/tty";
+constexpr int kMaxPortNumber = 9999999;
+constexpr int kOthersFirstNumber = 301;
+
+// Decimal digits without a leading zero, at most 7 of them; -1 otherwise.
+int ParsePortDigits(const std::string& digits)
+{
+    if (digits.empty() || digits.size() > 7 || digits[0] == '0') {
+        return -1;
+    }
+    int value = 0;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value <= kMaxPortNumber ? value : -1;
+}
+
+// The k of <prefix><k> (k written without leading zeros, "0" allowed); -1 otherwise.
+int TtyIndex(const std::string& name, const std::string& prefix)
+{
+    if (name.compare(0, prefix.size(), prefix) != 0 || name.size() == prefix.size()) {
+        return -1;
+    }
+    const std::string digits = name.substr(prefix.size());
+    if (digits == "0") {
+        return 0;
+    }
+    return ParsePortDigits(digits);
+}
+
+// Natural order: "ttyAMA2" before "ttyAMA10".
+bool NaturalLess(const std::string& a, const std::string& b)
+{
+    auto key = [](const std::string& s) {
+        std::size_t cut = s.size();
+        while (cut > 0 && std::isdigit(static_cast<unsigned char>(s[cut - 1]))) {
+            --cut;
+        }
+        const std::string digits = s.substr(cut);
+        // Over-long digit runs compare by length first, which keeps the order
+        // numeric without converting them.
+        return std::make_tuple(s.substr(0, cut), digits.size(), digits, s);
+    };
+    return key(a) < key(b);
+}
+
+std::string SerialCommDir()
+{
+    const char* dir = std::getenv(kSerialCommEnv);
+    return dir != nullptr ? std::string(dir) : std::string();
+}
+
+bool IsCharDevice(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+bool ReadIntFile(const std::string& path, long& value)
+{
+    std::ifstream in(path);
+    return static_cast<bool>(in >> value);
+}
+
+// serial8250 registers a fixed number of ttyS ports whether or not a UART is
+// there; the ones without hardware report the type "unknown" (0). They would
+// otherwise show up as ports that open but never answer.
+bool IsPlaceholderUart(const std::string& ttyName)
+{
+    long type = 0;
+    if (ReadIntFile(std::string(kSysClassTty) + "/" + ttyName + "/type", type)) {
+        return type == PORT_UNKNOWN;
+    }
+    if (ttyName.compare(0, 4, "ttyS") != 0) {
+        return false;
+    }
+    const std::string node = "/dev/" + ttyName;
+    const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct serial_struct info {};
+    const bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+    ::close(fd);
+    return unknown;
+}
+
+std::vector<std::string> SystemTtyNames()
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(kSysClassTty);
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.empty() || name[0] == '.') {
+            continue;
+        }
+        struct stat st {};
+        const std::string device = std::string(kSysClassTty) + "/" + name + "/device";
+        if (::stat(device.c_str(), &st) != 0 || IsPlaceholderUart(name)) {
+            continue;
+        }
+        names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// COM<n> entries of the TELLMAR_SERIALCOMM directory, by port number.
+std::vector<int> SerialCommDirPorts(const std::string& dirPath)
+{
+    std::vector<int> numbers;
+    DIR* dir = ::opendir(dirPath.c_str());
+    if (dir == nullptr) {
+        return numbers;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, 3, "COM") != 0) {
+            continue;
+        }
+        const int number = ParsePortDigits(name.substr(3));
+        if (number > 0 && IsCharDevice(dirPath + "/" + name)) {
+            numbers.push_back(number);
+        }
+    }
+    ::closedir(dir);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+}  // namespace
+
+int ComPortNumber(const std::string& logicalPath)
+{
+    static const std::string kDevicePrefix = "\\\\.\\";
+    std::string name = logicalPath;
+    if (name.compare(0, kDevicePrefix.size(), kDevicePrefix) == 0) {
+        name.erase(0, kDevicePrefix.size());
+    }
+    if (name.size() < 4) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
+            return -1;
+        }
+    }
+    const int number = ParsePortDigits(name.substr(3));
+    return number > 0 ? number : -1;
+}
+
+std::vector<SYSTEM_PORT_t> NumberSystemPorts(std::vector<std::string> ttyNames)
+{
+    std::sort(ttyNames.begin(), ttyNames.end(), NaturalLess);
+    ttyNames.erase(std::unique(ttyNames.begin(), ttyNames.end()), ttyNames.end());
+
+    struct RANGE_t {
+        const char* prefix;
+        int base;
+    };
+    static const RANGE_t kRanges[] = {{"ttyUSB", 101}, {"ttyACM", 201}, {"ttyS", 1}};
+
+    std::vector<SYSTEM_PORT_t> ports;
+    int nextOther = kOthersFirstNumber;
+    for (const std::string& name : ttyNames) {
+        int number = -1;
+        for (const RANGE_t& range : kRanges) {
+            const int index = TtyIndex(name, range.prefix);
+            if (index >= 0 && index < 100) {
+                number = range.base + index;
+                break;
+            }
+        }
+        if (number < 0) {
+            number = nextOther++;
+        }
+        ports.push_back({number, name});
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const SYSTEM_PORT_t& a, const SYSTEM_PORT_t& b) { return a.number < b.number; });
+    return ports;
+}
+
+std::vector<std::string> ListComPorts()
+{
+    std::vector<std::string> names;
+    const std::string dir = SerialCommDir();
+    if (!dir.empty()) {
+        for (int number : SerialCommDirPorts(dir)) {
+            names.push_back("COM" + std::to_string(number));
+        }
+        return names;
+    }
+    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames())) {
+        names.push_back("COM" + std::to_string(port.number));
+    }
+    return names;
+}
+
+std::string ResolveDevicePath(const std::string& logicalPath)
+{
+    const int number = ComPortNumber(logicalPath);
+    if (number < 0) {
+        return std::string();
+    }
+    const std::string dir = SerialCommDir();
+    if (!dir.empty()) {
+        const std::string entry = dir + "/COM" + std::to_string(number);
+        struct stat st {};
+        return ::lstat(entry.c_str(), &st) == 0 ? entry : std::string();
+    }
+    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames())) {
+        if (port.number == number) {
+            return "/dev/" + port.ttyName;
+        }
+    }
+    return std::string();
+}
