@@ -110,4 +110,17 @@ protected:
     // The general rule in its base version (the body of the base ParsePduMode),
     // which other parsers use even where a model replaces ParsePduMode.
     COM_CMD_OPERATE_RESULT_t GeneralRule(const std::string& reply);
+
+    // The success test: GeneralRule(reply) == CMD_RESULT_SUCCEED.
+    bool SuccessTest(const std::string& reply);
+
+    // The non-empty test: true when the reply is not empty.
+    static bool NonEmptyTest(const std::string& reply) { return !reply.empty(); }
+
+    // m_strServiceCentre without its leading "+" into `digits`. False (with
+    // m_strLastError set) when it does not fit the PDU's service-centre field.
+    bool ServiceCentreDigits(std::string& digits);
+
+    // Error text of a send that cannot be built.
+    void RefuseSend(const std::string& reason);
 };

@@ -1,0 +1,342 @@
+#include "drivers/phone_card_base.h"
+
+#include "drivers/reply_text.h"
+
+namespace {
+
+std::string TrimCrLf(std::string text)
+{
+    for (char ch : {'\r', '\n', '\r', '\n'}) {
+        text = TrimChar(text, ch);
+    }
+    return text;
+}
+
+bool Contains(const std::string& text, const char* key)
+{
+    return text.find(key) != std::string::npos;
+}
+
+}  // namespace
+
+CPhoneCardBase::~CPhoneCardBase() = default;
+
+std::string CPhoneCardBase::TestCommand() { return "AT\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseTest(std::string reply) { return GeneralRule(reply); }
+
+std::string CPhoneCardBase::IdentifyCommand() { return "ATI\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
+{
+    m_strIdentity = reply;
+    return MatchIdentity(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+}
+
+std::string CPhoneCardBase::SampleIdentity() { return std::string(); }
+
+bool CPhoneCardBase::MatchIdentity(std::string reply) { return Contains(reply, "OK"); }
+
+std::string CPhoneCardBase::IdentifyCcidCommand() { return "ATI+CCID\r\n"; }
+
+bool CPhoneCardBase::ParseIdentifyCcid(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::DialCommand(std::string number) { return "ATD" + number + ";\r\n"; }
+
+bool CPhoneCardBase::ParseDial(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::HangUpCommand() { return "ATH\r\n"; }
+
+bool CPhoneCardBase::ParseHangUp(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::TextModeCommand() { return "at+cmgf=1\r\n"; }
+
+bool CPhoneCardBase::ParseTextMode(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::PduModeCommand() { return "at+cmgf=0\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePduMode(std::string reply) { return GeneralRule(reply); }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
+{
+    if (Contains(reply, ">")) {
+        return CMD_RESULT_SUCCEED;
+    }
+    if (reply.empty()) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    if (Contains(reply, "ERROR")) {
+        for (char ch : {'\r', '\r', '\n', '\r', '\n'}) {
+            reply = TrimChar(reply, ch);
+        }
+        m_strLastError = reply;
+        return CMD_RESULT_FAILED;
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
+{
+    m_bRetryableError = false;
+    for (const std::string& line : SplitLines(reply)) {
+        if (Contains(line, "OK")) {
+            return CMD_RESULT_SUCCEED;
+        }
+        if (Contains(line, "ERROR")) {
+            // Network-side failures (500..600) are worth another attempt.
+            for (const std::string& piece : SplitByChar(line, ' ')) {
+                const int code = LeadingInt(piece);
+                if (code >= 500 && code <= 600) {
+                    m_bRetryableError = true;
+                }
+            }
+            m_strLastError = TrimCrLf(line);
+            return CMD_RESULT_FAILED;
+        }
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::TextSendCommand(std::string number)
+{
+    return "at+cmgs=\"" + number + "\"\r\n";
+}
+
+bool CPhoneCardBase::ParseTextSend(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::TextBodyCommand(std::string text)
+{
+    return text + " " + DeviceTypeName(GetDeviceType()) + "\r" + '\x1A';
+}
+
+bool CPhoneCardBase::ParseTextBody(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::ReadFirstCommand() { return "at+cmgr=1\r\n"; }
+
+bool CPhoneCardBase::ParseReadFirst(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::SimStorageCommand() { return "at+cpms=\"SM\"\r\n"; }
+
+bool CPhoneCardBase::ParseSimStorage(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::StorageQueryCommand() { return "at + cpms?\r\n"; }
+
+bool CPhoneCardBase::ParseStorageQuery(std::string reply) { return SuccessTest(reply); }
+
+std::string CPhoneCardBase::IccidCommand() { return "AT+CCID\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
+{
+    if (Contains(reply, "ERROR")) {
+        return CMD_RESULT_FAILED;
+    }
+    const std::size_t e = reply.find("OK");
+    if (reply.empty() || e == std::string::npos) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    const std::size_t d = reply.find("+CCID:");
+    if (d == std::string::npos) {
+        m_strIccid.clear();
+        return CMD_RESULT_FAILED;
+    }
+    // The number stops before the CR LF CR LF that precede the final "OK";
+    // when "OK" comes first the rest of the reply is taken.
+    const std::size_t start = d + 6;
+    std::string text = e >= start + 4 ? reply.substr(start, e - start - 4) : reply.substr(start);
+    for (char ch : {'"', ' ', '"'}) {
+        text = TrimChar(text, ch);
+    }
+    m_strIccid = text;
+    return CMD_RESULT_SUCCEED;
+}
+
+std::string CPhoneCardBase::ImeiCommand() { return "AT+CGSN\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
+{
+    if (Contains(reply, "ERROR")) {
+        return CMD_RESULT_FAILED;
+    }
+    const std::size_t e = reply.find("OK");
+    if (e == std::string::npos) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    // An echo that comes after the "OK" is not the echo of this command.
+    const std::size_t c = reply.find("AT+CGSN");
+    const std::size_t start = (c != std::string::npos && c + 7 <= e) ? c + 7 : 0;
+    std::string text = reply.substr(start, e - start);
+    for (char ch : {' ', '\r', '\n', ' ', '\r', '\n'}) {
+        text = TrimChar(text, ch);
+    }
+    m_strImei = text;
+    return CMD_RESULT_SUCCEED;
+}
+
+std::string CPhoneCardBase::SignalCommand() { return "at+csq\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
+{
+    if (reply.empty()) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    const std::size_t c = reply.find("+CSQ:");
+    const std::size_t e = reply.find("OK");
+    if (c == std::string::npos || e == std::string::npos) {
+        m_strSignal.clear();
+        return CMD_RESULT_INCOMPLETE;
+    }
+    const std::size_t start = c + 5;
+    m_strSignal = e >= start + 4 ? reply.substr(start, e - start - 4) : reply.substr(start);
+    return CMD_RESULT_SUCCEED;
+}
+
+std::string CPhoneCardBase::ServiceCentreCommand() { return "AT+CSCA?\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
+{
+    static const char kKey[] = "+CSCA: \"";
+    const std::size_t p = reply.find(kKey);
+    if (p != std::string::npos) {
+        const std::size_t start = p + sizeof kKey - 1;
+        const std::size_t q = reply.find(',', start);
+        if (q == std::string::npos) {
+            m_strServiceCentre.clear();
+            return CMD_RESULT_FAILED;
+        }
+        // The closing quote before the comma is left out.
+        m_strServiceCentre = q > start ? reply.substr(start, q - start - 1) : std::string();
+        return CMD_RESULT_SUCCEED;
+    }
+    for (const std::string& line : SplitLines(reply)) {
+        if (Contains(line, "OK")) {
+            return CMD_RESULT_SUCCEED;
+        }
+        if (Contains(line, "ERROR")) {
+            m_strLastError = TrimCrLf(line);
+            return CMD_RESULT_FAILED;
+        }
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::DeleteAllCommand() { return "AT+CMGD=0,4\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseDeleteAll(std::string reply) { return GeneralRule(reply); }
+
+std::string CPhoneCardBase::PrepareReadCommand() { return "AT\r"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePrepareRead(std::string reply)
+{
+    if (Contains(reply, "OK")) {
+        return CMD_RESULT_SUCCEED;
+    }
+    if (Contains(reply, "ERROR")) {
+        m_strLastError = reply;
+        return CMD_RESULT_FAILED;
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::ListCommand() { return "AT+CMGL=4\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
+{
+    if (Contains(reply, "ERROR")) {
+        // A failed listing has read nothing: keeping the previous storage's
+        // messages would report them a second time.
+        m_vecMessages.clear();
+        m_vecListedIndexes.clear();
+        m_strLastError = TrimCrLf(reply);
+        return CMD_RESULT_FAILED;
+    }
+    const std::vector<SmsListEntry> entries = ParseListEntries(reply);
+    m_vecListedIndexes.clear();
+    for (const SmsListEntry& entry : entries) {
+        if (entry.nStatus >= 0 && entry.nStatus <= 3) {
+            m_vecListedIndexes.push_back(entry.nIndex);
+        }
+    }
+    m_vecMessages = MergeMessages(entries);
+    if (Contains(reply, "OK") || Contains(reply, "SMS DONE")) {
+        m_strLastError = TrimCrLf(reply);
+        return CMD_RESULT_SUCCEED;
+    }
+    if (Contains(reply, "SMS FULL")) {
+        m_strLastError = TrimCrLf(m_strLastError);
+        return CMD_RESULT_SUCCEED;
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+bool CPhoneCardBase::HasPendingRead() { return false; }
+
+std::string CPhoneCardBase::ReadNextCommand() { return "AT\r\n"; }
+
+bool CPhoneCardBase::ParseReadNext(std::string reply) { return NonEmptyTest(reply); }
+
+int CPhoneCardBase::GetDeviceType() { return PHONE_TYPE_BASE; }
+
+std::string CPhoneCardBase::GetIccid() { return m_strIccid; }
+
+std::string CPhoneCardBase::GetSignal() { return m_strSignal; }
+
+std::string CPhoneCardBase::GetImei() { return m_strImei; }
+
+std::string CPhoneCardBase::GetLastErrorText()
+{
+    m_strLastError = TrimCrLf(m_strLastError);
+    return m_strLastError;
+}
+
+bool CPhoneCardBase::ReservedFlag() { return false; }
+
+std::string CPhoneCardBase::SelectMeStorageCommand() { return "AT+CPMS=\"ME\"\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectMeStorage(std::string reply)
+{
+    return GeneralRule(reply);
+}
+
+std::string CPhoneCardBase::SelectSmStorageCommand() { return "AT+CPMS=\"SM\"\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectSmStorage(std::string reply)
+{
+    return GeneralRule(reply);
+}
+
+std::vector<std::string> CPhoneCardBase::InitCommands()
+{
+    return {"AT+CMEE=1\r\n", "AT+CPMS=\"SM\"\r\n", "ATE0\r\n"};
+}
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseInit(std::string) { return CMD_RESULT_SUCCEED; }
+
+std::string CPhoneCardBase::DeleteOneCommand(int index) const
+{
+    return "AT+CMGD=" + std::to_string(index) + "\r\n";
+}
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
+{
+    for (const std::string& line : SplitLines(reply)) {
+        if (Contains(line, "OK")) {
+            return CMD_RESULT_SUCCEED;
+        }
+        if (Contains(line, "ERROR")) {
+            std::string text = line;
+            for (char ch : {'\r', '\n', '\r', '\n', '\r', '\n'}) {
+                text = TrimChar(text, ch);
+            }
+            m_strLastError = text;
+            return CMD_RESULT_FAILED;
+        }
+    }
+    // An "OK" whose line is not terminated yet still counts; an unterminated
+    // "ERROR" waits for its line so that the error text is complete.
+    return Contains(reply, "OK") ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+}
+
+bool CPhoneCardBase::SuccessTest(const std::string& reply)
+{
+    return GeneralRule(reply) == CMD_RESULT_SUCCEED;
+}

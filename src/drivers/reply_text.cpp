@@ -1,0 +1,102 @@
+#include "drivers/reply_text.h"
+
+#include <climits>
+
+std::vector<std::string> SplitLines(std::string text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find("\r\n"); end != std::string::npos;
+         end = text.find("\r\n", start)) {
+        if (end > start) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> SplitByChar(std::string text, char ch)
+{
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t end = text.find(ch); end != std::string::npos; end = text.find(ch, start)) {
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (start < text.size()) {
+        pieces.push_back(text.substr(start));
+    }
+    return pieces;
+}
+
+std::string ReplaceChar(std::string text, char from, char to)
+{
+    for (char& c : text) {
+        if (c == from) {
+            c = to;
+        }
+    }
+    return text;
+}
+
+std::string TrimCharOnce(std::string text, char ch)
+{
+    if (text.size() <= 2) {
+        return text;
+    }
+    if (text.front() == ch) {
+        text.erase(0, 1);
+    }
+    if (!text.empty() && text.back() == ch) {
+        text.pop_back();
+    }
+    return text;
+}
+
+std::string TrimChar(std::string text, char ch)
+{
+    // The same steps as repeated TrimCharOnce calls, on indexes, so that a
+    // long reply is not copied on every step.
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    for (int applied = 0; applied <= 100 && end - begin > 2; ++applied) {
+        bool changed = false;
+        if (text[begin] == ch) {
+            ++begin;
+            changed = true;
+        }
+        if (end > begin && text[end - 1] == ch) {
+            --end;
+            changed = true;
+        }
+        if (!changed) {
+            break;
+        }
+    }
+    return text.substr(begin, end - begin);
+}
+
+int LeadingInt(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) {
+            value = static_cast<long long>(INT_MAX) + 1;
+        }
+    }
+    if (negative) {
+        return static_cast<int>(-value);
+    }
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
