@@ -22,7 +22,9 @@ struct COM_CHECK_RESULT_t {
     std::int32_t nModel = 0;
     std::string strATI;
     std::int32_t nModeConfig = 0;
-    std::int32_t nRssi = 0;
-    std::int32_t nBer = 0;
+    // 99 ("not known", as in a CSQ reply) until a signal value parses, so a
+    // module whose signal could not be read counts as one without signal.
+    std::int32_t nRssi = 99;
+    std::int32_t nBer = 99;
     std::string strOperator;
 };

@@ -15,6 +15,11 @@ bool EnumComPorts(std::vector<std::string>& ports);
 // Replaces every name by its device path "\\.\<name>".
 void MakeDevicePaths(std::vector<std::string>& ports);
 
+// Probes one port (a device path) as a probe thread does: opens it, finds
+// the baud rate (9600, then 115200) at which "AT" is answered and runs the
+// query steps. The port stays open in the record's hCom.
+COM_CHECK_RESULT_t ProbePort(const std::string& devicePath);
+
 // Probes every port, one thread each, and appends one record per port in the
 // order the probes finished. Returns when every probe has ended, however many
 // ports there are.

@@ -1,0 +1,108 @@
+#include <chrono>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "scan/port_scan.h"
+#include "scan/probe_io.h"
+#include "scan/probe_queries.h"
+#include "scan/probe_rules.h"
+
+namespace {
+
+// The records of the running scan in publication order, and their lock.
+std::vector<COM_CHECK_RESULT_t> gCheckList;
+std::timed_mutex gCheckMutex;
+
+// One scan at a time per process: a second scan would clear the list the
+// first one is filling.
+std::mutex gScanMutex;
+
+constexpr auto kPublishWait = std::chrono::milliseconds(5000);
+
+bool AnswersAt(COM_CHECK_RESULT_t& record, CProbeLine& line, int baudRate)
+{
+    SetComBaud(record, baudRate);
+    record.strBaud = std::to_string(baudRate);
+    record.bAT = Holds(line.Exchange("AT\r"), "OK");
+    return record.bAT;
+}
+
+void Publish(const COM_CHECK_RESULT_t& record)
+{
+    // The bound only paces the wait: a record is never dropped and never
+    // appended without the lock, so a thread whose bound passed waits again.
+    while (!gCheckMutex.try_lock_for(kPublishWait)) {
+    }
+    std::lock_guard<std::timed_mutex> hold(gCheckMutex, std::adopt_lock);
+    gCheckList.push_back(record);
+}
+
+void CheckPortThread(const std::string& devicePath)
+{
+    Publish(ProbePort(devicePath));
+}
+
+}  // namespace
+
+COM_CHECK_RESULT_t ProbePort(const std::string& devicePath)
+{
+    COM_CHECK_RESULT_t record;
+    record.strPort = devicePath;
+
+    auto device = std::make_shared<CSerialDevice>();
+    if (device->Open(devicePath) != 0) {
+        return record;
+    }
+    record.hCom = device;
+    record.bOpen = true;
+
+    CDeviceProbeLine line(device);
+    if (!AnswersAt(record, line, 9600) && !AnswersAt(record, line, 115200)) {
+        return record;
+    }
+
+    line.Exchange("ATE0\r");
+    line.Exchange("AT+CMEE=1\r");
+    IdentifyModem(record, line);
+    QueryModeConfig(record, line);
+    QuerySerialNo(record, line);
+    QueryCardNo(record, line);
+    if (!record.strCardNo.empty()) {
+        QuerySignal(record, line);
+        QueryOperator(record, line);
+        AdjustModeConfig(record, line);
+    }
+    return record;
+}
+
+void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results)
+{
+    std::lock_guard<std::mutex> oneScan(gScanMutex);
+
+    std::vector<std::string> ports;
+    ports.reserve(255);
+    EnumComPorts(ports);
+    MakeDevicePaths(ports);
+
+    {
+        std::lock_guard<std::timed_mutex> hold(gCheckMutex);
+        gCheckList.clear();
+    }
+
+    std::vector<std::thread> threads;
+    threads.reserve(ports.size());
+    for (const std::string& port : ports) {
+        try {
+            threads.emplace_back(CheckPortThread, port);
+        } catch (const std::system_error&) {
+            // No thread to spare: probe this port here rather than skip it.
+            CheckPortThread(port);
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    results.insert(results.end(), gCheckList.begin(), gCheckList.end());
+}

@@ -1,0 +1,74 @@
+#include "drivers/reply_text.h"
+#include "platform/charset.h"
+#include "scan/port_scan.h"
+
+namespace {
+
+// Widths count code-page bytes: a GBK character is two bytes and two
+// columns, so the columns line up whatever charset the console converts to.
+std::string PadRight(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string PadLeft(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// A modem's value as the table shows it: its placeholder when empty, and
+// never a control sequence for the user's terminal.
+std::string Shown(const std::string& value, const char* placeholder)
+{
+    return value.empty() ? std::string(placeholder) : NeutraliseControls(value);
+}
+
+std::string Trimmed(std::string text, const char* chars)
+{
+    for (const char* c = chars; *c != '\0'; ++c) {
+        text = TrimChar(text, *c);
+    }
+    return text;
+}
+
+std::string FormatRow(COM_CHECK_RESULT_t& record)
+{
+    std::string row(90, '-');
+    row += "\n";
+
+    const std::string port = record.strPort.size() > 4 ? record.strPort.substr(4) : std::string();
+    row += PadRight(record.strPort.empty() ? "unknow" : NeutraliseControls(port), 10);
+    row += PadRight(record.strBaud.empty() ? "unknow" : record.strBaud, 10);
+    const char* state = !record.bOpen ? "端口不可用" : record.bAT ? "OK" : "不AT";
+    row += PadRight(state, 15);
+
+    for (int pass = 0; pass < 3; ++pass) {
+        record.strCardNo = Trimmed(record.strCardNo, "\" \"");
+        record.strSignal = Trimmed(record.strSignal, "\" ");
+        record.strSerialNo = Trimmed(record.strSerialNo, "\" ");
+    }
+
+    row += PadRight(Shown(record.strCardNo, "未读卡"), 25);
+    row += PadRight(Shown(record.strSignal, "无信号"), 10);
+    row += Shown(record.strSerialNo, "无效序列号");
+    row += "\n";
+    return row;
+}
+
+}  // namespace
+
+std::string FormatPortTable(std::vector<COM_CHECK_RESULT_t>& records, const std::string& nowText,
+                            const std::string& costText)
+{
+    std::string table = "\n\n";
+    table += PadLeft("Corvel短信设备检测 V1.8 ", 45) + " " + nowText + "\n";
+    table += std::string(90, '=') + "\n";
+    table += PadRight("端口号", 10) + PadRight("波特率", 10) + PadRight("AT标识", 15) +
+             PadRight("SMS卡号", 25) + PadRight("信号强度", 10) + "设备序列号" + "\n";
+    for (COM_CHECK_RESULT_t& record : records) {
+        table += FormatRow(record);
+    }
+    table += std::string(90, '=') + "\n\n";
+    table += "\t" + costText + "\n";
+    return table;
+}

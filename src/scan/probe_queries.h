@@ -1,0 +1,41 @@
+#pragma once
+// The probe's query steps, run on a port where a modem answered "AT". Each
+// step talks over `line` by the exchange rule and fills fields of `record`;
+// none reports an error: a reply that does not match leaves its fields empty
+// or unchanged.
+
+#include <string>
+
+#include "scan/check_result.h"
+#include "scan/probe_io.h"
+
+// strATI, nModel and strModel from "ATI", "AT+CGMI", "AT+CGMM", "ATI3".
+void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// nModeConfig of the CLM920_NC5 module (code 7; other codes: nothing is
+// sent). Prints "<strPort> > MODECONFIG = <n>" while gVerbose is on.
+void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// strSerialNo by the model's route; true when it ends non-empty. The CDMA
+// module (code 3) without a serial number gets one made up and stored as
+// phone-book entry 1 named "WMSN", read back by later scans; an entry 1
+// holding something else is never overwritten.
+bool QuerySerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// strCardNo from the model's ICCID command; true when a number was taken.
+bool QueryCardNo(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// strATI (again), strSignal, nRssi and nBer.
+void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// strOperator: the value of the "+COPS" line.
+void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// Switches the CLM920_NC5 module (code 7, with a card) between network modes
+// 2 and 22 (see ModeAdjustment) and prints "<strPort> > setting MODECONFIG=n"
+// whatever gVerbose says.
+void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
+// 15 decimal digits for a made-up serial number; differs between calls,
+// threads and runs.
+std::string MakeRandomDigits();

@@ -1,0 +1,40 @@
+#include <algorithm>
+
+#include "drivers/reply_text.h"
+#include "platform/clock.h"
+#include "scan/port_scan.h"
+
+int PortNumberOf(const COM_CHECK_RESULT_t& record)
+{
+    const std::string& port = record.strPort;
+    const std::size_t com = port.find("COM");
+    if (com != std::string::npos) {
+        return LeadingInt(port.substr(com + 3));
+    }
+    return port.size() > 2 ? LeadingInt(port.substr(2)) : 0;
+}
+
+bool ComparePortNo(const COM_CHECK_RESULT_t& a, const COM_CHECK_RESULT_t& b)
+{
+    return PortNumberOf(a) < PortNumberOf(b);
+}
+
+void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records)
+{
+    for (COM_CHECK_RESULT_t& record : records) {
+        if (record.hCom) {
+            record.hCom->Close();
+        }
+    }
+}
+
+void RefreshScan(std::vector<COM_CHECK_RESULT_t>& records, std::string& costText)
+{
+    records.clear();
+    const std::int64_t t0 = MonotonicMs();
+    CheckAllPorts(records);
+    const std::int64_t t1 = MonotonicMs();
+    std::sort(records.begin(), records.end(), ComparePortNo);
+    ClosePortHandles(records);
+    costText = "cost time " + std::to_string(t1 - t0) + " ms\n";
+}
