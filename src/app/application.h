@@ -88,12 +88,21 @@ public:
 
 // Free functions of the command-line front end.
 CPhoneCardBase* CreatePhoneCard(int deviceType);
+// The items of a list: blanks and ";" count as ",", empty items are skipped,
+// one item that fails `isValidItem` makes the whole result empty.
+std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&));
 std::vector<std::string> SplitPortList(std::string text);
 bool IsAllDigits(const std::string& text);
 std::string PortNumberText(const std::string& portPath);
+// Reads both storages of one device (modem memory first, then SIM). A storage
+// that cannot be selected or read is left empty with its read flag false.
 INBOX_READ_t ReadInbox(COM_DEVICE_t device);
+// Empties both storages (each selected, then AT+CMGD=0,4); true only when
+// both deletions succeeded. False for a device without a driver.
 bool ClearInbox(COM_DEVICE_t device);
-// Deletes, per storage, only the indexes that a complete read returned.
+// Deletes, per storage, only the indexes that a complete read returned, one
+// AT+CMGD=<index> each, so a message that arrived after the read stays. True
+// only when both storages were read completely and every index was deleted.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string StripQuotes(const std::string& text);

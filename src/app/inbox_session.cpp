@@ -1,0 +1,137 @@
+// Per-device inbox work: reading both storages, clearing them.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "transport/at_transaction.h"
+#include "transport/com_port.h"
+
+namespace {
+
+enum STORAGE_t { STORAGE_ME, STORAGE_SM };
+
+bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage)
+{
+    if (storage == STORAGE_ME) {
+        return ExecuteCommand(
+            driver, port, driver->SelectMeStorageCommand(),
+            [](CPhoneCardBase* d, std::string reply) { return d->ParseSelectMeStorage(std::move(reply)); },
+            AtPacing().shortPolls);
+    }
+    return ExecuteCommand(
+        driver, port, driver->SelectSmStorageCommand(),
+        [](CPhoneCardBase* d, std::string reply) { return d->ParseSelectSmStorage(std::move(reply)); },
+        AtPacing().shortPolls);
+}
+
+bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
+{
+    return ExecuteCommand(
+        driver, port, command,
+        [](CPhoneCardBase* d, std::string reply) { return d->ParseDeleteAll(std::move(reply)); },
+        AtPacing().shortPolls);
+}
+
+// Reads the storage into the output lists when it can be selected and read.
+void ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
+                 std::vector<SmsMessage>& messages, std::vector<int>& indexes, bool& read,
+                 bool& complete)
+{
+    if (!SelectStorage(driver, port, storage)) {
+        return;
+    }
+    // A listing that fails leaves the driver's list as it was; without this
+    // the SIM would be reported holding the modem memory's messages.
+    driver->m_vecMessages.clear();
+    driver->m_vecListedIndexes.clear();
+    bool listedAll = false;
+    if (!ReadStoredMessages(driver, port, &listedAll)) {
+        return;
+    }
+    read = true;
+    complete = listedAll;
+    messages = driver->GetMessages();
+    indexes = driver->GetListedIndexes();
+}
+
+// Deletes one by one what a complete read of the storage returned.
+bool DeleteListed(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
+                  const std::vector<int>& indexes)
+{
+    if (indexes.empty()) {
+        return true;
+    }
+    if (!SelectStorage(driver, port, storage)) {
+        return false;
+    }
+    bool allDeleted = true;
+    for (int index : indexes) {
+        // A failed deletion must not keep the others from being tried.
+        if (!DeleteSelected(driver, port, driver->DeleteOneCommand(index))) {
+            allDeleted = false;
+        }
+    }
+    return allDeleted;
+}
+
+}  // namespace
+
+INBOX_READ_t ReadInbox(COM_DEVICE_t device)
+{
+    INBOX_READ_t read;
+    CComPortBase port(device.strPort, device.nBaud);
+    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    port.Open();
+    RunInitCommands(driver.get(), &port);
+    if (driver) {
+        read.bHasDriver = true;
+        ReadStorage(driver.get(), &port, STORAGE_ME, read.vecMe, read.vecMeIndexes, read.bMeRead,
+                    read.bMeComplete);
+        ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes, read.bSmRead,
+                    read.bSmComplete);
+        read.strDriverError = driver->GetLastErrorText();
+    }
+    read.bPortError = port.HasError();
+    read.strPortError = port.GetErrorText();
+    return read;
+}
+
+bool ClearInbox(COM_DEVICE_t device)
+{
+    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    CComPortBase port(device.strPort, device.nBaud);
+    if (!driver || !port.Open()) {
+        return false;
+    }
+    // Both storages, each selected first: deleting "whatever is selected"
+    // would leave the other storage full and report it cleared.
+    const std::string deleteAll = driver->DeleteAllCommand();
+    const bool meCleared = SelectStorage(driver.get(), &port, STORAGE_ME) &&
+                           DeleteSelected(driver.get(), &port, deleteAll);
+    const bool smCleared = SelectStorage(driver.get(), &port, STORAGE_SM) &&
+                           DeleteSelected(driver.get(), &port, deleteAll);
+    port.Close();
+    return meCleared && smCleared;
+}
+
+bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
+{
+    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    CComPortBase port(device.strPort, device.nBaud);
+    if (!driver || !port.Open()) {
+        return false;
+    }
+    // A storage read only in part keeps all its messages (what was not
+    // reported must not go), and the device does not count as cleared.
+    bool cleared = read.bMeComplete && read.bSmComplete;
+    if (read.bMeComplete && !DeleteListed(driver.get(), &port, STORAGE_ME, read.vecMeIndexes)) {
+        cleared = false;
+    }
+    if (read.bSmComplete && !DeleteListed(driver.get(), &port, STORAGE_SM, read.vecSmIndexes)) {
+        cleared = false;
+    }
+    port.Close();
+    return cleared;
+}

@@ -1,0 +1,158 @@
+#include "app/json_documents.h"
+
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include "codec/charset_conv.h"
+#include "drivers/result_codes.h"
+
+namespace {
+
+// The error documents are kept as compact texts and read before printing, so
+// what is printed is always the styled layout of a well-formed document.
+const char* const kComPortError = R"({"code":1,"message":"com port error","result":[]})";
+const char* const kPhoneNumberError = R"({"code":2,"message":"phone number error","result":[]})";
+const char* const kParamCountError = R"({"code":3,"message":"param count error","result":[]})";
+
+Json::Value Utf8(const std::string& internalText)
+{
+    return Json::Value(AnsiToUtf8(internalText));
+}
+
+Json::Value MessageObject(const SmsMessage& message, const char* storage)
+{
+    Json::Value object(Json::objectValue);
+    object["from"] = Utf8(message.strFrom);
+    object["storage"] = storage;
+    object["text"] = Utf8(message.strText);
+    object["time"] = Utf8(message.strTime);
+    return object;
+}
+
+Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
+{
+    Json::Value object(Json::objectValue);
+    object["name"] = Utf8(PortDisplayName(port.strPort));
+    if (port.bRead) {
+        object["msgcount"] = static_cast<Json::UInt64>(port.vecSm.size() + port.vecMe.size());
+        for (const SmsMessage& message : port.vecSm) {
+            object["msgs"].append(MessageObject(message, "SIM"));
+        }
+        for (const SmsMessage& message : port.vecMe) {
+            object["msgs"].append(MessageObject(message, "DEV"));
+        }
+    }
+    if (port.bCleared) {
+        object["clear"] = port.bClear;
+    }
+    return object;
+}
+
+}  // namespace
+
+std::string PortDisplayName(const std::string& portPath)
+{
+    return portPath.size() > 4 ? portPath.substr(4) : std::string();
+}
+
+Json::Value SendResultElement(const SEND_RESULT_t& result)
+{
+    Json::Value element(Json::objectValue);
+    element["com"] = Utf8(PortDisplayName(result.strPort));
+    element["number"] = Utf8(result.strNumber);
+    element["time"] = Utf8(result.strTime);
+    element["code"] = static_cast<int>(result.nResult);
+    element["message"] = Utf8(result.nResult == CMD_RESULT_FAILED ? result.strMessage
+                                                                   : ResultTextEn(result.nResult));
+    return element;
+}
+
+Json::Value SendResultDocument(const std::vector<SEND_RESULT_t>& results)
+{
+    Json::Value document(Json::objectValue);
+    for (const SEND_RESULT_t& result : results) {
+        document["result"].append(SendResultElement(result));
+    }
+    document["code"] = 0;
+    document["message"] = "param is ok";
+    return document;
+}
+
+Json::Value SendErrorDocument(int outcome)
+{
+    const char* text = nullptr;
+    switch (outcome) {
+    case SEND_PARSE_NO_PORT:
+        text = kComPortError;
+        break;
+    case SEND_PARSE_BAD_NUMBER:
+        text = kPhoneNumberError;
+        break;
+    case SEND_PARSE_BAD_COUNT:
+        text = kParamCountError;
+        break;
+    default:
+        return Json::Value();
+    }
+    Json::Value document;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Json::Reader reader;
+    reader.parse(text, document, true);
+#pragma GCC diagnostic pop
+    return document;
+}
+
+INBOX_REQUEST_t ParseInboxWord(const std::string& word)
+{
+    static const struct {
+        const char* word;
+        INBOX_OPERATION_t operation;
+        bool compact;
+    } kWords[] = {
+        {"read", INBOX_OPERATION_READ, false},
+        {"clear", INBOX_OPERATION_CLEAR, false},
+        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
+        {"sread", INBOX_OPERATION_READ, true},
+        {"sclear", INBOX_OPERATION_CLEAR, true},
+        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+    };
+    for (const auto& entry : kWords) {
+        if (word == entry.word) {
+            return INBOX_REQUEST_t{entry.operation, entry.compact};
+        }
+    }
+    return INBOX_REQUEST_t{};
+}
+
+Json::Value InboxDocument(const INBOX_RESULT_t& result)
+{
+    Json::Value document(Json::objectValue);
+    document["type"] = Utf8(result.strType);
+    document["check"] = result.bCheck ? 1 : 0;
+    if (result.bCheck) {
+        document["portcount"] = static_cast<Json::UInt64>(result.vecPorts.size());
+    }
+    for (const INBOX_PORT_RESULT_t& port : result.vecPorts) {
+        document["ports"].append(PortObject(port));
+    }
+    document["seconds"] = static_cast<Json::Int64>(result.nSeconds);
+    return document;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+std::string StyledDocumentText(const Json::Value& document)
+{
+    Json::StyledWriter writer;
+    return writer.write(document) + "\n";
+}
+
+std::string CompactDocumentText(const Json::Value& document)
+{
+    Json::FastWriter writer;
+    return writer.write(document) + "\n";
+}
+
+#pragma GCC diagnostic pop

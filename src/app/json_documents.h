@@ -1,0 +1,80 @@
+#pragma once
+// The JSON documents of the command forms, built from the commands' records.
+//
+// Every string is put into the document as UTF-8 (converted from the internal
+// code page), so jsoncpp writes it as \u escapes and the text of a document is
+// ASCII whatever the console's charset. Members of an object come out in
+// ascending key order (jsoncpp keeps them so).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
+
+#include "app/application.h"
+#include "drivers/sms_message.h"
+
+// Outcomes of ParseSendArguments.
+enum SEND_PARSE_OUTCOME_t : int {
+    SEND_PARSE_NO_PORT = 0,
+    SEND_PARSE_BAD_NUMBER = 1,
+    SEND_PARSE_BAD_COUNT = 2,
+    SEND_PARSE_SENT = 3,
+};
+
+// A device path without its 4-byte prefix ("\\.\COM3" -> "COM3"); empty for
+// a shorter text.
+std::string PortDisplayName(const std::string& portPath);
+
+// One element of the send result document's "result" array.
+Json::Value SendResultElement(const SEND_RESULT_t& result);
+
+// {"code":0,"message":"param is ok","result":[...]}; "result" only when there
+// are results.
+Json::Value SendResultDocument(const std::vector<SEND_RESULT_t>& results);
+
+// The fixed error document of an outcome 0, 1 or 2 of ParseSendArguments
+// (codes 1, 2, 3); a null value for any other outcome.
+Json::Value SendErrorDocument(int outcome);
+
+// What the inbox command's word asks for.
+enum INBOX_OPERATION_t : int {
+    INBOX_OPERATION_NONE = 0,
+    INBOX_OPERATION_READ = 1,
+    INBOX_OPERATION_CLEAR = 2,
+    INBOX_OPERATION_READ_CLEAR = 3,
+};
+
+struct INBOX_REQUEST_t {
+    INBOX_OPERATION_t nOperation = INBOX_OPERATION_NONE;
+    bool bCompact = false;  // the one-line writer
+};
+
+// The sub-command of a (lower-cased) word; whole words only.
+INBOX_REQUEST_t ParseInboxWord(const std::string& word);
+
+// One device of the inbox document.
+struct INBOX_PORT_RESULT_t {
+    std::string strPort;              // device path
+    bool bRead = false;               // "msgcount" (and "msgs") are shown
+    std::vector<SmsMessage> vecSm;    // SIM messages, listed first
+    std::vector<SmsMessage> vecMe;    // modem-memory messages
+    bool bCleared = false;            // "clear" is shown
+    bool bClear = false;
+};
+
+struct INBOX_RESULT_t {
+    std::string strType;              // the word as received (lower-cased)
+    bool bCheck = false;              // one of the six sub-commands
+    std::vector<INBOX_PORT_RESULT_t> vecPorts;
+    std::int64_t nSeconds = 0;
+};
+
+Json::Value InboxDocument(const INBOX_RESULT_t& result);
+
+// The styled layout (one member per line, three-space indentation) and the
+// one-line layout, each followed by one more line end, so that the text ends
+// with an empty line.
+std::string StyledDocumentText(const Json::Value& document);
+std::string CompactDocumentText(const Json::Value& document);

@@ -1,0 +1,220 @@
+// The send command: argument rules, the send loop and its reports.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/json_documents.h"
+#include "platform/charset.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "transport/at_transaction.h"
+#include "transport/com_port.h"
+
+namespace {
+
+const char* const kDefaultText = " 北京Corvel短信为您服务 ";
+constexpr int kMaxAttempts = 3;
+constexpr std::size_t kMinNumberLength = 5;
+constexpr std::size_t kMaxNumberLength = 29;
+// The carriers' service numbers (10086, 10010) get the text without the time.
+constexpr std::size_t kServiceNumberLength = 5;
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::string StripQuotes(const std::string& text)
+{
+    const std::size_t first = text.find('"');
+    if (text.size() <= 5 || first == std::string::npos) {
+        return text;
+    }
+    const std::size_t last = text.rfind('"');
+    if (last == first) {
+        return text.substr(first + 1);
+    }
+    return text.substr(first + 1, last - first - 1);
+}
+
+std::vector<std::string> SplitNumberList(std::string text)
+{
+    return SplitListItems(std::move(text), IsValidNumber);
+}
+
+bool IsValidNumber(const std::string& number)
+{
+    if (number.size() < kMinNumberLength || number.size() > kMaxNumberLength) {
+        return false;
+    }
+    if (!IsDigit(number[0]) && number[0] != '+') {
+        return false;
+    }
+    for (std::size_t i = 1; i < number.size(); ++i) {
+        if (!IsDigit(number[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time)
+{
+    if (number.size() == kServiceNumberLength) {
+        return text;
+    }
+    return text + " " + time;
+}
+
+COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device)
+{
+    if (!device.bPortFound) {
+        return CMD_RESULT_NO_PORT;
+    }
+    if (!device.bAT) {
+        return CMD_RESULT_NOT_AT;
+    }
+    if (device.strSerialNo.empty()) {
+        return CMD_RESULT_FOREIGN_SMS_DEVICE;
+    }
+    if (device.strCardNo.empty()) {
+        return CMD_RESULT_NO_SIM;
+    }
+    if (device.strSignal.empty()) {
+        return CMD_RESULT_NO_SIGNAL;
+    }
+    // A complete device that no driver knows: nothing is sent, so this must
+    // never read as success.
+    return CMD_RESULT_FOREIGN_DEVICE;
+}
+
+void PrintSendResultLine(const SEND_RESULT_t& result)
+{
+    const std::string port = PortDisplayName(result.strPort);
+    if (result.nResult == CMD_RESULT_SUCCEED) {
+        PrintGreen("端口 ");
+        PrintGreen(port);
+        PrintGreen(" 发送到 ");
+        PrintGreen(result.strNumber);
+        PrintGreen(" 的短信发送成功");
+    } else {
+        PrintRed("端口 ");
+        PrintGreen(port);
+        PrintRed(" 发送到 ");
+        PrintRed(result.strNumber);
+        PrintRed(" 的短信发送失败,失败原因: ");
+        // The reason may be the modem's own error reply.
+        PrintRed(NeutraliseControls(result.strMessage));
+    }
+    ConsoleWrite("\n");
+}
+
+void CApplication::RunSendCommand(int argc, char** argv)
+{
+    m_bReportAtOnce = false;
+    const int outcome = ParseSendArguments(argc, argv);
+    if (outcome == SEND_PARSE_SENT) {
+        PrintSendResults();
+    } else {
+        ConsoleWrite(StyledDocumentText(SendErrorDocument(outcome)));
+    }
+}
+
+int CApplication::ParseSendArguments(int argc, char** argv)
+{
+    std::string portList;
+    std::string numberList;
+    std::string text;
+    if (argc == 3) {
+        numberList = argv[1];
+        text = StripQuotes(argv[2]);
+    } else if (argc == 4) {
+        portList = argv[1];
+        numberList = argv[2];
+        text = StripQuotes(argv[3]);
+    } else {
+        return SEND_PARSE_BAD_COUNT;
+    }
+
+    RefreshPorts();
+
+    const std::vector<std::string> numbers = SplitNumberList(numberList);
+    if (numbers.empty()) {
+        return SEND_PARSE_BAD_NUMBER;
+    }
+    std::vector<COM_DEVICE_t> devices;
+    if (!DiscoverDevices(portList, devices)) {
+        return SEND_PARSE_NO_PORT;
+    }
+    if (text.empty()) {
+        text = kDefaultText;
+    }
+    SendToDevices(devices, numbers, text);
+    return SEND_PARSE_SENT;
+}
+
+void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
+                                 const std::vector<std::string>& numbers, const std::string& text)
+{
+    m_vecSendResults.clear();
+    for (const COM_DEVICE_t& device : devices) {
+        SEND_RESULT_t result;
+        result.strPort = device.strPort;
+        CComPortBase port(device.strPort, device.nBaud);
+        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+
+        for (const std::string& number : numbers) {
+            result.strNumber = number;
+            result.strTime = NowText();
+            result.strMessage.clear();
+            if (device.strCardNo.empty()) {
+                result.nResult = CMD_RESULT_NO_SIM;
+            } else if (!driver) {
+                result.nResult = DeviceStatusCode(device);
+                result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
+            } else {
+                const std::string message = AppendSendTime(text, number, result.strTime);
+                RunInitCommands(driver.get(), &port);
+                // A network error left by the previous number must not make
+                // this one repeat a failure that came before its body.
+                driver->m_bRetryableError = false;
+                bool sent = false;
+                int attempts = 0;
+                do {
+                    sent = TransmitSms(driver.get(), &port, number, message);
+                    ++attempts;
+                } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
+                result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+                if (!driver->GetLastErrorText().empty()) {
+                    result.strMessage = driver->GetLastErrorText();
+                } else if (port.HasError()) {
+                    result.strMessage = port.GetErrorText();
+                } else {
+                    result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
+                }
+            }
+            ReportSendResult(result);
+        }
+    }
+}
+
+void CApplication::ReportSendResult(SEND_RESULT_t result)
+{
+    if (!m_bReportAtOnce) {
+        m_vecSendResults.push_back(result);
+        return;
+    }
+    if (result.strMessage.empty()) {
+        result.strMessage = ResultTextZh(result.nResult);
+    }
+    PrintSendResultLine(result);
+}
+
+void CApplication::PrintSendResults()
+{
+    ConsoleWrite(StyledDocumentText(SendResultDocument(m_vecSendResults)));
+}
