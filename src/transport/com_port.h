@@ -24,20 +24,28 @@ public:
     std::string GetErrorText() const;
     int GetErrorCode() const { return m_nLastError; }
 
-    // Writes all bytes; false for an empty string (nothing sent, nothing recorded).
+    // Writes all bytes; false for an empty string (nothing sent, nothing
+    // recorded). On a closed port it records EBADF. A failing write records
+    // nothing.
     bool Write(std::string data);
-    // One read; replaces `target`. False (target unchanged) on a closed port.
+    // One read of up to kReadChunk bytes; replaces `target`, true when
+    // something came. Records the outcome of every read (code 0 after a good
+    // one). False, target unchanged, on a closed port.
     bool Read(std::string& target);
     // Reads and appends until a read yields nothing, bounded so that a modem
-    // that never stops sending cannot hold the caller: at most kReadAllLimit
-    // bytes per call. Always true.
+    // that never stops sending cannot hold the caller: it also stops once
+    // kReadAllLimit bytes have come or kReadAllTimeLimitMs have passed (each
+    // read ends at most 562 ms later; what is left waits for the next call).
+    // Always true; on a closed port it returns at once, target unchanged.
     bool ReadAll(std::string& target);
 
     static constexpr std::size_t kReadChunk = 512;
     static constexpr std::size_t kReadAllLimit = 64 * 1024;
+    static constexpr int kReadAllTimeLimitMs = 5000;
 
 private:
-    bool SetupPort();
+    // Line settings and time-outs; 0 or the error code.
+    int SetupPort();
     void RecordLastError(int code);
 
     int m_nLastError = 0;

@@ -1,0 +1,121 @@
+#include "transport/com_port.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include "platform/clock.h"
+
+namespace {
+
+// 10 ms after the last byte, or 50 + 1 ms per byte in all; writes 50 + 1 ms per byte.
+constexpr SERIAL_TIMEOUTS_t kPortTimeouts{10, 50, 1, 50, 1};
+
+}  // namespace
+
+CComPortBase::CComPortBase(std::string portPath, int baudRate)
+    : m_strPortName(std::move(portPath)), m_nBaudRate(baudRate)
+{
+    Open();
+}
+
+CComPortBase::~CComPortBase()
+{
+    m_device.Close();
+}
+
+bool CComPortBase::Open()
+{
+    m_nLastError = 0;
+    if (IsOpen()) {
+        return true;
+    }
+    const int openError = m_device.Open(m_strPortName);
+    if (openError != 0) {
+        RecordLastError(openError);
+        return false;
+    }
+    const int setupError = SetupPort();
+    if (setupError != 0) {
+        RecordLastError(setupError);
+        m_device.Close();
+        return false;
+    }
+    return true;
+}
+
+int CComPortBase::SetupPort()
+{
+    return m_device.Configure(m_nBaudRate, kPortTimeouts);
+}
+
+bool CComPortBase::Close()
+{
+    return m_device.Close() == 0;
+}
+
+bool CComPortBase::IsOpen() const
+{
+    return m_device.IsOpen();
+}
+
+bool CComPortBase::HasError() const
+{
+    return m_nLastError != 0;
+}
+
+std::string CComPortBase::GetErrorText() const
+{
+    return m_strError;
+}
+
+bool CComPortBase::Write(std::string data)
+{
+    if (data.empty()) {
+        return false;
+    }
+    if (!IsOpen()) {
+        RecordLastError(EBADF);
+        return false;
+    }
+    return m_device.Write(data) == 0;
+}
+
+bool CComPortBase::Read(std::string& target)
+{
+    if (!IsOpen()) {
+        return false;
+    }
+    target.clear();
+    RecordLastError(m_device.Read(target, kReadChunk));
+    return !target.empty();
+}
+
+bool CComPortBase::ReadAll(std::string& target)
+{
+    const std::int64_t start = MonotonicMs();
+    std::size_t appended = 0;
+    while (appended < kReadAllLimit) {
+        std::string chunk;
+        if (!Read(chunk)) {
+            break;
+        }
+        target += chunk;
+        appended += chunk.size();
+        if (MonotonicMs() - start >= kReadAllTimeLimitMs) {
+            break;
+        }
+    }
+    return true;
+}
+
+void CComPortBase::RecordLastError(int code)
+{
+    // The code becomes the thread's last error, so that the text for 0
+    // describes success rather than an older failure.
+    errno = code;
+    m_nLastError = code;
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "Code:%d   ", code);
+    m_strError = prefix + FormatSystemError(code);
+}
