@@ -130,6 +130,11 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
     if (Contains(reply, "ERROR")) {
         return CMD_RESULT_FAILED;
     }
+    return IccidFromReply(reply);
+}
+
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply)
+{
     const std::size_t e = reply.find("OK");
     if (reply.empty() || e == std::string::npos) {
         return CMD_RESULT_INCOMPLETE;

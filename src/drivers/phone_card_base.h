@@ -114,6 +114,10 @@ protected:
     // The success test: GeneralRule(reply) == CMD_RESULT_SUCCEED.
     bool SuccessTest(const std::string& reply);
 
+    // The ICCID rule after its "ERROR" check: 2 until "OK", then the number
+    // after "+CCID:" (failed, with m_strIccid emptied, when there is none).
+    COM_CMD_OPERATE_RESULT_t IccidFromReply(const std::string& reply);
+
     // The non-empty test: true when the reply is not empty.
     static bool NonEmptyTest(const std::string& reply) { return !reply.empty(); }
 

@@ -1,0 +1,145 @@
+#include "drivers/phone_velt_b.h"
+
+#include <algorithm>
+
+#include "codec/pdu.h"
+#include "drivers/model_common.h"
+#include "drivers/reply_text.h"
+
+namespace {
+
+// The digits of a queue piece, blanks around them allowed; empty when the
+// piece is no plain number.
+std::string IndexDigits(const std::string& piece)
+{
+    const std::size_t first = piece.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const std::string digits = piece.substr(first, piece.find_last_not_of(' ') - first + 1);
+    const bool decimal =
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return decimal ? digits : std::string();
+}
+
+}  // namespace
+
+CPhone_VeltB::~CPhone_VeltB() = default;
+
+std::string CPhone_VeltB::SampleIdentity()
+{
+    return "\r\nManufacturer: Yuga Co.,Ltd.\r\n"
+           "Model: CLM920_NC5\r\n"
+           "Revision: CLM920_NC5-V1 [Jul 31 2017 14:44:25]\r\n"
+           "IMEI: 357621097506077\r\n"
+           "+GCAP: +CGSM\r\n"
+           "EFS_SVN: cn_efs_20170731_2k\r\n"
+           "\r\nOK\r\n";
+}
+
+bool CPhone_VeltB::MatchIdentity(std::string reply)
+{
+    return reply.find("CLM920_NC5") != std::string::npos && reply.find("OK") != std::string::npos;
+}
+
+bool CPhone_VeltB::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltB::HangUpCommand() { return ChupHangUpCommand(); }
+
+bool CPhone_VeltB::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
+{
+    static const char kKey[] = "+CMGW: ";
+    const std::size_t key = reply.find(kKey);
+    if (key != std::string::npos) {
+        const std::size_t start = key + sizeof kKey - 1;
+        const std::size_t end = reply.find('\r', start);
+        if (end != std::string::npos) {
+            m_strWriteIndex = reply.substr(start, end - start);
+            return CMD_RESULT_SUCCEED;
+        }
+    }
+    return GeneralRule(reply);
+}
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
+{
+    // The send goes on whatever this module answers; the number is taken
+    // only when the whole "+CSCA" line is in the reply.
+    CPhoneCardBase::ParseServiceCentre(reply);
+    return CMD_RESULT_SUCCEED;
+}
+
+std::string CPhone_VeltB::PrepareReadCommand() { return "AT+ATVER=1\r"; }
+
+std::string CPhone_VeltB::ListCommand() { return "AT+CMGD=?\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
+{
+    if (reply.find("OK") == std::string::npos) {
+        return GeneralRule(reply);
+    }
+    m_vecMessages.clear();
+    m_vecReadEntries.clear();
+    m_vecListedIndexes.clear();
+    const std::size_t open = reply.find('(');
+    const std::size_t close = reply.find(')');
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+        // Each index goes into a command line of its own, so only plain
+        // numbers are queued.
+        m_vecReadQueue.clear();
+        for (const std::string& piece : SplitByChar(reply.substr(open + 1, close - open - 1), ',')) {
+            const std::string index = IndexDigits(piece);
+            if (!index.empty()) {
+                m_vecReadQueue.push_back(index);
+            }
+        }
+    }
+    return CMD_RESULT_SUCCEED;
+}
+
+bool CPhone_VeltB::HasPendingRead() { return !m_vecReadQueue.empty(); }
+
+std::string CPhone_VeltB::ReadNextCommand()
+{
+    if (m_vecReadQueue.empty()) {
+        m_nReadingIndex = -1;
+        return std::string();
+    }
+    const std::string index = m_vecReadQueue.front();
+    m_vecReadQueue.erase(m_vecReadQueue.begin());
+    m_nReadingIndex = LeadingInt(index);
+    return "AT+CMGR=" + index + "\r\n";
+}
+
+bool CPhone_VeltB::ParseReadNext(std::string reply)
+{
+    if (reply.find("OK") == std::string::npos) {
+        return false;
+    }
+    const std::vector<std::string> lines = SplitLines(reply);
+    // "+CMGR:" rather than "CMGR": an echoed AT+CMGR line is not the header.
+    const auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("+CMGR:") != std::string::npos;
+    });
+    // A header followed directly by "OK" is an empty storage place.
+    if (header != lines.end() && header + 1 != lines.end() &&
+        (header + 1)->find("OK") == std::string::npos) {
+        SmsListEntry entry;
+        entry.nIndex = 1;
+        entry.nStatus = 1;
+        DecodeDeliverPdu(*(header + 1), entry.pdu);
+        m_vecReadEntries.push_back(entry);
+        if (m_nReadingIndex >= 0) {
+            m_vecListedIndexes.push_back(m_nReadingIndex);
+        }
+        // Merged after every read, so that the messages read so far are there
+        // even when the read loop stops before the queue is empty.
+        m_vecMessages = MergeMessages(m_vecReadEntries);
+    }
+    m_nReadingIndex = -1;
+    return true;
+}
+
+int CPhone_VeltB::GetDeviceType() { return PHONE_TYPE_VELT_B; }

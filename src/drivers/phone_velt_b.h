@@ -1,0 +1,46 @@
+#pragma once
+// Driver of the GSM modem built on the Yuga CLM920_NC5 module (device type 2).
+//
+// Stored messages are not listed with AT+CMGL: "AT+CMGD=?" names the indexes
+// in use, which are then read one at a time with AT+CMGR=<index>.
+
+#include "drivers/phone_card_base.h"
+
+class CPhone_VeltB : public CPhoneCardBase {
+public:
+    ~CPhone_VeltB() override;
+
+    std::string SampleIdentity() override;
+    // True when the reply contains both "CLM920_NC5" and "OK".
+    bool MatchIdentity(std::string reply) override;
+    bool ParseDial(std::string reply) override;
+    std::string HangUpCommand() override;
+    bool ParseHangUp(std::string reply) override;
+    // A "+CMGW: <index>" line stores the index in m_strWriteIndex and
+    // succeeds; otherwise the general rule.
+    COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply) override;
+    // Stores the number when the reply has it; always succeeds.
+    COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply) override;
+    std::string PrepareReadCommand() override;
+    std::string ListCommand() override;
+    // On "OK": the indexes between the first "(" and ")" become the read
+    // queue (non-numeric pieces are dropped) and the messages start empty.
+    // Without "OK": the general rule.
+    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
+    bool HasPendingRead() override;
+    // "AT+CMGR=<index>\r\n" for the first queued index (removed from the
+    // queue); empty when the queue is empty.
+    std::string ReadNextCommand() override;
+    // False without "OK". Otherwise the PDU after the "+CMGR:" line is
+    // decoded as a received message and the messages read so far are merged
+    // into m_vecMessages.
+    bool ParseReadNext(std::string reply) override;
+    int GetDeviceType() override;
+
+    std::vector<std::string> m_vecReadQueue;
+    std::vector<SmsListEntry> m_vecReadEntries;
+
+private:
+    // The index of the single read in flight (-1: none).
+    int m_nReadingIndex = -1;
+};

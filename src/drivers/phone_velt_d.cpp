@@ -1,0 +1,59 @@
+#include "drivers/phone_velt_d.h"
+
+#include "drivers/model_common.h"
+#include "drivers/reply_text.h"
+
+std::string CPhone_VeltD::SampleIdentity()
+{
+    return "\r\nManufacturer: Huawei Technologies Co., Ltd.\r\n"
+           "Model: ME909s-821\r\n"
+           "Revision: 11.617.05.00.00\r\n"
+           "IMEI: 867012038481344\r\n"
+           "+GCAP: +CGSM,+DS,+ES\r\n"
+           "\r\nOK\r\n";
+}
+
+bool CPhone_VeltD::MatchIdentity(std::string reply)
+{
+    return reply.find("ME909s-821") != std::string::npos;
+}
+
+bool CPhone_VeltD::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltD::HangUpCommand() { return ChupHangUpCommand(); }
+
+bool CPhone_VeltD::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltD::IccidCommand() { return "AT^ICCID?\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
+{
+    static const char kKey[] = "^ICCID: ";
+    if (reply.empty()) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    for (const std::string& line : SplitLines(reply)) {
+        const std::size_t at = line.find(kKey);
+        if (at == std::string::npos) {
+            continue;
+        }
+        // The key is expected at the start of the line; the number is what
+        // follows the key wherever it stands.
+        std::string number = line.substr(at + sizeof kKey - 1);
+        for (char ch : {' ', '\r', '\n', ' ', '\r', '\n'}) {
+            number = TrimChar(number, ch);
+        }
+        m_strIccid = number;
+        return CMD_RESULT_SUCCEED;
+    }
+    return CMD_RESULT_FAILED;
+}
+
+int CPhone_VeltD::GetDeviceType() { return PHONE_TYPE_VELT_D; }
+
+std::vector<std::string> CPhone_VeltD::InitCommands()
+{
+    std::vector<std::string> commands = CPhoneCardBase::InitCommands();
+    commands.push_back("AT^CURC=0\r\n");
+    return commands;
+}

@@ -1,0 +1,15 @@
+#include "drivers/phone_velt_e.h"
+
+std::string CPhone_VeltE::SampleIdentity()
+{
+    return "\r\nManufacture: HUAWEI\r\n"
+           "Model: MG301\r\n"
+           "Revision: 11.310.21.03.00\r\n"
+           "IMEI: 864031028486207\r\n"
+           "+GCAP: +CGSM\r\n"
+           "\r\nOK\r\n";
+}
+
+bool CPhone_VeltE::MatchIdentity(std::string reply) { return reply.find("MG301") != std::string::npos; }
+
+int CPhone_VeltE::GetDeviceType() { return PHONE_TYPE_VELT_E; }

@@ -1,0 +1,15 @@
+#include "drivers/phone_velt_f.h"
+
+std::string CPhone_VeltF::SampleIdentity()
+{
+    return "\r\n WAVECOM MODEM\r\n"
+           "\r\n MULTIBAND  900E  1800 \r\n"
+           "\r\nOK\r\n";
+}
+
+bool CPhone_VeltF::MatchIdentity(std::string reply)
+{
+    return reply.find("WAVECOM") != std::string::npos;
+}
+
+int CPhone_VeltF::GetDeviceType() { return PHONE_TYPE_VELT_F; }

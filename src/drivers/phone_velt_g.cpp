@@ -1,0 +1,253 @@
+#include "drivers/phone_velt_g.h"
+
+#include <cstdio>
+
+#include "codec/charset_conv.h"
+#include "drivers/reply_text.h"
+
+namespace {
+
+// Bytes of UCS-2 text plus mark in one message.
+constexpr std::size_t kPartBytes = 138;
+const char kUcs2CtrlZ[] = {'\0', '\x1A'};
+
+std::string PartMark(std::size_t part, std::size_t total)
+{
+    char mark[48];
+    std::snprintf(mark, sizeof mark, "(%zu/%zu)", part, total);
+    return AnsiToUcs2(mark);
+}
+
+bool IsHighSurrogate(const std::string& ucs2, std::size_t unitStart)
+{
+    const unsigned char high = static_cast<unsigned char>(ucs2[unitStart]);
+    return high >= 0xD8 && high <= 0xDB;
+}
+
+// The text bytes of each part when the parts are marked "(k/total)": the
+// room of a part shrinks as the mark gets more digits. A surrogate pair is
+// never cut across two messages.
+std::vector<std::size_t> PartLengths(const std::string& ucs2, std::size_t total)
+{
+    std::vector<std::size_t> lengths;
+    for (std::size_t offset = 0; offset < ucs2.size();) {
+        const std::size_t room = kPartBytes - PartMark(lengths.size() + 1, total).size();
+        std::size_t take = std::min(room, ucs2.size() - offset);
+        if (offset + take < ucs2.size() && take >= 4 && IsHighSurrogate(ucs2, offset + take - 2)) {
+            take -= 2;
+        }
+        lengths.push_back(take);
+        offset += take;
+    }
+    return lengths;
+}
+
+std::string HcmgsCommand(const std::string& number) { return "AT^HCMGS=\"" + number + "\"\r"; }
+
+std::string UnquotedText(const std::string& line, const std::string& format)
+{
+    if (format == "1") {
+        return line.substr(0, line.size() - 2);
+    }
+    if (format == "6") {
+        // Not bounded to the 160 bytes of a PDU text field: the internal code
+        // page takes up to four bytes for some characters.
+        std::string text = Ucs2ToAnsiString(line);
+        if (text.size() > 1) {
+            text.pop_back();  // the converted Ctrl-Z
+        }
+        return text;
+    }
+    return std::string();
+}
+
+}  // namespace
+
+CPhone_VeltG::~CPhone_VeltG() = default;
+
+std::string CPhone_VeltG::SampleIdentity()
+{
+    return "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\n"
+           "Model:MC323-a\r\n"
+           "Revision:12.102.29.00.00\r\n"
+           "ESN:80A90986\r\n"
+           "\r\nOK\r\n";
+}
+
+bool CPhone_VeltG::MatchIdentity(std::string reply) { return reply.find("MC323") != std::string::npos; }
+
+std::string CPhone_VeltG::DialCommand(std::string number) { return "AT+CDV" + number + "\r\n"; }
+
+bool CPhone_VeltG::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltG::HangUpCommand() { return "AT+CHV\r\n"; }
+
+bool CPhone_VeltG::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltG::PduModeCommand() { return "AT^HSMSSS=0,0,6,0\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
+{
+    for (const std::string& line : SplitLines(reply)) {
+        if (line.find("HCMGSS") != std::string::npos) {
+            return CMD_RESULT_SUCCEED;
+        }
+        if (line.find("ERROR") != std::string::npos || line.find("HCMGSF") != std::string::npos) {
+            std::string text = line;
+            for (char ch : {'\r', '\n', '\r', '\n'}) {
+                text = TrimChar(text, ch);
+            }
+            m_strLastError = text;
+            return CMD_RESULT_FAILED;
+        }
+    }
+    return CMD_RESULT_INCOMPLETE;
+}
+
+std::string CPhone_VeltG::TextSendCommand(std::string number)
+{
+    return "AT^HCMGS=\"" + number + "\"\r\n";
+}
+
+bool CPhone_VeltG::ParseTextSend(std::string reply) { return NonEmptyTest(reply); }
+
+std::string CPhone_VeltG::ReadFirstCommand() { return "at^hcmgr=1\r\n"; }
+
+bool CPhone_VeltG::ParseReadFirst(std::string reply) { return NonEmptyTest(reply); }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
+{
+    if (reply.find("ERROR") != std::string::npos && reply.back() == '\n') {
+        return CMD_RESULT_FAILED;
+    }
+    return IccidFromReply(reply);
+}
+
+// The module has no service-centre query; "AT" keeps the send sequence.
+std::string CPhone_VeltG::ServiceCentreCommand() { return "AT\r"; }
+
+std::string CPhone_VeltG::ListCommand() { return "AT^HCMGL=4\r\n"; }
+
+COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
+{
+    static const char kKey[] = "^HCMGL:";
+    m_vecMessages.clear();
+    m_vecListedIndexes.clear();
+    // Indexes left over from a read loop that stopped at its limit stay at
+    // the front of the queue.
+    for (const std::string& line : SplitLines(reply)) {
+        const std::size_t b = line.find(kKey);
+        if (b == std::string::npos) {
+            continue;
+        }
+        const std::size_t start = b + sizeof kKey - 1;
+        const std::size_t c = line.find(',', start);
+        if (c == std::string::npos) {
+            continue;
+        }
+        const int index = LeadingInt(line.substr(start, c - start));
+        const int status = LeadingInt(line.substr(c + 1, 1));
+        m_vecPendingReads.emplace_back(index, status);
+    }
+    return CMD_RESULT_SUCCEED;
+}
+
+bool CPhone_VeltG::HasPendingRead() { return !m_vecPendingReads.empty(); }
+
+std::string CPhone_VeltG::ReadNextCommand()
+{
+    if (m_vecPendingReads.empty()) {
+        m_nReadingIndex = -1;
+        return std::string();
+    }
+    m_nReadingIndex = m_vecPendingReads.front().first;
+    m_vecPendingReads.erase(m_vecPendingReads.begin());
+    return "AT^HCMGR=" + std::to_string(m_nReadingIndex) + "\r\n";
+}
+
+bool CPhone_VeltG::ParseReadNext(std::string reply)
+{
+    static const char kKey[] = "^HCMGR:";
+    if (reply.find("OK") == std::string::npos) {
+        return false;
+    }
+    std::string number;
+    std::string time;
+    std::string text;
+    std::string format;
+    // The line after a header is its text even when it happens to contain
+    // "OK" (an ASCII text, or UCS-2 bytes 4F 4B); only a bare "OK" line is
+    // the end of the reply there.
+    bool textExpected = false;
+    bool listed = false;
+    for (const std::string& line : SplitLines(reply)) {
+        const std::size_t key = line.find(kKey);
+        if (key != std::string::npos) {
+            const std::vector<std::string> fields =
+                SplitByChar(line.substr(key + sizeof kKey - 1), ',');
+            if (fields.size() > 8) {
+                number = fields[0];
+                time = fields[1] + "-" + fields[2] + "-" + fields[3] + " " + fields[4] + ":" +
+                       fields[5] + ":" + fields[6];
+                format = fields[8];
+                textExpected = true;
+            }
+        } else if (line == "OK" || (!textExpected && line.find("OK") != std::string::npos)) {
+            break;
+        } else if (line.size() > 1) {
+            text = UnquotedText(line, format);
+            textExpected = false;
+        }
+        if (!number.empty() && !time.empty() && !text.empty()) {
+            m_vecMessages.push_back(SmsMessage{number, time, text});
+            number.clear();
+            time.clear();
+            text.clear();
+            listed = true;
+        }
+    }
+    if (listed && m_nReadingIndex >= 0) {
+        m_vecListedIndexes.push_back(m_nReadingIndex);
+    }
+    m_nReadingIndex = -1;
+    return true;
+}
+
+int CPhone_VeltG::GetDeviceType() { return PHONE_TYPE_VELT_G; }
+
+std::vector<std::string> CPhone_VeltG::InitCommands()
+{
+    std::vector<std::string> commands = CPhoneCardBase::InitCommands();
+    commands.push_back("AT^RSSIREP=0\r\n");
+    return commands;
+}
+
+std::vector<SendPair> CPhone_VeltG::BuildPduSend(std::string number, std::string text)
+{
+    m_strHcmgsCommand = HcmgsCommand(number);
+    m_strHcmgsBody = AnsiToUcs2(text) + std::string(kUcs2CtrlZ, sizeof kUcs2CtrlZ);
+    return {SendPair(m_strHcmgsCommand, m_strHcmgsBody)};
+}
+
+std::vector<SendPair> CPhone_VeltG::BuildLongPduSend(std::string number, std::string text)
+{
+    const std::string command = HcmgsCommand(number);
+    const std::string ucs2 = AnsiToUcs2(text);
+    // The smallest count that the split itself confirms: a longer mark
+    // leaves less room, so the count only grows until it holds.
+    std::size_t total = 1;
+    std::vector<std::size_t> lengths = PartLengths(ucs2, total);
+    while (lengths.size() > total) {
+        total = lengths.size();
+        lengths = PartLengths(ucs2, total);
+    }
+    std::vector<SendPair> pairs;
+    std::size_t offset = 0;
+    for (std::size_t k = 0; k < lengths.size(); ++k) {
+        std::string body = ucs2.substr(offset, lengths[k]) + PartMark(k + 1, total) +
+                           std::string(kUcs2CtrlZ, sizeof kUcs2CtrlZ);
+        pairs.emplace_back(command, body);
+        offset += lengths[k];
+    }
+    return pairs;
+}

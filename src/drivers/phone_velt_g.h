@@ -1,0 +1,62 @@
+#pragma once
+// Driver of the CDMA modem built on the Huawei MC323 module (device type 7).
+//
+// The module has no PDU mode: a message is sent with AT^HCMGS="<number>" and
+// a body of raw UCS-2 bytes ended by 00 1A, and confirmed by a ^HCMGSS
+// (sent) or ^HCMGSF (refused) line. A long text goes out as separate
+// messages, each ending with its mark "(k/N)". Stored messages are listed
+// with ^HCMGL and read one at a time with ^HCMGR.
+
+#include <utility>
+
+#include "drivers/phone_card_base.h"
+
+class CPhone_VeltG : public CPhoneCardBase {
+public:
+    ~CPhone_VeltG() override;
+
+    std::string SampleIdentity() override;
+    // True when the reply names "MC323".
+    bool MatchIdentity(std::string reply) override;
+    std::string DialCommand(std::string number) override;
+    bool ParseDial(std::string reply) override;
+    std::string HangUpCommand() override;
+    bool ParseHangUp(std::string reply) override;
+    std::string PduModeCommand() override;
+    // A "HCMGSS" line succeeds; an "ERROR" or "HCMGSF" line fails with that
+    // line as error text; "OK" alone keeps waiting for the network's answer.
+    COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply) override;
+    std::string TextSendCommand(std::string number) override;
+    bool ParseTextSend(std::string reply) override;
+    std::string ReadFirstCommand() override;
+    bool ParseReadFirst(std::string reply) override;
+    // As the base rule, but "ERROR" fails only a reply that ends with LF.
+    COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply) override;
+    std::string ServiceCentreCommand() override;
+    std::string ListCommand() override;
+    // Queues (index, status) of every "^HCMGL:" line; always succeeds.
+    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
+    bool HasPendingRead() override;
+    // "AT^HCMGR=<index>\r\n" for the first queued index (removed from the
+    // queue); empty when the queue is empty.
+    std::string ReadNextCommand() override;
+    // Appends the message of a "^HCMGR:" reply to m_vecMessages; false
+    // without "OK".
+    bool ParseReadNext(std::string reply) override;
+    int GetDeviceType() override;
+    // The base list followed by "AT^RSSIREP=0\r\n".
+    std::vector<std::string> InitCommands() override;
+    // One pair per part; each part holds at most 138 bytes of UCS-2 text and
+    // mark, the mark "(k/N)" giving the real number of parts N.
+    std::vector<SendPair> BuildLongPduSend(std::string number, std::string text) override;
+    // ("AT^HCMGS=\"<number>\"\r", UCS-2 bytes of the text + 00 1A).
+    std::vector<SendPair> BuildPduSend(std::string number, std::string text) override;
+
+    std::string m_strHcmgsCommand;
+    std::string m_strHcmgsBody;
+    std::vector<std::pair<int, int>> m_vecPendingReads;
+
+private:
+    // The index of the single read in flight (-1: none).
+    int m_nReadingIndex = -1;
+};
