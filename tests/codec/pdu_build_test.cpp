@@ -1,0 +1,249 @@
+#include "codec/pdu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "codec/charset_conv.h"
+
+namespace {
+
+template <std::size_t N>
+void Set(char (&field)[N], const std::string& value)
+{
+    ASSERT_LT(value.size(), N);
+    std::memset(field, 0, N);
+    std::memcpy(field, value.data(), value.size());
+}
+
+SMS_PDU_PARAM_t Request(const std::string& sca, const std::string& number, bool national)
+{
+    SMS_PDU_PARAM_t param;
+    Set(param.szSca, sca);
+    Set(param.szNumber, number);
+    param.bNational = national;
+    return param;
+}
+
+std::string Repeat(const std::string& piece, int count)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        out += piece;
+    }
+    return out;
+}
+
+// Octets after the service-centre field, as the send command counts them.
+int TpduOctets(const std::string& pdu)
+{
+    const std::string scaLength = HexToBytes(pdu.substr(0, 2));
+    return static_cast<int>(pdu.size() / 2) - (static_cast<unsigned char>(scaLength[0]) + 1);
+}
+
+TEST(BuildSubmitPdu, MatchesTheWorkedExample)
+{
+    SMS_PDU_PARAM_t param = Request("+8613800100500", "13800138000", true);
+    Set(param.szText, "AB");
+    std::string command;
+    const std::string pdu = BuildSubmitPdu(param, command);
+    EXPECT_EQ(pdu, std::string("0891683108100005F0") + "1100" + "0B" + "81" + "3108108300F0" +
+                       "0008" + "AA04" + "00410042" + "\x1A");
+    EXPECT_EQ(command, "AT+CMGS=18\r");
+}
+
+TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
+{
+    struct Case {
+        const char* name;
+        std::string sca;
+        std::string number;
+        bool national;
+        std::string expectedPrefix;
+    };
+    const std::vector<Case> cases = {
+        {"international destination", "+8613800100500", "8613800138000", false,
+         "0891683108100005F0" "1100" "0D91683108108300F0"},
+        {"leading + of the destination not counted", "+8613800100500", "+8613800138000", false,
+         "0891683108100005F0" "1100" "0D91683108108300F0"},
+        {"service centre without +", "8613800100500", "10086", true,
+         "0891683108100005F0" "1100" "0581" "0180F6"},
+        {"empty service centre", "", "10086", true, "0191" "1100" "0581" "0180F6"},
+        {"15-character service centre", "123456789012345", "10086", true,
+         "0991" "21436587092143F5" "1100"},
+        // Characters that have no place in an address would break the hex text.
+        {"non-digits are left out", "86-1380010\r0500", "138\x1A" "00138000", true,
+         "0891683108100005F0" "1100" "0B81" "3108108300F0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SMS_PDU_PARAM_t param = Request(c.sca, c.number, c.national);
+        Set(param.szText, "A");
+        std::string command;
+        const std::string pdu = BuildSubmitPdu(param, command);
+        EXPECT_EQ(pdu.substr(0, c.expectedPrefix.size()), c.expectedPrefix);
+        EXPECT_EQ(pdu.substr(pdu.size() - 13), "0008AA020041\x1A");
+        EXPECT_EQ(command, "AT+CMGS=" + std::to_string(TpduOctets(pdu.substr(0, pdu.size() - 1))) + "\r");
+    }
+}
+
+TEST(BuildSubmitPdu, FieldsWithoutTerminatorAreReadWithinTheirSize)
+{
+    SMS_PDU_PARAM_t param;
+    std::memset(param.szSca, '1', sizeof param.szSca);
+    std::memset(param.szNumber, '2', sizeof param.szNumber);
+    std::memset(param.szText, 'x', sizeof param.szText);
+    std::memset(param.szUrl, 'y', sizeof param.szUrl);
+    std::string command = "old";
+    EXPECT_EQ(BuildSubmitPdu(param, command), "") << "161 characters do not fit one PDU";
+    EXPECT_EQ(command, "");
+
+    param.szText[70] = '\0';
+    const std::string pdu = BuildSubmitPdu(param, command);
+    // Service centre cut to 15 digits, destination to 31.
+    EXPECT_EQ(pdu.substr(0, 20), "0991" + std::string(14, '1') + "F1");
+    EXPECT_EQ(pdu.substr(20, 40), "1100" "1F91" + std::string(30, '2') + "F2") << pdu;
+    EXPECT_EQ(pdu.substr(60, 8), "0008AA8C");
+}
+
+TEST(BuildSubmitPdu, SeventyCharactersFitSeventyOneDoNot)
+{
+    SMS_PDU_PARAM_t param = Request("+8613800100500", "13800138000", true);
+    Set(param.szText, Repeat("中", 70));
+    std::string command;
+    const std::string pdu = BuildSubmitPdu(param, command);
+    EXPECT_NE(pdu.find("AA8C" + Repeat("4E2D", 70) + "\x1A"), std::string::npos);
+    EXPECT_EQ(command, "AT+CMGS=154\r");
+
+    Set(param.szText, Repeat("A", 71));
+    EXPECT_EQ(BuildSubmitPdu(param, command), "");
+    EXPECT_EQ(command, "");
+}
+
+TEST(BuildConcatHeader, DiffersFromTheSinglePduInThreePlaces)
+{
+    SMS_PDU_PARAM_t param = Request("8613800100500", "13800138000", true);
+    param.byDcs = 8;
+    EXPECT_EQ(BuildConcatHeader(param), "0891683108100005F0" "5100" "0BA13108108300F0" "0008" "A7");
+    param.bNational = false;
+    param.byPid = 0x3F;
+    EXPECT_EQ(BuildConcatHeader(param), "0891683108100005F0" "5100" "0B913108108300F0" "3F08" "A7");
+}
+
+class ConcatPdusTest : public ::testing::Test {
+protected:
+    std::vector<std::string> Build(const std::string& text)
+    {
+        m_text = text;
+        m_param = Request("8613800100500", "13800138000", true);
+        m_param.byDcs = 8;
+        m_param.pLongText = m_text.c_str();
+        return BuildConcatPdus(m_param);
+    }
+
+    std::string Header() const { return BuildConcatHeader(m_param); }
+
+    std::string m_text;
+    SMS_PDU_PARAM_t m_param;
+};
+
+TEST_F(ConcatPdusTest, HundredChineseCharactersGiveTwoParts)
+{
+    const std::vector<std::string> parts = Build(Repeat("中", 100));
+    ASSERT_EQ(parts.size(), 2u);
+    const std::string header = Header();
+    for (const std::string& part : parts) {
+        ASSERT_EQ(part.compare(0, header.size(), header), 0);
+    }
+    const std::string first = parts[0].substr(header.size());
+    const std::string second = parts[1].substr(header.size());
+    EXPECT_EQ(first.substr(0, 8), "8C050003");
+    EXPECT_EQ(first.substr(10, 4), "0201");
+    EXPECT_EQ(first.substr(14), Repeat("4E2D", 67));
+    EXPECT_EQ(second.substr(0, 8), "48050003");
+    EXPECT_EQ(second.substr(10, 4), "0202");
+    EXPECT_EQ(second.substr(14), Repeat("4E2D", 33));
+    EXPECT_EQ(first.substr(8, 2), second.substr(8, 2)) << "one reference per message";
+    EXPECT_EQ(TpduOctets(parts[0]), 154);
+}
+
+TEST_F(ConcatPdusTest, PartCountsAtTheBoundaries)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> lengths;  // TP-UDL of each part
+    };
+    const std::vector<Case> cases = {
+        {"71 Chinese characters", Repeat("中", 71), {"8C", "0E"}},
+        {"exactly 67", Repeat("中", 67), {"8C"}},
+        {"exactly 134", Repeat("a", 134), {"8C", "8C"}},
+        {"135", Repeat("a", 135), {"8C", "8C", "08"}},
+        {"300 ASCII characters", Repeat("a", 300), {"8C", "8C", "8C", "8C", "46"}},
+        // An emoji would straddle parts 1 and 2: part 1 carries 66 units.
+        {"surrogate pair at the cut", Repeat("a", 66) + "\x94\x39\xFC\x36" + "b", {"8A", "0C"}},
+        {"surrogate pair just before the cut", Repeat("a", 65) + "\x94\x39\xFC\x36" + "b", {"8C", "08"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> parts = Build(c.text);
+        ASSERT_EQ(parts.size(), c.lengths.size());
+        const std::string header = Header();
+        std::string joined;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const std::string body = parts[i].substr(header.size());
+            EXPECT_EQ(body.substr(0, 2), c.lengths[i]);
+            const unsigned udl = static_cast<unsigned char>(HexToBytes(body.substr(0, 2))[0]);
+            EXPECT_EQ(body.size(), 2 + 2 * udl) << "TP-UDL matches the data";
+            EXPECT_EQ(body.substr(2, 6), "050003");
+            EXPECT_EQ(body.substr(10, 2), BytesToHex(std::string(1, char(parts.size()))));
+            EXPECT_EQ(body.substr(12, 2), BytesToHex(std::string(1, char(i + 1))));
+            joined += body.substr(14);
+        }
+        EXPECT_EQ(Ucs2ToAnsiString(HexToBytes(joined)), c.text);
+    }
+}
+
+TEST_F(ConcatPdusTest, NoPartsForEmptyMissingOrOverLongText)
+{
+    EXPECT_TRUE(Build("").empty());
+    m_param.pLongText = nullptr;
+    EXPECT_TRUE(BuildConcatPdus(m_param).empty());
+    EXPECT_EQ(Build(Repeat("a", 255 * 67)).size(), 255u);
+    EXPECT_TRUE(Build(Repeat("a", 255 * 67 + 1)).empty()) << "256 parts cannot be numbered";
+}
+
+TEST(NextConcatRef, RunsFromOneTo255AndWraps)
+{
+    int previous = NextConcatRef();
+    ASSERT_GE(previous, 1);
+    ASSERT_LE(previous, 255);
+    bool wrapped = false;
+    for (int i = 0; i < 300; ++i) {
+        const int next = NextConcatRef();
+        if (previous == 255) {
+            EXPECT_EQ(next, 1);
+            wrapped = true;
+        } else {
+            EXPECT_EQ(next, previous + 1);
+        }
+        previous = next;
+    }
+    EXPECT_TRUE(wrapped);
+}
+
+TEST(NextConcatRef, ConsecutiveLongMessagesCarryConsecutiveReferences)
+{
+    SMS_PDU_PARAM_t param = Request("8613800100500", "13800138000", true);
+    const std::string text(100, 'a');
+    param.pLongText = text.c_str();
+    const std::size_t refAt = BuildConcatHeader(param).size() + 8;
+    const int first = std::stoi(BuildConcatPdus(param)[0].substr(refAt, 2), nullptr, 16);
+    const int second = std::stoi(BuildConcatPdus(param)[0].substr(refAt, 2), nullptr, 16);
+    EXPECT_EQ(second, first == 255 ? 1 : first + 1);
+}
+
+}  // namespace
