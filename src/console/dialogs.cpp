@@ -1,0 +1,178 @@
+// The interactive send and receive dialogues.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/json_documents.h"
+#include "drivers/result_codes.h"
+#include "platform/charset.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+
+namespace {
+
+const int kAttempts = 3;
+const char* const kNumberPrompt = "请输入接收短信的号码: ";
+const char* const kNumberRetry = "您输入的号码有误，请重新输入";
+const char* const kPortPrompt = "请输入设备端口号(例:选择COM3,请输入3):";
+const char* const kPortRetry = "您输入的设备端口号有误，请重新输入";
+const char* const kGiveUp = "输入的错误次数过多，返回主界面";
+const char* const kTextPrompt = "请输入短信内容:";
+const char* const kDefaultText = " 北京Corvel短信为您服务 ";
+const std::string kSeparator(50, '-');
+
+// At the end of input the answer is an empty line.
+std::string Ask(const char* prompt)
+{
+    ConsoleWrite("\n");
+    PrintGreen(prompt);
+    std::string line;
+    if (!ConsoleReadLine(line)) {
+        line.clear();
+    }
+    ConsoleWrite("\n");
+    return line;
+}
+
+void GiveUp()
+{
+    PrintRed(kGiveUp);
+    ConsoleWrite("\n\n\n");
+}
+
+std::string FailureReason(const COM_DEVICE_t& device, const INBOX_READ_t& read)
+{
+    if (device.strCardNo.empty()) {
+        return ResultTextZh(CMD_RESULT_NO_SIM);
+    }
+    if (!read.bHasDriver) {
+        return ResultTextZh(CMD_RESULT_NOT_AT);
+    }
+    if (!read.strDriverError.empty()) {
+        return read.strDriverError;
+    }
+    if (read.bPortError) {
+        return read.strPortError;
+    }
+    return ResultTextZh(CMD_RESULT_NOT_AT);
+}
+
+}  // namespace
+
+bool CApplication::AskNumbers(std::vector<std::string>& numbers)
+{
+    numbers.clear();
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        numbers = SplitNumberList(Ask(kNumberPrompt));
+        if (!numbers.empty()) {
+            return true;
+        }
+        PrintRed(kNumberRetry);
+        ConsoleWrite("\n");
+    }
+    GiveUp();
+    return false;
+}
+
+bool CApplication::AskPorts(std::vector<COM_DEVICE_t>& devices)
+{
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        devices.clear();
+        if (DiscoverDevices(Ask(kPortPrompt), devices)) {
+            return true;
+        }
+        PrintRed(kPortRetry);
+        ConsoleWrite("\n");
+    }
+    GiveUp();
+    return false;
+}
+
+bool CApplication::AskText(std::string& text)
+{
+    text = Ask(kTextPrompt);
+    if (text.empty()) {
+        text = kDefaultText;
+    }
+    return true;
+}
+
+void CApplication::SendDialog()
+{
+    std::vector<std::string> numbers;
+    if (!AskNumbers(numbers)) {
+        return;
+    }
+    std::vector<COM_DEVICE_t> devices;
+    if (!AskPorts(devices)) {
+        return;
+    }
+    std::string text;
+    AskText(text);
+    SendToDevices(devices, numbers, text);
+}
+
+void CApplication::ReceiveDialog()
+{
+    std::vector<COM_DEVICE_t> devices;
+    if (!AskPorts(devices)) {
+        return;
+    }
+    const std::int64_t t0 = WallSeconds();
+    ReceiveAll(devices);
+    const std::int64_t t1 = WallSeconds();
+    // Whole seconds, at least 1 even if the wall clock was set back meanwhile.
+    const std::int64_t seconds = std::max<std::int64_t>(1, t1 - t0 + 1);
+    ConsoleWrite("读取短信耗时: " + std::to_string(seconds) + " 秒\n");
+}
+
+void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
+{
+    for (const COM_DEVICE_t& device : devices) {
+        const INBOX_READ_t read = ReadInbox(device);
+        const std::string port = PortDisplayName(device.strPort);
+        if (!read.bMeRead && !read.bSmRead) {
+            PrintRed("端口 " + port + " 接收短信失败");
+            PrintRed("\t 失败原因: ");
+            // The reason may be the modem's own error reply.
+            PrintRed(NeutraliseControls(FailureReason(device, read)));
+            ConsoleWrite("\n");
+            continue;
+        }
+        const std::size_t meCount = read.bMeRead ? read.vecMe.size() : 0;
+        const std::size_t smCount = read.bSmRead ? read.vecSm.size() : 0;
+        PrintGreen("端口 " + port + " 接收短信成功 共 " + std::to_string(meCount + smCount) +
+                   " 条短信");
+        ConsoleWrite("\n");
+        // The SIM block comes first although the modem memory is read first.
+        if (read.bSmRead) {
+            PrintGreen("SIM卡中的短信共 " + std::to_string(smCount) + " 条");
+            ConsoleWrite("\n");
+            PrintMessages(read.vecSm);
+        }
+        if (read.bMeRead) {
+            PrintGreen("设备中的短信共 " + std::to_string(meCount) + " 条");
+            ConsoleWrite("\n");
+            PrintMessages(read.vecMe);
+        }
+    }
+}
+
+void PrintMessages(std::vector<SmsMessage> messages)
+{
+    // Number, time and text are the network's: a control in them must not
+    // reach the terminal.
+    int i = 1;
+    for (const SmsMessage& message : messages) {
+        ConsoleWrite(kSeparator + "\n");
+        ConsoleWrite(" 第 " + std::to_string(i) + " 条短信\n");
+        ConsoleWrite("发送号码: " + NeutraliseControls(message.strFrom) + "\n");
+        ConsoleWrite("发送时间: " + NeutraliseControls(message.strTime) + "\n");
+        ConsoleWrite("短信内容: " + NeutraliseControls(message.strText) + "\n");
+        ++i;
+    }
+    ConsoleWrite(kSeparator + "\n");
+}

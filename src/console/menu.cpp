@@ -1,0 +1,71 @@
+// The interactive menu loop: table, menu line, one key per turn.
+
+#include <vector>
+
+#include "app/application.h"
+#include "platform/console.h"
+
+namespace {
+
+enum MENU_ACTION_t {
+    MENU_ACTION_NONE = 0,
+    MENU_ACTION_REFRESH = 1,
+    MENU_ACTION_SEND = 4,
+    MENU_ACTION_RECEIVE = 7,
+    MENU_ACTION_PORT_CHECK = 8,
+    MENU_ACTION_QUIT = 10,
+};
+
+const int kKeyEnter = 13;
+
+}  // namespace
+
+int CApplication::ShowMenu()
+{
+    PrintPortTable();
+    ConsoleWrite("回车键刷新 1发送短信 2接收短信 q退出\n");
+    switch (ConsoleReadKey()) {
+    case kKeyEnter:
+        return MENU_ACTION_REFRESH;
+    case '1':
+        return MENU_ACTION_SEND;
+    case '2':
+        return MENU_ACTION_RECEIVE;
+    case 'd':
+        return MENU_ACTION_PORT_CHECK;
+    case 'q':
+        return MENU_ACTION_QUIT;
+    default:
+        // Arrow and function keys arrive as two codes; the second is swallowed
+        // here, and so is whatever follows an ordinary unlisted key.
+        ConsoleReadKey();
+        return MENU_ACTION_NONE;
+    }
+}
+
+int CApplication::RunMenuLoop()
+{
+    for (;;) {
+        switch (ShowMenu()) {
+        case MENU_ACTION_REFRESH:
+            // The next turn scans again: the table after Enter is the second scan.
+            RefreshPorts();
+            break;
+        case MENU_ACTION_SEND:
+            SendDialog();
+            break;
+        case MENU_ACTION_RECEIVE:
+            ReceiveDialog();
+            break;
+        case MENU_ACTION_PORT_CHECK: {
+            std::vector<COM_DEVICE_t> devices;
+            AskPorts(devices);
+            break;
+        }
+        case MENU_ACTION_QUIT:
+            return 0;
+        default:
+            break;
+        }
+    }
+}
