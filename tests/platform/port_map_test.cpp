@@ -1,0 +1,111 @@
+#include "platform/port_map.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "transport/pty_peer.h"
+
+namespace {
+
+TEST(PortMapTest, SerialCommDirListsItsComEntriesInPortOrder)
+{
+    ptytest::TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    auto link = [&](const std::string& name, const char* target) {
+        ASSERT_EQ(0, ::symlink(target, (dir.Path() + "/" + name).c_str())) << name;
+    };
+    link("COM10", "/dev/null");
+    link("COM2", "/dev/null");
+    link("COM9", "/dev/null");
+    // Not ports: other names, a leading zero, no number, a dangling link and
+    // a regular file.
+    for (const char* name : {"com5", "COM", "COM0", "COM07", "COM4x", "ttyUSB0", "COM12345678"}) {
+        link(name, "/dev/null");
+    }
+    link("COM4", "/nonexistent/tty");
+    std::ofstream(dir.Path() + "/COM6") << "not a device";
+    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path());
+
+    EXPECT_EQ((std::vector<std::string>{"COM2", "COM9", "COM10"}), ListComPorts());
+    EXPECT_EQ(dir.Path() + "/COM9", ResolveDevicePath("\\\\.\\COM9"));
+    EXPECT_EQ(dir.Path() + "/COM10", ResolveDevicePath("COM10"));
+    EXPECT_EQ(dir.Path() + "/COM2", ResolveDevicePath("\\\\.\\com2"));
+    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM3"));
+    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM07"));
+}
+
+TEST(PortMapTest, AnEmptyOrMissingSerialCommDirListsNothing)
+{
+    ptytest::TempDir dir;
+    {
+        ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path());
+        EXPECT_TRUE(ListComPorts().empty());
+    }
+    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path() + "/gone");
+    EXPECT_TRUE(ListComPorts().empty());
+    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM1"));
+}
+
+TEST(PortMapTest, ComPortNumberAcceptsOnlyComNamesWithAPlainNumber)
+{
+    struct CASE_t {
+        const char* path;
+        int number;
+    };
+    const CASE_t cases[] = {
+        {"\\\\.\\COM3", 3},     {"\\\\.\\COM12", 12},   {"COM1", 1},
+        {"com255", 255},        {"\\\\.\\COM9999999", 9999999},
+        {"\\\\.\\COM10000000", -1},                     {"\\\\.\\COM99999999999999999999", -1},
+        {"\\\\.\\COM0", -1},    {"\\\\.\\COM03", -1},   {"\\\\.\\COM", -1},
+        {"\\\\.\\", -1},        {"", -1},               {"COM3 ", -1},
+        {"COM-3", -1},          {"\\\\.\\LPT1", -1},    {"\\\\?\\COM3", -1},
+        {"/dev/ttyS0", -1},     {"COM3\\", -1},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(c.number, ComPortNumber(c.path));
+    }
+}
+
+TEST(PortMapTest, SystemDevicesAreNumberedByTheirRangesAndNeverShareANumber)
+{
+    const std::vector<std::string> names = {
+        "ttyUSB1", "ttyS0",  "ttyACM0",  "ttyS31",   "ttyAMA10", "ttyUSB0",   "ttyAMA2",
+        "ttyS100", "ttyUSB", "ttyUSB07", "ttyACM99", "rfcomm0",  "ttyS0",     "ttyXRUSB0",
+    };
+    const std::vector<std::pair<int, std::string>> expected = {
+        {1, "ttyS0"},      {32, "ttyS31"},     {101, "ttyUSB0"},  {102, "ttyUSB1"},
+        {201, "ttyACM0"},  {300, "ttyACM99"},  {301, "rfcomm0"},  {302, "ttyAMA2"},
+        {303, "ttyAMA10"}, {304, "ttyS100"},   {305, "ttyUSB"},   {306, "ttyUSB07"},
+        {307, "ttyXRUSB0"},
+    };
+    const std::vector<SYSTEM_PORT_t> ports = NumberSystemPorts(names);
+    ASSERT_EQ(expected.size(), ports.size());
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expected[i].first, ports[i].number);
+        EXPECT_EQ(expected[i].second, ports[i].ttyName);
+    }
+}
+
+TEST(PortMapTest, SystemPortsResolveToTheirTtyNodes)
+{
+    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", "");
+    const std::vector<std::string> names = ListComPorts();
+    int previous = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const int number = ComPortNumber(name);
+        EXPECT_GT(number, previous);
+        previous = number;
+        const std::string node = ResolveDevicePath("\\\\.\\" + name);
+        EXPECT_EQ(0u, node.rfind("/dev/tty", 0));
+    }
+    // A number the machine does not have.
+    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM9999999"));
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+#include "platform/serial_device.h"
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "transport/pty_peer.h"
+
+namespace {
+
+const char kPort[] = "\\\\.\\COM3";
+
+class SerialDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(peer.Ready()); }
+
+    termios SlaveSettings()
+    {
+        termios tio{};
+        ::tcgetattr(peer.SlaveFd(), &tio);
+        return tio;
+    }
+
+    ptytest::PtyPeer peer{3};
+};
+
+TEST_F(SerialDeviceTest, ConfigureMakesTheLineRaw8N1AtTheRateAndKeepsFlowControl)
+{
+    struct CASE_t {
+        int rate;
+        speed_t speed;
+    };
+    const CASE_t cases[] = {{9600, B9600}, {115200, B115200}};
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.rate);
+        // A port that used hardware flow control, parity, two stop bits and
+        // cooked input before.
+        termios before = SlaveSettings();
+        before.c_cflag |= CRTSCTS | CLOCAL | PARENB | CSTOPB;
+        before.c_iflag |= ICRNL | IXON | IXOFF;
+        before.c_lflag |= ICANON | ECHO;
+        before.c_oflag |= OPOST | ONLCR;
+        ASSERT_EQ(0, ::tcsetattr(peer.SlaveFd(), TCSANOW, &before));
+
+        CSerialDevice device;
+        ASSERT_EQ(0, device.Open(kPort));
+        ASSERT_EQ(0, device.Configure(c.rate, SERIAL_TIMEOUTS_t{}));
+        const termios after = SlaveSettings();
+        EXPECT_EQ(c.speed, ::cfgetospeed(&after));
+        EXPECT_EQ(c.speed, ::cfgetispeed(&after));
+        EXPECT_EQ(static_cast<tcflag_t>(CS8), after.c_cflag & CSIZE);
+        EXPECT_EQ(0u, after.c_cflag & (PARENB | CSTOPB));
+        EXPECT_EQ(0u, after.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF));
+        EXPECT_EQ(0u, after.c_lflag & (ICANON | ECHO | ISIG));
+        EXPECT_EQ(0u, after.c_oflag & OPOST);
+        EXPECT_NE(0u, after.c_cflag & CRTSCTS);
+        EXPECT_NE(0u, after.c_cflag & CLOCAL);
+    }
+}
+
+TEST_F(SerialDeviceTest, ConfigureRefusesARateTheSystemHasNoSpeedFor)
+{
+    CSerialDevice device;
+    ASSERT_EQ(0, device.Open(kPort));
+    EXPECT_EQ(EINVAL, device.Configure(12345, SERIAL_TIMEOUTS_t{}));
+    EXPECT_EQ(EBADF, CSerialDevice().Configure(9600, SERIAL_TIMEOUTS_t{}));
+}
+
+TEST_F(SerialDeviceTest, NamesOutsideTheMapAndNodesThatAreNoTtyDoNotOpen)
+{
+    ASSERT_EQ(0, ::symlink("/dev/null", (peer.Dir() + "/COM8").c_str()));
+    CSerialDevice device;
+    EXPECT_EQ(ENOENT, device.Open("\\\\.\\COM4"));
+    EXPECT_EQ(ENOENT, device.Open("\\\\.\\LPT1"));
+    EXPECT_EQ(ENOENT, device.Open(""));
+    EXPECT_EQ(ENOTTY, device.Open("\\\\.\\COM8"));
+    EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(0, device.Open("com3"));
+}
+
+TEST_F(SerialDeviceTest, ReadEndsAfterAQuietGapAtTheSizeOrAtTheTotalTimeOut)
+{
+    CSerialDevice device;
+    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{}));
+
+    // Pieces 2 ms apart are one read; a piece 300 ms later is the next read.
+    peer.RunScript({{"", {{0, "AB"}, {2, "CD"}, {300, "EF"}}}});
+    std::string first;
+    EXPECT_EQ(0, device.Read(first, 512));
+    std::string second = "kept:";
+    EXPECT_EQ(0, device.Read(second, 512));
+    EXPECT_EQ("ABCD", first);
+    EXPECT_EQ("kept:EF", second);
+
+    // More than asked for stays for the next read.
+    peer.Send(std::string(700, 'x'));
+    std::string capped;
+    EXPECT_EQ(0, device.Read(capped, 512));
+    EXPECT_EQ(512u, capped.size());
+    std::string rest;
+    EXPECT_EQ(0, device.Read(rest, 512));
+    EXPECT_EQ(188u, rest.size());
+
+    // Silence ends with nothing after the total time-out.
+    std::string silent;
+    EXPECT_EQ(0, device.Read(silent, 16));
+    EXPECT_EQ("", silent);
+}
+
+TEST_F(SerialDeviceTest, WritesReachTheOtherEndUnchanged)
+{
+    CSerialDevice device;
+    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Configure(115200, SERIAL_TIMEOUTS_t{}));
+    const std::string bytes("AT\r\n\0\x1A\xFF\n", 8);
+    EXPECT_EQ(0, device.Write(bytes));
+    EXPECT_EQ(bytes, peer.ReceiveFor(200));
+    EXPECT_EQ(EBADF, CSerialDevice().Write("AT\r"));
+}
+
+TEST_F(SerialDeviceTest, AVanishedDeviceReportsEioWithoutHanging)
+{
+    CSerialDevice device;
+    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{5000, 5000, 0}));
+    peer.VanishAfter(50);
+    std::string out;
+    EXPECT_EQ(EIO, device.Read(out, 512));
+    EXPECT_EQ(EIO, device.Read(out, 512));
+    EXPECT_NE(0, device.Write("AT\r"));
+    EXPECT_EQ("", out);
+}
+
+// Each way another program can hold the port makes the open fail with EBUSY;
+// once it lets go, the port opens.
+TEST_F(SerialDeviceTest, APortHeldElsewhereIsBusy)
+{
+    CSerialDevice holder;
+    ASSERT_EQ(0, holder.Open(kPort));
+    CSerialDevice second;
+    EXPECT_EQ(EBUSY, second.Open(kPort));
+    EXPECT_FALSE(second.IsOpen());
+    holder.Close();
+    EXPECT_EQ(0, second.Open(kPort));
+    second.Close();
+
+    // Exclusive mode set by a program that takes no lock.
+    const int excl = ::open(peer.SlaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(excl, 0);
+    ASSERT_EQ(0, ::ioctl(excl, TIOCEXCL));
+    EXPECT_EQ(EBUSY, second.Open(kPort));
+    ::ioctl(excl, TIOCNXCL);
+    ::close(excl);
+
+    // A flock without exclusive mode.
+    const int locked = ::open(peer.SlaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(locked, 0);
+    ASSERT_EQ(0, ::flock(locked, LOCK_EX | LOCK_NB));
+    EXPECT_EQ(EBUSY, second.Open(kPort));
+    ::close(locked);
+
+    EXPECT_EQ(0, second.Open(kPort));
+}
+
+TEST_F(SerialDeviceTest, APortHeldByAnotherProcessIsBusyUntilItCloses)
+{
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(0, ::pipe(ready));
+    ASSERT_EQ(0, ::pipe(release));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CSerialDevice device;
+        const char result = device.Open(kPort) == 0 ? 'y' : 'n';
+        ssize_t ignored = ::write(ready[1], &result, 1);
+        char go = 0;
+        ignored = ::read(release[0], &go, 1);
+        (void)ignored;
+        device.Close();
+        ::_exit(0);
+    }
+    char result = 0;
+    ASSERT_EQ(1, ::read(ready[0], &result, 1));
+    ASSERT_EQ('y', result);
+    CSerialDevice device;
+    EXPECT_EQ(EBUSY, device.Open(kPort));
+    ASSERT_EQ(1, ::write(release[1], "g", 1));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(0, device.Open(kPort));
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        ::close(fd);
+    }
+}
+
+TEST_F(SerialDeviceTest, AUucpLockFileOfALiveProcessHoldsThePortAStaleOneDoesNot)
+{
+    std::string lockName = peer.SlaveName().substr(5);  // below /dev
+    std::replace(lockName.begin(), lockName.end(), '/', '_');
+    const std::string lockFile = "/var/lock/LCK.." + lockName;
+    {
+        std::ofstream probe(lockFile);
+        if (!probe) {
+            GTEST_SKIP() << "cannot write " << lockFile;
+        }
+    }
+    const pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(dead, nullptr, 0);
+
+    struct CASE_t {
+        const char* what;
+        std::string content;
+        int expected;
+    };
+    const int live = static_cast<int>(::getppid());
+    std::string binaryLive(sizeof(int), '\0');
+    std::memcpy(binaryLive.data(), &live, sizeof live);
+    const CASE_t cases[] = {
+        {"live pid as text", "     " + std::to_string(live) + "\n", EBUSY},
+        {"live pid as binary", binaryLive, EBUSY},
+        {"dead pid", std::to_string(dead) + "\n", 0},
+        {"garbage", "not a pid\n", 0},
+        {"empty", "", 0},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(lockFile, std::ios::binary | std::ios::trunc) << c.content;
+        CSerialDevice device;
+        EXPECT_EQ(c.expected, device.Open(kPort));
+    }
+    std::remove(lockFile.c_str());
+}
+
+TEST(FormatSystemErrorTest, GivesTheSystemTextWithCrLfOrTheUndefinedText)
+{
+    EXPECT_EQ("No such file or directory\r\n", FormatSystemError(ENOENT));
+    EXPECT_EQ("Device or resource busy\r\n", FormatSystemError(EBUSY));
+    EXPECT_EQ("Input/output error\r\n", FormatSystemError(EIO));
+    // "{未定义错误描述(4000)}" in the internal code page.
+    EXPECT_EQ("{\xCE\xB4\xB6\xA8\xD2\xE5\xB4\xED\xCE\xF3\xC3\xE8\xCA\xF6(4000)}",
+              FormatSystemError(4000));
+    errno = EACCES;
+    EXPECT_EQ("Permission denied\r\n", FormatSystemError(0));
+}
+
+}  // namespace
