@@ -62,17 +62,7 @@ COM_CHECK_RESULT_t ProbePort(const std::string& devicePath)
         return record;
     }
 
-    line.Exchange("ATE0\r");
-    line.Exchange("AT+CMEE=1\r");
-    IdentifyModem(record, line);
-    QueryModeConfig(record, line);
-    QuerySerialNo(record, line);
-    QueryCardNo(record, line);
-    if (!record.strCardNo.empty()) {
-        QuerySignal(record, line);
-        QueryOperator(record, line);
-        AdjustModeConfig(record, line);
-    }
+    RunQuerySteps(record, line);
     return record;
 }
 

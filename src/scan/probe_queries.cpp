@@ -208,6 +208,21 @@ void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
     ConsoleWrite(record.strPort + adjustment.strLine + "\n");
 }
 
+void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line)
+{
+    line.Exchange("ATE0\r");
+    line.Exchange("AT+CMEE=1\r");
+    IdentifyModem(record, line);
+    QueryModeConfig(record, line);
+    QuerySerialNo(record, line);
+    QueryCardNo(record, line);
+    if (!record.strCardNo.empty()) {
+        QuerySignal(record, line);
+        QueryOperator(record, line);
+        AdjustModeConfig(record, line);
+    }
+}
+
 std::string MakeRandomDigits()
 {
     // Seeded per thread from the system's entropy: a fixed seed would give

@@ -36,6 +36,11 @@ void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 // whatever gVerbose says.
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
+// Everything the probe asks once "AT" is answered: echo off, numeric error
+// reports on, then identification, mode, serial and card number, and with a
+// card the signal, operator and mode switch.
+void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
 // 15 decimal digits for a made-up serial number; differs between calls,
 // threads and runs.
 std::string MakeRandomDigits();
