@@ -11,7 +11,8 @@
 
 #include <string>
 
-// Reads the locale (setlocale(LC_ALL, "")) and picks the console charset.
+// Reads the locale's character type (setlocale(LC_CTYPE, "")) and picks the
+// console charset.
 // Call once at entry, before any other thread starts. Until then the console
 // charset is UTF-8.
 void InitCharsetBoundary();

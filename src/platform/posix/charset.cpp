@@ -170,7 +170,9 @@ std::string ConsoleCharsetForCodeset(const std::string& codeset)
 
 void InitCharsetBoundary()
 {
-    std::setlocale(LC_ALL, "");
+    // Only the character type: numbers keep their C form for the parsers and
+    // system error texts stay ASCII instead of arriving in the locale's charset.
+    std::setlocale(LC_CTYPE, "");
     std::string charset = ConsoleCharsetForCodeset(nl_langinfo(CODESET));
     if (!Iconv(charset, kPivot).ok() || !Iconv(kPivot, charset).ok()) {
         charset = "UTF-8";
