@@ -1,0 +1,61 @@
+#include "codec/phone_number.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct NumberCase {
+    std::string number;
+    bool international;
+    std::string normalised;
+};
+
+TEST(PhoneNumber, ClassifiesAndNormalisesByRegion)
+{
+    const std::vector<NumberCase> cases = {
+        {"008613800138000", true, "8613800138000"},
+        {"8613800138000", true, "8613800138000"},
+        {"13800138000", false, "13800138000"},
+        {"10086", false, "10086"},
+        {"91234567", false, "91234567"},
+        {"+8613800138000", false, "+8613800138000"},
+        {"86138001380001", false, "86138001380001"},
+        {"0086138001380001", false, "0086138001380001"},
+        {"8623800138000", false, "8623800138000"},
+        {"0085261234567", true, "85261234567"},
+        {"85291234567", true, "85291234567"},
+        {"85271234567", false, "85271234567"},
+        {"008536612345", true, "8536612345"},
+        {"853612345", true, "853612345"},
+        {"0085366123456", false, "0085366123456"},
+        // The classes of the patterns take "|" as a character of their own.
+        {"852|1234567", true, "852|1234567"},
+        {"008536|12345", true, "8536|12345"},
+        {"853|12345", true, "853|12345"},
+        {"85381234", false, "85381234"},
+        {"", false, ""},
+        {"00", false, "00"},
+        {"x8613800138000", false, "x8613800138000"},
+        {"8613800138000\n", false, "8613800138000\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        const bool international = ClassifyNumber(c.number);
+        EXPECT_EQ(international, c.international);
+        EXPECT_EQ(NormalizeNumber(c.number, international), c.normalised);
+    }
+}
+
+TEST(PhoneNumber, NormalisingDropsZeroZeroOnlyForInternationalNumbers)
+{
+    EXPECT_EQ(NormalizeNumber("0013800", false), "0013800");
+    EXPECT_EQ(NormalizeNumber("0013800", true), "13800");
+    EXPECT_EQ(NormalizeNumber("00", true), "00") << "two characters are kept";
+    EXPECT_EQ(NormalizeNumber("001", true), "1");
+    EXPECT_EQ(NormalizeNumber("0861", true), "0861");
+}
+
+}  // namespace
