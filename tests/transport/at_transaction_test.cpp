@@ -1,0 +1,399 @@
+#include "transport/at_transaction.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+
+#include "transport/pty_peer.h"
+
+namespace {
+
+using ptytest::PIECE_t;
+using ptytest::STEP_t;
+
+const char kPort[] = "\\\\.\\COM5";
+const std::string kOk = "\r\nOK\r\n";
+
+// A driver whose parsers decide by plain markers ("ERROR" fails; "OK", or ">"
+// for the prompt, succeeds; anything else asks for more) unless a test forces
+// their results; every reply a parser sees is kept.
+class FakeDriver : public CPhoneCardBase {
+public:
+    std::map<std::string, std::vector<COM_CMD_OPERATE_RESULT_t>> forced;
+    std::vector<std::string> initCommands;
+    std::vector<SendPair> sendPairs;
+    std::deque<int> pending;
+    bool endlessPending = false;
+
+    std::vector<std::string> Replies(const std::string& parser) const
+    {
+        auto it = m_seen.find(parser);
+        return it == m_seen.end() ? std::vector<std::string>() : it->second;
+    }
+
+    std::vector<std::string> InitCommands() override { return initCommands; }
+    COM_CMD_OPERATE_RESULT_t ParseInit(std::string reply) override { return Decide("init", reply); }
+    std::string ServiceCentreCommand() override { return "AT+CSCA?\r\n"; }
+    COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply) override
+    {
+        return Decide("csca", reply);
+    }
+    std::string PduModeCommand() override { return "AT+CMGF=0\r\n"; }
+    COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply) override
+    {
+        return Decide("cmgf", reply);
+    }
+    std::string PrepareReadCommand() override { return "AT+CPMS?\r\n"; }
+    COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply) override
+    {
+        return Decide("prepare", reply);
+    }
+    std::string ListCommand() override { return "AT+CMGL=4\r\n"; }
+    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override { return Decide("list", reply); }
+    bool HasPendingRead() override { return endlessPending || !pending.empty(); }
+    std::string ReadNextCommand() override
+    {
+        int index = 9;
+        if (!pending.empty()) {
+            index = pending.front();
+            pending.pop_front();
+        }
+        return "AT+CMGR=" + std::to_string(index) + "\r\n";
+    }
+    bool ParseReadNext(std::string reply) override
+    {
+        m_seen["readnext"].push_back(reply);
+        return reply.find("+CMGR:") != std::string::npos && reply.find("OK") != std::string::npos;
+    }
+    std::vector<SendPair> BuildSendCommands(std::string, std::string) override { return sendPairs; }
+    COM_CMD_OPERATE_RESULT_t ParseSendPrompt(std::string reply) override
+    {
+        return Decide("prompt", reply);
+    }
+    COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply) override
+    {
+        return Decide("body", reply);
+    }
+
+private:
+    COM_CMD_OPERATE_RESULT_t Decide(const std::string& parser, const std::string& reply)
+    {
+        std::vector<std::string>& seen = m_seen[parser];
+        seen.push_back(reply);
+        auto it = forced.find(parser);
+        if (it != forced.end() && !it->second.empty()) {
+            const std::size_t call = std::min(seen.size(), it->second.size()) - 1;
+            return it->second[call];
+        }
+        if (reply.find("ERROR") != std::string::npos) {
+            return CMD_RESULT_FAILED;
+        }
+        if (reply.find("OK") != std::string::npos ||
+            (parser == "prompt" && reply.find('>') != std::string::npos)) {
+            return CMD_RESULT_SUCCEED;
+        }
+        return CMD_RESULT_INCOMPLETE;
+    }
+
+    std::map<std::string, std::vector<std::string>> m_seen;
+};
+
+class AtTransactionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.Ready());
+        m_savedPacing = AtPacing();
+        AT_PACING_t& pacing = AtPacing();
+        pacing.shortPolls = 3;
+        pacing.listPolls = 2;
+        pacing.bodyPolls = 3;
+        pacing.pollSleepMs = 10;
+        pacing.singleReadRounds = 3;
+        pacing.gatherRounds = 3;
+        port = std::make_unique<CComPortBase>(kPort, 115200);
+        ASSERT_TRUE(port->IsOpen());
+    }
+    void TearDown() override { AtPacing() = m_savedPacing; }
+
+    // What the program wrote, once the script has played.
+    std::string Written()
+    {
+        peer.WaitScriptDone(5000);
+        const std::string tail = peer.ReceiveFor(0);
+        peer.Stop();
+        return peer.Received() + tail;
+    }
+
+    ptytest::PtyPeer peer{5};
+    std::unique_ptr<CComPortBase> port;
+    FakeDriver driver;
+
+private:
+    AT_PACING_t m_savedPacing;
+};
+
+TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
+{
+    constexpr auto S = CMD_RESULT_SUCCEED;
+    constexpr auto F = CMD_RESULT_FAILED;
+    constexpr auto I = CMD_RESULT_INCOMPLETE;
+    struct CASE_t {
+        const char* what;
+        std::vector<COM_CMD_OPERATE_RESULT_t> results;  // per call; the last repeats
+        int maxPolls;
+        bool expected;
+        std::size_t calls;
+    };
+    const CASE_t cases[] = {
+        {"incomplete every time reads the whole budget", {I}, 3, false, 3},
+        {"success ends at once", {S}, 3, true, 1},
+        {"failure ends at once", {F}, 3, false, 1},
+        {"success after two incomplete replies", {I, I, S}, 5, true, 3},
+        {"other codes keep polling", {CMD_RESULT_NO_SIM}, 2, false, 2},
+        {"negative budget polls never", {S}, -1, false, 0},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::size_t calls = 0;
+        auto parser = [&](CPhoneCardBase*, std::string) {
+            ++calls;
+            return c.results[std::min(calls, c.results.size()) - 1];
+        };
+        EXPECT_EQ(c.expected, ExecuteCommand(&driver, port.get(), "AT\r", parser, c.maxPolls));
+        EXPECT_EQ(c.calls, calls);
+        EXPECT_EQ("AT\r", peer.ReceiveFor(20));
+    }
+}
+
+TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
+{
+    peer.Send(kOk);
+    bool called = false;
+    auto parser = [&](CPhoneCardBase*, std::string) {
+        called = true;
+        return CMD_RESULT_SUCCEED;
+    };
+    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT+CSQ\r\n", parser, 0));
+    EXPECT_FALSE(called);
+    EXPECT_EQ("AT+CSQ\r\n", peer.ReceiveFor(50));
+    // The modem's bytes are still waiting on the line.
+    std::string left;
+    EXPECT_TRUE(port->Read(left));
+    EXPECT_EQ(kOk, left);
+}
+
+TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortOrParser)
+{
+    auto parser = [](CPhoneCardBase*, std::string) { return CMD_RESULT_SUCCEED; };
+    EXPECT_FALSE(ExecuteCommand(nullptr, port.get(), "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&driver, nullptr, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", ReplyParser(), 3));
+    port->Close();
+    // The transaction does not reopen a closed port.
+    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", parser, 3));
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_EQ("", peer.ReceiveFor(50));
+}
+
+TEST_F(AtTransactionTest, TheParserSeesEverythingSinceBeforeTheCommandConcatenated)
+{
+    // An unsolicited line that came before the command.
+    peer.Send("\r\nRING\r\n");
+    const std::string first = "\r\n+CSCA: \"+861380";
+    const std::string second = "0100500\",145\r\n";
+    peer.RunScript({{"AT+CSCA?\r\n", {{0, first}, {2, second}, {700, kOk}}}});
+    EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
+    const std::vector<std::string> replies = driver.Replies("csca");
+    ASSERT_GE(replies.size(), 2u);
+    EXPECT_EQ("\r\nRING\r\n" + first + second, replies.front());
+    EXPECT_EQ("\r\nRING\r\n" + first + second + kOk, replies.back());
+    for (std::size_t i = 1; i < replies.size(); ++i) {
+        EXPECT_EQ(0u, replies[i].rfind(replies[i - 1], 0)) << "reply " << i << " lost bytes";
+    }
+}
+
+TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransaction)
+{
+    std::size_t largest = 0;
+    std::size_t calls = 0;
+    auto parser = [&](CPhoneCardBase*, std::string reply) {
+        ++calls;
+        largest = std::max(largest, reply.size());
+        return CMD_RESULT_INCOMPLETE;
+    };
+    peer.Flood("+CMTI: \"SM\",1\r\n");
+    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", parser, 1000));
+    peer.Stop();
+    EXPECT_LT(calls, 1000u);
+    EXPECT_LE(largest, kMaxReplyBytes);
+}
+
+TEST_F(AtTransactionTest, InitCommandsAreAllSentInOrderWhateverTheirOutcome)
+{
+    struct CASE_t {
+        const char* what;
+        std::vector<std::string> commands;
+        std::vector<COM_CMD_OPERATE_RESULT_t> results;
+        std::string written;
+    };
+    const CASE_t cases[] = {
+        {"an empty list sends nothing", {}, {}, ""},
+        {"failures do not stop the list",
+         {"AT+CMEE=1\r\n", "ATE0\r\n"},
+         {CMD_RESULT_FAILED},
+         "AT+CMEE=1\r\nATE0\r\n"},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeDriver fake;
+        fake.initCommands = c.commands;
+        fake.forced["init"] = c.results;
+        RunInitCommands(&fake, port.get());
+        EXPECT_EQ(c.written, peer.ReceiveFor(50));
+        EXPECT_EQ(c.commands.size(), fake.Replies("init").size());
+    }
+}
+
+TEST_F(AtTransactionTest, InitCommandsReopenAClosedPort)
+{
+    driver.initCommands = {"ATE0\r\n"};
+    driver.forced["init"] = {CMD_RESULT_SUCCEED};
+    port->Close();
+    RunInitCommands(&driver, port.get());
+    EXPECT_TRUE(port->IsOpen());
+    EXPECT_EQ("ATE0\r\n", peer.ReceiveFor(50));
+}
+
+struct SEND_CASE_t {
+    const char* what;
+    std::vector<SendPair> pairs;
+    std::vector<STEP_t> script;
+    bool expected;
+    std::string written;
+};
+
+TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
+{
+    const STEP_t csca{"AT+CSCA?\r\n", {{0, "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk}}};
+    const STEP_t cmgf{"AT+CMGF=0\r\n", {{0, kOk}}};
+    const SendPair part1{"AT+CMGS=20\r", "0011PART1\x1A"};
+    const SendPair part2{"AT+CMGS=18\r", "0011PART2\x1A"};
+    const std::string sent = "\r\n+CMGS: 7\r\n" + kOk;
+    const SEND_CASE_t cases[] = {
+        {"no pair fails after the PDU mode", {}, {csca, cmgf}, false,
+         "AT+CSCA?\r\nAT+CMGF=0\r\n"},
+        {"two parts", {part1, part2},
+         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n> "}}}, {"0011PART1\x1A", {{0, sent}}},
+          {"AT+CMGS=18\r", {{0, "\r\n> "}}}, {"0011PART2\x1A", {{0, sent}}}},
+         true, "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A" "AT+CMGS=18\r0011PART2\x1A"},
+        {"a refused prompt sends no body", {part1, part2},
+         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n+CMS ERROR: 500\r\n"}}}}, false,
+         "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r"},
+        {"a failed later part fails the send", {part1, part2},
+         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n> "}}}, {"0011PART1\x1A", {{0, sent}}},
+          {"AT+CMGS=18\r", {{0, "\r\n> "}}}, {"0011PART2\x1A", {{0, "\r\n+CMS ERROR: 330\r\n"}}}},
+         false, "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A" "AT+CMGS=18\r0011PART2\x1A"},
+        {"no service centre, nothing more", {part1},
+         {{"AT+CSCA?\r\n", {{0, "\r\n+CME ERROR: 10\r\n"}}}}, false, "AT+CSCA?\r\n"},
+    };
+    for (const SEND_CASE_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        ptytest::PtyPeer modem(6);
+        ASSERT_TRUE(modem.Ready());
+        CComPortBase line("\\\\.\\COM6", 115200);
+        FakeDriver fake;
+        fake.sendPairs = c.pairs;
+        modem.RunScript(c.script);
+        EXPECT_EQ(c.expected, TransmitSms(&fake, &line, "13800138000", "hi"));
+        modem.WaitScriptDone(5000);
+        const std::string tail = modem.ReceiveFor(50);
+        modem.Stop();
+        EXPECT_EQ(c.written, modem.Received() + tail);
+    }
+}
+
+TEST_F(AtTransactionTest, ReadStoredMessagesDependsOnPduModeAndPrepareOnly)
+{
+    driver.forced["cmgf"] = {CMD_RESULT_FAILED};
+    bool complete = true;
+    EXPECT_FALSE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_FALSE(complete);
+    EXPECT_EQ("AT+CMGF=0\r\n", peer.ReceiveFor(50));
+
+    driver.forced["cmgf"] = {CMD_RESULT_SUCCEED};
+    driver.forced["prepare"] = {CMD_RESULT_FAILED};
+    EXPECT_FALSE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\n", peer.ReceiveFor(50));
+}
+
+TEST_F(AtTransactionTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
+{
+    driver.pending = {4};
+    const std::string record = "\r\n+CMGR: 0,,23\r\n0891683108200505F0\r\n" + kOk;
+    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
+                    {"AT+CPMS?\r\n", {{0, kOk}}},
+                    {"AT+CMGR=4\r\n", {{0, record}}}});
+    bool complete = true;
+    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(AtPacing().listPolls, static_cast<int>(driver.Replies("list").size()));
+    EXPECT_EQ(std::vector<std::string>{record}, driver.Replies("readnext"));
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", Written());
+}
+
+TEST_F(AtTransactionTest, OkInsideAStoredTextEndsThatSingleRead)
+{
+    driver.pending = {1, 2};
+    const std::string early = "\r\n+CMGR: 1,,9\r\nBOOK CLUB";
+    const std::string second = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
+    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
+                    {"AT+CPMS?\r\n", {{0, kOk}}},
+                    {"AT+CMGL=4\r\n", {{0, kOk}}},
+                    {"AT+CMGR=1\r\n", {{0, early}, {900, kOk}}},
+                    {"AT+CMGR=2\r\n", {{0, second}}}});
+    EXPECT_TRUE(ReadStoredMessages(&driver, port.get()));
+    const std::vector<std::string> replies = driver.Replies("readnext");
+    ASSERT_EQ(2u, replies.size());
+    EXPECT_EQ(early, replies[0]);
+    // The rest of the first record arrives in front of the second.
+    EXPECT_EQ(kOk + second, replies[1]);
+}
+
+TEST_F(AtTransactionTest, EveryQueuedIndexReadMakesTheReadComplete)
+{
+    driver.pending = {1, 2};
+    const std::string one = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
+    const std::string two = "\r\n+CMGR: 0,,9\r\n0022\r\n" + kOk;
+    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
+                    {"AT+CPMS?\r\n", {{0, kOk}}},
+                    {"AT+CMGL=4\r\n", {{0, kOk}}},
+                    {"AT+CMGR=1\r\n", {{0, one.substr(0, 10)}, {300, one.substr(10)}}},
+                    {"AT+CMGR=2\r\n", {{0, two}}}});
+    bool complete = false;
+    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_TRUE(complete);
+    EXPECT_EQ((std::vector<std::string>{one, two}), driver.Replies("readnext"));
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=1\r\nAT+CMGR=2\r\n", Written());
+}
+
+TEST_F(AtTransactionTest, SingleReadsAreBoundedInRoundsAndGathering)
+{
+    // A driver that never runs out of indexes, and a modem that answers the
+    // first read only in part and then falls silent.
+    driver.endlessPending = true;
+    AtPacing().singleReadRounds = 2;
+    AtPacing().gatherRounds = 2;
+    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
+                    {"AT+CPMS?\r\n", {{0, kOk}}},
+                    {"AT+CMGL=4\r\n", {{0, kOk}}},
+                    {"AT+CMGR=9\r\n", {{0, "\r\n+CMGR: 1,,9\r\n"}}}});
+    bool complete = true;
+    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_FALSE(complete);
+    EXPECT_EQ((std::vector<std::string>{"\r\n+CMGR: 1,,9\r\n", ""}), driver.Replies("readnext"));
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=9\r\nAT+CMGR=9\r\n", Written());
+}
+
+}  // namespace
