@@ -1,0 +1,196 @@
+// Device discovery: scan records become device records with a model.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "drivers/phone_velt_b.h"
+#include "drivers/phone_velt_c.h"
+#include "drivers/phone_velt_d.h"
+#include "drivers/phone_velt_e.h"
+#include "drivers/phone_velt_f.h"
+#include "drivers/phone_velt_g.h"
+#include "drivers/reply_text.h"
+
+namespace {
+
+const char* const kDevicePathPrefix = "\\\\.\\COM";
+
+using Prototypes = std::vector<std::unique_ptr<CPhoneCardBase>>;
+
+// One driver of each model, in the fixed order their identities are tried.
+Prototypes MakePrototypes()
+{
+    Prototypes prototypes;
+    prototypes.emplace_back(new CPhone_VeltC);
+    prototypes.emplace_back(new CPhone_VeltB);
+    prototypes.emplace_back(new CPhone_VeltD);
+    prototypes.emplace_back(new CPhone_VeltE);
+    prototypes.emplace_back(new CPhone_VeltF);
+    prototypes.emplace_back(new CPhone_VeltG);
+    return prototypes;
+}
+
+COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
+{
+    COM_DEVICE_t device;
+    device.bAT = record.bAT;
+    device.nBaud = LeadingInt(record.strBaud);
+    device.strPort = record.strPort;
+    device.strSerialNo = record.strSerialNo;
+    device.strSignal = record.strSignal;
+    device.strCardNo = record.strCardNo;
+    return device;
+}
+
+COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record, const Prototypes& prototypes)
+{
+    COM_DEVICE_t device = BuildDevice(record);
+    for (const auto& prototype : prototypes) {
+        if (prototype->MatchIdentity(record.strATI)) {
+            device.nDeviceType = prototype->GetDeviceType();
+            break;
+        }
+    }
+    return device;
+}
+
+bool IsComplete(const COM_CHECK_RESULT_t& record)
+{
+    return record.bAT && !record.strSerialNo.empty() && !record.strSignal.empty() &&
+           !record.strCardNo.empty();
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPortList(std::string text)
+{
+    return SplitListItems(std::move(text), IsAllDigits);
+}
+
+std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&))
+{
+    for (char& c : text) {
+        if (c == ' ' || c == ';') {
+            c = ',';
+        }
+    }
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(',', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string piece = text.substr(start, end - start);
+        if (!piece.empty()) {
+            if (!isValidItem(piece)) {
+                return {};
+            }
+            items.push_back(std::move(piece));
+        }
+        start = end + 1;
+    }
+    return items;
+}
+
+bool IsAllDigits(const std::string& text)
+{
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PortNumberText(const std::string& portPath)
+{
+    const std::size_t pos = portPath.find("COM");
+    return pos == std::string::npos ? std::string() : portPath.substr(pos + 3);
+}
+
+CPhoneCardBase* CreatePhoneCard(int deviceType)
+{
+    switch (deviceType) {
+    case PHONE_TYPE_VELT_B:
+        return new CPhone_VeltB;
+    case PHONE_TYPE_VELT_C:
+        return new CPhone_VeltC;
+    case PHONE_TYPE_VELT_D:
+        return new CPhone_VeltD;
+    case PHONE_TYPE_VELT_E:
+        return new CPhone_VeltE;
+    case PHONE_TYPE_VELT_F:
+        return new CPhone_VeltF;
+    case PHONE_TYPE_VELT_G:
+        return new CPhone_VeltG;
+    default:
+        return nullptr;
+    }
+}
+
+bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices)
+{
+    devices.clear();
+    const Prototypes prototypes = MakePrototypes();
+
+    if (!portList.empty()) {
+        const std::vector<std::string> items = SplitPortList(portList);
+        bool anyFound = false;
+        for (const std::string& item : items) {
+            const COM_CHECK_RESULT_t* match = nullptr;
+            for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
+                if (PortNumberText(record.strPort) == item) {
+                    match = &record;
+                    break;
+                }
+            }
+            if (match != nullptr) {
+                devices.push_back(BuildIdentifiedDevice(*match, prototypes));
+                anyFound = true;
+            } else {
+                COM_DEVICE_t missing;
+                missing.strPort = kDevicePathPrefix + item;
+                missing.nBaud = 115200;
+                missing.bPortFound = false;
+                devices.push_back(missing);
+            }
+        }
+        return anyFound;
+    }
+
+    for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
+        if (IsComplete(record)) {
+            devices.push_back(BuildIdentifiedDevice(record, prototypes));
+        }
+    }
+    if (devices.empty()) {
+        for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
+            if (record.bAT) {
+                devices.push_back(BuildIdentifiedDevice(record, prototypes));
+            }
+        }
+    }
+    if (devices.empty()) {
+        for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
+            devices.push_back(BuildDevice(record));
+        }
+    }
+    return true;
+}
+
+void CApplication::CollectInboxDevices(std::vector<COM_DEVICE_t>& devices)
+{
+    devices.clear();
+    const Prototypes prototypes = MakePrototypes();
+    for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
+        if (IsComplete(record)) {
+            devices.push_back(BuildIdentifiedDevice(record, prototypes));
+        }
+    }
+}

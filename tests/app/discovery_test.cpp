@@ -1,0 +1,193 @@
+// Device discovery over hand-made scan records (no port is opened).
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+
+namespace {
+
+COM_CHECK_RESULT_t Record(int com, const char* ati, bool at = true, bool complete = true)
+{
+    COM_CHECK_RESULT_t record;
+    record.strPort = "\\\\.\\COM" + std::to_string(com);
+    record.bOpen = true;
+    record.bAT = at;
+    record.strBaud = at ? "115200" : "";
+    record.strATI = ati;
+    if (complete) {
+        record.strSerialNo = "86600000000000" + std::to_string(com % 10);
+        record.strCardNo = " \"8986001234567890123" + std::to_string(com % 10) + "\"";
+        record.strSignal = " 23,99";
+    }
+    return record;
+}
+
+const char* const kM35 = "ATI\r\r\nQuectel_Ltd\r\nQuectel_M35\r\nRevision: M35FBR02A03\r\n\r\nOK\r\n";
+const char* const kClm920 = "\r\nYuga\r\nCLM920_NC5\r\n\r\nOK\r\n";
+const char* const kMc323 = "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\nModel:MC323-a\r\n\r\nOK\r\n";
+
+class DiscoveryTest : public ::testing::Test {
+protected:
+    // COM3 an M35, COM4 a CLM920 at 9600, COM10 a CDMA module, COM12 of no known model.
+    void SetUp() override
+    {
+        app.m_vecCheckResults = {Record(3, kM35), Record(4, kClm920), Record(10, kMc323),
+                                 Record(12, "\r\nSOME MODEM\r\n\r\nOK\r\n")};
+        app.m_vecCheckResults[1].strBaud = "9600";
+    }
+
+    std::vector<std::string> Ports(const std::vector<COM_DEVICE_t>& devices)
+    {
+        std::vector<std::string> ports;
+        for (const COM_DEVICE_t& d : devices) {
+            ports.push_back(d.strPort);
+        }
+        return ports;
+    }
+
+    CApplication app;
+    std::vector<COM_DEVICE_t> devices{COM_DEVICE_t{}};  // discovery empties it first
+};
+
+TEST_F(DiscoveryTest, AllPortsIdentifiesEachCompleteModem)
+{
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    ASSERT_EQ(devices.size(), 4u);
+    const struct {
+        const char* port;
+        int type;
+        int baud;
+    } expected[] = {
+        {"\\\\.\\COM3", 3, 115200},
+        {"\\\\.\\COM4", 2, 9600},
+        {"\\\\.\\COM10", 7, 115200},
+        {"\\\\.\\COM12", 1, 115200},
+    };
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(devices[i].strPort, expected[i].port);
+        EXPECT_EQ(devices[i].nDeviceType, expected[i].type);
+        EXPECT_EQ(devices[i].nBaud, expected[i].baud);
+        EXPECT_TRUE(devices[i].bAT);
+        EXPECT_TRUE(devices[i].bPortFound);
+        EXPECT_EQ(devices[i].strCardNo, app.m_vecCheckResults[i].strCardNo);
+        EXPECT_EQ(devices[i].strSignal, " 23,99");
+        EXPECT_FALSE(devices[i].strSerialNo.empty());
+    }
+}
+
+TEST_F(DiscoveryTest, PortListFormsGiveTheSameRecords)
+{
+    for (const char* list : {"3,4", "3;4", "3,,4", "3 4", " 3 ; 4 ,"}) {
+        SCOPED_TRACE(list);
+        ASSERT_TRUE(app.DiscoverDevices(list, devices));
+        EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4"}));
+        EXPECT_EQ(devices[0].nDeviceType, 3);
+        EXPECT_EQ(devices[1].nDeviceType, 2);
+    }
+}
+
+TEST_F(DiscoveryTest, NamedPortsKeepListOrderAndDuplicates)
+{
+    ASSERT_TRUE(app.DiscoverDevices("12,3,3", devices));
+    EXPECT_EQ(Ports(devices),
+              (std::vector<std::string>{"\\\\.\\COM12", "\\\\.\\COM3", "\\\\.\\COM3"}));
+}
+
+TEST_F(DiscoveryTest, PortsTheScanDidNotSee)
+{
+    ASSERT_TRUE(app.DiscoverDevices("3,7", devices));
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_TRUE(devices[0].bPortFound);
+    const COM_DEVICE_t& missing = devices[1];
+    EXPECT_EQ(missing.strPort, "\\\\.\\COM7");
+    EXPECT_EQ(missing.nBaud, 115200);
+    EXPECT_FALSE(missing.bAT);
+    EXPECT_FALSE(missing.bPortFound);
+    EXPECT_EQ(missing.nDeviceType, 1);
+    EXPECT_TRUE(missing.strCardNo.empty() && missing.strSignal.empty() && missing.strSerialNo.empty());
+
+    // 03 is not 3: a record for \\.\COM03, and false when nothing else was seen.
+    EXPECT_FALSE(app.DiscoverDevices("03", devices));
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].strPort, "\\\\.\\COM03");
+    EXPECT_FALSE(devices[0].bPortFound);
+
+    EXPECT_FALSE(app.DiscoverDevices("7,8", devices));
+    EXPECT_EQ(devices.size(), 2u);
+}
+
+TEST_F(DiscoveryTest, MalformedPortListGivesNothing)
+{
+    for (const char* list : {"COM3", "3,4a", "-1", ",;"}) {
+        SCOPED_TRACE(list);
+        EXPECT_FALSE(app.DiscoverDevices(list, devices));
+        EXPECT_TRUE(devices.empty());
+    }
+}
+
+TEST_F(DiscoveryTest, NoSimAnywhereFallsBackToEveryAnsweringModem)
+{
+    app.m_vecCheckResults = {Record(3, kM35, true, false), Record(5, "", false, false),
+                             Record(8, kClm920, true, false)};
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM8"}));
+    EXPECT_EQ(devices[0].nDeviceType, 3);
+    EXPECT_EQ(devices[1].nDeviceType, 2);
+    EXPECT_TRUE(devices[0].strCardNo.empty());
+}
+
+TEST_F(DiscoveryTest, NothingAnswersAtTakesEveryPortUnidentified)
+{
+    app.m_vecCheckResults = {Record(1, kM35, false, false), Record(2, "", false, false)};
+    app.m_vecCheckResults[1].bOpen = false;
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    ASSERT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM1", "\\\\.\\COM2"}));
+    for (const COM_DEVICE_t& d : devices) {
+        EXPECT_EQ(d.nDeviceType, 1) << "pass 3 does not identify";
+        EXPECT_EQ(d.nBaud, 0) << "no baud text";
+        EXPECT_FALSE(d.bAT);
+    }
+
+    app.m_vecCheckResults.clear();
+    EXPECT_TRUE(app.DiscoverDevices("", devices));
+    EXPECT_TRUE(devices.empty());
+}
+
+TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsOnly)
+{
+    app.m_vecCheckResults.push_back(Record(13, kM35));
+    app.m_vecCheckResults.back().strSignal.clear();
+    app.m_vecCheckResults.push_back(Record(14, kM35));
+    app.m_vecCheckResults.back().strSerialNo.clear();
+    app.m_vecCheckResults.push_back(Record(15, kM35));
+    app.m_vecCheckResults.back().strCardNo.clear();
+    app.m_vecCheckResults.push_back(Record(16, kM35, false));
+    app.CollectInboxDevices(devices);
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4", "\\\\.\\COM10",
+                                                        "\\\\.\\COM12"}));
+
+    app.m_vecCheckResults = {Record(3, kM35, true, false)};
+    app.CollectInboxDevices(devices);
+    EXPECT_TRUE(devices.empty()) << "no fallback";
+}
+
+TEST(CreatePhoneCardTest, ModelClassPerTypeAndNoneOutside)
+{
+    for (int type = -1; type <= 9; ++type) {
+        SCOPED_TRACE(type);
+        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(type));
+        if (type >= 2 && type <= 7) {
+            ASSERT_NE(driver, nullptr);
+            EXPECT_EQ(driver->GetDeviceType(), type);
+        } else {
+            EXPECT_EQ(driver, nullptr);
+        }
+    }
+}
+
+}  // namespace

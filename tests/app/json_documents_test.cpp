@@ -1,0 +1,308 @@
+// The JSON documents: members, order, layouts and the UTF-8 of every string.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <json/reader.h>
+
+#include "app/json_documents.h"
+
+namespace {
+
+SEND_RESULT_t Result(const char* port, const char* number, COM_CMD_OPERATE_RESULT_t code,
+                     const std::string& message)
+{
+    SEND_RESULT_t result;
+    result.strPort = port;
+    result.strNumber = number;
+    result.strTime = "2026-05-12 13:28:56";
+    result.nResult = code;
+    result.strMessage = message;
+    return result;
+}
+
+Json::Value Parse(const std::string& text)
+{
+    Json::CharReaderBuilder builder;
+    Json::Value value;
+    std::string errors;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+    return value;
+}
+
+TEST(SendErrorDocumentTest, FixedDocumentsInTheStyledLayoutWithAnEmptyLineAfter)
+{
+    const struct {
+        int outcome;
+        const char* text;
+    } cases[] = {
+        {SEND_PARSE_NO_PORT,
+         "{\n   \"code\" : 1,\n   \"message\" : \"com port error\",\n   \"result\" : []\n}\n\n"},
+        {SEND_PARSE_BAD_NUMBER,
+         "{\n   \"code\" : 2,\n   \"message\" : \"phone number error\",\n   \"result\" : []\n}\n\n"},
+        {SEND_PARSE_BAD_COUNT,
+         "{\n   \"code\" : 3,\n   \"message\" : \"param count error\",\n   \"result\" : []\n}\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outcome);
+        EXPECT_EQ(StyledDocumentText(SendErrorDocument(c.outcome)), c.text);
+    }
+    EXPECT_TRUE(SendErrorDocument(SEND_PARSE_SENT).isNull());
+}
+
+TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
+{
+    const std::vector<SEND_RESULT_t> results = {
+        Result("\\\\.\\COM3", "18300000000", CMD_RESULT_SUCCEED, "OK"),
+        Result("\\\\.\\COM3", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500"),
+        Result("\\\\.\\COM7", "18300000000", CMD_RESULT_NO_SIM, ""),
+        Result("\\\\.\\COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, "设备不AT"),
+        Result("\\\\.\\COM4", "10086", CMD_RESULT_FAILED, "设备不AT"),
+    };
+    const std::string text = StyledDocumentText(SendResultDocument(results));
+    const Json::Value doc = Parse(text);
+    EXPECT_EQ(doc["code"].asInt(), 0);
+    EXPECT_EQ(doc["message"].asString(), "param is ok");
+    ASSERT_EQ(doc["result"].size(), results.size());
+
+    const struct {
+        const char* com;
+        const char* number;
+        int code;
+        std::string message;
+    } expected[] = {
+        {"COM3", "18300000000", 0, "Succeed"},
+        {"COM3", "10086", 1, "+CMS ERROR: 500"},
+        {"COM7", "18300000000", 4, "No SIM CARD In Device"},
+        {"COM12", "10086", 3, ResultTextEn(3)},
+        {"COM4", "10086", 1, u8"设备不AT"},
+    };
+    for (Json::ArrayIndex i = 0; i < doc["result"].size(); ++i) {
+        SCOPED_TRACE(i);
+        const Json::Value& element = doc["result"][i];
+        EXPECT_EQ(element.getMemberNames(),
+                  (std::vector<std::string>{"code", "com", "message", "number", "time"}));
+        EXPECT_EQ(element["com"].asString(), expected[i].com);
+        EXPECT_EQ(element["number"].asString(), expected[i].number);
+        EXPECT_EQ(element["code"].asInt(), expected[i].code);
+        EXPECT_EQ(element["message"].asString(), expected[i].message);
+        EXPECT_EQ(element["time"].asString(), "2026-05-12 13:28:56");
+    }
+    // Chinese text leaves as \u escapes of its UTF-8, never as code-page bytes.
+    EXPECT_NE(text.find("\"\\u8bbe\\u5907\\u4e0dAT\""), std::string::npos) << text;
+    for (unsigned char c : text) {
+        ASSERT_LT(c, 0x80) << text;
+    }
+}
+
+TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
+{
+    const std::string text = StyledDocumentText(
+        SendResultDocument({Result("\\\\.\\COM3", "18300000000", CMD_RESULT_SUCCEED, "")}));
+    EXPECT_EQ(text,
+              "{\n"
+              "   \"code\" : 0,\n"
+              "   \"message\" : \"param is ok\",\n"
+              "   \"result\" : [\n"
+              "      {\n"
+              "         \"code\" : 0,\n"
+              "         \"com\" : \"COM3\",\n"
+              "         \"message\" : \"Succeed\",\n"
+              "         \"number\" : \"18300000000\",\n"
+              "         \"time\" : \"2026-05-12 13:28:56\"\n"
+              "      }\n"
+              "   ]\n"
+              "}\n\n");
+}
+
+TEST(SendResultDocumentTest, NoResultsNoResultMember)
+{
+    EXPECT_EQ(StyledDocumentText(SendResultDocument({})),
+              "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
+}
+
+TEST(PortDisplayNameTest, CutsTheDevicePathPrefix)
+{
+    EXPECT_EQ(PortDisplayName("\\\\.\\COM3"), "COM3");
+    EXPECT_EQ(PortDisplayName("\\\\.\\COM03"), "COM03");
+    EXPECT_EQ(PortDisplayName("\\\\.\\"), "");
+    EXPECT_EQ(PortDisplayName("ab"), "");
+}
+
+TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
+{
+    const struct {
+        const char* word;
+        INBOX_OPERATION_t operation;
+        bool compact;
+    } cases[] = {
+        {"read", INBOX_OPERATION_READ, false},
+        {"clear", INBOX_OPERATION_CLEAR, false},
+        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
+        {"sread", INBOX_OPERATION_READ, true},
+        {"sclear", INBOX_OPERATION_CLEAR, true},
+        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+        {"reader", INBOX_OPERATION_NONE, false},
+        {"clears", INBOX_OPERATION_NONE, false},
+        {"READ", INBOX_OPERATION_NONE, false},  // the entry lower-cases before
+        {"", INBOX_OPERATION_NONE, false},
+        {"s", INBOX_OPERATION_NONE, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        const INBOX_REQUEST_t request = ParseInboxWord(c.word);
+        EXPECT_EQ(request.nOperation, c.operation);
+        EXPECT_EQ(request.bCompact, c.compact);
+    }
+}
+
+SmsMessage Message(const std::string& from, const std::string& time, const std::string& text)
+{
+    return SmsMessage{from, time, text};
+}
+
+INBOX_RESULT_t ReadClearResult()
+{
+    INBOX_RESULT_t result;
+    result.strType = "readclear";
+    result.bCheck = true;
+    result.nSeconds = 7;
+    INBOX_PORT_RESULT_t first;
+    first.strPort = "\\\\.\\COM3";
+    first.bRead = true;
+    first.vecMe = {Message("10086", "26-05-12 08:00:01", "dev one")};
+    first.vecSm = {Message("+8613800138000", "26-05-11 09:30:00", "北京欢迎你"),
+                   Message("13900000000", "", "sim two")};
+    first.bCleared = true;
+    first.bClear = true;
+    INBOX_PORT_RESULT_t second;
+    second.strPort = "\\\\.\\COM10";
+    second.bRead = true;
+    second.bCleared = true;
+    result.vecPorts = {first, second};
+    return result;
+}
+
+TEST(InboxDocumentTest, ReadClearPortsWithSimMessagesFirst)
+{
+    const std::string text = StyledDocumentText(InboxDocument(ReadClearResult()));
+    const Json::Value doc = Parse(text);
+    EXPECT_EQ(doc.getMemberNames(),
+              (std::vector<std::string>{"check", "portcount", "ports", "seconds", "type"}));
+    EXPECT_EQ(doc["check"].asInt(), 1);
+    EXPECT_EQ(doc["portcount"].asInt(), 2);
+    EXPECT_EQ(doc["seconds"].asInt(), 7);
+    EXPECT_EQ(doc["type"].asString(), "readclear");
+
+    const Json::Value& first = doc["ports"][0];
+    EXPECT_EQ(first.getMemberNames(),
+              (std::vector<std::string>{"clear", "msgcount", "msgs", "name"}));
+    EXPECT_EQ(first["name"].asString(), "COM3");
+    EXPECT_EQ(first["msgcount"].asInt(), 3);
+    EXPECT_TRUE(first["clear"].asBool());
+    ASSERT_EQ(first["msgs"].size(), 3u);
+    const struct {
+        const char* from;
+        const char* storage;
+        std::string text;
+        const char* time;
+    } expected[] = {
+        {"+8613800138000", "SIM", u8"北京欢迎你", "26-05-11 09:30:00"},
+        {"13900000000", "SIM", "sim two", ""},
+        {"10086", "DEV", "dev one", "26-05-12 08:00:01"},
+    };
+    for (Json::ArrayIndex i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const Json::Value& message = first["msgs"][i];
+        EXPECT_EQ(message.getMemberNames(),
+                  (std::vector<std::string>{"from", "storage", "text", "time"}));
+        EXPECT_EQ(message["from"].asString(), expected[i].from);
+        EXPECT_EQ(message["storage"].asString(), expected[i].storage);
+        EXPECT_EQ(message["text"].asString(), expected[i].text);
+        EXPECT_EQ(message["time"].asString(), expected[i].time);
+    }
+
+    const Json::Value& second = doc["ports"][1];
+    EXPECT_EQ(second.getMemberNames(), (std::vector<std::string>{"clear", "msgcount", "name"}));
+    EXPECT_EQ(second["msgcount"].asInt(), 0);
+    EXPECT_FALSE(second["clear"].asBool());
+    EXPECT_EQ(text.substr(text.size() - 3), "}\n\n");
+}
+
+TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
+{
+    INBOX_RESULT_t result = ReadClearResult();
+    result.strType = "sreadclear";
+    EXPECT_EQ(CompactDocumentText(InboxDocument(result)),
+              "{\"check\":1,\"portcount\":2,\"ports\":[{\"clear\":true,\"msgcount\":3,\"msgs\":["
+              "{\"from\":\"+8613800138000\",\"storage\":\"SIM\","
+              "\"text\":\"\\u5317\\u4eac\\u6b22\\u8fce\\u4f60\",\"time\":\"26-05-11 09:30:00\"},"
+              "{\"from\":\"13900000000\",\"storage\":\"SIM\",\"text\":\"sim two\",\"time\":\"\"},"
+              "{\"from\":\"10086\",\"storage\":\"DEV\",\"text\":\"dev one\",\"time\":\"26-05-12 08:00:01\"}],"
+              "\"name\":\"COM3\"},{\"clear\":false,\"msgcount\":0,\"name\":\"COM10\"}],"
+              "\"seconds\":7,\"type\":\"sreadclear\"}\n\n");
+}
+
+TEST(InboxDocumentTest, ClearAndEmptyForms)
+{
+    INBOX_RESULT_t clear;
+    clear.strType = "clear";
+    clear.bCheck = true;
+    INBOX_PORT_RESULT_t port;
+    port.strPort = "\\\\.\\COM5";
+    port.bCleared = true;
+    port.bClear = true;
+    clear.vecPorts = {port};
+    EXPECT_EQ(StyledDocumentText(InboxDocument(clear)),
+              "{\n"
+              "   \"check\" : 1,\n"
+              "   \"portcount\" : 1,\n"
+              "   \"ports\" : [\n"
+              "      {\n"
+              "         \"clear\" : true,\n"
+              "         \"name\" : \"COM5\"\n"
+              "      }\n"
+              "   ],\n"
+              "   \"seconds\" : 0,\n"
+              "   \"type\" : \"clear\"\n"
+              "}\n\n");
+
+    INBOX_RESULT_t none;
+    none.strType = "read";
+    none.bCheck = true;
+    none.nSeconds = 3;
+    EXPECT_EQ(StyledDocumentText(InboxDocument(none)),
+              "{\n   \"check\" : 1,\n   \"portcount\" : 0,\n   \"seconds\" : 3,\n   \"type\" : \"read\"\n}\n\n");
+
+    INBOX_RESULT_t unknown;
+    unknown.strType = "foo\xB1\xB1";
+    EXPECT_EQ(StyledDocumentText(InboxDocument(unknown)),
+              "{\n   \"check\" : 0,\n   \"seconds\" : 0,\n   \"type\" : \"foo\\u5317\"\n}\n\n");
+}
+
+TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
+{
+    INBOX_RESULT_t result;
+    result.strType = "read";
+    result.bCheck = true;
+    INBOX_PORT_RESULT_t port;
+    port.strPort = "\\\\.\\COM3";
+    port.bRead = true;
+    port.vecSm = {Message("1\x1b[2J", "", std::string("a\xFF" "b\0c", 5))};
+    result.vecPorts = {port};
+    const std::string text = StyledDocumentText(InboxDocument(result));
+    for (unsigned char c : text) {
+        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x80)) << text;
+    }
+    const Json::Value doc = Parse(text);
+    EXPECT_EQ(doc["ports"][0]["msgs"][0]["from"].asString(), "1\x1b[2J");
+    const std::string decoded = doc["ports"][0]["msgs"][0]["text"].asString();
+    EXPECT_EQ(decoded.substr(0, 1), "a");
+    EXPECT_NE(decoded.find(u8"\uFFFD"), std::string::npos) << "replacement, not a dropped byte";
+    EXPECT_EQ(decoded.substr(decoded.size() - 3), std::string("b\0c", 3));
+}
+
+}  // namespace

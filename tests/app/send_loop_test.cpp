@@ -1,0 +1,157 @@
+// The send loop and the inbox operations on devices that cannot be used:
+// nothing answers here, so every path that must not touch a modem is shown.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "platform/console.h"
+
+namespace {
+
+// Ports come from an empty directory: every port of the test is missing.
+class NoModemTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/tellmar-app-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        const char* old = std::getenv("TELLMAR_SERIALCOMM");
+        m_hadOld = old != nullptr;
+        m_old = old ? old : "";
+        ::setenv("TELLMAR_SERIALCOMM", m_dir.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        if (m_hadOld) {
+            ::setenv("TELLMAR_SERIALCOMM", m_old.c_str(), 1);
+        } else {
+            ::unsetenv("TELLMAR_SERIALCOMM");
+        }
+        ::rmdir(m_dir.c_str());
+    }
+
+    static COM_DEVICE_t Device(const char* port, int type, bool sim, bool found = true)
+    {
+        COM_DEVICE_t device;
+        device.strPort = port;
+        device.nDeviceType = type;
+        device.bPortFound = found;
+        device.bAT = found;
+        if (found) {
+            device.strSerialNo = "866000000000001";
+            device.strSignal = " 23,99";
+        }
+        if (sim) {
+            device.strCardNo = "89860012345678901234";
+        }
+        return device;
+    }
+
+    std::string m_dir;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
+{
+    CApplication app;
+    app.m_bReportAtOnce = false;
+    app.m_vecSendResults.resize(5);  // the loop starts from an empty list
+    const std::vector<COM_DEVICE_t> devices = {
+        Device("\\\\.\\COM3", 3, true),          // a known model whose port does not open
+        Device("\\\\.\\COM7", 1, false, false),  // named, not seen by the scan
+        Device("\\\\.\\COM9", 1, true),          // complete, no known model
+    };
+    app.SendToDevices(devices, {"18300000000", "10086"}, "hello");
+
+    const struct {
+        const char* port;
+        const char* number;
+        COM_CMD_OPERATE_RESULT_t code;
+    } expected[] = {
+        {"\\\\.\\COM3", "18300000000", CMD_RESULT_FAILED},
+        {"\\\\.\\COM3", "10086", CMD_RESULT_FAILED},
+        {"\\\\.\\COM7", "18300000000", CMD_RESULT_NO_SIM},
+        {"\\\\.\\COM7", "10086", CMD_RESULT_NO_SIM},
+        {"\\\\.\\COM9", "18300000000", CMD_RESULT_FOREIGN_DEVICE},
+        {"\\\\.\\COM9", "10086", CMD_RESULT_FOREIGN_DEVICE},
+    };
+    ASSERT_EQ(app.m_vecSendResults.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        const SEND_RESULT_t& r = app.m_vecSendResults[i];
+        EXPECT_EQ(r.strPort, expected[i].port);
+        EXPECT_EQ(r.strNumber, expected[i].number);
+        EXPECT_EQ(r.nResult, expected[i].code);
+        EXPECT_EQ(r.strTime.size(), 19u) << r.strTime;
+    }
+    // The port's own error explains the failed open; a missing SIM says nothing.
+    EXPECT_EQ(app.m_vecSendResults[0].strMessage.rfind("Code:2   ", 0), 0u)
+        << app.m_vecSendResults[0].strMessage;
+    EXPECT_EQ(app.m_vecSendResults[2].strMessage, "");
+    EXPECT_EQ(app.m_vecSendResults[4].strMessage, "设备不AT");
+}
+
+TEST_F(NoModemTest, ResultsPrintedAtOnceCarryTheChineseReason)
+{
+    CApplication app;
+    ASSERT_TRUE(app.m_bReportAtOnce);
+    testing::internal::CaptureStdout();
+    app.SendToDevices({Device("\\\\.\\COM7", 1, false, false), Device("\\\\.\\COM9", 1, true)},
+                      {"18300000000"}, "hello");
+    ConsoleFlush();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(app.m_vecSendResults.empty());
+    EXPECT_EQ(out,
+              u8"端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡\n"
+              u8"端口 COM9 发送到 18300000000 的短信发送失败,失败原因: 设备不AT\n");
+}
+
+TEST_F(NoModemTest, ResultLineForSuccessAndNeutralisedModemText)
+{
+    SEND_RESULT_t ok;
+    ok.strPort = "\\\\.\\COM3";
+    ok.strNumber = "10086";
+    SEND_RESULT_t failed = ok;
+    failed.nResult = CMD_RESULT_FAILED;
+    failed.strMessage = "+CMS ERROR: 500\x1b]0;owned\x07";
+    testing::internal::CaptureStdout();
+    PrintSendResultLine(ok);
+    PrintSendResultLine(failed);
+    ConsoleFlush();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), u8"端口 COM3 发送到 10086 的短信发送成功\n");
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x07'), std::string::npos) << out;
+    EXPECT_NE(out.find("+CMS ERROR: 500"), std::string::npos) << out;
+}
+
+TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
+{
+    // No driver: nothing is read, clearing fails.
+    const COM_DEVICE_t unknown = Device("\\\\.\\COM9", 1, true);
+    const INBOX_READ_t read = ReadInbox(unknown);
+    EXPECT_FALSE(read.bHasDriver);
+    EXPECT_FALSE(read.bMeRead || read.bSmRead || read.bMeComplete || read.bSmComplete);
+    EXPECT_TRUE(read.vecMe.empty() && read.vecSm.empty());
+    EXPECT_FALSE(ClearInbox(unknown));
+    EXPECT_FALSE(ClearReadMessages(unknown, read));
+
+    // A known model whose port does not open: the reason is the port's.
+    const COM_DEVICE_t missing = Device("\\\\.\\COM3", 3, true);
+    const INBOX_READ_t failed = ReadInbox(missing);
+    EXPECT_TRUE(failed.bHasDriver);
+    EXPECT_FALSE(failed.bMeRead || failed.bSmRead);
+    EXPECT_TRUE(failed.bPortError);
+    EXPECT_EQ(failed.strPortError.rfind("Code:2   ", 0), 0u) << failed.strPortError;
+    EXPECT_FALSE(ClearInbox(missing));
+    EXPECT_FALSE(ClearReadMessages(missing, failed));
+}
+
+}  // namespace
