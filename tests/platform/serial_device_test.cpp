@@ -91,10 +91,11 @@ TEST_F(SerialDeviceTest, ReadEndsAfterAQuietGapAtTheSizeOrAtTheTotalTimeOut)
 {
     CSerialDevice device;
     ASSERT_EQ(0, device.Open(kPort));
-    ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{}));
+    // A wide quiet gap keeps the test independent of scheduling delays.
+    ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{100, 50, 1}));
 
-    // Pieces 2 ms apart are one read; a piece 300 ms later is the next read.
-    peer.RunScript({{"", {{0, "AB"}, {2, "CD"}, {300, "EF"}}}});
+    // Pieces 2 ms apart are one read; a piece 400 ms later is the next read.
+    peer.RunScript({{"", {{0, "AB"}, {2, "CD"}, {400, "EF"}}}});
     std::string first;
     EXPECT_EQ(0, device.Read(first, 512));
     std::string second = "kept:";

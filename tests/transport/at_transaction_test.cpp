@@ -203,7 +203,7 @@ TEST_F(AtTransactionTest, TheParserSeesEverythingSinceBeforeTheCommandConcatenat
     peer.Send("\r\nRING\r\n");
     const std::string first = "\r\n+CSCA: \"+861380";
     const std::string second = "0100500\",145\r\n";
-    peer.RunScript({{"AT+CSCA?\r\n", {{0, first}, {2, second}, {700, kOk}}}});
+    peer.RunScript({{"AT+CSCA?\r\n", {{0, first}, {2, second}, {900, kOk}}}});
     EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
     const std::vector<std::string> replies = driver.Replies("csca");
     ASSERT_GE(replies.size(), 2u);
