@@ -1,0 +1,15 @@
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "codec/pdu.h"
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string pdu(reinterpret_cast<const char*>(data), size);
+    SMS_PDU_PARAM_t param;
+    DecodeSubmitPdu(pdu, param);
+    RequireSoundFields(param);
+    return 0;
+}
