@@ -1,5 +1,7 @@
 #include "transport/at_transaction.h"
 
+#include <utility>
+
 #include "platform/clock.h"
 
 namespace {
