@@ -1,1 +1,109 @@
-int main() { return 0; }
+// tellmar-modemsim: simulated SMS modems on pseudo-terminals (README.md).
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "event_log.h"
+#include "pty_server.h"
+#include "sim_config.h"
+#include "sim_state.h"
+
+namespace {
+
+int gStopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    char byte = 1;
+    ssize_t ignored = write(gStopPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+const char kUsage[] =
+    "usage: tellmar-modemsim --config CFG.json --dir DIR [--log LOG.jsonl]\n"
+    "                        [--state STATE.json] [--until-stdin-eof]\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "tellmar-modemsim: %s\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string configPath, dir, logPath, statePath;
+    bool untilStdinEof = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string* target = arg == "--config" ? &configPath
+                              : arg == "--dir"  ? &dir
+                              : arg == "--log"  ? &logPath
+                              : arg == "--state" ? &statePath
+                                                 : nullptr;
+        if (target && i + 1 < argc) {
+            *target = argv[++i];
+        } else if (arg == "--until-stdin-eof") {
+            untilStdinEof = true;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (configPath.empty() || dir.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (logPath.empty()) logPath = dir + "/modemsim-log.jsonl";
+    if (statePath.empty()) statePath = dir + "/modemsim-state.json";
+
+    std::ifstream configFile(configPath, std::ios::binary);
+    if (!configFile) return Fail(configPath + ": " + std::strerror(errno));
+    std::stringstream configText;
+    configText << configFile.rdbuf();
+    modemsim::SimConfig config;
+    std::string error;
+    if (!modemsim::ParseConfig(configText.str(), config, error)) return Fail(error);
+
+    if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+        return Fail(dir + ": " + std::strerror(errno));
+    }
+    // Two descriptors per port; hundreds of ports need more than the
+    // usual soft limit.
+    rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
+    modemsim::EventLog log;
+    if (!log.Open(logPath, error)) return Fail(error);
+    modemsim::SimState state;
+    if (!state.Load(statePath, error)) return Fail(error);
+
+    if (pipe(gStopPipe) != 0) return Fail(std::string("pipe: ") + std::strerror(errno));
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnStopSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    {
+        modemsim::PtyServer server;
+        if (!server.Setup(config, dir, log, state, error)) return Fail(error);
+        std::fputs("READY\n", stdout);
+        std::fflush(stdout);
+        server.Run(gStopPipe[0], untilStdinEof);
+    }
+    state.Save();
+    return 0;
+}

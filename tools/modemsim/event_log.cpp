@@ -1,0 +1,42 @@
+#include "event_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace modemsim {
+
+EventLog::~EventLog() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+bool EventLog::Open(const std::string& path, std::string& error) {
+    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (m_fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void EventLog::Write(const Json::Value& event) {
+    if (m_fd < 0) return;
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    std::string line = Json::writeString(builder, event) + "\n";
+    const char* p = line.data();
+    std::size_t left = line.size();
+    while (left > 0) {
+        ssize_t n = write(m_fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace modemsim

@@ -1,0 +1,119 @@
+#pragma once
+// One simulated module on one line: takes the bytes a program writes, speaks
+// the AT dialogue of its model and says what to send back and when. It does
+// no I/O itself; the server (pty_server.h) moves the bytes.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "event_log.h"
+#include "models.h"
+#include "sim_config.h"
+#include "sim_state.h"
+#include "sms_pdu.h"
+
+namespace modemsim {
+
+// Bytes to send `gapMs` after the previous piece went out (or after now).
+struct Outgoing {
+    std::string bytes;
+    int gapMs = 0;
+};
+
+class Modem {
+public:
+    Modem(const PortConfig& config, EventLog& log, SimState& state);
+
+    // Bytes from the program, sent at `baud`; at a rate the module is not
+    // set to it cannot make them out.
+    void OnInput(const std::string& bytes, int baud);
+    // What to send since the last call, in order.
+    std::vector<Outgoing> TakeOutput();
+
+    // The module has gone (the "vanish" fault): the line must be closed.
+    bool Vanished() const { return m_vanished; }
+    // The module never stops sending (the "flood" fault).
+    bool Flooding() const { return m_flooding; }
+    std::string FloodChunk();
+
+private:
+    enum class Mode { Command, PduBody, TextBody, CdmaBody };
+
+    void OnCommandByte(char c, const std::string& rest, std::size_t& i);
+    void OnBodyByte(char c);
+    void RunCommand(const std::string& raw);
+    // Answers one normalised command (upper case, blanks outside quotes
+    // left out, "AT" removed).
+    void Answer(const std::string& cmd);
+
+    void AnswerStorage(const std::string& args);
+    void AnswerList(const std::string& args);
+    void AnswerRead(const std::string& args);
+    void AnswerDelete(const std::string& args);
+    void AnswerSendCommand(const std::string& args);
+    void AnswerCdmaList(const std::string& args);
+    void AnswerCdmaRead(const std::string& args);
+    void AnswerPhoneBookRead(const std::string& args);
+    void AnswerPhoneBookWrite(const std::string& args);
+
+    void FinishPduBody();
+    void FinishTextBody();
+    void FinishCdmaBody();
+    void Deliver(const Submit& submit);
+
+    // Reply texts.
+    void Reply(const std::string& text);
+    void Ok();
+    void Info(const std::vector<std::string>& lines);
+    void Unknown();
+    void CmeError(int code);
+    void CmsError(int code);
+    void InjectedError(int code);
+
+    std::string Noise(std::size_t count);
+    bool NeedsSim();
+    std::map<int, StoredMessage>& Selected();
+    void SavePhoneBook();
+    void Log(Json::Value event);
+
+    PortConfig m_config;
+    const ModelInfo* m_model;
+    EventLog& m_log;
+    SimState& m_state;
+    std::vector<Outgoing> m_out;
+
+    Mode m_mode = Mode::Command;
+    std::string m_line;
+    bool m_lineOverflow = false;
+    std::string m_body;
+    int m_announcedLength = 0;
+    std::string m_bodyNumber;
+
+    bool m_echo;
+    int m_cmee = 0;
+    int m_cmgf = 0;
+    int m_cdmaFormat = 6;
+    bool m_caretReports = true;  // ^CURC
+    bool m_rssiReports = true;   // ^RSSIREP
+    std::string m_mem1 = "SM";
+    std::string m_mem2 = "SM";
+    std::string m_mem3 = "SM";
+    std::string m_phoneBookStorage = "ME";
+    int m_modeConfig;
+    int m_messageReference;
+    int m_commands = 0;
+    int m_bodies = 0;
+    bool m_silent = false;
+    bool m_vanished = false;
+    bool m_flooding = false;
+    std::uint32_t m_noiseState;
+
+    std::map<std::string, std::map<int, StoredMessage>> m_storage;
+    std::map<std::string, std::map<int, PhoneBookEntry>> m_phoneBook;
+    // Parts of concatenated messages received so far, by number/ref/total.
+    std::map<std::string, std::map<int, Submit>> m_parts;
+};
+
+}  // namespace modemsim

@@ -1,0 +1,61 @@
+#pragma once
+// The simulator's lines: one pseudo-terminal per configured port, linked as
+// DIR/COM<n>, all served by one poll loop that moves bytes between the
+// programs on the ports and the simulated modules, keeping each module's
+// reply timing.
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "event_log.h"
+#include "modem.h"
+#include "sim_config.h"
+#include "sim_state.h"
+
+namespace modemsim {
+
+class PtyServer {
+public:
+    PtyServer() = default;
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Opens every port and makes its link. False with a reason; what was
+    // made is undone by the destructor.
+    bool Setup(const SimConfig& config, const std::string& dir, EventLog& log, SimState& state,
+               std::string& error);
+    // Serves until `stopFd` is readable or, when `watchStdin`, standard
+    // input ends.
+    void Run(int stopFd, bool watchStdin);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Chunk {
+        Clock::time_point due;
+        std::string bytes;
+    };
+    struct Line {
+        int com = 0;
+        int master = -1;
+        int slave = -1;  // held so the master never sees a hang-up
+        std::string link;
+        std::unique_ptr<Modem> modem;
+        std::deque<Chunk> queue;
+        Clock::time_point lastDue;
+        bool blocked = false;
+    };
+
+    // The rate the program set on the line (0 when unknown).
+    int Baud(const Line& line) const;
+    void Schedule(Line& line, Clock::time_point now);
+    void Flush(Line& line, Clock::time_point now);
+    void Close(Line& line);
+
+    std::vector<Line> m_lines;
+};
+
+}  // namespace modemsim

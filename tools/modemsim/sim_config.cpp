@@ -1,0 +1,334 @@
+#include "sim_config.h"
+
+#include <json/json.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "models.h"
+#include "sms_pdu.h"
+
+namespace modemsim {
+namespace {
+
+// Every check reports where it failed, e.g. "port COM3: faults.delay_ms".
+class Checker {
+public:
+    std::string where;
+    std::string error;
+
+    bool Fail(const std::string& key, const std::string& what) {
+        if (error.empty()) error = where + (key.empty() ? "" : key + ": ") + what;
+        return false;
+    }
+
+    bool OnlyKeys(const Json::Value& object, const std::set<std::string>& known,
+                  const std::string& context) {
+        if (!object.isObject()) return Fail(context, "must be an object");
+        for (const std::string& name : object.getMemberNames()) {
+            if (!known.count(name)) return Fail(context, "unknown key \"" + name + "\"");
+        }
+        return true;
+    }
+
+    bool Int(const Json::Value& object, const char* key, int& out, int low, int high) {
+        const Json::Value& v = object[key];
+        if (v.isNull()) return true;
+        if (!v.isInt() || v.asInt() < low || v.asInt() > high) {
+            return Fail(key, "must be an integer from " + std::to_string(low) + " to " +
+                                 std::to_string(high));
+        }
+        out = v.asInt();
+        return true;
+    }
+
+    // A switch that may also give a count: true is `whenTrue`, false is 0.
+    bool IntOrBool(const Json::Value& object, const char* key, int& out, int whenTrue, int high) {
+        const Json::Value& v = object[key];
+        if (v.isBool()) {
+            out = v.asBool() ? whenTrue : 0;
+            return true;
+        }
+        return Int(object, key, out, 0, high);
+    }
+
+    bool Bool(const Json::Value& object, const char* key, bool& out) {
+        const Json::Value& v = object[key];
+        if (v.isNull()) return true;
+        if (!v.isBool()) return Fail(key, "must be true or false");
+        out = v.asBool();
+        return true;
+    }
+
+    bool String(const Json::Value& object, const char* key, std::string& out) {
+        const Json::Value& v = object[key];
+        if (v.isNull()) return true;
+        if (!v.isString()) return Fail(key, "must be a string");
+        out = v.asString();
+        return true;
+    }
+
+    bool Digits(const Json::Value& object, const char* key, std::string& out) {
+        if (!String(object, key, out)) return false;
+        for (char c : out) {
+            if (c < '0' || c > '9') return Fail(key, "must hold digits only");
+        }
+        return true;
+    }
+};
+
+bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check) {
+    if (f.isNull()) return true;
+    if (!check.OnlyKeys(f,
+                        {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
+                         "cms_error_code", "error_commands", "nul_bytes", "garbage",
+                         "overlong_reply", "flood", "vanish_after_commands",
+                         "silent_after_commands", "hcmgsf", "hcmgss_delay_ms"},
+                        "faults")) {
+        return false;
+    }
+    check.where += "faults.";
+    bool ok = check.Int(f, "delay_ms", faults.delayMs, 0, 60000) &&
+              check.IntOrBool(f, "split", faults.splitSize, 4, 4096) &&
+              check.Int(f, "split_gap_ms", faults.splitGapMs, 0, 60000) &&
+              check.Int(f, "cms_error_bodies", faults.cmsErrorBodies, 0, 1000000) &&
+              check.Int(f, "cms_error_code", faults.cmsErrorCode, 0, 999) &&
+              check.IntOrBool(f, "nul_bytes", faults.nulBytes, 1, 65536) &&
+              check.IntOrBool(f, "garbage", faults.garbage, 8, 65536) &&
+              check.Int(f, "overlong_reply", faults.overlongReply, 0, 1 << 20) &&
+              check.Bool(f, "flood", faults.flood) &&
+              check.Int(f, "vanish_after_commands", faults.vanishAfterCommands, 0, 1000000) &&
+              check.Int(f, "silent_after_commands", faults.silentAfterCommands, 0, 1000000) &&
+              check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
+              check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000);
+    if (!ok) return false;
+    const Json::Value& unsolicited = f["unsolicited"];
+    if (!unsolicited.isNull()) {
+        if (!unsolicited.isArray()) return check.Fail("unsolicited", "must be a list of lines");
+        for (const Json::Value& line : unsolicited) {
+            if (!line.isString()) return check.Fail("unsolicited", "must be a list of lines");
+            faults.unsolicited.push_back(line.asString());
+        }
+    }
+    const Json::Value& errors = f["error_commands"];
+    if (!errors.isNull()) {
+        if (!errors.isArray()) return check.Fail("error_commands", "must be a list");
+        for (const Json::Value& rule : errors) {
+            ErrorRule r;
+            r.reply = "ERROR";
+            if (rule.isString()) {
+                r.prefix = rule.asString();
+            } else if (rule.isObject() && rule["prefix"].isString() &&
+                       (rule["reply"].isNull() || rule["reply"].isString())) {
+                r.prefix = rule["prefix"].asString();
+                if (rule["reply"].isString()) r.reply = rule["reply"].asString();
+            } else {
+                return check.Fail("error_commands",
+                                  "entries are prefixes or {\"prefix\", \"reply\"} objects");
+            }
+            faults.errorCommands.push_back(r);
+        }
+    }
+    return true;
+}
+
+bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex,
+                  StoredMessage& out, Checker& check) {
+    if (!check.OnlyKeys(m, {"index", "status", "pdu", "from", "to", "time", "text", "dcs",
+                            "concat", "sca", "tz"},
+                        "")) {
+        return false;
+    }
+    out.index = nextIndex;
+    out.status = 1;
+    if (!check.Int(m, "index", out.index, 0, 100000) || !check.Int(m, "status", out.status, 0, 3)) {
+        return false;
+    }
+    nextIndex = out.index + 1;
+    if (m.isMember("pdu")) {
+        if (!check.String(m, "pdu", out.pduHex)) return false;
+        return true;
+    }
+    MessageSpec spec;
+    spec.serviceCentre = port.serviceCentre;
+    spec.time = "00-01-01 00:00:00";
+    bool outgoing = out.status >= 2;
+    const char* numberKey = outgoing && m.isMember("to") ? "to" : "from";
+    if (!check.String(m, numberKey, spec.number) || !check.String(m, "time", spec.time) ||
+        !check.String(m, "text", spec.textUtf8) || !check.Int(m, "dcs", spec.dcs, 0, 8) ||
+        !check.String(m, "sca", spec.serviceCentre) ||
+        !check.Int(m, "tz", spec.timeZoneQuarters, -79, 79)) {
+        return false;
+    }
+    if (spec.number.empty()) return check.Fail(numberKey, "a message needs a number or a \"pdu\"");
+    const Json::Value& concat = m["concat"];
+    if (!concat.isNull()) {
+        if (!check.OnlyKeys(concat, {"ref", "total", "part"}, "concat")) return false;
+        spec.concat.present = true;
+        if (!check.Int(concat, "ref", spec.concat.ref, 0, 255) ||
+            !check.Int(concat, "total", spec.concat.total, 1, 255) ||
+            !check.Int(concat, "part", spec.concat.part, 1, 255)) {
+            return false;
+        }
+    }
+    std::string error;
+    out.pduHex = outgoing ? BuildSubmitPdu(spec, error) : BuildDeliverPdu(spec, error);
+    if (out.pduHex.empty()) return check.Fail("", error);
+    out.hasText = true;
+    out.number = spec.number;
+    out.time = spec.time;
+    out.textUtf8 = spec.textUtf8;
+    out.dcs = spec.dcs;
+    return true;
+}
+
+bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
+    if (!check.OnlyKeys(p,
+                        {"com", "model", "bauds", "wrong_baud", "echo", "imei", "esn", "serial",
+                         "iccid", "csq", "operator", "sca", "modeconfig", "mr", "ati", "ati3",
+                         "cgmi", "cgmm", "storage", "capacity", "phonebook", "faults"},
+                        "port")) {
+        return false;
+    }
+    if (!p["com"].isInt() || p["com"].asInt() < 1 || p["com"].asInt() > 9999) {
+        return check.Fail("com", "every port needs a number from 1 to 9999");
+    }
+    port.com = p["com"].asInt();
+    check.where = "port COM" + std::to_string(port.com) + ": ";
+    if (!check.String(p, "model", port.model)) return false;
+    const ModelInfo* model = FindModel(port.model);
+    if (!model) return check.Fail("model", "must be one of " + ModelNames());
+
+    port.bauds = {9600, 115200};
+    const Json::Value& bauds = p["bauds"];
+    if (!bauds.isNull()) {
+        port.bauds.clear();
+        if (!bauds.isArray() || bauds.empty()) return check.Fail("bauds", "must be a list of rates");
+        for (const Json::Value& b : bauds) {
+            if (!b.isInt() || b.asInt() <= 0) return check.Fail("bauds", "must be a list of rates");
+            port.bauds.push_back(b.asInt());
+        }
+    }
+    std::string wrongBaud = "garbage";
+    if (!check.String(p, "wrong_baud", wrongBaud)) return false;
+    if (wrongBaud != "garbage" && wrongBaud != "silent") {
+        return check.Fail("wrong_baud", "must be \"garbage\" or \"silent\"");
+    }
+    port.garbageAtWrongBaud = wrongBaud == "garbage";
+
+    char imei[16];
+    std::snprintf(imei, sizeof imei, "866%012d", port.com);
+    port.imei = imei;
+    port.csq = "23,99";
+    port.operatorName = model->defaultOperator;
+    port.serviceCentre = model->cdma ? "" : "+8613800100500";
+    if (!check.Bool(p, "echo", port.echo) || !check.Digits(p, "imei", port.imei) ||
+        !check.String(p, "esn", port.esn) || !check.String(p, "serial", port.serial) ||
+        !check.String(p, "csq", port.csq) || !check.String(p, "operator", port.operatorName) ||
+        !check.String(p, "sca", port.serviceCentre) ||
+        !check.Int(p, "modeconfig", port.modeConfig, -1000000, 1000000) ||
+        !check.Int(p, "mr", port.messageReference, 0, 255)) {
+        return false;
+    }
+    if (!p["iccid"].isNull()) {
+        if (!check.String(p, "iccid", port.iccid)) return false;
+        port.hasSim = true;
+    }
+    for (const char* key : {"ati", "ati3", "cgmi", "cgmm"}) {
+        if (p.isMember(key)) {
+            std::string reply;
+            if (!check.String(p, key, reply)) return false;
+            port.identity[key] = reply;
+        }
+    }
+
+    port.capacity = {{"SM", 50}, {"ME", 100}};
+    const Json::Value& capacity = p["capacity"];
+    if (!capacity.isNull()) {
+        if (!check.OnlyKeys(capacity, {"SM", "ME"}, "capacity")) return false;
+        if (!check.Int(capacity, "SM", port.capacity["SM"], 0, 100000) ||
+            !check.Int(capacity, "ME", port.capacity["ME"], 0, 100000)) {
+            return false;
+        }
+    }
+    port.storage["SM"];
+    port.storage["ME"];
+    const Json::Value& storage = p["storage"];
+    if (!storage.isNull()) {
+        if (!check.OnlyKeys(storage, {"SM", "ME"}, "storage")) return false;
+        for (const char* name : {"SM", "ME"}) {
+            const Json::Value& list = storage[name];
+            if (list.isNull()) continue;
+            if (!list.isArray()) return check.Fail(std::string("storage.") + name, "must be a list");
+            int nextIndex = 1;
+            std::set<int> used;
+            std::string base = check.where;
+            for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+                check.where = base + "storage." + name + "[" + std::to_string(i) + "].";
+                StoredMessage message;
+                if (!ParseMessage(list[i], port, nextIndex, message, check)) return false;
+                if (!used.insert(message.index).second) {
+                    return check.Fail("index", "used twice");
+                }
+                port.storage[name].push_back(message);
+                if (message.index > port.capacity[name]) port.capacity[name] = message.index;
+            }
+            check.where = base;
+        }
+    }
+    const Json::Value& phoneBook = p["phonebook"];
+    if (!phoneBook.isNull()) {
+        if (!phoneBook.isArray()) return check.Fail("phonebook", "must be a list");
+        for (const Json::Value& e : phoneBook) {
+            if (!check.OnlyKeys(e, {"index", "number", "type", "name"}, "phonebook")) return false;
+            int index = 1;
+            PhoneBookEntry entry;
+            if (!check.Int(e, "index", index, 1, 1000) || !check.String(e, "number", entry.number) ||
+                !check.Int(e, "type", entry.type, 0, 255) || !check.String(e, "name", entry.name)) {
+                return false;
+            }
+            port.phoneBook[index] = entry;
+        }
+    }
+    return ParseFaults(p["faults"], port.faults, check);
+}
+
+}  // namespace
+
+bool ParseConfig(const std::string& text, SimConfig& config, std::string& error) {
+    Json::CharReaderBuilder builder;
+    builder["failIfExtra"] = true;
+    builder["rejectDupKeys"] = true;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string parseErrors;
+    if (!reader->parse(text.data(), text.data() + text.size(), &root, &parseErrors)) {
+        error = "configuration is not valid JSON: " + parseErrors;
+        return false;
+    }
+    Checker check;
+    if (!check.OnlyKeys(root, {"ports"}, "configuration") || !root["ports"].isArray()) {
+        error = check.error.empty() ? "configuration needs a \"ports\" list" : check.error;
+        return false;
+    }
+    std::set<int> coms;
+    config.ports.clear();
+    for (const Json::Value& p : root["ports"]) {
+        check.where.clear();
+        PortConfig port;
+        if (!ParsePort(p, port, check)) {
+            error = check.error;
+            return false;
+        }
+        if (!coms.insert(port.com).second) {
+            error = "COM" + std::to_string(port.com) + " is configured twice";
+            return false;
+        }
+        config.ports.push_back(port);
+    }
+    return true;
+}
+
+}  // namespace modemsim

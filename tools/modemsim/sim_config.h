@@ -1,0 +1,86 @@
+#pragma once
+// The simulator's configuration: one entry per simulated port (README.md
+// documents every key).
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace modemsim {
+
+// One message in a storage, in both the forms the models serve: the PDU
+// (GSM listings) and the parts the CDMA commands show.
+struct StoredMessage {
+    int index = 0;
+    int status = 0;        // 0 unread, 1 read, 2 unsent, 3 sent
+    std::string pduHex;    // service-centre part included
+    bool hasText = false;  // from/time/text known (the convenience form)
+    std::string number;
+    std::string time;  // "YY-MM-DD hh:mm:ss"
+    std::string textUtf8;
+    int dcs = 0;
+};
+
+// A command prefix (as normalised: upper case, blanks outside quotes left
+// out) and the final line it is answered with.
+struct ErrorRule {
+    std::string prefix;
+    std::string reply;
+};
+
+struct Faults {
+    int delayMs = 0;
+    int splitSize = 0;  // 0: replies go out whole
+    int splitGapMs = 20;
+    std::vector<std::string> unsolicited;
+    int cmsErrorBodies = 0;
+    int cmsErrorCode = 500;
+    std::vector<ErrorRule> errorCommands;
+    int nulBytes = 0;
+    int garbage = 0;
+    int overlongReply = 0;
+    bool flood = false;
+    int vanishAfterCommands = -1;
+    int silentAfterCommands = -1;
+    int hcmgsf = 0;  // 0: the CDMA network accepts sends
+    int hcmgssDelayMs = 50;
+};
+
+struct PhoneBookEntry {
+    std::string number;
+    int type = 129;
+    std::string name;
+};
+
+struct PortConfig {
+    int com = 0;
+    std::string model;
+    std::vector<int> bauds;
+    bool garbageAtWrongBaud = true;
+    bool echo = true;
+    std::string imei;
+    std::string esn;     // MC323: answer AT+CGSN with it; empty: ERROR
+    std::string serial;  // AT+WMSN; empty: ERROR
+    bool hasSim = false;
+    std::string iccid;
+    std::string csq;
+    std::string operatorName;
+    std::string serviceCentre;
+    int modeConfig = 2;
+    int messageReference = 1;
+    std::map<std::string, std::string> identity;  // "ati", "ati3", "cgmi", "cgmm" replies
+    std::map<std::string, std::vector<StoredMessage>> storage;  // "SM", "ME"
+    std::map<std::string, int> capacity;
+    std::map<int, PhoneBookEntry> phoneBook;
+    Faults faults;
+};
+
+struct SimConfig {
+    std::vector<PortConfig> ports;
+};
+
+// Reads and checks a configuration document. False with a message naming
+// the port and key at fault.
+bool ParseConfig(const std::string& text, SimConfig& config, std::string& error);
+
+}  // namespace modemsim

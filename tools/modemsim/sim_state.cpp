@@ -1,0 +1,54 @@
+#include "sim_state.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace modemsim {
+
+bool SimState::Load(const std::string& path, std::string& error) {
+    m_path = path;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return true;
+    std::stringstream text;
+    text << in.rdbuf();
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string content = text.str();
+    std::string parseErrors;
+    Json::Value root;
+    if (!reader->parse(content.data(), content.data() + content.size(), &root, &parseErrors) ||
+        !root.isObject() || !(root["ports"].isNull() || root["ports"].isObject())) {
+        error = path + " is not a state file: " + parseErrors;
+        return false;
+    }
+    m_root = root;
+    return true;
+}
+
+Json::Value& SimState::Port(int com) {
+    Json::Value& port = m_root["ports"][std::to_string(com)];
+    if (port.isNull()) port = Json::Value(Json::objectValue);
+    return port;
+}
+
+bool SimState::HasPort(int com) const {
+    return m_root.isMember("ports") && m_root["ports"].isMember(std::to_string(com));
+}
+
+void SimState::Save() const {
+    if (m_path.empty()) return;
+    std::string temp = m_path + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return;
+        Json::StreamWriterBuilder builder;
+        builder["indentation"] = " ";
+        out << Json::writeString(builder, m_root) << "\n";
+        if (!out) return;
+    }
+    std::rename(temp.c_str(), m_path.c_str());
+}
+
+}  // namespace modemsim
