@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/phone_velt_b.h"
+#include "drivers/phone_velt_c.h"
+#include "drivers/phone_velt_d.h"
+#include "drivers/phone_velt_e.h"
+#include "drivers/phone_velt_f.h"
+#include "drivers/phone_velt_g.h"
+
+namespace {
+
+// The models in the order discovery asks them.
+std::vector<std::unique_ptr<CPhoneCardBase>> Models()
+{
+    std::vector<std::unique_ptr<CPhoneCardBase>> models;
+    models.emplace_back(new CPhone_VeltC);
+    models.emplace_back(new CPhone_VeltB);
+    models.emplace_back(new CPhone_VeltD);
+    models.emplace_back(new CPhone_VeltE);
+    models.emplace_back(new CPhone_VeltF);
+    models.emplace_back(new CPhone_VeltG);
+    return models;
+}
+
+// The device type of the first model that claims the reply, 0 for none.
+int FirstMatch(const std::string& reply)
+{
+    for (auto& model : Models()) {
+        if (model->MatchIdentity(reply)) {
+            return model->GetDeviceType();
+        }
+    }
+    return PHONE_TYPE_UN_KNOWN;
+}
+
+TEST(MatchIdentity, EverySampleAgainstEveryModel)
+{
+    auto models = Models();
+    const int expectedTypes[] = {PHONE_TYPE_VELT_C, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_D,
+                                 PHONE_TYPE_VELT_E, PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G};
+    CPhoneCardBase base;
+    for (std::size_t s = 0; s < models.size(); ++s) {
+        const std::string sample = models[s]->SampleIdentity();
+        EXPECT_EQ(models[s]->GetDeviceType(), expectedTypes[s]);
+        // The base driver takes anything that answered "OK".
+        EXPECT_TRUE(base.MatchIdentity(sample));
+        for (std::size_t m = 0; m < models.size(); ++m) {
+            EXPECT_EQ(models[m]->MatchIdentity(sample), s == m)
+                << DeviceTypeName(models[m]->GetDeviceType()) << " on the sample of "
+                << DeviceTypeName(models[s]->GetDeviceType());
+        }
+        EXPECT_EQ(FirstMatch(sample), expectedTypes[s]);
+    }
+}
+
+TEST(MatchIdentity, RepliesAsModulesSendThem)
+{
+    const std::pair<std::string, int> cases[] = {
+        // Without "OK" the Yuga module is not accepted, and no other model
+        // names it.
+        {"\r\nModel: CLM920_NC5\r\n", PHONE_TYPE_UN_KNOWN},
+        {"\r\nQuectel_M35\r\nRevision: M35FBR02A03\r\n", PHONE_TYPE_VELT_C},
+        // The M35 model is asked first, so a reply naming both goes to it.
+        {"\r\nQuectel_M35 CLM920_NC5\r\n\r\nOK\r\n", PHONE_TYPE_VELT_C},
+        {"ATI\r\r\nModel:MC323-a\r\n", PHONE_TYPE_VELT_G},
+        {"\r\n wavecom modem\r\n\r\nOK\r\n", PHONE_TYPE_UN_KNOWN},
+        {"\r\nModel: me909s-821\r\n\r\nOK\r\n", PHONE_TYPE_UN_KNOWN},
+        {"\r\nSIMCOM_SIM800\r\n\r\nOK\r\n", PHONE_TYPE_UN_KNOWN},
+        {"", PHONE_TYPE_UN_KNOWN},
+        {std::string("\0MG301\0", 7), PHONE_TYPE_VELT_E},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FirstMatch(c.first), c.second) << testing::PrintToString(c.first);
+    }
+}
+
+TEST(DeviceType, TextBodyCarriesTheTypeName)
+{
+    const std::pair<std::unique_ptr<CPhoneCardBase>, std::string> cases[] = {
+        {std::make_unique<CPhoneCardBase>(), "TYPE_UNKNOWN"}, {std::make_unique<CPhone_VeltB>(), "VELT_B"},
+        {std::make_unique<CPhone_VeltC>(), "VELT-C-X"},       {std::make_unique<CPhone_VeltD>(), "VELT_D"},
+        {std::make_unique<CPhone_VeltE>(), "VELT_E"},         {std::make_unique<CPhone_VeltF>(), "VELT_F_X"},
+        {std::make_unique<CPhone_VeltG>(), "VELT_G"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.first->TextBodyCommand("hi"), "hi " + c.second + "\r\x1A");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+// Comparison and printing of SmsMessage for the driver tests.
+
+#include <ostream>
+
+#include <gtest/gtest.h>
+
+#include "drivers/sms_message.h"
+
+inline bool operator==(const SmsMessage& a, const SmsMessage& b)
+{
+    return a.strFrom == b.strFrom && a.strTime == b.strTime && a.strText == b.strText;
+}
+
+inline void PrintTo(const SmsMessage& m, std::ostream* os)
+{
+    *os << "{" << testing::PrintToString(m.strFrom) << ", " << testing::PrintToString(m.strTime)
+        << ", " << testing::PrintToString(m.strText) << "}";
+}

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "drivers/phone_velt_b.h"
+#include "sms_message_print.h"
+#include "support/fixture_text.h"
+
+namespace {
+
+constexpr COM_CMD_OPERATE_RESULT_t kOk = CMD_RESULT_SUCCEED;
+constexpr COM_CMD_OPERATE_RESULT_t kFail = CMD_RESULT_FAILED;
+constexpr COM_CMD_OPERATE_RESULT_t kMore = CMD_RESULT_INCOMPLETE;
+
+using Messages = std::vector<SmsMessage>;
+using Queue = std::vector<std::string>;
+
+const SmsMessage kBalance{"10086", "24-01-02 03:04:05", "Balance 12.50"};
+const SmsMessage kHello{"13912345679", "21-03-05 10:11:12", "你好世界"};
+
+// Drives the read loop as the transport does: one single read per queued
+// index, each answered by the next recorded reply.
+std::vector<std::string> ReadAll(CPhone_VeltB& driver, const std::vector<const char*>& replies)
+{
+    std::vector<std::string> commands;
+    for (const char* reply : replies) {
+        if (!driver.HasPendingRead()) {
+            break;
+        }
+        commands.push_back(driver.ReadNextCommand());
+        driver.ParseReadNext(LoadFixture(reply));
+    }
+    return commands;
+}
+
+TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
+{
+    CPhone_VeltB driver;
+    const std::string listing = LoadFixture("drivers/velt_b/list_3_7.txt");
+    for (std::size_t n = 0; n < listing.size(); ++n) {
+        if (driver.ParseList(listing.substr(0, n)) != kMore) {
+            ASSERT_EQ(driver.m_vecReadQueue, (Queue{"3", "7"})) << "prefix " << n;
+        }
+    }
+    ASSERT_EQ(driver.ParseList(listing), kOk);
+    EXPECT_EQ(driver.m_vecReadQueue, (Queue{"3", "7"}));
+
+    const auto commands = ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt",
+                                           "drivers/velt_b/cmgr_single_ucs2.txt"});
+    EXPECT_EQ(commands, (std::vector<std::string>{"AT+CMGR=3\r\n", "AT+CMGR=7\r\n"}));
+    EXPECT_FALSE(driver.HasPendingRead());
+    EXPECT_EQ(driver.GetMessages(), (Messages{kBalance, kHello}));
+    EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{3, 7}));
+}
+
+TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
+{
+    CPhone_VeltB driver;
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_3_7.txt")), kOk);
+    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
+    ASSERT_EQ(driver.GetMessages().size(), 2u);
+
+    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_empty.txt")), kOk);
+    EXPECT_FALSE(driver.HasPendingRead());
+    EXPECT_TRUE(driver.GetMessages().empty());
+    EXPECT_TRUE(driver.GetListedIndexes().empty());
+}
+
+TEST(VeltBReading, PartsReadSinglyAreJoined)
+{
+    CPhone_VeltB driver;
+    ASSERT_EQ(driver.ParseList("\r\n+CMGD: (2,4),(0-4)\r\n\r\nOK\r\n"), kOk);
+    ReadAll(driver, {"drivers/velt_b/cmgr_r7_p2.txt", "drivers/velt_b/cmgr_r7_p1.txt"});
+    EXPECT_EQ(driver.GetMessages(),
+              (Messages{{"13600000007", "21-03-06 01:02:03", "seven-one seven-two"}}));
+}
+
+// The read loop stops after its limit with indexes left: what was read is
+// there, and only that counts as read.
+TEST(VeltBReading, MessagesReadBeforeTheLoopStopsAreKept)
+{
+    CPhone_VeltB driver;
+    ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,7,9),(0-4)\r\n\r\nOK\r\n"), kOk);
+    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt"});
+    EXPECT_TRUE(driver.HasPendingRead());
+    EXPECT_EQ(driver.GetMessages(), (Messages{kBalance}));
+    EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{3}));
+}
+
+TEST(VeltBReading, SingleReadsThatHoldNoMessage)
+{
+    const struct {
+        const char* fixture;
+        bool result;
+    } cases[] = {
+        {"drivers/velt_b/cmgr_empty_index.txt", false},
+        {"drivers/velt_b/cmgr_header_only.txt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        CPhone_VeltB driver;
+        ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,5),(0-4)\r\n\r\nOK\r\n"), kOk);
+        EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=3\r\n");
+        EXPECT_EQ(driver.ParseReadNext(LoadFixture(c.fixture)), c.result);
+        EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=5\r\n");
+        EXPECT_EQ(driver.ParseReadNext(LoadFixture(c.fixture)), c.result);
+        EXPECT_TRUE(driver.GetMessages().empty());
+        EXPECT_TRUE(driver.GetListedIndexes().empty());
+    }
+}
+
+TEST(VeltBListing, QueueRows)
+{
+    const struct {
+        std::string reply;
+        COM_CMD_OPERATE_RESULT_t result;
+        Queue queue;  // starts as {"old"}
+    } cases[] = {
+        {LoadFixture("drivers/velt_b/list_3_7.txt"), kOk, {"3", "7"}},
+        {LoadFixture("drivers/velt_b/list_empty.txt"), kOk, {}},
+        {LoadFixture("drivers/velt_b/list_hostile.txt"), kOk, {"1", "5", "9"}},
+        {LoadFixture("drivers/velt_b/list_error.txt"), kFail, {"old"}},
+        {"\r\n+CMGD: (3,7)", kMore, {"old"}},
+        // "OK" without both parentheses keeps the queue.
+        {"\r\nOK\r\n", kOk, {"old"}},
+        {"\r\n+CMGD: )1,2(\r\n\r\nOK\r\n", kOk, {"old"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.reply));
+        CPhone_VeltB driver;
+        driver.m_vecReadQueue = {"old"};
+        EXPECT_EQ(driver.ParseList(c.reply), c.result);
+        EXPECT_EQ(driver.m_vecReadQueue, c.queue);
+    }
+}
+
+TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
+{
+    CPhone_VeltB driver;
+    EXPECT_EQ(driver.ParsePduMode(LoadFixture("drivers/velt_b/cmgw.txt")), kOk);
+    EXPECT_EQ(driver.m_strWriteIndex, "12");
+    const std::pair<std::string, COM_CMD_OPERATE_RESULT_t> pduMode[] = {
+        {"\r\nOK\r\n", kOk},
+        {"\r\n+CMGW: 12", kMore},
+        {"\r\nERROR\r\n", kFail},
+        {"", kMore},
+    };
+    for (const auto& c : pduMode) {
+        EXPECT_EQ(driver.ParsePduMode(c.first), c.second) << testing::PrintToString(c.first);
+        EXPECT_EQ(driver.m_strWriteIndex, "12");
+    }
+
+    // Every reply ends the service-centre query as a success; the number is
+    // taken only from a whole "+CSCA" line.
+    const std::pair<std::string, std::string> centre[] = {
+        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", "+8613800100500"},
+        {"\r\nOK\r\n", "+8613800100500"},
+        {"\r\n+CMS ERROR: 330\r\n", "+8613800100500"},
+        {"", "+8613800100500"},
+        {"\r\n+CSCA: \"+86138", ""},
+    };
+    for (const auto& c : centre) {
+        EXPECT_EQ(driver.ParseServiceCentre(c.first), kOk) << testing::PrintToString(c.first);
+        EXPECT_EQ(driver.m_strServiceCentre, c.second);
+    }
+}
+
+}  // namespace
