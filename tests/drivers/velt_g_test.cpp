@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "codec/charset_conv.h"
+#include "drivers/phone_velt_g.h"
+#include "sms_message_print.h"
+#include "support/fixture_text.h"
+
+namespace {
+
+using Messages = std::vector<SmsMessage>;
+using Reads = std::vector<std::pair<int, int>>;
+
+const std::string kCtrlZ("\0\x1A", 2);
+
+TEST(VeltGSend, OneMessageIsRawUcs2)
+{
+    CPhone_VeltG driver;
+    const std::vector<SendPair> pairs = driver.BuildPduSend("10086", "ab");
+    ASSERT_EQ(pairs.size(), 1u);
+    EXPECT_EQ(pairs[0].first, "AT^HCMGS=\"10086\"\r");
+    EXPECT_EQ(pairs[0].second, std::string("\0a\0b\0\x1A", 6));
+    EXPECT_EQ(driver.m_strHcmgsCommand, pairs[0].first);
+    EXPECT_EQ(driver.m_strHcmgsBody, pairs[0].second);
+}
+
+TEST(VeltGSend, HundredChineseCharactersMakeTwoMarkedParts)
+{
+    CPhone_VeltG driver;
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "测";
+    const std::string ucs2 = AnsiToUcs2(text);
+    const std::vector<SendPair> pairs = driver.BuildLongPduSend("13800138000", text);
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].first, "AT^HCMGS=\"13800138000\"\r");
+    EXPECT_EQ(pairs[0].second, ucs2.substr(0, 128) + AnsiToUcs2("(1/2)") + kCtrlZ);
+    EXPECT_EQ(pairs[1].second, ucs2.substr(128) + AnsiToUcs2("(2/2)") + kCtrlZ);
+}
+
+// What a reader sees: each part holds at most 138 bytes before 00 1A, ends
+// with "(k/N)" where N is the number of parts actually sent, and the parts
+// put together give the text back. Ten or more parts make the mark longer.
+TEST(VeltGSend, MarksCountTheRealNumberOfParts)
+{
+    const std::pair<std::size_t, std::size_t> cases[] = {
+        // UCS-2 characters, expected parts
+        {71, 2},     {128, 2},    {576, 9},  {640, 11}, {64 * 9 + 1, 10},
+        {1240, 20},  {6000, 97},  {64, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.first) + " characters");
+        std::string text;
+        for (std::size_t i = 0; i < c.first; ++i) text += static_cast<char>('a' + i % 26);
+        CPhone_VeltG driver;
+        const std::vector<SendPair> pairs = driver.BuildLongPduSend("10086", text);
+        ASSERT_EQ(pairs.size(), c.second);
+        std::string joined;
+        for (std::size_t k = 0; k < pairs.size(); ++k) {
+            const std::string& body = pairs[k].second;
+            const std::string mark =
+                AnsiToUcs2("(" + std::to_string(k + 1) + "/" + std::to_string(pairs.size()) + ")");
+            ASSERT_GE(body.size(), mark.size() + 2);
+            EXPECT_LE(body.size(), 138u + 2);
+            EXPECT_EQ(body.substr(body.size() - 2), kCtrlZ);
+            ASSERT_EQ(body.substr(body.size() - 2 - mark.size(), mark.size()), mark) << "part " << k + 1;
+            joined += body.substr(0, body.size() - 2 - mark.size());
+        }
+        EXPECT_EQ(joined, AnsiToUcs2(text));
+    }
+}
+
+TEST(VeltGSend, SurrogatePairsStayInOneMessage)
+{
+    // U+1F600 is four GB18030 bytes and two UCS-2 units; 63 'a' put the
+    // 64th unit, a high surrogate, at the end of the first part's room.
+    const std::string emoji = Utf8ToAnsi(u8"\U0001F600");
+    const std::string text = std::string(63, 'a') + emoji + std::string(60, 'b');
+    CPhone_VeltG driver;
+    const std::vector<SendPair> pairs = driver.BuildLongPduSend("10086", text);
+    ASSERT_EQ(pairs.size(), 2u);
+    const std::string first = pairs[0].second;
+    const std::string textBytes = first.substr(0, first.size() - 2 - AnsiToUcs2("(1/2)").size());
+    EXPECT_EQ(textBytes, AnsiToUcs2(std::string(63, 'a')));
+}
+
+TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
+{
+    CPhone_VeltG driver;
+    EXPECT_EQ(driver.ParseList(""), CMD_RESULT_SUCCEED);
+    EXPECT_FALSE(driver.HasPendingRead());
+
+    driver.m_vecPendingReads = {{2, 1}};
+    driver.m_vecMessages = {{"old", "old", "old"}};
+    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), CMD_RESULT_SUCCEED);
+    EXPECT_TRUE(driver.GetMessages().empty());
+    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{2, 1}, {4, 1}, {7, 0}}));
+
+    EXPECT_EQ(driver.ReadNextCommand(), "AT^HCMGR=2\r\n");
+    EXPECT_EQ(driver.ReadNextCommand(), "AT^HCMGR=4\r\n");
+    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{7, 0}}));
+    EXPECT_TRUE(driver.HasPendingRead());
+}
+
+TEST(VeltGRead, RecordedSingleReads)
+{
+    const struct {
+        const char* fixture;
+        bool result;
+        Messages messages;
+    } cases[] = {
+        {"drivers/velt_g/read_unicode.txt", true,
+         {{"13800138000", "2021-03-05 10:11:12", "你好"}}},
+        // A text that contains "OK" is still the text.
+        {"drivers/velt_g/read_ascii_ok_text.txt", true,
+         {{"10086", "2024-01-02 03:04:05", "OK, see you"}}},
+        {"drivers/velt_g/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", "佋"}}},
+        {"drivers/velt_g/read_eight_fields.txt", true, {}},
+        {"drivers/velt_g/read_no_text.txt", true, {}},
+        {"drivers/velt_g/read_error.txt", false, {}},
+        {"drivers/velt_g/read_noise.txt", true, {{"10010", "2024-02-29 12:00:00", "测试"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        CPhone_VeltG driver;
+        driver.m_vecPendingReads = {{9, 1}};
+        ASSERT_EQ(driver.ReadNextCommand(), "AT^HCMGR=9\r\n");
+        const std::string reply = LoadFixture(c.fixture);
+        EXPECT_EQ(driver.ParseReadNext(reply), c.result);
+        EXPECT_EQ(driver.GetMessages(), c.messages);
+        EXPECT_EQ(driver.GetListedIndexes(),
+                  c.messages.empty() ? std::vector<int>{} : std::vector<int>{9});
+    }
+}
+
+TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
+{
+    CPhone_VeltG driver;
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), CMD_RESULT_SUCCEED);
+    driver.ReadNextCommand();
+    driver.ParseReadNext(LoadFixture("drivers/velt_g/read_unicode.txt"));
+    driver.ReadNextCommand();
+    driver.ParseReadNext(LoadFixture("drivers/velt_g/read_noise.txt"));
+    EXPECT_FALSE(driver.HasPendingRead());
+    EXPECT_EQ(driver.GetMessages().size(), 2u);
+    EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{4, 7}));
+
+    ASSERT_EQ(driver.ParseList("\r\nOK\r\n"), CMD_RESULT_SUCCEED);
+    EXPECT_TRUE(driver.GetMessages().empty());
+    EXPECT_TRUE(driver.GetListedIndexes().empty());
+}
+
+}  // namespace
