@@ -10,18 +10,23 @@
 #include <string>
 
 // Internal text -> UCS-2 bytes (two per unit). Empty for an empty text.
-// A byte sequence that is not valid GB18030 becomes U+FFFD.
+// Each byte that starts no valid GB18030 character, and a character cut off
+// at the end, becomes U+FFFD; the rest of the text is converted.
 std::string AnsiToUcs2(const std::string& text);
 
 // UCS-2 bytes -> internal text of at most `maxBytes` bytes (an odd last byte
-// is ignored). When the result would not fit, the result is empty, as the
-// Win32 conversion with a fixed field fails. Invalid units become "?".
+// is ignored). A lone surrogate becomes "?"; U+0000 becomes a NUL byte.
+// When the text does not fit, the characters that take four bytes in GB18030
+// (those GBK lacks) become "?", one byte each, as the GBK code page writes
+// them; if it still does not fit (more than 80 Chinese characters in 160
+// bytes), the result is empty, as the Win32 conversion into a fixed field.
 std::string Ucs2ToAnsi(const std::string& ucs2, std::size_t maxBytes = 160);
 
-// The same conversion without a size limit.
+// The same conversion without a size limit (every character kept).
 std::string Ucs2ToAnsiString(const std::string& ucs2);
 
-// UTF-8 -> internal text. Invalid UTF-8 bytes become "?".
+// UTF-8 -> internal text. Each malformed sequence (a stray byte, a sequence
+// cut off) becomes one "?"; the rest is converted.
 std::string Utf8ToAnsi(const std::string& utf8);
 
 // Internal text -> UTF-8 (for JSON documents). Invalid bytes become U+FFFD.
@@ -31,8 +36,9 @@ std::string AnsiToUtf8(const std::string& text);
 std::string BytesToHex(const std::string& bytes);
 
 // Hexadecimal text -> bytes, one per complete pair (an odd last character is
-// ignored). Only upper-case digits are understood: other characters give the
-// byte that the arithmetic of the original converter gives (never a crash).
+// ignored). Only upper-case digits are understood: any other character gives
+// the byte of the original converter's arithmetic (a digit is c - '0', any
+// other character c - 55, the byte taken modulo 256; "4e2d" gives 6E 4D).
 std::string HexToBytes(const std::string& hex);
 
 // Swaps each pair of digits; an odd length is padded with "F"
@@ -40,9 +46,11 @@ std::string HexToBytes(const std::string& hex);
 std::string EncodeSemiOctets(const std::string& digits);
 
 // Swaps each pair back and drops a final "F" (3108108300F0 -> 13800138000).
-// An odd last character is ignored.
+// An odd last character is ignored. Characters are not checked.
 std::string DecodeSemiOctets(const std::string& swapped);
 
-// Unpacks GSM 7-bit septets (3GPP TS 23.040 9.2.3.24 packing) and maps them:
-// 0x00 -> "@", the escape table for 0x1B pairs, every other septet unchanged.
+// Unpacks GSM 7-bit septets (3GPP TS 23.040 9.2.3.24 packing; n octets give
+// n + n/7 septets) and maps them: 0x00 -> "@", the escape table for 0x1B
+// pairs (0x1B before any other septet, or last, stays 0x1B), every other
+// septet unchanged as the byte of the same value.
 std::string UnpackGsm7Bit(const std::string& packed);
