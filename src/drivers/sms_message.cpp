@@ -20,9 +20,16 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-bool IsPduLine(const std::string& line)
+// The PDU of a line that holds nothing but hexadecimal digits, blanks around
+// them allowed; empty for any other line.
+std::string PduOf(const std::string& line)
 {
-    return std::all_of(line.begin(), line.end(), IsHexDigit);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const std::string pdu = line.substr(first, line.find_last_not_of(" \t") - first + 1);
+    return std::all_of(pdu.begin(), pdu.end(), IsHexDigit) ? pdu : std::string();
 }
 
 bool IsListHeader(const std::string& line) { return line.find("+CMGL: ") != std::string::npos; }
@@ -53,19 +60,20 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
         // The PDU is the next hexadecimal line. Unsolicited lines (RING,
         // +CMTI) may come in between; another header means this one has lost
         // its PDU line, and the end of the lines means it has not come yet.
-        while (i < lines.size() && !IsListHeader(lines[i]) && !IsPduLine(lines[i])) {
+        while (i < lines.size() && !IsListHeader(lines[i]) && PduOf(lines[i]).empty()) {
             ++i;
         }
         if (i >= lines.size() || IsListHeader(lines[i])) {
             continue;
         }
+        const std::string pdu = PduOf(lines[i]);
         SmsListEntry entry;
         entry.nIndex = header.first;
         entry.nStatus = header.second;
         if (entry.nStatus == 2 || entry.nStatus == 3) {
-            DecodeSubmitPdu(lines[i], entry.pdu);
+            DecodeSubmitPdu(pdu, entry.pdu);
         } else if (entry.nStatus == 0 || entry.nStatus == 1) {
-            DecodeDeliverPdu(lines[i], entry.pdu);
+            DecodeDeliverPdu(pdu, entry.pdu);
         }
         entries.push_back(entry);
         ++i;
