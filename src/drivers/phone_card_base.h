@@ -39,7 +39,13 @@ public:
     virtual bool ParseTextMode(std::string reply);
     virtual std::string PduModeCommand();
     virtual COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply);
+    // One pair for a text of at most 70 UCS-2 characters (and at most 160
+    // bytes), concatenated parts otherwise. Empty, with m_strLastError set,
+    // when the message cannot be built (a service centre longer than 15
+    // digits, a text of more than 255 parts).
     virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
+    // Succeeds on a complete "OK" line; an error line fails and sets
+    // m_bRetryableError when it carries a number from 500 to 600.
     virtual COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply);
     virtual COM_CMD_OPERATE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string TextSendCommand(std::string number);
@@ -65,6 +71,8 @@ public:
     virtual std::string PrepareReadCommand();
     virtual COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply);
     virtual std::string ListCommand();
+    // Rebuilds m_vecMessages and m_vecListedIndexes from the whole reply on
+    // every call. "ERROR" fails the listing and leaves both empty.
     virtual COM_CMD_OPERATE_RESULT_t ParseList(std::string reply);
     virtual bool HasPendingRead();
     virtual std::string ReadNextCommand();
@@ -88,7 +96,10 @@ public:
     std::vector<SmsMessage> GetMessages() const { return m_vecMessages; }
 
     // Storage indexes of the messages the last listing read, so that a
-    // caller can delete exactly what it has read (AT+CMGD=<index>).
+    // caller can delete exactly what it has read (AT+CMGD=<index>): the
+    // listed entries of status 0 to 3, or, for models that read one message
+    // at a time, the indexes whose read gave a message. Emptied when a
+    // listing starts.
     std::vector<int> GetListedIndexes() const { return m_vecListedIndexes; }
 
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
