@@ -78,7 +78,14 @@ std::string CPhone_VeltB::ListCommand() { return "AT+CMGD=?\r\n"; }
 COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
 {
     if (reply.find("OK") == std::string::npos) {
-        return GeneralRule(reply);
+        const COM_CMD_OPERATE_RESULT_t result = GeneralRule(reply);
+        if (result == CMD_RESULT_FAILED) {
+            // Nothing of the earlier storage may pass for this one's.
+            m_vecMessages.clear();
+            m_vecReadEntries.clear();
+            m_vecListedIndexes.clear();
+        }
+        return result;
     }
     m_vecMessages.clear();
     m_vecReadEntries.clear();

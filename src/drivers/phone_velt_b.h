@@ -25,7 +25,7 @@ public:
     std::string ListCommand() override;
     // On "OK": the indexes between the first "(" and ")" become the read
     // queue (non-numeric pieces are dropped) and the messages start empty.
-    // Without "OK": the general rule.
+    // Without "OK": the general rule; a failed listing leaves no messages.
     COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
     bool HasPendingRead() override;
     // "AT+CMGR=<index>\r\n" for the first queued index (removed from the

@@ -67,6 +67,19 @@ TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
     EXPECT_TRUE(driver.GetListedIndexes().empty());
 }
 
+TEST(VeltBReading, FailedListingAfterAFullStorageLeavesNothing)
+{
+    CPhone_VeltB driver;
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_3_7.txt")), kOk);
+    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
+    ASSERT_EQ(driver.GetMessages().size(), 2u);
+
+    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_error.txt")), kFail);
+    EXPECT_TRUE(driver.GetMessages().empty());
+    EXPECT_TRUE(driver.GetListedIndexes().empty());
+    EXPECT_EQ(driver.GetLastErrorText(), "+CME ERROR: 3");
+}
+
 TEST(VeltBReading, PartsReadSinglyAreJoined)
 {
     CPhone_VeltB driver;
