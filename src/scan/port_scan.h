@@ -22,7 +22,9 @@ COM_CHECK_RESULT_t ProbePort(const std::string& devicePath);
 
 // Probes every port, one thread each, and appends one record per port in the
 // order the probes finished. Returns when every probe has ended, however many
-// ports there are.
+// ports there are. A probe waits for the shared list in rounds of 5000 ms
+// and never drops its record; a port whose thread cannot be started is
+// probed on the calling thread. One scan runs at a time per process.
 void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results);
 
 // Port number of a record: the number after the first "COM" of strPort.
