@@ -5,21 +5,24 @@
 namespace {
 
 // 3GPP TS 23.038 6.2.1.1, the default alphabet extension table, as far as the
-// product translates it.
+// product translates it: septet after 0x1B, character.
+const struct {
+    unsigned septet;
+    char character;
+} kEscapes[] = {
+    {0x0A, '\x0C'}, {0x14, '^'}, {0x28, '{'}, {0x29, '}'}, {0x2F, '\\'},
+    {0x3C, '['},    {0x3D, '~'}, {0x3E, ']'}, {0x40, '|'},
+};
+
+// The character of an escape pair, 0 when the septet forms none.
 char EscapedChar(unsigned septet)
 {
-    switch (septet) {
-    case 0x0A: return '\x0C';
-    case 0x14: return '^';
-    case 0x28: return '{';
-    case 0x29: return '}';
-    case 0x2F: return '\\';
-    case 0x3C: return '[';
-    case 0x3D: return '~';
-    case 0x3E: return ']';
-    case 0x40: return '|';
-    default: return 0;
+    for (const auto& e : kEscapes) {
+        if (e.septet == septet) {
+            return e.character;
+        }
     }
+    return 0;
 }
 
 }  // namespace

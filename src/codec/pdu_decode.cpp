@@ -55,8 +55,9 @@ void DecodeUserDataText(unsigned udl, const std::string& ud, std::size_t headerO
         text = UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0);
         text.resize(std::min(text.size(), kTextBytes));
     } else {
-        text = Ucs2ToAnsi(UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0),
-                          kTextBytes);
+        text = Ucs2ToAnsi(
+            UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0),
+            kTextBytes);
     }
     StoreField(param.szText, text);
 }
@@ -88,7 +89,8 @@ void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
         param.nConcatRef = static_cast<unsigned char>(header[3]);
         param.nConcatTotal = static_cast<unsigned char>(header[4]);
         param.nPartNo = static_cast<unsigned char>(header[5]);
-        const std::size_t partChars = 2 * udl > kConcatHeaderChars ? 2 * udl - kConcatHeaderChars : 0;
+        const std::size_t partChars =
+            2 * udl > kConcatHeaderChars ? 2 * udl - kConcatHeaderChars : 0;
         StoreField(param.szPartHex, ud.substr(kConcatHeaderChars, partChars));
         param.nPartHexLen = static_cast<std::int32_t>(std::strlen(param.szPartHex));
     }

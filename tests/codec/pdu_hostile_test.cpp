@@ -25,6 +25,14 @@ const std::string kPushDeliver = "0891683108100005F0440B813119325476F800F5123040
                                  "687474703A2F2F612E636E00" "0100" "E68EA8E98081";
 const std::string kSubmit = "0891683108100005F011000B813108108300F00008AA044E2D6587";
 
+// A DELIVER without service centre, from originator 123, stamped
+// 21-03-04 05:06:07: the fields that the cases below vary, in their order.
+std::string Short(const std::string& firstOctet, const std::string& dcs, const std::string& udl,
+                  const std::string& ud)
+{
+    return "00" + firstOctet + "038121F3" "00" + dcs + "12304050607000" + udl + ud;
+}
+
 const std::vector<std::string> kSeeds = {kUcs2Deliver, kConcatDeliver, kSevenBitDeliver, kPushDeliver,
                                          kSubmit};
 
@@ -129,18 +137,20 @@ TEST_F(GuardedDecode, MalformedTexts)
         {"service centre 0xFF", "FF91" + std::string(600, '1')},
         {"service centre 0xFF, short", "FF91" "1234"},
         {"originator length 0xFF", "00" "04" "FF81" + std::string(300, '2')},
-        {"UDL 0xFF, 7-bit, short data", "00" "04" "0381" "21F3" "0000" "12304050607000" "FF" "E832"},
-        {"UDL 0xFF, UCS-2, short data", "00" "04" "0381" "21F3" "0008" "12304050607000" "FF" "4E2D"},
-        {"UDL 0xFF, 8-bit, short data", "00" "04" "0381" "21F3" "0004" "12304050607000" "FF" "41"},
-        {"header with UDL below 6", "00" "44" "0381" "21F3" "0008" "12304050607000" "02" "050003A7020141"},
-        {"header with UDL 0xFF and long data", "00" "44" "0381" "21F3" "0008" "12304050607000" "FF" "050003A70201" +
-         std::string(2000, 'A')},
-        {"header with zero reference and parts", "00" "44" "0381" "21F3" "0000" "12304050607000" "0A"
-         "050003000000" "41"},
-        {"push with huge text", "00" "44" "0381" "21F3" "00F5" "12304050607000" "FF" + std::string(34, '0') +
-         "05" + std::string(14, '0') + std::string(400, '4') + "00" "0100" + std::string(2000, 'E')},
-        {"push with no zero after the URL", "00" "44" "0381" "21F3" "00F5" "12304050607000" "FF" +
-         std::string(34, '0') + "03" + std::string(54, '0') + std::string(600, '7')},
+        {"UDL 0xFF, 7-bit, short data", Short("04", "00", "FF", "E832")},
+        {"UDL 0xFF, UCS-2, short data", Short("04", "08", "FF", "4E2D")},
+        {"UDL 0xFF, 8-bit, short data", Short("04", "04", "FF", "41")},
+        {"header with UDL below 6", Short("44", "08", "02", "050003A7020141")},
+        {"header with UDL 0xFF and long data",
+         Short("44", "08", "FF", "050003A70201" + std::string(2000, 'A'))},
+        {"header with zero reference and parts", Short("44", "00", "0A", "05000300000041")},
+        {"push with huge text",
+         Short("44", "F5", "FF",
+               std::string(34, '0') + "05" + std::string(14, '0') + std::string(400, '4') +
+                   "000100" + std::string(2000, 'E'))},
+        {"push with no zero after the URL",
+         Short("44", "F5", "FF", std::string(34, '0') + "03" + std::string(54, '0') +
+                                     std::string(600, '7'))},
         {"submit, absolute validity cut off", "00" "19" "00" "0381" "21F3" "0008" "1230"},
         {"long garbage", std::string(20000, '9')},
     };
@@ -163,12 +173,12 @@ TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
     for (int i = 0; i < 500; ++i) {
         chinese += "4E2D";
     }
-    DecodeDeliverPdu("00" "44" "0381" "21F3" "0008" "12304050607000" "FF" "050003A70201" + chinese, p);
+    DecodeDeliverPdu(Short("44", "08", "FF", "050003A70201" + chinese), p);
     EXPECT_TRUE(p.bConcat);
     EXPECT_EQ(p.nPartHexLen, 2 * 0xFF - 12) << "TP-UDL bounds the part";
     EXPECT_STREQ(p.szText, "") << "124 Chinese characters do not fit the text field";
 
-    DecodeDeliverPdu("00" "04" "0381" "21F3" "0000" "12304050607000" "FF" + std::string(600, '0'), p);
+    DecodeDeliverPdu(Short("04", "00", "FF", std::string(600, '0')), p);
     EXPECT_EQ(std::string(p.szText), std::string(160, '@'));
     ExpectSound();
 }
@@ -176,11 +186,11 @@ TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
 TEST_F(GuardedDecode, ShortDataGivesWhatIsThere)
 {
     SMS_PDU_PARAM_t& p = m_block.param;
-    DecodeDeliverPdu("00" "04" "0381" "21F3" "0000" "12304050607000" "FF" "E8329BFD06", p);
+    DecodeDeliverPdu(Short("04", "00", "FF", "E8329BFD06"), p);
     EXPECT_STREQ(p.szText, "hello");
-    DecodeDeliverPdu("00" "04" "0381" "21F3" "0008" "12304050607000" "FF" "4E2D65", p);
+    DecodeDeliverPdu(Short("04", "08", "FF", "4E2D65"), p);
     EXPECT_STREQ(p.szText, "中");
-    DecodeDeliverPdu("00" "04" "0381" "21F3" "0008" "1230", p);
+    DecodeDeliverPdu(Short("04", "08", "", "").substr(0, 20), p);
     EXPECT_STREQ(p.szTime, "2103");
     EXPECT_STREQ(p.szNumber, "123");
     EXPECT_STREQ(p.szText, "");
