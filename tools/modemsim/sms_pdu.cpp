@@ -173,7 +173,7 @@ std::string Build(const MessageSpec& spec, bool deliver, std::string& error) {
         if (!AppendAddress(spec.number, pdu, error)) return "";
         pdu.push_back(0x00);
         pdu.push_back(static_cast<std::uint8_t>(spec.dcs));
-        pdu.push_back(0xAA);
+        pdu.push_back(0x00);  // validity: 5 minutes
     }
     if (!AppendUserData(spec, pdu, error)) return "";
     return ToHex(pdu);
