@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
+#include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,35 @@ TEST(NextConcatRef, RunsFromOneTo255AndWraps)
         previous = next;
     }
     EXPECT_TRUE(wrapped);
+}
+
+TEST(NextConcatRef, ThreadsShareOneSequence)
+{
+    // 4 x 255 calls walk the cycle four times: every reference exactly four
+    // times, whichever thread drew it.
+    std::vector<std::vector<int>> drawn(4);
+    std::vector<std::thread> threads;
+    for (auto& mine : drawn) {
+        threads.emplace_back([&mine] {
+            for (int i = 0; i < 255; ++i) {
+                mine.push_back(NextConcatRef());
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    std::map<int, int> counts;
+    for (const auto& mine : drawn) {
+        for (const int ref : mine) {
+            ++counts[ref];
+        }
+    }
+    EXPECT_EQ(counts.size(), 255u);
+    EXPECT_EQ(counts.begin()->first, 1);
+    for (const auto& entry : counts) {
+        EXPECT_EQ(entry.second, 4) << "reference " << entry.first;
+    }
 }
 
 TEST(NextConcatRef, ConsecutiveLongMessagesCarryConsecutiveReferences)
