@@ -138,6 +138,9 @@ void PtyServer::Run(int stopFd, bool watchStdin) {
         for (Line& line : m_lines) {
             if (line.master < 0) continue;
             short events = POLLIN;
+            if (line.modem->Flooding() && line.queue.empty()) {
+                timeoutMs = timeoutMs < 0 ? 5 : std::min(timeoutMs, 5);
+            }
             if (line.blocked) {
                 events |= POLLOUT;
             } else if (!line.queue.empty()) {

@@ -1,0 +1,330 @@
+// The simulator's line behaviour: rates, echo, silence, state across runs,
+// injected faults, configuration errors and many ports at once.
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim_line.h"
+#include "support/modem_sim.h"
+#include "support/process.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(SimulatorLine, AnswersOnlyAtItsRates) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"CLM920_NC5","bauds":[115200]},
+                              {"com":4,"model":"M35","bauds":[9600],"wrong_baud":"silent"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine garbled;
+    ASSERT_TRUE(garbled.Open(sim.PortPath(3), B9600));
+    garbled.Send("AT\r");
+    std::string noise = garbled.ReadFor(300);
+    EXPECT_FALSE(noise.empty());
+    EXPECT_FALSE(Has(noise, "OK"));
+    for (char c : noise) EXPECT_GE(static_cast<unsigned char>(c), 0x80);
+    SimLine quiet;
+    ASSERT_TRUE(quiet.Open(sim.PortPath(4), B115200));
+    quiet.Send("AT\r");
+    EXPECT_EQ(quiet.ReadFor(300), "");
+
+    ASSERT_TRUE(garbled.Open(sim.PortPath(3), B115200));
+    EXPECT_EQ(garbled.Command("AT\r"), "AT\r\r\nOK\r\n");
+    std::vector<Json::Value> wrong = sim.Events("wrong_baud");
+    ASSERT_EQ(wrong.size(), 2u);
+    EXPECT_EQ(wrong[0]["com"].asInt(), 3);
+    EXPECT_EQ(wrong[0]["baud"].asInt(), 9600);
+    EXPECT_TRUE(sim.Commands(3) == std::vector<std::string>{"AT"});
+}
+
+TEST(SimulatorLine, EchoFollowsAte) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(line.Command("AT+CGSN\r"), "AT+CGSN\r\r\n866000000000003\r\n\r\nOK\r\n");
+    EXPECT_EQ(line.Command("at+csq\r\n"), "at+csq\r\n\r\n+CSQ: 23,99\r\n\r\nOK\r\n");
+    EXPECT_EQ(line.Command("ATE0\r"), "ATE0\r\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT+CGSN\r"), "\r\n866000000000003\r\n\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT+NOSUCH\r"), "\r\nERROR\r\n");
+    line.Command("AT+CMEE=1\r");
+    EXPECT_EQ(line.Command("AT+NOSUCH\r"), "\r\n+CME ERROR: 100\r\n");
+    EXPECT_EQ(line.Command("ATE1\r"), "\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT\r"), "AT\r\r\nOK\r\n");
+    EXPECT_TRUE(sim.Commands(3) == (std::vector<std::string>{"AT+CGSN", "at+csq", "ATE0", "AT+CGSN",
+                                                             "AT+NOSUCH", "AT+CMEE=1", "AT+NOSUCH",
+                                                             "ATE1", "AT"}));
+}
+
+TEST(SimulatorLine, SilentModemLogsButNeverAnswers) {
+    ModemSim sim(R"({"ports":[{"com":9,"model":"silent"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(9), B9600));
+    line.Send("AT\r");
+    EXPECT_EQ(line.ReadFor(300), "");
+    ASSERT_TRUE(line.Open(sim.PortPath(9), B115200));
+    line.Send("AT\r");
+    EXPECT_EQ(line.ReadFor(300), "");
+    EXPECT_EQ(sim.Commands(9).size(), 2u);
+}
+
+TEST(SimulatorLine, PhoneBookAndModeSurviveARestart) {
+    const std::string config = R"({"ports":[
+        {"com":4,"model":"CLM920_NC5","echo":false,"iccid":"89860318760203456789"},
+        {"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"}]})";
+    ModemSim sim(config);
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    {
+        SimLine cdma;
+        ASSERT_TRUE(cdma.Open(sim.PortPath(6), B115200));
+        // The probe's pattern: CPBS without a read of its own, then CPBR.
+        cdma.Send("AT+CPBS=\"ME\"\r");
+        EXPECT_EQ(cdma.Command("AT^CPBR=1\r"), "\r\nOK\r\n\r\nERROR\r\n");
+        EXPECT_EQ(cdma.Command("AT^CPBW=1,\"315427690812734\",129,\"WMSN\"\r"), "\r\nOK\r\n");
+        SimLine clm;
+        ASSERT_TRUE(clm.Open(sim.PortPath(4), B9600));
+        EXPECT_EQ(clm.Command("AT^MODECONFIG?\r"), "\r\n^MODECONFIG: 2\r\n\r\nOK\r\n");
+        EXPECT_EQ(clm.Command("AT^MODECONFIG=22\r"), "\r\nOK\r\n");
+    }
+    EXPECT_EQ(sim.Events("phonebook").size(), 1u);
+    ASSERT_EQ(sim.Events("modeconfig").size(), 1u);
+    EXPECT_EQ(sim.Events("modeconfig")[0]["value"].asInt(), 22);
+
+    ASSERT_TRUE(sim.Restart()) << sim.LastError();
+    SimLine cdma;
+    ASSERT_TRUE(cdma.Open(sim.PortPath(6), B115200));
+    cdma.Command("AT+CMEE=1\r");
+    EXPECT_EQ(cdma.Command("AT^CPBR=1\r"),
+              "\r\n^CPBR: 1,\"315427690812734\",129,\"WMSN\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(cdma.Command("AT^CPBR=2\r"), "\r\n+CME ERROR: 22\r\n");
+    SimLine clm;
+    ASSERT_TRUE(clm.Open(sim.PortPath(4), B9600));
+    EXPECT_EQ(clm.Command("AT^MODECONFIG?\r"), "\r\n^MODECONFIG: 22\r\n\r\nOK\r\n");
+
+    // A second fixture on the same files sees the same state.
+    sim.Stop();
+    ModemSim again(config, sim.Root());
+    ASSERT_TRUE(again.Start()) << again.LastError();
+    ASSERT_TRUE(cdma.Open(again.PortPath(6), B115200));
+    EXPECT_TRUE(Has(cdma.Command("AT^CPBR=1\r"), "315427690812734"));
+}
+
+TEST(SimulatorFaults, SplitRepliesComeInPieces) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+                               "faults":{"split":5,"split_gap_ms":40,"delay_ms":30}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    line.Send("AT+CSCA?\r");
+    std::vector<std::string> pieces;
+    std::string whole;
+    while (!SimLine::Complete(whole)) {
+        std::string piece = line.ReadOnce(3000);
+        if (piece.empty()) break;
+        pieces.push_back(piece);
+        whole += piece;
+    }
+    EXPECT_EQ(whole, "\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n");
+    EXPECT_GT(pieces.size(), 3u);
+    for (const std::string& piece : pieces) EXPECT_LE(piece.size(), 5u);
+}
+
+TEST(SimulatorFaults, FirstBodiesGetTheInjectedError) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+                               "faults":{"cms_error_bodies":2,"cms_error_code":512}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    const std::string pdu = "0891683108100005F011000D91683108108300F000000005E8329BFD06";
+    std::vector<std::string> replies;
+    for (int i = 0; i < 3; ++i) {
+        line.Command("AT+CMGS=20\r");
+        replies.push_back(line.Command(pdu + "\x1A"));
+    }
+    EXPECT_EQ(replies[0], "\r\n+CMS ERROR: 512\r\n");
+    EXPECT_EQ(replies[1], "\r\n+CMS ERROR: 512\r\n");
+    EXPECT_EQ(replies[2], "\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    ASSERT_EQ(sim.Events("sms").size(), 1u);
+    EXPECT_EQ(sim.Events("sms")[0]["text"].asString(), "hello");
+}
+
+TEST(SimulatorFaults, VanishingModemHangsUpAndLeavesNoLink) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"faults":{"vanish_after_commands":2}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+    line.Send("AT\r");
+    EXPECT_EQ(line.ReadUntilComplete(3000), "");
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_FALSE(line.Send("AT\r"));
+    EXPECT_NE(access(sim.PortPath(3).c_str(), F_OK), 0);
+    EXPECT_EQ(sim.Events("vanish").size(), 1u);
+}
+
+TEST(SimulatorFaults, SilenceAfterSomeCommands) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","faults":{"silent_after_commands":1}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(line.Command("AT\r"), "AT\r\r\nOK\r\n");
+    line.Send("AT\r");
+    EXPECT_EQ(line.ReadFor(200), "");
+}
+
+TEST(SimulatorFaults, ReplyDecorations) {
+    struct Case {
+        const char* faults;
+        const char* command;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {R"({"unsolicited":["RING","^RSSI: 18","+CMTI: \"SM\",3"]})", "AT\r",
+         "\r\nOK\r\n\r\nRING\r\n\r\n^RSSI: 18\r\n\r\n+CMTI: \"SM\",3\r\n"},
+        {R"({"error_commands":["at+csca?",{"prefix":"AT+CGSN","reply":"+CMS ERROR: 330"}]})",
+         "AT + CSCA?\r", "\r\nERROR\r\n"},
+        {R"({"error_commands":[{"prefix":"AT+CGSN","reply":"+CMS ERROR: 330"}]})", "AT+CGSN\r",
+         "\r\n+CMS ERROR: 330\r\n"},
+        {R"({"overlong_reply":20})", "AT\r", "\r\n##########\r\n\r\nOK\r\n"},
+        {R"({"nul_bytes":2})", "AT\r", std::string("\r\nOK\r\n\0\0", 8)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults);
+        ModemSim sim(std::string(R"({"ports":[{"com":3,"model":"ME909s-821","echo":false,
+                                              "iccid":"89860012345678901234","faults":)") +
+                     c.faults + "}]}");
+        ASSERT_TRUE(sim.Start()) << sim.LastError();
+        SimLine line;
+        ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+        line.Send(c.command);
+        EXPECT_EQ(line.ReadUntil(c.expected, 2000), c.expected);
+    }
+}
+
+TEST(SimulatorFaults, HuaweiReportSwitchesSilenceCaretLines) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"ME909s-821","echo":false,
+                               "faults":{"unsolicited":["RING","^RSSI: 18","^MODE: 5"]}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    line.Send("AT^RSSIREP=0\r");
+    EXPECT_EQ(line.ReadUntil("^MODE: 5\r\n", 2000), "\r\nOK\r\n\r\nRING\r\n\r\n^MODE: 5\r\n");
+    line.Send("AT^CURC=0\r");
+    EXPECT_EQ(line.ReadUntil("RING\r\n", 2000), "\r\nOK\r\n\r\nRING\r\n");
+    EXPECT_EQ(line.ReadFor(100), "");
+}
+
+TEST(SimulatorFaults, FloodNeverStops) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"faults":{"flood":true}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    line.Send("AT\r");
+    std::string first = line.ReadFor(100);
+    EXPECT_EQ(first.substr(0, 6), "\r\nOK\r\n");
+    EXPECT_GT(first.size(), 8000u);
+    EXPECT_GT(line.ReadFor(100).size(), 8000u);
+}
+
+TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
+    struct Case {
+        const char* config;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"{", "not valid JSON"},
+        {R"({"ports":[{"com":3,"model":"M36"}]})", "model"},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":3,"model":"MG301"}]})", "COM3 is configured twice"},
+        {R"({"ports":[{"com":3,"model":"M35","faults":{"delay":5}}]})", "unknown key \"delay\""},
+        {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"from":"10086","text":"€","dcs":0,
+            "time":"24-1-1 00:00:00"}]}}]})",
+         "time"},
+        {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"from":"10086","dcs":8,
+            "text":"0123456789012345678901234567890123456789012345678901234567890123456789X"}]}}]})",
+         "longer than one message"},
+        {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"index":1,"pdu":"00"},{"index":1,"pdu":"00"}]}}]})",
+         "used twice"},
+    };
+    char dir[] = "/tmp/tellmar-simcfg-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string configPath = std::string(dir) + "/config.json";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.config);
+        std::ofstream(configPath, std::ios::trunc) << c.config;
+        ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", configPath, "--dir",
+                                      std::string(dir) + "/ports"},
+                                     {}, "", 10);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(Has(r.err, c.reason)) << r.err;
+    }
+    ProcessResult usage = RunProcess({TELLMAR_MODEMSIM, "--config"}, {}, "", 10);
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_TRUE(Has(usage.err, "usage:"));
+    std::remove(configPath.c_str());
+    rmdir((std::string(dir) + "/ports").c_str());
+    rmdir(dir);
+}
+
+TEST(SimulatorProgram, ServesThreeHundredPorts) {
+    Json::Value root;
+    for (int com = 1; com <= 300; ++com) {
+        Json::Value port;
+        port["com"] = com;
+        port["model"] = com % 2 ? "M35" : "MC323";
+        port["echo"] = false;
+        root["ports"].append(port);
+    }
+    ModemSim sim(Json::writeString(Json::StreamWriterBuilder(), root));
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    std::vector<SimLine> lines(300);
+    for (int com = 1; com <= 300; ++com) {
+        ASSERT_TRUE(lines[com - 1].Open(sim.PortPath(com), B9600)) << com;
+        lines[com - 1].Send("AT\r");
+    }
+    for (int com = 1; com <= 300; ++com) {
+        ASSERT_EQ(lines[com - 1].ReadUntilComplete(3000), "\r\nOK\r\n") << com;
+    }
+    for (auto& line : lines) line.Close();
+    sim.Stop();
+    EXPECT_NE(access(sim.PortPath(1).c_str(), F_OK), 0);
+}
+
+TEST(ProcessRunner, FeedsInputSetsEnvironmentAndKillsAtTheTimeout) {
+    ProcessResult cat = RunProcess({"/bin/sh", "-c", "cat; echo \"$TELLMAR_X\" >&2; exit 3"},
+                                   {{"TELLMAR_X", "set"}}, std::string(200000, 'x'), 20);
+    EXPECT_EQ(cat.exitCode, 3);
+    EXPECT_EQ(cat.out, std::string(200000, 'x'));
+    EXPECT_EQ(cat.err, "set\n");
+    EXPECT_FALSE(cat.timedOut);
+
+    ProcessResult slow = RunProcess({"/bin/sleep", "30"}, {}, "", 1);
+    EXPECT_TRUE(slow.timedOut);
+    EXPECT_EQ(slow.exitCode, 128 + 9);
+
+    EXPECT_EQ(RunProcess({"/nonexistent/program"}, {}, "", 5).exitCode, 127);
+}
+
+TEST(ScopedEnvTest, RestoresTheOldValueOrAbsence) {
+    unsetenv("TELLMAR_SCOPED");
+    {
+        ScopedEnv outer("TELLMAR_SCOPED", "a");
+        {
+            ScopedEnv inner("TELLMAR_SCOPED", "b");
+            EXPECT_STREQ(getenv("TELLMAR_SCOPED"), "b");
+        }
+        EXPECT_STREQ(getenv("TELLMAR_SCOPED"), "a");
+    }
+    EXPECT_EQ(getenv("TELLMAR_SCOPED"), nullptr);
+}
+
+}  // namespace
