@@ -1,5 +1,6 @@
 #include "drivers/phone_velt_g.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "codec/charset_conv.h"
