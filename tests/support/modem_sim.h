@@ -34,7 +34,7 @@ public:
     // stay, so Start() (or Restart()) runs on the same state.
     void Stop();
     // Stop(), then Start() on the same state, with a new configuration if
-    // one is given.
+    // one is given. The log starts afresh.
     bool Restart(const std::string& configJson = "");
 
     // The folder with the COM<n> links: the value for TELLMAR_SERIALCOMM.

@@ -5,6 +5,7 @@
 #include <json/json.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -273,6 +274,24 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
     std::remove(configPath.c_str());
     rmdir((std::string(dir) + "/ports").c_str());
     rmdir(dir);
+}
+
+TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks) {
+    char dir[] = "/tmp/tellmar-simeof-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string root = dir;
+    std::ofstream(root + "/config.json") << R"({"ports":[{"com":3,"model":"M35"},{"com":12,"model":"silent"}]})";
+    ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
+                                  root + "/ports", "--until-stdin-eof"},
+                                 {}, "", 10);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "READY\n");
+    EXPECT_NE(access((root + "/ports/COM3").c_str(), F_OK), 0);
+    EXPECT_NE(access((root + "/ports/COM12").c_str(), F_OK), 0);
+    // Log and state go into the port folder unless named.
+    EXPECT_EQ(access((root + "/ports/modemsim-log.jsonl").c_str(), F_OK), 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
 }
 
 TEST(SimulatorProgram, ServesThreeHundredPorts) {

@@ -432,10 +432,11 @@ void Modem::Answer(const std::string& cmd) {
         Ok();
     } else if (StartsWith(cmd, "^HCMGS=") && model.cdma) {
         std::string number = SplitArgs(arg("^HCMGS="))[0];
-        if (number.empty() || !NeedsSim()) {
-            if (number.empty()) CmsError(304);
+        if (number.empty()) {
+            CmsError(304);
             return;
         }
+        if (!NeedsSim()) return;
         m_mode = Mode::CdmaBody;
         m_bodyNumber = number;
         m_body.clear();

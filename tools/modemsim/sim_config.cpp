@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include "models.h"
 #include "sms_pdu.h"
