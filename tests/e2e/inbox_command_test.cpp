@@ -1,0 +1,192 @@
+// The inbox command end to end: the real binary against simulated modems.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "e2e/tellmar_run.h"
+
+namespace {
+
+struct Msg {
+    const char* from;
+    const char* storage;
+    std::string text;
+};
+
+void ExpectMessages(const Json::Value& port, const std::vector<Msg>& expected)
+{
+    EXPECT_EQ(port["msgcount"].asUInt(), expected.size());
+    if (expected.empty()) {
+        EXPECT_FALSE(port.isMember("msgs"));
+        return;
+    }
+    ASSERT_EQ(port["msgs"].size(), expected.size()) << port.toStyledString();
+    for (Json::ArrayIndex i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Json::Value& m = port["msgs"][i];
+        EXPECT_EQ(m["from"].asString(), expected[i].from);
+        EXPECT_EQ(m["storage"].asString(), expected[i].storage);
+        EXPECT_EQ(m["text"].asString(), expected[i].text);
+    }
+}
+
+std::set<std::pair<std::string, int>> Deleted(const ModemSim& sim, int com)
+{
+    std::set<std::pair<std::string, int>> deleted;
+    for (const Json::Value& e : sim.Events("delete")) {
+        if (e["com"].asInt() == com) {
+            deleted.emplace(e["storage"].asString(), e["index"].asInt());
+        }
+    }
+    return deleted;
+}
+
+// COM3 holds two SIM messages and, in modem memory, a two-part message stored
+// out of order; COM8 has no SIM and is never visited.
+const char* const kM35Config = u8R"({"ports":[
+  {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+   "storage":{
+    "SM":[{"index":1,"status":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"Meeting at 10:30"},
+          {"index":2,"status":0,"from":"13700001111","time":"24-05-01 12:00:05","dcs":8,"text":"你好，今天下午三点开会。"}],
+    "ME":[{"index":4,"status":1,"from":"10086","time":"24-05-02 08:00:00","dcs":8,
+           "concat":{"ref":21,"total":2,"part":2},"text":"，请及时充值。"},
+          {"index":3,"status":1,"from":"10086","time":"24-05-02 08:00:00","dcs":8,
+           "concat":{"ref":21,"total":2,"part":1},"text":"尊敬的客户，您本月话费余额不足十元"}]}},
+  {"com":8,"model":"M35","bauds":[9600]}]})";
+
+TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
+{
+    ModemSim sim(kM35Config);
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const std::vector<Msg> expected = {
+        {"13912345678", "SIM", "Meeting at 10:30"},
+        {"13700001111", "SIM", u8"你好，今天下午三点开会。"},
+        {"10086", "DEV", u8"尊敬的客户，您本月话费余额不足十元，请及时充值。"},
+    };
+
+    const TellmarRun read = RunTellmar(sim, {"sms", "read"});
+    EXPECT_EQ(read.document.getMemberNames(),
+              (std::vector<std::string>{"check", "portcount", "ports", "seconds", "type"}));
+    EXPECT_EQ(read.document["check"].asInt(), 1);
+    EXPECT_EQ(read.document["portcount"].asInt(), 1);
+    EXPECT_EQ(read.document["type"].asString(), "read");
+    EXPECT_GE(read.document["seconds"].asInt(), 1) << "the scan and the reads take seconds";
+    ASSERT_EQ(read.document["ports"].size(), 1u);
+    const Json::Value& port = read.document["ports"][0];
+    EXPECT_EQ(port.getMemberNames(), (std::vector<std::string>{"msgcount", "msgs", "name"}));
+    EXPECT_EQ(port["name"].asString(), "COM3");
+    ExpectMessages(port, expected);
+    EXPECT_EQ(port["msgs"][0]["time"].asString(), "24-05-01 09:30:00");
+    EXPECT_EQ(read.documentText.find("\n   \"check\" : 1,\n"), 1u) << "styled layout";
+    EXPECT_TRUE(sim.Commands(8).size() > 0 && CommandsStartingWith(sim, 8, "AT+CPMS").empty())
+        << "the modem without SIM is scanned but not visited";
+
+    // Capitals are lower-cased, a third argument is ignored, "s" forms are one line.
+    const TellmarRun compact = RunTellmar(sim, {"SMS", "SREAD", "extra"});
+    EXPECT_EQ(compact.documentText.rfind("{\"check\":1,\"portcount\":1,\"ports\":[{", 0), 0u)
+        << compact.documentText;
+    EXPECT_EQ(compact.documentText.find('\n'), compact.documentText.size() - 2);
+    EXPECT_EQ(compact.document["type"].asString(), "sread");
+    EXPECT_EQ(compact.document["ports"], read.document["ports"]);
+
+    const TellmarRun readClear = RunTellmar(sim, {"sms", "readclear"});
+    const Json::Value& cleared = readClear.document["ports"][0];
+    EXPECT_EQ(cleared.getMemberNames(),
+              (std::vector<std::string>{"clear", "msgcount", "msgs", "name"}));
+    ExpectMessages(cleared, expected);
+    EXPECT_TRUE(cleared["clear"].asBool());
+    EXPECT_EQ(Deleted(sim, 3), (std::set<std::pair<std::string, int>>{
+                                   {"SM", 1}, {"SM", 2}, {"ME", 3}, {"ME", 4}}));
+    // One deletion per message read: a message that arrives after the
+    // listing is never caught by a delete-all.
+    EXPECT_EQ(CommandsStartingWith(sim, 3, "AT+CMGD=").size(), 4u);
+    EXPECT_TRUE(CommandsStartingWith(sim, 3, "AT+CMGD=0,4").empty());
+
+    const TellmarRun after = RunTellmar(sim, {"sms", "read"});
+    ExpectMessages(after.document["ports"][0], {});
+}
+
+TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
+{
+    // The single read of SIM index 2 fails: the SIM keeps both its messages.
+    ModemSim sim(u8R"({"ports":[
+      {"com":4,"model":"CLM920_NC5","bauds":[115200],"iccid":"89860318760203456789",
+       "faults":{"error_commands":[{"prefix":"AT+CMGR=2","reply":"+CMS ERROR: 321"}]},
+       "storage":{
+        "SM":[{"index":1,"from":"13800000001","time":"24-04-30 18:45:12","text":"sim one"},
+              {"index":2,"from":"13800000002","time":"24-04-30 18:46:00","text":"sim two"}],
+        "ME":[{"index":5,"from":"13800138000","time":"24-04-30 18:47:00","dcs":8,"text":"设备里的短信"}]}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    const TellmarRun readClear = RunTellmar(sim, {"sms", "readclear"});
+    ASSERT_EQ(readClear.document["portcount"].asInt(), 1);
+    const Json::Value& port = readClear.document["ports"][0];
+    EXPECT_EQ(port["name"].asString(), "COM4");
+    ExpectMessages(port, {{"13800000001", "SIM", "sim one"},
+                          {"13800138000", "DEV", u8"设备里的短信"}});
+    EXPECT_FALSE(port["clear"].asBool()) << "the SIM was not read whole";
+    EXPECT_EQ(Deleted(sim, 4), (std::set<std::pair<std::string, int>>{{"ME", 5}}));
+    EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGD=?").empty()) << "the CLM920 listing route";
+    EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGR=1").empty());
+
+    const TellmarRun after = RunTellmar(sim, {"sms", "sread"});
+    ExpectMessages(after.document["ports"][0], {{"13800000001", "SIM", "sim one"}});
+}
+
+TEST(InboxCommandE2E, CdmaAndUnknownModelsThenClearEmptiesBothStorages)
+{
+    ModemSim sim(u8R"({"ports":[
+      {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+       "storage":{"SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"on sim"}],
+                  "ME":[{"index":1,"from":"13912345679","time":"24-05-01 09:31:00","text":"in memory"}]}},
+      {"com":6,"model":"MC323","bauds":[115200],"iccid":"89860320245710000006",
+       "phonebook":[{"index":1,"number":"80000000000006","type":129,"name":"WMSN"}],
+       "storage":{"SM":[{"index":1,"from":"18912345678","time":"24-05-03 07:15:00","dcs":8,
+                          "text":"天气预报：明天晴"}]}},
+      {"com":9,"model":"unknown","bauds":[9600],"iccid":"89860000000000000009"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    const TellmarRun read = RunTellmar(sim, {"sms", "read"});
+    ASSERT_EQ(read.document["portcount"].asInt(), 3) << read.documentText;
+    const Json::Value& ports = read.document["ports"];
+    EXPECT_EQ(ports[0]["name"].asString(), "COM3");
+    ExpectMessages(ports[0], {{"13912345678", "SIM", "on sim"}, {"13912345679", "DEV", "in memory"}});
+    EXPECT_EQ(ports[1]["name"].asString(), "COM6");
+    ExpectMessages(ports[1], {{"18912345678", "SIM", u8"天气预报：明天晴"}});
+    EXPECT_FALSE(CommandsStartingWith(sim, 6, "AT^HCMGR=").empty()) << "the CDMA reading route";
+    EXPECT_EQ(ports[2]["name"].asString(), "COM9");
+    ExpectMessages(ports[2], {});
+
+    const TellmarRun clear = RunTellmar(sim, {"sms", "clear"});
+    EXPECT_EQ(clear.document["type"].asString(), "clear");
+    ASSERT_EQ(clear.document["ports"].size(), 3u);
+    for (Json::ArrayIndex i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(clear.document["ports"][i].getMemberNames(),
+                  (std::vector<std::string>{"clear", "name"}));
+    }
+    EXPECT_TRUE(clear.document["ports"][0]["clear"].asBool());
+    EXPECT_TRUE(clear.document["ports"][1]["clear"].asBool());
+    EXPECT_FALSE(clear.document["ports"][2]["clear"].asBool()) << "no driver for an unknown model";
+    // Each storage is selected before it is emptied, modem memory first.
+    std::vector<std::string> clearing;
+    for (const std::string& c : sim.Commands(3)) {
+        if (c.rfind("AT+CPMS=", 0) == 0 || c.rfind("AT+CMGD=", 0) == 0) {
+            clearing.push_back(c);
+        }
+    }
+    ASSERT_GE(clearing.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(clearing.end() - 4, clearing.end()),
+              (std::vector<std::string>{"AT+CPMS=\"ME\"", "AT+CMGD=0,4", "AT+CPMS=\"SM\"",
+                                        "AT+CMGD=0,4"}));
+
+    const TellmarRun after = RunTellmar(sim, {"sms", "sread"});
+    ASSERT_EQ(after.document["ports"].size(), 3u);
+    ExpectMessages(after.document["ports"][0], {});
+    ExpectMessages(after.document["ports"][1], {});
+}
+
+}  // namespace

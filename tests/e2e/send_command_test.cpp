@@ -1,0 +1,179 @@
+// The send command end to end: the real binary against simulated modems.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/tellmar_run.h"
+
+namespace {
+
+const char* const kParamCountError =
+    "{\n   \"code\" : 3,\n   \"message\" : \"param count error\",\n   \"result\" : []\n}\n\n";
+
+std::string M35(int com, const std::string& extra = "")
+{
+    return "{\"com\":" + std::to_string(com) +
+           ",\"model\":\"M35\",\"bauds\":[9600],\"iccid\":\"8986001234567890123" +
+           std::to_string(com % 10) + "\"" + extra + "}";
+}
+
+struct Element {
+    const char* com;
+    const char* number;
+    int code;
+    const char* message;
+};
+
+void ExpectResults(const Json::Value& document, const std::vector<Element>& expected)
+{
+    EXPECT_EQ(document["code"].asInt(), 0);
+    EXPECT_EQ(document["message"].asString(), "param is ok");
+    ASSERT_EQ(document["result"].size(), expected.size()) << document.toStyledString();
+    for (Json::ArrayIndex i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Json::Value& element = document["result"][i];
+        EXPECT_EQ(element["com"].asString(), expected[i].com);
+        EXPECT_EQ(element["number"].asString(), expected[i].number);
+        EXPECT_EQ(element["code"].asInt(), expected[i].code);
+        EXPECT_EQ(element["message"].asString(), expected[i].message);
+        EXPECT_EQ(element["time"].asString().size(), 19u);
+    }
+}
+
+// The whole texts the simulated network received, in order.
+std::vector<std::pair<std::string, std::string>> Delivered(const ModemSim& sim)
+{
+    std::vector<std::pair<std::string, std::string>> delivered;
+    for (const Json::Value& e : sim.Events("message")) {
+        delivered.emplace_back(e["number"].asString(), e["text"].asString());
+    }
+    return delivered;
+}
+
+TEST(SendCommandE2E, NamedPortsWithAMissingOneAndTheServiceNumberRule)
+{
+    ModemSim sim("{\"ports\":[" + M35(3) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    // Quotes inside the text argument keep what stands between them.
+    const TellmarRun run = RunTellmar(sim, {"3,7", "18300000000,10086", "x\"hello\"y"});
+    ExpectResults(run.document, {{"COM3", "18300000000", 0, "Succeed"},
+                                 {"COM3", "10086", 0, "Succeed"},
+                                 {"COM7", "18300000000", 4, "No SIM CARD In Device"},
+                                 {"COM7", "10086", 4, "No SIM CARD In Device"}});
+    const std::string time = run.document["result"][0]["time"].asString();
+    EXPECT_EQ(Delivered(sim), (std::vector<std::pair<std::string, std::string>>{
+                                  {"18300000000", "hello " + time}, {"10086", "hello"}}));
+    EXPECT_EQ(run.documentText, run.process.out) << "nothing but the document";
+    EXPECT_EQ(run.documentText.substr(run.documentText.size() - 3), "}\n\n");
+
+    // A 100-character Chinese text through every port: two concatenated parts.
+    std::string chinese;
+    for (int i = 0; i < 10; ++i) {
+        chinese += u8"北京欢迎您来到长城看";
+    }
+    ASSERT_EQ(chinese.size(), 300u);  // 100 characters of 3 UTF-8 bytes
+    const TellmarRun longRun = RunTellmar(sim, {"18300000000", chinese});
+    ExpectResults(longRun.document, {{"COM3", "18300000000", 0, "Succeed"}});
+    const std::vector<Json::Value> messages = sim.Events("message");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2]["parts"].asInt(), 2);
+    EXPECT_EQ(messages[2]["text"].asString(),
+              chinese + " " + longRun.document["result"][0]["time"].asString());
+    const std::vector<Json::Value> parts = sim.Events("sms");
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_EQ(parts[2]["concat"]["part"].asInt(), 1);
+    EXPECT_EQ(parts[3]["concat"]["part"].asInt(), 2);
+    EXPECT_EQ(parts[2]["concat"]["total"].asInt(), 2);
+    EXPECT_EQ(parts[2]["concat"]["ref"], parts[3]["concat"]["ref"]);
+}
+
+TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
+{
+    ModemSim sim("{\"ports\":[" + M35(3) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    // Wrong argument counts and unknown sub-commands touch no port.
+    const std::vector<std::vector<std::string>> countErrors = {
+        {"HELP"}, {"-V"}, {"sms"}, {"3", "18300000000", "text", "extra"}, {"3", "4", "5", "6", "7"}};
+    for (const auto& args : countErrors) {
+        SCOPED_TRACE(args[0] + " and " + std::to_string(args.size() - 1) + " more");
+        const TellmarRun run = RunTellmar(sim, args);
+        EXPECT_EQ(run.process.out, kParamCountError);
+    }
+    const TellmarRun unknown = RunTellmar(sim, {"sms", "foo"});
+    EXPECT_EQ(unknown.document.getMemberNames(), (std::vector<std::string>{"check", "seconds", "type"}));
+    EXPECT_EQ(unknown.document["check"].asInt(), 0);
+    EXPECT_EQ(unknown.document["type"].asString(), "foo");
+    EXPECT_EQ(unknown.documentText.rfind("{\n   \"check\" : 0,\n   \"seconds\" : ", 0), 0u);
+    EXPECT_TRUE(sim.Commands(3).empty()) << "no scan for any of these";
+
+    // Bad numbers and ports are found after a full scan.
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    } cases[] = {
+        {{"3", "183 0000", "text"}, 2, "phone number error"},
+        {{"help", "x"}, 2, "phone number error"},
+        {{"18300000000,+861830+0000000", "text"}, 2, "phone number error"},
+        {{"COM3", "18300000000", "text"}, 1, "com port error"},
+        {{"7,8", "18300000000", "text"}, 1, "com port error"},
+    };
+    std::size_t commandsBefore = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const TellmarRun run = RunTellmar(sim, c.args);
+        EXPECT_EQ(run.document["code"].asInt(), c.code);
+        EXPECT_EQ(run.document["message"].asString(), c.message);
+        EXPECT_TRUE(run.document["result"].isArray() && run.document["result"].empty());
+        const std::size_t commands = sim.Commands(3).size();
+        EXPECT_GT(commands, commandsBefore) << "scanned first";
+        commandsBefore = commands;
+    }
+    EXPECT_TRUE(sim.Events("sms").empty());
+}
+
+TEST(SendCommandE2E, RetryRuleAndDeviceMajorOrder)
+{
+    ModemSim sim("{\"ports\":[" +
+                 M35(3, ",\"faults\":{\"cms_error_bodies\":3,\"cms_error_code\":500}") + "," +
+                 "{\"com\":4,\"model\":\"ME909s-821\",\"iccid\":\"89860115881034567890\","
+                 "\"faults\":{\"cms_error_bodies\":1,\"cms_error_code\":330}}]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    const TellmarRun run = RunTellmar(sim, {"18300000000,18500000000", "retry"});
+    ExpectResults(run.document, {{"COM3", "18300000000", 1, "+CMS ERROR: 500"},
+                                 {"COM3", "18500000000", 0, "Succeed"},
+                                 {"COM4", "18300000000", 1, "+CMS ERROR: 330"},
+                                 {"COM4", "18500000000", 0, "Succeed"}});
+    // 500 is a network error worth three attempts; 330 is not.
+    EXPECT_EQ(CommandsStartingWith(sim, 3, "AT+CMGS=").size(), 4u);
+    EXPECT_EQ(CommandsStartingWith(sim, 4, "AT+CMGS=").size(), 2u);
+    EXPECT_EQ(Delivered(sim).size(), 2u);
+}
+
+TEST(SendCommandE2E, ClmAndCdmaRoutes)
+{
+    ModemSim sim(R"({"ports":[
+        {"com":4,"model":"CLM920_NC5","bauds":[115200],"iccid":"89860318760203456789"},
+        {"com":6,"model":"MC323","bauds":[115200],"iccid":"89860320245710000006"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    const TellmarRun run = RunTellmar(sim, {"4,6", "18300000000", u8"你好, hello"});
+    ExpectResults(run.document, {{"COM4", "18300000000", 0, "Succeed"},
+                                 {"COM6", "18300000000", 0, "Succeed"}});
+    ASSERT_TRUE(sim.WaitForEvents("message", 2, 5000));
+    for (const Json::Value& e : sim.Events("message")) {
+        SCOPED_TRACE(e["com"].asInt());
+        EXPECT_EQ(e["number"].asString(), "18300000000");
+        const std::string time = run.document["result"][e["com"].asInt() == 4 ? 0 : 1]["time"].asString();
+        EXPECT_EQ(e["text"].asString(), u8"你好, hello " + time);
+    }
+    EXPECT_EQ(CommandsStartingWith(sim, 6, "AT^HCMGS=").size(), 1u);
+    EXPECT_TRUE(CommandsStartingWith(sim, 6, "AT+CMGS").empty());
+}
+
+}  // namespace

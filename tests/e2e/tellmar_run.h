@@ -1,0 +1,67 @@
+#pragma once
+// Runs the real tellmar binary against a simulator and reads its document.
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/modem_sim.h"
+#include "support/process.h"
+
+struct TellmarRun {
+    ProcessResult process;
+    std::string documentText;  // stdout from the first line that opens the document
+    Json::Value document;
+};
+
+// Lines printed before the document (the scan's mode-switch lines) are left
+// out of documentText; the document must be the last thing on stdout.
+inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
+                             int timeoutSec = 300)
+{
+    std::vector<std::string> argv = {TELLMAR_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    TellmarRun run;
+    run.process = RunProcess(argv, {{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}}, "",
+                             timeoutSec);
+    EXPECT_FALSE(run.process.timedOut);
+    EXPECT_EQ(run.process.exitCode, 0);
+    const std::string& out = run.process.out;
+    std::size_t start = 0;
+    if (out.compare(0, 1, "{") != 0) {
+        start = out.find("\n{");
+        if (start == std::string::npos) {
+            ADD_FAILURE() << "no document in: " << out;
+            return run;
+        }
+        ++start;
+    }
+    run.documentText = out.substr(start);
+    Json::CharReaderBuilder builder;
+    builder["strictRoot"] = true;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    const std::string& text = run.documentText;
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &run.document, &errors))
+        << errors << "\n" << out;
+    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+        << "the document is ASCII: " << text;
+    return run;
+}
+
+// Every command received on COM<com> that starts with `prefix`.
+inline std::vector<std::string> CommandsStartingWith(const ModemSim& sim, int com,
+                                                     const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& command : sim.Commands(com)) {
+        if (command.rfind(prefix, 0) == 0) {
+            found.push_back(command);
+        }
+    }
+    return found;
+}
