@@ -27,7 +27,7 @@ TEST(PortMapTest, SerialCommDirListsItsComEntriesInPortOrder)
     }
     link("COM4", "/nonexistent/tty");
     std::ofstream(dir.Path() + "/COM6") << "not a device";
-    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path());
+    ScopedEnv env("TELLMAR_SERIALCOMM", dir.Path());
 
     EXPECT_EQ((std::vector<std::string>{"COM2", "COM9", "COM10"}), ListComPorts());
     EXPECT_EQ(dir.Path() + "/COM9", ResolveDevicePath("\\\\.\\COM9"));
@@ -41,10 +41,10 @@ TEST(PortMapTest, AnEmptyOrMissingSerialCommDirListsNothing)
 {
     ptytest::TempDir dir;
     {
-        ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path());
+        ScopedEnv env("TELLMAR_SERIALCOMM", dir.Path());
         EXPECT_TRUE(ListComPorts().empty());
     }
-    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", dir.Path() + "/gone");
+    ScopedEnv env("TELLMAR_SERIALCOMM", dir.Path() + "/gone");
     EXPECT_TRUE(ListComPorts().empty());
     EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM1"));
 }
@@ -93,7 +93,7 @@ TEST(PortMapTest, SystemDevicesAreNumberedByTheirRangesAndNeverShareANumber)
 
 TEST(PortMapTest, SystemPortsResolveToTheirTtyNodes)
 {
-    ptytest::EnvGuard env("TELLMAR_SERIALCOMM", "");
+    ScopedEnv env("TELLMAR_SERIALCOMM", "");
     const std::vector<std::string> names = ListComPorts();
     int previous = 0;
     for (const std::string& name : names) {

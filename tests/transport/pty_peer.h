@@ -22,35 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/modem_sim.h"
+
 namespace ptytest {
-
-// Sets an environment variable for the scope and restores it afterwards.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            m_hadOld = true;
-            m_old = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard()
-    {
-        if (m_hadOld) {
-            ::setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
-    EnvGuard(const EnvGuard&) = delete;
-    EnvGuard& operator=(const EnvGuard&) = delete;
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_hadOld = false;
-};
 
 // A directory below the system's temporary directory, removed with its content.
 class TempDir {
@@ -108,7 +82,7 @@ public:
         m_slaveName = name;
         m_link = m_dir.Path() + "/COM" + std::to_string(comNumber);
         m_linked = ::symlink(name, m_link.c_str()) == 0;
-        m_env = std::make_unique<EnvGuard>("TELLMAR_SERIALCOMM", m_dir.Path());
+        m_env = std::make_unique<ScopedEnv>("TELLMAR_SERIALCOMM", m_dir.Path());
     }
     ~PtyPeer()
     {
@@ -292,7 +266,7 @@ private:
     std::string m_slaveName;
     std::string m_link;
     bool m_linked = false;
-    std::unique_ptr<EnvGuard> m_env;
+    std::unique_ptr<ScopedEnv> m_env;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
