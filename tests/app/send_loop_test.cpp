@@ -132,6 +132,45 @@ TEST_F(NoModemTest, ResultLineForSuccessAndNeutralisedModemText)
     EXPECT_NE(out.find("+CMS ERROR: 500"), std::string::npos) << out;
 }
 
+TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
+{
+    const struct {
+        std::vector<std::string> args;
+        int outcome;
+    } cases[] = {
+        {{"tellmar", "sms"}, 2},
+        {{"tellmar", "1", "2", "3", "4"}, 2},
+        {{"tellmar", "183 0000", "text"}, 1},
+        {{"tellmar", "3", "18300000000;x", "text"}, 1},
+        {{"tellmar", "COM3", "18300000000", "text"}, 0},
+        {{"tellmar", "3", "18300000000", "text"}, 0},  // no such port
+        {{"tellmar", "18300000000", "text"}, 3},       // no port at all: an empty run
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + " .. " + c.args.back());
+        std::vector<std::string> args = c.args;
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        CApplication app;
+        app.m_bReportAtOnce = false;
+        EXPECT_EQ(app.ParseSendArguments(static_cast<int>(args.size()), argv.data()), c.outcome);
+        EXPECT_TRUE(app.m_vecSendResults.empty());
+    }
+
+    std::string program = "tellmar", numbers = "18300000000", text = "";
+    char* argv[] = {program.data(), numbers.data(), text.data(), nullptr};
+    CApplication app;
+    testing::internal::CaptureStdout();
+    app.RunSendCommand(3, argv);
+    ConsoleFlush();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
+    EXPECT_FALSE(app.m_bReportAtOnce);
+}
+
 TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
 {
     // No driver: nothing is read, clearing fails.

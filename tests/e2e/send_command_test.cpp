@@ -134,6 +134,12 @@ TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
         commandsBefore = commands;
     }
     EXPECT_TRUE(sim.Events("sms").empty());
+
+    // An empty text sends the default one (to a service number: without the time).
+    const TellmarRun empty = RunTellmar(sim, {"3", "10086", ""});
+    ExpectResults(empty.document, {{"COM3", "10086", 0, "Succeed"}});
+    EXPECT_EQ(Delivered(sim), (std::vector<std::pair<std::string, std::string>>{
+                                  {"10086", u8" 北京Corvel短信为您服务 "}}));
 }
 
 TEST(SendCommandE2E, RetryRuleAndDeviceMajorOrder)
