@@ -236,6 +236,36 @@ TEST(SimulatorFaults, FloodNeverStops) {
     EXPECT_GT(line.ReadFor(100).size(), 8000u);
 }
 
+TEST(SimulatorLine, HostileInputIsBoundedAndLeavesTheModemUsable) {
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234"},
+                              {"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine gsm;
+    ASSERT_TRUE(gsm.Open(sim.PortPath(3), B9600));
+    gsm.Command("AT+CMEE=1\r");
+    EXPECT_EQ(gsm.Command("AT" + std::string(5000, 'X') + "\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(gsm.Command("AT+CMGS=2000\r"), "\r\n+CMS ERROR: 304\r\n");
+    EXPECT_EQ(gsm.Command("AT+CMGS=20\r"), "\r\n> ");
+    EXPECT_EQ(gsm.Command(std::string(1000, '0')), "\r\n+CMS ERROR: 304\r\n");
+    EXPECT_EQ(gsm.Command("AT+CMGS=20\r"), "\r\n> ");
+    EXPECT_EQ(gsm.Command("0011\x1B"), "\r\nOK\r\n");  // ESC: nothing sent
+    gsm.Send(std::string("\0\xFF\x1A\r", 4));
+    EXPECT_EQ(gsm.ReadFor(100), "");
+    EXPECT_EQ(gsm.Command("AT+CMGR=\r"), "\r\n+CMS ERROR: 321\r\n");
+    EXPECT_EQ(gsm.Command("AT+CMGD=1,9\r"), "\r\n+CMS ERROR: 302\r\n");
+    EXPECT_EQ(gsm.Command("AT\r"), "\r\nOK\r\n");
+
+    SimLine cdma;
+    ASSERT_TRUE(cdma.Open(sim.PortPath(6), B115200));
+    EXPECT_EQ(cdma.Command("AT^HCMGS=\"10086\"\r"), "\r\n> ");
+    EXPECT_EQ(cdma.Command(std::string(3000, 'A')), "\r\nERROR\r\n");
+    EXPECT_EQ(cdma.Command("AT^CPBW=999,\"1\",129,\"X\"\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(cdma.Command("AT\r"), "\r\nOK\r\n");
+    EXPECT_TRUE(sim.Events("sms").empty());
+    EXPECT_EQ(sim.Events("sms_rejected").size(), 2u);
+    EXPECT_EQ(sim.Commands(3)[4], "AT+CMGS=20");
+}
+
 TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
     struct Case {
         const char* config;

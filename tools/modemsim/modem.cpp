@@ -185,6 +185,15 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i) {
             if (m_echo && !m_silent && !m_model->silent) m_out.push_back({echo, 0});
             return;
         }
+        // As V.250 asks, whatever precedes "AT" (noise, the rest of a
+        // refused body) is not part of the command.
+        for (std::size_t a = 0; a + 1 < raw.size(); ++a) {
+            if (std::toupper(static_cast<unsigned char>(raw[a])) == 'A' &&
+                std::toupper(static_cast<unsigned char>(raw[a + 1])) == 'T') {
+                raw.erase(0, a);
+                break;
+            }
+        }
         ++m_commands;
         Json::Value e;
         e["event"] = "command";
@@ -648,6 +657,10 @@ void Modem::OnBodyByte(char c) {
         }
         if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody) {
             m_mode = Mode::Command;
+            Json::Value e;
+            e["event"] = "sms_rejected";
+            e["reason"] = "body too long";
+            Log(e);
             CmsError(304);
         }
         return;
