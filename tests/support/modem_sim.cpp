@@ -18,7 +18,8 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -30,11 +31,13 @@ std::string ReadFile(const std::string& path) {
 ModemSim::ModemSim(std::string configJson) : m_config(std::move(configJson)) {}
 
 ModemSim::ModemSim(std::string configJson, std::string reuseRoot)
-    : m_config(std::move(configJson)), m_root(std::move(reuseRoot)), m_ownsRoot(false) {
+    : m_config(std::move(configJson)), m_root(std::move(reuseRoot)), m_ownsRoot(false)
+{
     m_dir = m_root + "/ports";
 }
 
-ModemSim::~ModemSim() {
+ModemSim::~ModemSim()
+{
     Stop();
     if (m_ownsRoot && !m_root.empty() && !std::getenv("TELLMAR_KEEP_SIM")) {
         std::error_code ignored;
@@ -42,11 +45,21 @@ ModemSim::~ModemSim() {
     }
 }
 
-std::string ModemSim::StatePath() const { return m_root + "/modemsim-state.json"; }
-std::string ModemSim::LogPath() const { return m_root + "/modemsim-log.jsonl"; }
-std::string ModemSim::PortPath(int com) const { return m_dir + "/COM" + std::to_string(com); }
+std::string ModemSim::StatePath() const
+{
+    return m_root + "/modemsim-state.json";
+}
+std::string ModemSim::LogPath() const
+{
+    return m_root + "/modemsim-log.jsonl";
+}
+std::string ModemSim::PortPath(int com) const
+{
+    return m_dir + "/COM" + std::to_string(com);
+}
 
-bool ModemSim::Start() {
+bool ModemSim::Start()
+{
     if (m_pid > 0) return true;
     m_error.clear();
     if (m_root.empty()) {
@@ -71,9 +84,9 @@ bool ModemSim::Start() {
             return false;
         }
     }
-    std::vector<std::string> argv = {TELLMAR_MODEMSIM, "--config", configPath, "--dir", m_dir,
-                                     "--log", LogPath(), "--state", StatePath(),
-                                     "--until-stdin-eof"};
+    std::vector<std::string> argv = {
+        TELLMAR_MODEMSIM, "--config", configPath, "--dir",     m_dir,
+        "--log",          LogPath(),  "--state",  StatePath(), "--until-stdin-eof"};
     std::vector<char*> args;
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
@@ -135,7 +148,8 @@ bool ModemSim::Start() {
     return true;
 }
 
-void ModemSim::Stop() {
+void ModemSim::Stop()
+{
     if (m_pid > 0) {
         kill(m_pid, SIGTERM);
         int status = 0;
@@ -154,13 +168,15 @@ void ModemSim::Stop() {
     m_stdin = -1;
 }
 
-bool ModemSim::Restart(const std::string& configJson) {
+bool ModemSim::Restart(const std::string& configJson)
+{
     Stop();
     if (!configJson.empty()) m_config = configJson;
     return Start();
 }
 
-std::vector<Json::Value> ModemSim::Log() const {
+std::vector<Json::Value> ModemSim::Log() const
+{
     std::vector<Json::Value> events;
     std::string text = ReadFile(LogPath());
     Json::CharReaderBuilder builder;
@@ -176,7 +192,8 @@ std::vector<Json::Value> ModemSim::Log() const {
     return events;
 }
 
-std::vector<Json::Value> ModemSim::Events(const std::string& event) const {
+std::vector<Json::Value> ModemSim::Events(const std::string& event) const
+{
     std::vector<Json::Value> found;
     for (const Json::Value& e : Log()) {
         if (e["event"].asString() == event) found.push_back(e);
@@ -184,7 +201,8 @@ std::vector<Json::Value> ModemSim::Events(const std::string& event) const {
     return found;
 }
 
-std::vector<std::string> ModemSim::Commands(int com) const {
+std::vector<std::string> ModemSim::Commands(int com) const
+{
     std::vector<std::string> commands;
     for (const Json::Value& e : Events("command")) {
         if (e["com"].asInt() == com) commands.push_back(e["text"].asString());
@@ -192,7 +210,8 @@ std::vector<std::string> ModemSim::Commands(int com) const {
     return commands;
 }
 
-bool ModemSim::WaitForEvents(const std::string& event, std::size_t count, int timeoutMs) const {
+bool ModemSim::WaitForEvents(const std::string& event, std::size_t count, int timeoutMs) const
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (Events(event).size() >= count) return true;
@@ -201,14 +220,16 @@ bool ModemSim::WaitForEvents(const std::string& event, std::size_t count, int ti
     }
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name)
+{
     const char* old = std::getenv(name);
     m_hadValue = old != nullptr;
     if (old) m_oldValue = old;
     setenv(name, value.c_str(), 1);
 }
 
-ScopedEnv::~ScopedEnv() {
+ScopedEnv::~ScopedEnv()
+{
     if (m_hadValue) {
         setenv(m_name.c_str(), m_oldValue.c_str(), 1);
     } else {

@@ -15,7 +15,8 @@ extern char** environ;
 
 namespace {
 
-void CloseFd(int& fd) {
+void CloseFd(int& fd)
+{
     if (fd >= 0) close(fd);
     fd = -1;
 }
@@ -24,7 +25,8 @@ void CloseFd(int& fd) {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env,
-                         const std::string& stdinText, int timeoutSec) {
+                         const std::string& stdinText, int timeoutSec)
+{
     ProcessResult result{-1, "", ""};
     if (argv.empty()) return result;
     int in[2], out[2], err[2];
@@ -49,7 +51,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         bool replaced = false;
-        for (const auto& [name, value] : env) replaced = replaced || entry.rfind(name + "=", 0) == 0;
+        for (const auto& [name, value] : env)
+            replaced = replaced || entry.rfind(name + "=", 0) == 0;
         if (!replaced) envText.push_back(entry);
     }
     for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
@@ -110,7 +113,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
             }
             ssize_t n = read(fd, buffer, sizeof buffer);
             if (n > 0) {
-                (&fd == &outFd ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+                (&fd == &outFd ? result.out : result.err)
+                    .append(buffer, static_cast<std::size_t>(n));
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 CloseFd(fd);
             }

@@ -12,7 +12,10 @@
 
 namespace {
 
-bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 struct ProbeOutcome {
     int model = 0;
@@ -20,7 +23,8 @@ struct ProbeOutcome {
 };
 
 // The probe's identification walk over the modem's replies.
-ProbeOutcome ProbeIdentify(SimLine& line) {
+ProbeOutcome ProbeIdentify(SimLine& line)
+{
     ProbeOutcome outcome;
     line.Command("ATI\r");
     std::string current = line.Command("AT+CGMI\r");
@@ -47,7 +51,8 @@ ProbeOutcome ProbeIdentify(SimLine& line) {
 }
 
 // Discovery offers the ATI reply to the models in this order.
-int DeviceTypeFor(const std::string& ati) {
+int DeviceTypeFor(const std::string& ati)
+{
     if (Has(ati, "M35")) return 3;
     if (Has(ati, "CLM920_NC5") && Has(ati, "OK")) return 2;
     if (Has(ati, "ME909s-821")) return 4;
@@ -67,7 +72,8 @@ struct IdentityCase {
 
 class ModelIdentity : public ::testing::TestWithParam<IdentityCase> {};
 
-TEST_P(ModelIdentity, ProbeAndDiscoveryFindTheModel) {
+TEST_P(ModelIdentity, ProbeAndDiscoveryFindTheModel)
+{
     const IdentityCase& c = GetParam();
     ModemSim sim(std::string(R"({"ports":[{"com":3,"model":")") + c.model +
                  R"(","imei":"866104020000003","iccid":"89860012345678901234"}]})");
@@ -107,8 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(ModelIdentity, ConfiguredRepliesReplaceTheModels) {
-    ModemSim sim(R"({"ports":[{"com":2,"model":"unknown","ati":"\r\nSIEMENS MC35i\r\n\r\nOK\r\n"}]})");
+TEST(ModelIdentity, ConfiguredRepliesReplaceTheModels)
+{
+    ModemSim sim(
+        R"({"ports":[{"com":2,"model":"unknown","ati":"\r\nSIEMENS MC35i\r\n\r\nOK\r\n"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
     ASSERT_TRUE(line.Open(sim.PortPath(2), B115200));

@@ -16,11 +16,13 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
+bool Has(const std::string& text, const std::string& part)
+{
     return text.find(part) != std::string::npos;
 }
 
-TEST(SimulatorLine, AnswersOnlyAtItsRates) {
+TEST(SimulatorLine, AnswersOnlyAtItsRates)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"CLM920_NC5","bauds":[115200]},
                               {"com":4,"model":"M35","bauds":[9600],"wrong_baud":"silent"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -45,8 +47,10 @@ TEST(SimulatorLine, AnswersOnlyAtItsRates) {
     EXPECT_TRUE(sim.Commands(3) == std::vector<std::string>{"AT"});
 }
 
-TEST(SimulatorLine, EchoFollowsAte) {
-    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234"}]})");
+TEST(SimulatorLine, EchoFollowsAte)
+{
+    ModemSim sim(
+        R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
     ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
@@ -59,12 +63,13 @@ TEST(SimulatorLine, EchoFollowsAte) {
     EXPECT_EQ(line.Command("AT+NOSUCH\r"), "\r\n+CME ERROR: 100\r\n");
     EXPECT_EQ(line.Command("ATE1\r"), "\r\nOK\r\n");
     EXPECT_EQ(line.Command("AT\r"), "AT\r\r\nOK\r\n");
-    EXPECT_TRUE(sim.Commands(3) == (std::vector<std::string>{"AT+CGSN", "at+csq", "ATE0", "AT+CGSN",
-                                                             "AT+NOSUCH", "AT+CMEE=1", "AT+NOSUCH",
-                                                             "ATE1", "AT"}));
+    EXPECT_TRUE(sim.Commands(3) ==
+                (std::vector<std::string>{"AT+CGSN", "at+csq", "ATE0", "AT+CGSN", "AT+NOSUCH",
+                                          "AT+CMEE=1", "AT+NOSUCH", "ATE1", "AT"}));
 }
 
-TEST(SimulatorLine, SilentModemLogsButNeverAnswers) {
+TEST(SimulatorLine, SilentModemLogsButNeverAnswers)
+{
     ModemSim sim(R"({"ports":[{"com":9,"model":"silent"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
@@ -77,7 +82,8 @@ TEST(SimulatorLine, SilentModemLogsButNeverAnswers) {
     EXPECT_EQ(sim.Commands(9).size(), 2u);
 }
 
-TEST(SimulatorLine, PhoneBookAndModeSurviveARestart) {
+TEST(SimulatorLine, PhoneBookAndModeSurviveARestart)
+{
     const std::string config = R"({"ports":[
         {"com":4,"model":"CLM920_NC5","echo":false,"iccid":"89860318760203456789"},
         {"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"}]})";
@@ -118,7 +124,8 @@ TEST(SimulatorLine, PhoneBookAndModeSurviveARestart) {
     EXPECT_TRUE(Has(cdma.Command("AT^CPBR=1\r"), "315427690812734"));
 }
 
-TEST(SimulatorFaults, SplitRepliesComeInPieces) {
+TEST(SimulatorFaults, SplitRepliesComeInPieces)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
                                "faults":{"split":5,"split_gap_ms":40,"delay_ms":30}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -138,7 +145,8 @@ TEST(SimulatorFaults, SplitRepliesComeInPieces) {
     for (const std::string& piece : pieces) EXPECT_LE(piece.size(), 5u);
 }
 
-TEST(SimulatorFaults, FirstBodiesGetTheInjectedError) {
+TEST(SimulatorFaults, FirstBodiesGetTheInjectedError)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
                                "faults":{"cms_error_bodies":2,"cms_error_code":512}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -157,8 +165,10 @@ TEST(SimulatorFaults, FirstBodiesGetTheInjectedError) {
     EXPECT_EQ(sim.Events("sms")[0]["text"].asString(), "hello");
 }
 
-TEST(SimulatorFaults, VanishingModemHangsUpAndLeavesNoLink) {
-    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"faults":{"vanish_after_commands":2}}]})");
+TEST(SimulatorFaults, VanishingModemHangsUpAndLeavesNoLink)
+{
+    ModemSim sim(
+        R"({"ports":[{"com":3,"model":"M35","echo":false,"faults":{"vanish_after_commands":2}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
     ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
@@ -172,7 +182,8 @@ TEST(SimulatorFaults, VanishingModemHangsUpAndLeavesNoLink) {
     EXPECT_EQ(sim.Events("vanish").size(), 1u);
 }
 
-TEST(SimulatorFaults, SilenceAfterSomeCommands) {
+TEST(SimulatorFaults, SilenceAfterSomeCommands)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","faults":{"silent_after_commands":1}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
@@ -182,7 +193,8 @@ TEST(SimulatorFaults, SilenceAfterSomeCommands) {
     EXPECT_EQ(line.ReadFor(200), "");
 }
 
-TEST(SimulatorFaults, ReplyDecorations) {
+TEST(SimulatorFaults, ReplyDecorations)
+{
     struct Case {
         const char* faults;
         const char* command;
@@ -211,7 +223,8 @@ TEST(SimulatorFaults, ReplyDecorations) {
     }
 }
 
-TEST(SimulatorFaults, HuaweiReportSwitchesSilenceCaretLines) {
+TEST(SimulatorFaults, HuaweiReportSwitchesSilenceCaretLines)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"ME909s-821","echo":false,
                                "faults":{"unsolicited":["RING","^RSSI: 18","^MODE: 5"]}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -224,7 +237,8 @@ TEST(SimulatorFaults, HuaweiReportSwitchesSilenceCaretLines) {
     EXPECT_EQ(line.ReadFor(100), "");
 }
 
-TEST(SimulatorFaults, FloodNeverStops) {
+TEST(SimulatorFaults, FloodNeverStops)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"faults":{"flood":true}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
@@ -236,7 +250,8 @@ TEST(SimulatorFaults, FloodNeverStops) {
     EXPECT_GT(line.ReadFor(100).size(), 8000u);
 }
 
-TEST(SimulatorLine, HostileInputIsBoundedAndLeavesTheModemUsable) {
+TEST(SimulatorLine, HostileInputIsBoundedAndLeavesTheModemUsable)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234"},
                               {"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -266,7 +281,8 @@ TEST(SimulatorLine, HostileInputIsBoundedAndLeavesTheModemUsable) {
     EXPECT_EQ(sim.Commands(3)[4], "AT+CMGS=20");
 }
 
-TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
+TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
+{
     struct Case {
         const char* config;
         const char* reason;
@@ -274,7 +290,8 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
     const Case cases[] = {
         {"{", "not valid JSON"},
         {R"({"ports":[{"com":3,"model":"M36"}]})", "model"},
-        {R"({"ports":[{"com":3,"model":"M35"},{"com":3,"model":"MG301"}]})", "COM3 is configured twice"},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":3,"model":"MG301"}]})",
+         "COM3 is configured twice"},
         {R"({"ports":[{"com":3,"model":"M35","faults":{"delay":5}}]})", "unknown key \"delay\""},
         {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"from":"10086","text":"€","dcs":0,
             "time":"24-1-1 00:00:00"}]}}]})",
@@ -291,9 +308,9 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.config);
         std::ofstream(configPath, std::ios::trunc) << c.config;
-        ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", configPath, "--dir",
-                                      std::string(dir) + "/ports"},
-                                     {}, "", 10);
+        ProcessResult r = RunProcess(
+            {TELLMAR_MODEMSIM, "--config", configPath, "--dir", std::string(dir) + "/ports"}, {},
+            "", 10);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(Has(r.err, c.reason)) << r.err;
@@ -306,11 +323,13 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason) {
     rmdir(dir);
 }
 
-TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks) {
+TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks)
+{
     char dir[] = "/tmp/tellmar-simeof-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string root = dir;
-    std::ofstream(root + "/config.json") << R"({"ports":[{"com":3,"model":"M35"},{"com":12,"model":"silent"}]})";
+    std::ofstream(root + "/config.json")
+        << R"({"ports":[{"com":3,"model":"M35"},{"com":12,"model":"silent"}]})";
     ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
                                   root + "/ports", "--until-stdin-eof"},
                                  {}, "", 10);
@@ -324,7 +343,8 @@ TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks) {
     std::filesystem::remove_all(root, ignored);
 }
 
-TEST(SimulatorProgram, ServesThreeHundredPorts) {
+TEST(SimulatorProgram, ServesThreeHundredPorts)
+{
     Json::Value root;
     for (int com = 1; com <= 300; ++com) {
         Json::Value port;
@@ -348,7 +368,8 @@ TEST(SimulatorProgram, ServesThreeHundredPorts) {
     EXPECT_NE(access(sim.PortPath(1).c_str(), F_OK), 0);
 }
 
-TEST(ProcessRunner, FeedsInputSetsEnvironmentAndKillsAtTheTimeout) {
+TEST(ProcessRunner, FeedsInputSetsEnvironmentAndKillsAtTheTimeout)
+{
     ProcessResult cat = RunProcess({"/bin/sh", "-c", "cat; echo \"$TELLMAR_X\" >&2; exit 3"},
                                    {{"TELLMAR_X", "set"}}, std::string(200000, 'x'), 20);
     EXPECT_EQ(cat.exitCode, 3);
@@ -363,7 +384,8 @@ TEST(ProcessRunner, FeedsInputSetsEnvironmentAndKillsAtTheTimeout) {
     EXPECT_EQ(RunProcess({"/nonexistent/program"}, {}, "", 5).exitCode, 127);
 }
 
-TEST(ScopedEnvTest, RestoresTheOldValueOrAbsence) {
+TEST(ScopedEnvTest, RestoresTheOldValueOrAbsence)
+{
     unsetenv("TELLMAR_SCOPED");
     {
         ScopedEnv outer("TELLMAR_SCOPED", "a");

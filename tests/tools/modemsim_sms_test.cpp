@@ -17,11 +17,13 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
+bool Has(const std::string& text, const std::string& part)
+{
     return text.find(part) != std::string::npos;
 }
 
-std::vector<Json::Value> LoadVectors() {
+std::vector<Json::Value> LoadVectors()
+{
     std::ifstream in(TestDataPath("modemsim/pdus.json"));
     Json::Value root;
     in >> root;
@@ -30,13 +32,15 @@ std::vector<Json::Value> LoadVectors() {
     return vectors;
 }
 
-int HexByte(const std::string& hex, std::size_t octet) {
+int HexByte(const std::string& hex, std::size_t octet)
+{
     return std::stoi(hex.substr(octet * 2, 2), nullptr, 16);
 }
 
 // The configuration form of a vector: its number gets a "+" when the PDU
 // gives the number as international.
-Json::Value MessageFor(const Json::Value& v, int index) {
+Json::Value MessageFor(const Json::Value& v, int index)
+{
     const std::string pdu = v["pdu"].asString();
     bool submit = v["kind"].asString() == "submit";
     std::size_t address = 1 + HexByte(pdu, 0) + 1 + (submit ? 1 : 0);
@@ -53,13 +57,15 @@ Json::Value MessageFor(const Json::Value& v, int index) {
     return m;
 }
 
-std::string Config(const Json::Value& port) {
+std::string Config(const Json::Value& port)
+{
     Json::Value root;
     root["ports"].append(port);
     return Json::writeString(Json::StreamWriterBuilder(), root);
 }
 
-Json::Value Port(int com, const char* model) {
+Json::Value Port(int com, const char* model)
+{
     Json::Value port;
     port["com"] = com;
     port["model"] = model;
@@ -76,7 +82,8 @@ struct Listed {
     std::string pdu;
 };
 
-std::vector<Listed> ParseListing(const std::string& reply) {
+std::vector<Listed> ParseListing(const std::string& reply)
+{
     std::vector<Listed> listed;
     std::istringstream lines(reply);
     std::string line;
@@ -92,7 +99,8 @@ std::vector<Listed> ParseListing(const std::string& reply) {
     return listed;
 }
 
-TEST(SimulatorMessages, BuiltPdusEqualTheKnownGoodOnes) {
+TEST(SimulatorMessages, BuiltPdusEqualTheKnownGoodOnes)
+{
     std::vector<Json::Value> vectors = LoadVectors();
     ASSERT_FALSE(vectors.empty());
     Json::Value port = Port(3, "M35");
@@ -117,24 +125,37 @@ TEST(SimulatorMessages, BuiltPdusEqualTheKnownGoodOnes) {
 
 // An SMS-SUBMIT made from a deliver vector's user data, so a concatenated
 // send can be checked against the library's part texts.
-std::string SubmitFromDeliver(const std::string& deliver) {
+std::string SubmitFromDeliver(const std::string& deliver)
+{
     std::size_t oa = 1 + HexByte(deliver, 0) + 1;
     std::size_t digits = HexByte(deliver, oa);
     std::size_t afterOa = oa + 2 + (digits + 1) / 2;
     std::string address = deliver.substr(oa * 2, (afterOa - oa) * 2);
     std::string userData = deliver.substr((afterOa + 2 + 7) * 2);  // PID, DCS, time stamp
-    return "00" "51" "00" + address + "00" "08" "00" + userData;
+    return "00"
+           "51"
+           "00" +
+           address +
+           "00"
+           "08"
+           "00" +
+           userData;
 }
 
-std::string Send(SimLine& line, const std::string& pdu, int length) {
+std::string Send(SimLine& line, const std::string& pdu, int length)
+{
     std::string prompt = line.Command("AT+CMGS=" + std::to_string(length) + "\r");
     if (!Has(prompt, "> ")) return prompt;
     return line.Command(pdu + "\x1A");
 }
 
-int TpduLength(const std::string& pdu) { return static_cast<int>(pdu.size() / 2) - 1 - HexByte(pdu, 0); }
+int TpduLength(const std::string& pdu)
+{
+    return static_cast<int>(pdu.size() / 2) - 1 - HexByte(pdu, 0);
+}
 
-TEST(SimulatorMessages, SubmitBodiesAreReadAsTheLibraryWroteThem) {
+TEST(SimulatorMessages, SubmitBodiesAreReadAsTheLibraryWroteThem)
+{
     ModemSim sim(Config(Port(3, "M35")));
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
@@ -165,7 +186,8 @@ TEST(SimulatorMessages, SubmitBodiesAreReadAsTheLibraryWroteThem) {
     EXPECT_EQ(sim.Events("sms")[1]["toa"].asInt(), 129);
 }
 
-TEST(SimulatorMessages, BadBodiesAreRefusedWith304) {
+TEST(SimulatorMessages, BadBodiesAreRefusedWith304)
+{
     const std::string good = "0891683108100005F011000B813108108300F0000800084E2D658777ED4FE1";
     struct Case {
         const char* name;
@@ -199,7 +221,8 @@ TEST(SimulatorMessages, BadBodiesAreRefusedWith304) {
     EXPECT_EQ(Send(line, good, TpduLength(good)), "\r\n+CMGS: 1\r\n\r\nOK\r\n");
 }
 
-TEST(SimulatorMessages, ConcatenatedPartsAreJoinedWhateverTheirOrder) {
+TEST(SimulatorMessages, ConcatenatedPartsAreJoinedWhateverTheirOrder)
+{
     std::vector<Json::Value> parts;
     std::string whole;
     for (const Json::Value& v : LoadVectors()) {
@@ -233,8 +256,9 @@ TEST(SimulatorMessages, ConcatenatedPartsAreJoinedWhateverTheirOrder) {
 }
 
 class StorageTest : public ::testing::Test {
-protected:
-    void StartWith(const char* model) {
+   protected:
+    void StartWith(const char* model)
+    {
         Json::Value port = Port(3, model);
         const char* storageJson = R"({
           "SM": [{"index": 2, "status": 0, "from": "13912345678", "time": "24-05-01 09:30:00", "text": "sim two"},
@@ -251,7 +275,8 @@ protected:
     SimLine line;
 };
 
-TEST_F(StorageTest, ListReadAndDeleteWorkOnTheSelectedStorage) {
+TEST_F(StorageTest, ListReadAndDeleteWorkOnTheSelectedStorage)
+{
     StartWith("M35");
     EXPECT_EQ(line.Command("AT+CPMS=\"SM\"\r\n"), "\r\n+CPMS: 2,50,2,50,2,50\r\n\r\nOK\r\n");
     std::vector<Listed> sim1 = ParseListing(line.Command("AT+CMGL=4\r\n"));
@@ -264,7 +289,7 @@ TEST_F(StorageTest, ListReadAndDeleteWorkOnTheSelectedStorage) {
 
     std::string read = line.Command("AT+CMGR=5\r\n");
     EXPECT_TRUE(Has(read, "\r\n+CMGR: 1,," + std::to_string(sim1[1].length) + "\r\n" + sim1[1].pdu +
-                          "\r\n\r\nOK\r\n"))
+                              "\r\n\r\nOK\r\n"))
         << read;
     EXPECT_EQ(line.Command("AT+CMGR=3\r\n"), "\r\n+CMS ERROR: 321\r\n");
 
@@ -287,7 +312,8 @@ TEST_F(StorageTest, ListReadAndDeleteWorkOnTheSelectedStorage) {
     EXPECT_EQ(line.Command("AT+CPMS=\"XX\"\r\n"), "\r\n+CMS ERROR: 302\r\n");
 }
 
-TEST_F(StorageTest, ClmRouteListsIndexesThenReadsEachOne) {
+TEST_F(StorageTest, ClmRouteListsIndexesThenReadsEachOne)
+{
     StartWith("CLM920_NC5");
     EXPECT_EQ(line.Command("AT+ATVER=1\r"), "\r\nOK\r\n");
     EXPECT_EQ(line.Command("AT+CMGD=?\r\n"), "\r\n+CMGD: (2,5),(0-4)\r\n\r\nOK\r\n");
@@ -300,7 +326,8 @@ TEST_F(StorageTest, ClmRouteListsIndexesThenReadsEachOne) {
     EXPECT_EQ(line.Command("AT+CMGD=?\r\n"), "\r\n+CMGD: (),(0-4)\r\n\r\nOK\r\n");
 }
 
-TEST(SimulatorMessages, WithoutSimTheStatusQueriesFail) {
+TEST(SimulatorMessages, WithoutSimTheStatusQueriesFail)
+{
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;
@@ -318,7 +345,8 @@ TEST(SimulatorMessages, WithoutSimTheStatusQueriesFail) {
     EXPECT_EQ(line.Command("AT+CMGS=20\r"), "\r\n+CMS ERROR: 310\r\n");
 }
 
-TEST(SimulatorCdma, SendsRawUcs2AndConfirmsAfterTheOk) {
+TEST(SimulatorCdma, SendsRawUcs2AndConfirmsAfterTheOk)
+{
     ModemSim sim(R"({"ports":[{"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"},
                               {"com":7,"model":"MC323","echo":false,"iccid":"89860320245710000007",
                                "faults":{"hcmgsf":true}}]})");
@@ -348,8 +376,10 @@ TEST(SimulatorCdma, SendsRawUcs2AndConfirmsAfterTheOk) {
     EXPECT_EQ(refused.Command("AT+CMGS=20\r"), "\r\nERROR\r\n");
 }
 
-TEST(SimulatorCdma, ListsAndReadsStoredMessagesInBothFormats) {
-    ModemSim sim(u8R"({"ports":[{"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006",
+TEST(SimulatorCdma, ListsAndReadsStoredMessagesInBothFormats)
+{
+    ModemSim sim(
+        u8R"({"ports":[{"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006",
       "storage":{"SM":[{"index":1,"status":0,"from":"18912345678","time":"24-05-03 07:15:00","text":"晴","dcs":8},
                        {"index":4,"status":1,"from":"10000","time":"24-12-31 23:59:58","text":"Hi"}]}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
@@ -360,9 +390,10 @@ TEST(SimulatorCdma, ListsAndReadsStoredMessagesInBothFormats) {
               std::string("\r\n^HCMGR:18912345678,2024,05,03,07,15,00,0,6,2,0,0,0,1\r\n"
                           "\x66\x74\x00\x1A\r\n\r\nOK\r\n",
                           68));
-    EXPECT_EQ(line.Command("AT^HCMGR=4\r\n"),
-              std::string("\r\n^HCMGR:10000,2024,12,31,23,59,58,0,1,2,0,0,0,1\r\nHi\x00\x1A\r\n\r\nOK\r\n",
-                          62));
+    EXPECT_EQ(
+        line.Command("AT^HCMGR=4\r\n"),
+        std::string(
+            "\r\n^HCMGR:10000,2024,12,31,23,59,58,0,1,2,0,0,0,1\r\nHi\x00\x1A\r\n\r\nOK\r\n", 62));
     EXPECT_EQ(line.Command("AT^HCMGL=0\r\n"), "\r\nOK\r\n");
     EXPECT_EQ(line.Command("AT^HCMGR=2\r\n"), "\r\nERROR\r\n");
 }

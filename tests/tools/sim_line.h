@@ -11,13 +11,14 @@
 #include <string>
 
 class SimLine {
-public:
+   public:
     SimLine() = default;
     ~SimLine() { Close(); }
     SimLine(const SimLine&) = delete;
     SimLine& operator=(const SimLine&) = delete;
 
-    bool Open(const std::string& path, speed_t baud) {
+    bool Open(const std::string& path, speed_t baud)
+    {
         Close();
         m_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_fd < 0) return false;
@@ -29,18 +30,22 @@ public:
         return tcsetattr(m_fd, TCSANOW, &t) == 0;
     }
 
-    void Close() {
+    void Close()
+    {
         if (m_fd >= 0) close(m_fd);
         m_fd = -1;
     }
 
-    bool Send(const std::string& bytes) {
-        return m_fd >= 0 && write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    bool Send(const std::string& bytes)
+    {
+        return m_fd >= 0 &&
+               write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
 
     // A reply is complete at its final line: OK, an error line or the
     // "> " prompt.
-    static bool Complete(const std::string& reply) {
+    static bool Complete(const std::string& reply)
+    {
         auto endsWith = [&](const std::string& tail) {
             return reply.size() >= tail.size() &&
                    reply.compare(reply.size() - tail.size(), tail.size(), tail) == 0;
@@ -51,33 +56,38 @@ public:
 
     // Writes the command and reads until the reply is complete or 3 s
     // passed (the test then sees the incomplete reply).
-    std::string Command(const std::string& command) {
+    std::string Command(const std::string& command)
+    {
         Send(command);
         return ReadUntilComplete(3000);
     }
 
-    std::string ReadUntilComplete(int timeoutMs) {
+    std::string ReadUntilComplete(int timeoutMs)
+    {
         std::string reply;
         ReadWhile([&] { return !Complete(reply); }, reply, timeoutMs);
         return reply;
     }
 
     // Reads until `text` has come or `timeoutMs` passed.
-    std::string ReadUntil(const std::string& text, int timeoutMs) {
+    std::string ReadUntil(const std::string& text, int timeoutMs)
+    {
         std::string reply;
         ReadWhile([&] { return reply.find(text) == std::string::npos; }, reply, timeoutMs);
         return reply;
     }
 
     // Reads everything that comes within `ms`.
-    std::string ReadFor(int ms) {
+    std::string ReadFor(int ms)
+    {
         std::string reply;
         ReadWhile([] { return true; }, reply, ms);
         return reply;
     }
 
     // One read that waits at most `timeoutMs`; what came (possibly nothing).
-    std::string ReadOnce(int timeoutMs) {
+    std::string ReadOnce(int timeoutMs)
+    {
         pollfd p{m_fd, POLLIN, 0};
         m_hungUp = false;
         if (poll(&p, 1, timeoutMs) <= 0) return "";
@@ -90,9 +100,10 @@ public:
     // The last read saw the other end gone.
     bool HungUp() const { return m_hungUp; }
 
-private:
+   private:
     template <class More>
-    void ReadWhile(More more, std::string& reply, int timeoutMs) {
+    void ReadWhile(More more, std::string& reply, int timeoutMs)
+    {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (more()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -9,11 +9,13 @@
 
 namespace modemsim {
 
-EventLog::~EventLog() {
+EventLog::~EventLog()
+{
     if (m_fd >= 0) close(m_fd);
 }
 
-bool EventLog::Open(const std::string& path, std::string& error) {
+bool EventLog::Open(const std::string& path, std::string& error)
+{
     m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
     if (m_fd < 0) {
         error = path + ": " + std::strerror(errno);
@@ -22,7 +24,8 @@ bool EventLog::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-void EventLog::Write(const Json::Value& event) {
+void EventLog::Write(const Json::Value& event)
+{
     if (m_fd < 0) return;
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";

@@ -10,7 +10,7 @@
 namespace modemsim {
 
 class EventLog {
-public:
+   public:
     EventLog() = default;
     ~EventLog();
     EventLog(const EventLog&) = delete;
@@ -21,7 +21,7 @@ public:
     // Writes one event; no-op before Open.
     void Write(const Json::Value& event);
 
-private:
+   private:
     int m_fd = -1;
 };
 

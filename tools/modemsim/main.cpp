@@ -21,7 +21,8 @@ namespace {
 
 int gStopPipe[2] = {-1, -1};
 
-void OnStopSignal(int) {
+void OnStopSignal(int)
+{
     char byte = 1;
     ssize_t ignored = write(gStopPipe[1], &byte, 1);
     (void)ignored;
@@ -31,21 +32,23 @@ const char kUsage[] =
     "usage: tellmar-modemsim --config CFG.json --dir DIR [--log LOG.jsonl]\n"
     "                        [--state STATE.json] [--until-stdin-eof]\n";
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message)
+{
     std::fprintf(stderr, "tellmar-modemsim: %s\n", message.c_str());
     return 2;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::string configPath, dir, logPath, statePath;
     bool untilStdinEof = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        std::string* target = arg == "--config" ? &configPath
-                              : arg == "--dir"  ? &dir
-                              : arg == "--log"  ? &logPath
+        std::string* target = arg == "--config"  ? &configPath
+                              : arg == "--dir"   ? &dir
+                              : arg == "--log"   ? &logPath
                               : arg == "--state" ? &statePath
                                                  : nullptr;
         if (target && i + 1 < argc) {

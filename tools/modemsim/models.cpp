@@ -34,8 +34,7 @@ const ModelInfo kModels[] = {
      "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\nModel:MC323-a\r\n"
      "Revision:12.102.29.00.00\r\nESN:80A90986\r\n\r\nOK\r\n",
      "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\nModel:MC323-a\r\n\r\nOK\r\n",
-     "\r\nHUAWEI TECHNOLOGIES CO., LTD\r\n\r\nOK\r\n", "\r\nMC323\r\n\r\nOK\r\n",
-     "CHINA TELECOM"},
+     "\r\nHUAWEI TECHNOLOGIES CO., LTD\r\n\r\nOK\r\n", "\r\nMC323\r\n\r\nOK\r\n", "CHINA TELECOM"},
     {"unknown", false, false, false, false, false, 0, "\r\nGENERIC GSM MODULE\r\n\r\nOK\r\n",
      "\r\nREV 100\r\n\r\nOK\r\n", "\r\nGENERIC\r\n\r\nOK\r\n", "\r\nGSM MODULE\r\n\r\nOK\r\n",
      "CHINA MOBILE"},
@@ -44,14 +43,16 @@ const ModelInfo kModels[] = {
 
 }  // namespace
 
-const ModelInfo* FindModel(const std::string& name) {
+const ModelInfo* FindModel(const std::string& name)
+{
     for (const ModelInfo& model : kModels) {
         if (name == model.name) return &model;
     }
     return nullptr;
 }
 
-std::string ModelNames() {
+std::string ModelNames()
+{
     std::string names;
     for (const ModelInfo& model : kModels) {
         if (!names.empty()) names += ", ";

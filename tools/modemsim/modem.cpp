@@ -17,7 +17,8 @@ const char kEscape = 0x1B;
 
 // Upper case and no blanks outside double quotes: "at + cpms?" and
 // "AT+CPMS?" are the same command to a module.
-std::string Normalise(const std::string& raw) {
+std::string Normalise(const std::string& raw)
+{
     std::string out;
     bool quoted = false;
     for (char c : raw) {
@@ -33,12 +34,14 @@ std::string Normalise(const std::string& raw) {
     return out;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Arguments cut at commas outside quotes, quotes removed.
-std::vector<std::string> SplitArgs(const std::string& args) {
+std::vector<std::string> SplitArgs(const std::string& args)
+{
     std::vector<std::string> out(1);
     bool quoted = false;
     for (char c : args) {
@@ -53,7 +56,8 @@ std::vector<std::string> SplitArgs(const std::string& args) {
     return out;
 }
 
-bool ToInt(const std::string& text, int& value) {
+bool ToInt(const std::string& text, int& value)
+{
     if (text.empty() || text.size() > 9) return false;
     for (char c : text) {
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
@@ -62,14 +66,16 @@ bool ToInt(const std::string& text, int& value) {
     return true;
 }
 
-bool IsAscii(const std::string& text) {
+bool IsAscii(const std::string& text)
+{
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     }
     return true;
 }
 
-Json::Value ConcatJson(const Concat& concat) {
+Json::Value ConcatJson(const Concat& concat)
+{
     Json::Value c;
     c["ref"] = concat.ref;
     c["total"] = concat.total;
@@ -87,7 +93,8 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state)
       m_echo(config.echo),
       m_modeConfig(config.modeConfig),
       m_messageReference(config.messageReference),
-      m_noiseState(0x9E3779B9u ^ static_cast<std::uint32_t>(config.com)) {
+      m_noiseState(0x9E3779B9u ^ static_cast<std::uint32_t>(config.com))
+{
     for (const auto& [name, messages] : config.storage) {
         auto& storage = m_storage[name];
         for (const StoredMessage& message : messages) storage[message.index] = message;
@@ -114,13 +121,15 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state)
     }
 }
 
-std::vector<Outgoing> Modem::TakeOutput() {
+std::vector<Outgoing> Modem::TakeOutput()
+{
     std::vector<Outgoing> out;
     out.swap(m_out);
     return out;
 }
 
-std::string Modem::Noise(std::size_t count) {
+std::string Modem::Noise(std::size_t count)
+{
     // Bytes above 0x7F only, so noise never spells "OK" or "ERROR".
     std::string noise;
     for (std::size_t i = 0; i < count; ++i) {
@@ -130,20 +139,23 @@ std::string Modem::Noise(std::size_t count) {
     return noise;
 }
 
-std::string Modem::FloodChunk() {
+std::string Modem::FloodChunk()
+{
     std::string chunk;
     while (chunk.size() < 4096) chunk += "\r\n+FLOOD: 0123456789ABCDEF0123456789ABCDEF\r\n";
     return chunk;
 }
 
-void Modem::Log(Json::Value event) {
+void Modem::Log(Json::Value event)
+{
     Json::Value line;
     line["com"] = m_config.com;
     for (const std::string& name : event.getMemberNames()) line[name] = event[name];
     m_log.Write(line);
 }
 
-void Modem::OnInput(const std::string& bytes, int baud) {
+void Modem::OnInput(const std::string& bytes, int baud)
+{
     if (m_vanished) return;
     const std::vector<int>& rates = m_config.bauds;
     if (std::find(rates.begin(), rates.end(), baud) == rates.end()) {
@@ -169,7 +181,8 @@ void Modem::OnInput(const std::string& bytes, int baud) {
     }
 }
 
-void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i) {
+void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
+{
     if (c == '\r') {
         std::string echo = m_line + "\r";
         if (i + 1 < rest.size() && rest[i + 1] == '\n') {
@@ -236,7 +249,8 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i) {
     }
 }
 
-void Modem::RunCommand(const std::string& raw) {
+void Modem::RunCommand(const std::string& raw)
+{
     std::string cmd = Normalise(raw);
     if (!StartsWith(cmd, "AT")) return;
     for (const ErrorRule& rule : m_config.faults.errorCommands) {
@@ -248,7 +262,8 @@ void Modem::RunCommand(const std::string& raw) {
     Answer(cmd.substr(2));
 }
 
-void Modem::Reply(const std::string& text) {
+void Modem::Reply(const std::string& text)
+{
     const Faults& f = m_config.faults;
     std::string r = text;
     if (f.overlongReply > 0 && static_cast<std::size_t>(f.overlongReply) > r.size()) {
@@ -272,15 +287,20 @@ void Modem::Reply(const std::string& text) {
     }
 }
 
-void Modem::Ok() { Reply("\r\nOK\r\n"); }
+void Modem::Ok()
+{
+    Reply("\r\nOK\r\n");
+}
 
-void Modem::Info(const std::vector<std::string>& lines) {
+void Modem::Info(const std::vector<std::string>& lines)
+{
     std::string text = "\r\n";
     for (const std::string& line : lines) text += line + "\r\n";
     Reply(text + "\r\nOK\r\n");
 }
 
-void Modem::Unknown() {
+void Modem::Unknown()
+{
     if (m_cmee > 0) {
         CmeError(100);
     } else {
@@ -288,27 +308,35 @@ void Modem::Unknown() {
     }
 }
 
-void Modem::CmeError(int code) {
+void Modem::CmeError(int code)
+{
     Reply(m_cmee > 0 ? "\r\n+CME ERROR: " + std::to_string(code) + "\r\n" : "\r\nERROR\r\n");
 }
 
-void Modem::CmsError(int code) {
+void Modem::CmsError(int code)
+{
     Reply(m_cmee > 0 ? "\r\n+CMS ERROR: " + std::to_string(code) + "\r\n" : "\r\nERROR\r\n");
 }
 
-void Modem::InjectedError(int code) {
+void Modem::InjectedError(int code)
+{
     Reply("\r\n+CMS ERROR: " + std::to_string(code) + "\r\n");
 }
 
-bool Modem::NeedsSim() {
+bool Modem::NeedsSim()
+{
     if (m_config.hasSim) return true;
     CmeError(10);
     return false;
 }
 
-std::map<int, StoredMessage>& Modem::Selected() { return m_storage[m_mem1]; }
+std::map<int, StoredMessage>& Modem::Selected()
+{
+    return m_storage[m_mem1];
+}
 
-void Modem::Answer(const std::string& cmd) {
+void Modem::Answer(const std::string& cmd)
+{
     const ModelInfo& model = *m_model;
     auto identity = [&](const char* key, const char* builtIn) {
         auto it = m_config.identity.find(key);
@@ -474,10 +502,10 @@ void Modem::Answer(const std::string& cmd) {
     }
 }
 
-void Modem::AnswerStorage(const std::string& args) {
+void Modem::AnswerStorage(const std::string& args)
+{
     auto counts = [&](const std::string& mem) {
-        return std::to_string(m_storage[mem].size()) + "," +
-               std::to_string(m_config.capacity[mem]);
+        return std::to_string(m_storage[mem].size()) + "," + std::to_string(m_config.capacity[mem]);
     };
     if (args == "=?") {
         Info({"+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"});
@@ -510,7 +538,8 @@ void Modem::AnswerStorage(const std::string& args) {
     Info({"+CPMS: " + counts(m_mem1) + "," + counts(m_mem2) + "," + counts(m_mem3)});
 }
 
-void Modem::AnswerList(const std::string& args) {
+void Modem::AnswerList(const std::string& args)
+{
     int stat = 0;
     if (!m_config.hasSim) {
         CmsError(310);
@@ -535,7 +564,8 @@ void Modem::AnswerList(const std::string& args) {
     }
 }
 
-void Modem::AnswerRead(const std::string& args) {
+void Modem::AnswerRead(const std::string& args)
+{
     int index;
     if (!m_config.hasSim) {
         CmsError(310);
@@ -558,7 +588,8 @@ void Modem::AnswerRead(const std::string& args) {
     if (message.status == 0) message.status = 1;
 }
 
-void Modem::AnswerDelete(const std::string& args) {
+void Modem::AnswerDelete(const std::string& args)
+{
     if (!m_config.hasSim) {
         CmsError(310);
         return;
@@ -566,26 +597,32 @@ void Modem::AnswerDelete(const std::string& args) {
     auto& storage = Selected();
     if (args == "?") {
         std::string used;
-        for (const auto& entry : storage) used += (used.empty() ? "" : ",") + std::to_string(entry.first);
+        for (const auto& entry : storage)
+            used += (used.empty() ? "" : ",") + std::to_string(entry.first);
         Info({"+CMGD: (" + used + "),(0-4)"});
         return;
     }
     std::vector<std::string> parts = SplitArgs(args);
     int index = 0;
     int flag = 0;
-    if (parts.size() > 2 || !ToInt(parts[0], index) || (parts.size() == 2 && !ToInt(parts[1], flag)) ||
-        flag > 4) {
+    if (parts.size() > 2 || !ToInt(parts[0], index) ||
+        (parts.size() == 2 && !ToInt(parts[1], flag)) || flag > 4) {
         CmsError(302);
         return;
     }
     // TS 27.005 3.5.4: flag 1 read, 2 read and sent, 3 read, sent and unsent, 4 all.
     auto doomed = [&](const StoredMessage& m) {
         switch (flag) {
-            case 0: return m.index == index;
-            case 1: return m.status == 1;
-            case 2: return m.status == 1 || m.status == 3;
-            case 3: return m.status != 0;
-            default: return true;
+            case 0:
+                return m.index == index;
+            case 1:
+                return m.status == 1;
+            case 2:
+                return m.status == 1 || m.status == 3;
+            case 3:
+                return m.status != 0;
+            default:
+                return true;
         }
     };
     if (flag == 0 && index > m_config.capacity[m_mem1]) {
@@ -607,7 +644,8 @@ void Modem::AnswerDelete(const std::string& args) {
     Ok();
 }
 
-void Modem::AnswerSendCommand(const std::string& args) {
+void Modem::AnswerSendCommand(const std::string& args)
+{
     if (!m_config.hasSim) {
         CmsError(310);
         return;
@@ -633,7 +671,8 @@ void Modem::AnswerSendCommand(const std::string& args) {
     Reply("\r\n> ");
 }
 
-void Modem::OnBodyByte(char c) {
+void Modem::OnBodyByte(char c)
+{
     if (m_mode == Mode::CdmaBody) {
         m_body += c;
         bool unicode = m_cdmaFormat == 6;
@@ -691,7 +730,8 @@ void Modem::OnBodyByte(char c) {
     }
 }
 
-void Modem::FinishPduBody() {
+void Modem::FinishPduBody()
+{
     m_mode = Mode::Command;
     ++m_bodies;
     Submit submit;
@@ -725,7 +765,8 @@ void Modem::FinishPduBody() {
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
 }
 
-void Modem::Deliver(const Submit& submit) {
+void Modem::Deliver(const Submit& submit)
+{
     const Concat& c = submit.concat;
     Json::Value message;
     message["event"] = "message";
@@ -757,7 +798,8 @@ void Modem::Deliver(const Submit& submit) {
     m_parts.erase(key);
 }
 
-void Modem::FinishTextBody() {
+void Modem::FinishTextBody()
+{
     m_mode = Mode::Command;
     Submit submit;
     submit.number = m_bodyNumber;
@@ -778,7 +820,8 @@ void Modem::FinishTextBody() {
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
 }
 
-void Modem::FinishCdmaBody() {
+void Modem::FinishCdmaBody()
+{
     m_mode = Mode::Command;
     ++m_bodies;
     const Faults& f = m_config.faults;
@@ -822,7 +865,8 @@ void Modem::FinishCdmaBody() {
     m_out.push_back({"\r\n^HCMGSS:" + std::to_string(reference) + "\r\n", f.hcmgssDelayMs});
 }
 
-void Modem::AnswerCdmaList(const std::string& args) {
+void Modem::AnswerCdmaList(const std::string& args)
+{
     int stat;
     if (!m_config.hasSim) {
         CmsError(310);
@@ -845,7 +889,8 @@ void Modem::AnswerCdmaList(const std::string& args) {
     }
 }
 
-void Modem::AnswerCdmaRead(const std::string& args) {
+void Modem::AnswerCdmaRead(const std::string& args)
+{
     int index;
     if (!m_config.hasSim) {
         CmsError(310);
@@ -872,14 +917,15 @@ void Modem::AnswerCdmaRead(const std::string& args) {
     }
     const std::string& t = m.time;  // YY-MM-DD hh:mm:ss
     std::string header = "^HCMGR:" + m.number + ",20" + t.substr(0, 2) + "," + t.substr(3, 2) +
-                         "," + t.substr(6, 2) + "," + t.substr(9, 2) + "," + t.substr(12, 2) +
-                         "," + t.substr(15, 2) + ",0," + std::to_string(format) + "," +
+                         "," + t.substr(6, 2) + "," + t.substr(9, 2) + "," + t.substr(12, 2) + "," +
+                         t.substr(15, 2) + ",0," + std::to_string(format) + "," +
                          std::to_string(text.size()) + ",0,0,0," + std::to_string(m.status);
     Reply("\r\n" + header + "\r\n" + text + std::string("\0\x1A", 2) + "\r\n\r\nOK\r\n");
     if (m.status == 0) m.status = 1;
 }
 
-void Modem::AnswerPhoneBookRead(const std::string& cmd) {
+void Modem::AnswerPhoneBookRead(const std::string& cmd)
+{
     std::vector<std::string> args = SplitArgs(cmd.substr(6));
     int first;
     int last;
@@ -906,7 +952,8 @@ void Modem::AnswerPhoneBookRead(const std::string& cmd) {
     }
 }
 
-void Modem::AnswerPhoneBookWrite(const std::string& cmd) {
+void Modem::AnswerPhoneBookWrite(const std::string& cmd)
+{
     std::vector<std::string> args = SplitArgs(cmd.substr(6));
     int index;
     if (!ToInt(args[0], index) || index < 1 || index > 250 || args.size() > 4) {
@@ -940,7 +987,8 @@ void Modem::AnswerPhoneBookWrite(const std::string& cmd) {
     Ok();
 }
 
-void Modem::SavePhoneBook() {
+void Modem::SavePhoneBook()
+{
     Json::Value books(Json::objectValue);
     for (const auto& [storage, book] : m_phoneBook) {
         Json::Value entries(Json::objectValue);

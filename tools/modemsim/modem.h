@@ -23,7 +23,7 @@ struct Outgoing {
 };
 
 class Modem {
-public:
+   public:
     Modem(const PortConfig& config, EventLog& log, SimState& state);
 
     // Bytes from the program, sent at `baud`; at a rate the module is not
@@ -38,7 +38,7 @@ public:
     bool Flooding() const { return m_flooding; }
     std::string FloodChunk();
 
-private:
+   private:
     enum class Mode { Command, PduBody, TextBody, CdmaBody };
 
     void OnCommandByte(char c, const std::string& rest, std::size_t& i);

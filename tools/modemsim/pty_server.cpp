@@ -23,23 +23,29 @@ const SpeedName kSpeeds[] = {
     {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
 };
 
-int RateOf(speed_t speed) {
+int RateOf(speed_t speed)
+{
     for (const SpeedName& s : kSpeeds) {
         if (s.speed == speed) return s.rate;
     }
     return 0;
 }
 
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string SystemError(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
-PtyServer::~PtyServer() {
+PtyServer::~PtyServer()
+{
     for (Line& line : m_lines) Close(line);
 }
 
 bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog& log,
-                      SimState& state, std::string& error) {
+                      SimState& state, std::string& error)
+{
     m_lines.reserve(config.ports.size());
     for (const PortConfig& port : config.ports) {
         m_lines.emplace_back();
@@ -79,14 +85,16 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
     return true;
 }
 
-int PtyServer::Baud(const Line& line) const {
+int PtyServer::Baud(const Line& line) const
+{
     // On Linux the master's termios are the slave's: what the program set.
     termios t;
     if (tcgetattr(line.master, &t) != 0) return 0;
     return RateOf(cfgetospeed(&t));
 }
 
-void PtyServer::Schedule(Line& line, Clock::time_point now) {
+void PtyServer::Schedule(Line& line, Clock::time_point now)
+{
     for (Outgoing& out : line.modem->TakeOutput()) {
         Clock::time_point due = std::max(now, line.lastDue) + std::chrono::milliseconds(out.gapMs);
         line.lastDue = due;
@@ -98,7 +106,8 @@ void PtyServer::Schedule(Line& line, Clock::time_point now) {
     }
 }
 
-void PtyServer::Flush(Line& line, Clock::time_point now) {
+void PtyServer::Flush(Line& line, Clock::time_point now)
+{
     line.blocked = false;
     while (!line.queue.empty() && line.queue.front().due <= now) {
         Chunk& chunk = line.queue.front();
@@ -113,7 +122,8 @@ void PtyServer::Flush(Line& line, Clock::time_point now) {
     }
 }
 
-void PtyServer::Close(Line& line) {
+void PtyServer::Close(Line& line)
+{
     if (!line.link.empty()) unlink(line.link.c_str());
     line.link.clear();
     if (line.master >= 0) close(line.master);
@@ -123,7 +133,8 @@ void PtyServer::Close(Line& line) {
     line.queue.clear();
 }
 
-void PtyServer::Run(int stopFd, bool watchStdin) {
+void PtyServer::Run(int stopFd, bool watchStdin)
+{
     std::vector<pollfd> fds;
     std::vector<Line*> polled;
     char buffer[4096];
@@ -144,7 +155,8 @@ void PtyServer::Run(int stopFd, bool watchStdin) {
             if (line.blocked) {
                 events |= POLLOUT;
             } else if (!line.queue.empty()) {
-                auto wait = std::chrono::ceil<std::chrono::milliseconds>(line.queue.front().due - now);
+                auto wait =
+                    std::chrono::ceil<std::chrono::milliseconds>(line.queue.front().due - now);
                 int ms = static_cast<int>(std::max<long long>(0, wait.count()));
                 timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
             }

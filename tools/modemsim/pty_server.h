@@ -18,7 +18,7 @@
 namespace modemsim {
 
 class PtyServer {
-public:
+   public:
     PtyServer() = default;
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
@@ -32,7 +32,7 @@ public:
     // input ends.
     void Run(int stopFd, bool watchStdin);
 
-private:
+   private:
     using Clock = std::chrono::steady_clock;
     struct Chunk {
         Clock::time_point due;

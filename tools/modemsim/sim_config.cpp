@@ -14,17 +14,19 @@ namespace {
 
 // Every check reports where it failed, e.g. "port COM3: faults.delay_ms".
 class Checker {
-public:
+   public:
     std::string where;
     std::string error;
 
-    bool Fail(const std::string& key, const std::string& what) {
+    bool Fail(const std::string& key, const std::string& what)
+    {
         if (error.empty()) error = where + (key.empty() ? "" : key + ": ") + what;
         return false;
     }
 
     bool OnlyKeys(const Json::Value& object, const std::set<std::string>& known,
-                  const std::string& context) {
+                  const std::string& context)
+    {
         if (!object.isObject()) return Fail(context, "must be an object");
         for (const std::string& name : object.getMemberNames()) {
             if (!known.count(name)) return Fail(context, "unknown key \"" + name + "\"");
@@ -32,7 +34,8 @@ public:
         return true;
     }
 
-    bool Int(const Json::Value& object, const char* key, int& out, int low, int high) {
+    bool Int(const Json::Value& object, const char* key, int& out, int low, int high)
+    {
         const Json::Value& v = object[key];
         if (v.isNull()) return true;
         if (!v.isInt() || v.asInt() < low || v.asInt() > high) {
@@ -44,7 +47,8 @@ public:
     }
 
     // A switch that may also give a count: true is `whenTrue`, false is 0.
-    bool IntOrBool(const Json::Value& object, const char* key, int& out, int whenTrue, int high) {
+    bool IntOrBool(const Json::Value& object, const char* key, int& out, int whenTrue, int high)
+    {
         const Json::Value& v = object[key];
         if (v.isBool()) {
             out = v.asBool() ? whenTrue : 0;
@@ -53,7 +57,8 @@ public:
         return Int(object, key, out, 0, high);
     }
 
-    bool Bool(const Json::Value& object, const char* key, bool& out) {
+    bool Bool(const Json::Value& object, const char* key, bool& out)
+    {
         const Json::Value& v = object[key];
         if (v.isNull()) return true;
         if (!v.isBool()) return Fail(key, "must be true or false");
@@ -61,7 +66,8 @@ public:
         return true;
     }
 
-    bool String(const Json::Value& object, const char* key, std::string& out) {
+    bool String(const Json::Value& object, const char* key, std::string& out)
+    {
         const Json::Value& v = object[key];
         if (v.isNull()) return true;
         if (!v.isString()) return Fail(key, "must be a string");
@@ -69,7 +75,8 @@ public:
         return true;
     }
 
-    bool Digits(const Json::Value& object, const char* key, std::string& out) {
+    bool Digits(const Json::Value& object, const char* key, std::string& out)
+    {
         if (!String(object, key, out)) return false;
         for (char c : out) {
             if (c < '0' || c > '9') return Fail(key, "must hold digits only");
@@ -78,14 +85,15 @@ public:
     }
 };
 
-bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check) {
+bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
+{
     if (f.isNull()) return true;
-    if (!check.OnlyKeys(f,
-                        {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
-                         "cms_error_code", "error_commands", "nul_bytes", "garbage",
-                         "overlong_reply", "flood", "vanish_after_commands",
-                         "silent_after_commands", "hcmgsf", "hcmgss_delay_ms"},
-                        "faults")) {
+    if (!check.OnlyKeys(
+            f,
+            {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
+             "cms_error_code", "error_commands", "nul_bytes", "garbage", "overlong_reply", "flood",
+             "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms"},
+            "faults")) {
         return false;
     }
     check.where += "faults.";
@@ -133,11 +141,13 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check) {
     return true;
 }
 
-bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex,
-                  StoredMessage& out, Checker& check) {
-    if (!check.OnlyKeys(m, {"index", "status", "pdu", "from", "to", "time", "text", "dcs",
-                            "concat", "sca", "tz"},
-                        "")) {
+bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, StoredMessage& out,
+                  Checker& check)
+{
+    if (!check.OnlyKeys(
+            m,
+            {"index", "status", "pdu", "from", "to", "time", "text", "dcs", "concat", "sca", "tz"},
+            "")) {
         return false;
     }
     out.index = nextIndex;
@@ -183,12 +193,13 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex,
     return true;
 }
 
-bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
-    if (!check.OnlyKeys(p,
-                        {"com", "model", "bauds", "wrong_baud", "echo", "imei", "esn", "serial",
-                         "iccid", "csq", "operator", "sca", "modeconfig", "mr", "ati", "ati3",
-                         "cgmi", "cgmm", "storage", "capacity", "phonebook", "faults"},
-                        "port")) {
+bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
+{
+    if (!check.OnlyKeys(
+            p, {"com",   "model", "bauds",    "wrong_baud", "echo",       "imei",  "esn", "serial",
+                "iccid", "csq",   "operator", "sca",        "modeconfig", "mr",    "ati", "ati3",
+                "cgmi",  "cgmm",  "storage",  "capacity",   "phonebook",  "faults"},
+            "port")) {
         return false;
     }
     if (!p["com"].isInt() || p["com"].asInt() < 1 || p["com"].asInt() > 9999) {
@@ -204,7 +215,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
     const Json::Value& bauds = p["bauds"];
     if (!bauds.isNull()) {
         port.bauds.clear();
-        if (!bauds.isArray() || bauds.empty()) return check.Fail("bauds", "must be a list of rates");
+        if (!bauds.isArray() || bauds.empty())
+            return check.Fail("bauds", "must be a list of rates");
         for (const Json::Value& b : bauds) {
             if (!b.isInt() || b.asInt() <= 0) return check.Fail("bauds", "must be a list of rates");
             port.bauds.push_back(b.asInt());
@@ -260,7 +272,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
         for (const char* name : {"SM", "ME"}) {
             const Json::Value& list = storage[name];
             if (list.isNull()) continue;
-            if (!list.isArray()) return check.Fail(std::string("storage.") + name, "must be a list");
+            if (!list.isArray())
+                return check.Fail(std::string("storage.") + name, "must be a list");
             int nextIndex = 1;
             std::set<int> used;
             std::string base = check.where;
@@ -284,7 +297,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
             if (!check.OnlyKeys(e, {"index", "number", "type", "name"}, "phonebook")) return false;
             int index = 1;
             PhoneBookEntry entry;
-            if (!check.Int(e, "index", index, 1, 1000) || !check.String(e, "number", entry.number) ||
+            if (!check.Int(e, "index", index, 1, 1000) ||
+                !check.String(e, "number", entry.number) ||
                 !check.Int(e, "type", entry.type, 0, 255) || !check.String(e, "name", entry.name)) {
                 return false;
             }
@@ -296,7 +310,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check) {
 
 }  // namespace
 
-bool ParseConfig(const std::string& text, SimConfig& config, std::string& error) {
+bool ParseConfig(const std::string& text, SimConfig& config, std::string& error)
+{
     Json::CharReaderBuilder builder;
     builder["failIfExtra"] = true;
     builder["rejectDupKeys"] = true;

@@ -7,7 +7,8 @@
 
 namespace modemsim {
 
-bool SimState::Load(const std::string& path, std::string& error) {
+bool SimState::Load(const std::string& path, std::string& error)
+{
     m_path = path;
     std::ifstream in(path, std::ios::binary);
     if (!in) return true;
@@ -27,17 +28,20 @@ bool SimState::Load(const std::string& path, std::string& error) {
     return true;
 }
 
-Json::Value& SimState::Port(int com) {
+Json::Value& SimState::Port(int com)
+{
     Json::Value& port = m_root["ports"][std::to_string(com)];
     if (port.isNull()) port = Json::Value(Json::objectValue);
     return port;
 }
 
-bool SimState::HasPort(int com) const {
+bool SimState::HasPort(int com) const
+{
     return m_root.isMember("ports") && m_root["ports"].isMember(std::to_string(com));
 }
 
-void SimState::Save() const {
+void SimState::Save() const
+{
     if (m_path.empty()) return;
     std::string temp = m_path + ".tmp";
     {

@@ -10,23 +10,27 @@ const int kMaxSeptets = 160;
 const int kMaxOctets = 140;
 const int kConcatHeaderOctets = 6;
 
-bool IsDialDigit(char c) {
+bool IsDialDigit(char c)
+{
     return std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '#';
 }
 
-int DigitNibble(char c) {
+int DigitNibble(char c)
+{
     if (c == '*') return 0xA;
     if (c == '#') return 0xB;
     return c - '0';
 }
 
-char NibbleDigit(int nibble) {
+char NibbleDigit(int nibble)
+{
     static const char kDigits[] = "0123456789*#abc";
     return nibble < 15 ? kDigits[nibble] : '\0';
 }
 
 // TS 23.040 9.1.2.3: semi-octets, low nibble first, odd count padded with F.
-void AppendSemiOctets(const std::string& digits, Bytes& out) {
+void AppendSemiOctets(const std::string& digits, Bytes& out)
+{
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         int lo = DigitNibble(digits[i]);
         int hi = i + 1 < digits.size() ? DigitNibble(digits[i + 1]) : 0xF;
@@ -35,7 +39,8 @@ void AppendSemiOctets(const std::string& digits, Bytes& out) {
 }
 
 // TS 23.040 9.1.2.5: address length (useful semi-octets), type, value.
-bool AppendAddress(const std::string& number, Bytes& out, std::string& error) {
+bool AppendAddress(const std::string& number, Bytes& out, std::string& error)
+{
     bool international = !number.empty() && number[0] == '+';
     std::string digits = international ? number.substr(1) : number;
     bool dialable = !digits.empty();
@@ -65,7 +70,8 @@ bool AppendAddress(const std::string& number, Bytes& out, std::string& error) {
 
 // TS 24.008 10.5.4.9 (the service-centre address of TS 23.040 9.1.2.5 in
 // its RP form): length counts the type octet and the value octets.
-bool AppendServiceCentre(const std::string& sca, Bytes& out, std::string& error) {
+bool AppendServiceCentre(const std::string& sca, Bytes& out, std::string& error)
+{
     if (sca.empty()) {
         out.push_back(0);
         return true;
@@ -86,7 +92,8 @@ bool AppendServiceCentre(const std::string& sca, Bytes& out, std::string& error)
 
 // TS 23.040 9.2.3.11: YY MM DD hh mm ss as swapped BCD, then the zone in
 // quarter hours with its sign in bit 3.
-bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std::string& error) {
+bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std::string& error)
+{
     const char* kShape = "00-00-00 00:00:00";
     bool ok = time.size() == 17;
     for (std::size_t i = 0; ok && i < time.size(); ++i) {
@@ -109,10 +116,14 @@ bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std:
 
 // User-data length and user data (TS 23.040 9.2.3.16 / 9.2.3.24), with the
 // concatenation header when asked for.
-bool AppendUserData(const MessageSpec& spec, Bytes& out, std::string& error) {
+bool AppendUserData(const MessageSpec& spec, Bytes& out, std::string& error)
+{
     Bytes header;
     if (spec.concat.present) {
-        header = {0x05, 0x00, 0x03, static_cast<std::uint8_t>(spec.concat.ref),
+        header = {0x05,
+                  0x00,
+                  0x03,
+                  static_cast<std::uint8_t>(spec.concat.ref),
                   static_cast<std::uint8_t>(spec.concat.total),
                   static_cast<std::uint8_t>(spec.concat.part)};
     }
@@ -157,7 +168,8 @@ bool AppendUserData(const MessageSpec& spec, Bytes& out, std::string& error) {
     return true;
 }
 
-std::string Build(const MessageSpec& spec, bool deliver, std::string& error) {
+std::string Build(const MessageSpec& spec, bool deliver, std::string& error)
+{
     Bytes pdu;
     if (!AppendServiceCentre(spec.serviceCentre, pdu, error)) return "";
     std::uint8_t udhi = spec.concat.present ? 0x40 : 0x00;
@@ -179,7 +191,8 @@ std::string Build(const MessageSpec& spec, bool deliver, std::string& error) {
     return ToHex(pdu);
 }
 
-int Alphabet(int dcs) {
+int Alphabet(int dcs)
+{
     // TS 23.038 4: general data coding groups, then the special groups.
     if ((dcs & 0x80) == 0) {
         int bits = (dcs >> 2) & 3;
@@ -192,7 +205,8 @@ int Alphabet(int dcs) {
 }
 
 // TS 23.040 9.2.3.24: information elements of the user-data header.
-bool ReadHeader(const Bytes& ud, std::size_t headerLength, Concat& concat, std::string& error) {
+bool ReadHeader(const Bytes& ud, std::size_t headerLength, Concat& concat, std::string& error)
+{
     std::size_t i = 1;
     std::size_t end = 1 + headerLength;
     while (i < end) {
@@ -219,15 +233,18 @@ bool ReadHeader(const Bytes& ud, std::size_t headerLength, Concat& concat, std::
 
 }  // namespace
 
-std::string BuildDeliverPdu(const MessageSpec& spec, std::string& error) {
+std::string BuildDeliverPdu(const MessageSpec& spec, std::string& error)
+{
     return Build(spec, true, error);
 }
 
-std::string BuildSubmitPdu(const MessageSpec& spec, std::string& error) {
+std::string BuildSubmitPdu(const MessageSpec& spec, std::string& error)
+{
     return Build(spec, false, error);
 }
 
-int TpduLength(const std::string& pduHex) {
+int TpduLength(const std::string& pduHex)
+{
     Bytes first;
     int octets = static_cast<int>(pduHex.size() / 2);
     if (pduHex.size() < 2 || !FromHex(pduHex.substr(0, 2), first)) return octets;
@@ -235,7 +252,8 @@ int TpduLength(const std::string& pduHex) {
     return rest >= 0 ? rest : octets;
 }
 
-bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, std::string& error) {
+bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, std::string& error)
+{
     Bytes bytes;
     if (!FromHex(hex, bytes) || bytes.empty()) {
         error = "body is not hexadecimal octets";
