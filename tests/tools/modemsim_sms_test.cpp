@@ -398,4 +398,32 @@ TEST(SimulatorCdma, ListsAndReadsStoredMessagesInBothFormats)
     EXPECT_EQ(line.Command("AT^HCMGR=2\r\n"), "\r\nERROR\r\n");
 }
 
+TEST(SimulatorMessages, TextModeAndAsciiCdmaBodiesAreTakenAsText)
+{
+    ModemSim sim(R"({"ports":[{"com":3,"model":"MG301","echo":false,"iccid":"89860012345678901234"},
+                              {"com":6,"model":"MC323","echo":false,"iccid":"89860320245710000006"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine gsm;
+    ASSERT_TRUE(gsm.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(gsm.Command("at+cmgf=1\r\n"), "\r\nOK\r\n");
+    EXPECT_EQ(gsm.Command("at+cmgs=\"+8613800138000\"\r\n"), "\r\n> ");
+    EXPECT_EQ(gsm.Command("hello\x1A"), "\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    EXPECT_EQ(gsm.Command("AT+CMGL=4\r\n"), "\r\nERROR\r\n");
+
+    SimLine cdma;
+    ASSERT_TRUE(cdma.Open(sim.PortPath(6), B115200));
+    EXPECT_EQ(cdma.Command("AT^HSMSSS=0,0,1,0\r\n"), "\r\nOK\r\n");
+    EXPECT_EQ(cdma.Command("AT^HCMGS=\"10086\"\r"), "\r\n> ");
+    cdma.Send("Hi\x1A");
+    EXPECT_EQ(cdma.ReadUntil(":1\r\n", 3000), "\r\nOK\r\n\r\n^HCMGSS:1\r\n");
+
+    std::vector<Json::Value> sms = sim.Events("sms");
+    ASSERT_EQ(sms.size(), 2u);
+    EXPECT_EQ(sms[0]["number"].asString(), "8613800138000");
+    EXPECT_EQ(sms[0]["toa"].asInt(), 145);
+    EXPECT_EQ(sms[0]["text"].asString(), "hello");
+    EXPECT_EQ(sms[1]["text"].asString(), "Hi");
+    EXPECT_EQ(sms[1]["dcs"].asInt(), 0);
+}
+
 }  // namespace
