@@ -96,16 +96,16 @@ std::string EncodeFromPivot(const std::string& utf32, const std::string& charset
         return EncodeFromPivot(utf32, "UTF-8");
     }
     std::string replacement;
-    {
-        Iconv probe(charset, kPivot);
-        std::string fffd;
-        AppendCodePoint(fffd, 0xFFFD);
-        replacement = probe.Run(fffd, [](std::string&, std::size_t) { return std::size_t{4}; });
+    return cd.Run(utf32, [&](std::string& out, std::size_t) {
         if (replacement.empty()) {
-            replacement = "?";
+            Iconv probe(charset, kPivot);
+            std::string fffd;
+            AppendCodePoint(fffd, 0xFFFD);
+            replacement = probe.Run(fffd, [](std::string&, std::size_t) { return std::size_t{4}; });
+            if (replacement.empty()) {
+                replacement = "?";
+            }
         }
-    }
-    return cd.Run(utf32, [&replacement](std::string& out, std::size_t) {
         out += replacement;
         return std::size_t{4};
     });
