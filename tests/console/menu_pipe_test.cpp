@@ -114,7 +114,7 @@ const MenuCase kMenuCases[] = {
     {"HiddenPortCheckEmptyAnswer", "d\nq", {{kPortPrompt, 1}, {kPortRetry, 0}, {kMenuLine, 2}}},
     {"HiddenPortCheckThreeWrong", "dCOM3\n0\nabc\nq",
      {{kPortPrompt, 3}, {kPortRetry, 3}, {kGiveUp, 1}, {kMenuLine, 2}}},
-    {"ReceiveRetriesThenGivesUp", "2x\n\n", {{kPortPrompt, 2}, {kPortRetry, 1}}},
+    {"ReceivePortRetryThenEmptyAnswer", "2x\n\n", {{kPortPrompt, 2}, {kPortRetry, 1}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, ConsoleKeysTest, ::testing::ValuesIn(kMenuCases),
