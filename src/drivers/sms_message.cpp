@@ -32,6 +32,10 @@ std::string PduOf(const std::string& line)
     return std::all_of(pdu.begin(), pdu.end(), IsHexDigit) ? pdu : std::string();
 }
 
+// Codings whose parts the decoder turns into text on their own: 7-bit,
+// 8-bit and the push format. Every other coding is read as UCS-2.
+bool CarriesOwnText(std::uint8_t dcs) { return dcs == 0x00 || dcs == 0x04 || dcs == 0xF5; }
+
 bool IsListHeader(const std::string& line) { return line.find("+CMGL: ") != std::string::npos; }
 
 SmsMessage SingleMessage(const SmsListEntry& entry)
@@ -138,16 +142,23 @@ std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries)
     }
 
     std::vector<SmsMessage> messages;
-    std::string gathered;
+    std::string joined;    // text of the parts decoded so far
+    std::string gathered;  // UCS-2 user data not decoded yet
     const SmsListEntry* lastPart = nullptr;
-    // The joined user data is decoded as one UCS-2 text, so a character cut
-    // across two parts comes out whole. Sender and time are those of the last
-    // part gathered.
-    const auto close = [&]() {
-        messages.push_back(SmsMessage{FieldText(lastPart->pdu.szNumber),
-                                      FormatSmsTime(FieldText(lastPart->pdu.szTime)),
-                                      Ucs2ToAnsiString(HexToBytes(gathered))});
+    // UCS-2 parts are joined by their raw user data and decoded together, so
+    // a character cut across two parts comes out whole. Parts in the 7-bit or
+    // 8-bit coding (long plain-text messages are mostly 7-bit) carry their
+    // own decoded text; decoding their septets as UCS-2 would give garbage.
+    const auto flushUcs2 = [&]() {
+        joined += Ucs2ToAnsiString(HexToBytes(gathered));
         gathered.clear();
+    };
+    // Sender and time are those of the last part gathered.
+    const auto close = [&]() {
+        flushUcs2();
+        messages.push_back(SmsMessage{FieldText(lastPart->pdu.szNumber),
+                                      FormatSmsTime(FieldText(lastPart->pdu.szTime)), joined});
+        joined.clear();
     };
     bool open = false;
     for (const SmsListEntry& entry : entries) {
@@ -159,11 +170,16 @@ std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries)
             close();
             open = false;
         }
-        const std::size_t room = sizeof entry.pdu.szPartHex;
-        const std::size_t count =
-            std::min<std::size_t>(static_cast<std::size_t>(std::max(0, entry.pdu.nPartHexLen)), room);
-        for (std::size_t k = 0; k < count && IsHexDigit(entry.pdu.szPartHex[k]); ++k) {
-            gathered += entry.pdu.szPartHex[k];
+        if (CarriesOwnText(entry.pdu.byDcs)) {
+            flushUcs2();
+            joined += FieldText(entry.pdu.szText);
+        } else {
+            const std::size_t room = sizeof entry.pdu.szPartHex;
+            const std::size_t count = std::min<std::size_t>(
+                static_cast<std::size_t>(std::max(0, entry.pdu.nPartHexLen)), room);
+            for (std::size_t k = 0; k < count && IsHexDigit(entry.pdu.szPartHex[k]); ++k) {
+                gathered += entry.pdu.szPartHex[k];
+            }
         }
         lastPart = &entry;
         open = true;

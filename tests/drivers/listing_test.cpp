@@ -38,6 +38,13 @@ const ListCase kListCases[] = {
       {"13600000007", "21-03-06 01:02:03", "seven-one seven-two"},
       {"13600000009", "21-03-06 01:02:03", "nine-one nine-two"}},
      {1, 2, 3, 4, 5}},
+    // 7-bit parts carry their own text: joined as text, not as UCS-2 data.
+    {"drivers/base/list_concat_7bit.txt", kOk,
+     {{"85261234567", "22-06-01 09:30:15",
+       "Long English message for a concatenation test. Long English message for a "
+       "concatenation test. Long English message for a concatenation test. Long English "
+       "message for a concatenation test. "}},
+     {8, 9}},
     {"drivers/base/list_lone_part.txt", kOk,
      {{"13500000000", "21-03-06 01:02:03", "只有第二段"}},
      {7}},
@@ -162,6 +169,7 @@ SmsListEntry Part(int index, int ref, int total, int part, const std::string& he
     entry.nIndex = index;
     entry.nStatus = 1;
     entry.pdu.bConcat = true;
+    entry.pdu.byDcs = 8;
     entry.pdu.nConcatRef = static_cast<std::uint16_t>(ref);
     entry.pdu.byRefUcs2 = static_cast<std::uint8_t>(ref);
     entry.pdu.nConcatTotal = static_cast<std::uint16_t>(total);
