@@ -31,6 +31,11 @@ std::string ResolveDevicePath(const std::string& logicalPath);
 // without leading zeros.
 int ComPortNumber(const std::string& logicalPath);
 
+// The tty devices below a sysfs class folder (normally /sys/class/tty) that
+// have hardware behind them: an entry with a "device" link, less the UARTs
+// whose "type" is unknown (0). Sorted by name.
+std::vector<std::string> SystemTtyNames(const std::string& sysClassTty);
+
 // One system serial device and the port number it is given.
 struct SYSTEM_PORT_t {
     int number = 0;

@@ -109,3 +109,39 @@ TEST(PortMapTest, SystemPortsResolveToTheirTtyNodes)
 }
 
 }  // namespace
+
+// A sysfs class folder as the kernel lays it out: the serial8250 driver
+// registers ttyS ports whether a UART is there or not, and only the ones with
+// a known UART type are ports; virtual terminals have no device link.
+TEST(PortMapTest, SystemTtysWithoutHardwareOrWithAnUnknownUartAreNotPorts)
+{
+    ptytest::TempDir sys;
+    ASSERT_FALSE(sys.Path().empty());
+    auto tty = [&](const std::string& name, bool device, const char* type) {
+        const std::string dir = sys.Path() + "/" + name;
+        ASSERT_EQ(0, ::mkdir(dir.c_str(), 0755)) << name;
+        if (device) {
+            ASSERT_EQ(0, ::mkdir((dir + "/device").c_str(), 0755)) << name;
+        }
+        if (type != nullptr) {
+            std::ofstream(dir + "/type") << type << "\n";
+        }
+    };
+    tty("ttyS0", true, "4");    // a 16550A
+    tty("ttyS1", true, "0");    // placeholder
+    tty("ttyS3", true, "0");
+    tty("ttyUSB0", true, nullptr);
+    tty("ttyACM2", true, nullptr);
+    tty("tty1", false, nullptr);
+    tty("console", false, nullptr);
+
+    EXPECT_EQ((std::vector<std::string>{"ttyACM2", "ttyS0", "ttyUSB0"}),
+              SystemTtyNames(sys.Path()));
+
+    ptytest::TempDir onlyPlaceholders;
+    ASSERT_EQ(0, ::mkdir((onlyPlaceholders.Path() + "/ttyS0").c_str(), 0755));
+    ASSERT_EQ(0, ::mkdir((onlyPlaceholders.Path() + "/ttyS0/device").c_str(), 0755));
+    std::ofstream(onlyPlaceholders.Path() + "/ttyS0/type") << "0\n";
+    EXPECT_TRUE(SystemTtyNames(onlyPlaceholders.Path()).empty());
+    EXPECT_TRUE(SystemTtyNames(sys.Path() + "/missing").empty());
+}

@@ -87,10 +87,10 @@ bool ReadIntFile(const std::string& path, long& value)
 // serial8250 registers a fixed number of ttyS ports whether or not a UART is
 // there; the ones without hardware report the type "unknown" (0). They would
 // otherwise show up as ports that open but never answer.
-bool IsPlaceholderUart(const std::string& ttyName)
+bool IsPlaceholderUart(const std::string& sysClassTty, const std::string& ttyName)
 {
     long type = 0;
-    if (ReadIntFile(std::string(kSysClassTty) + "/" + ttyName + "/type", type)) {
+    if (ReadIntFile(sysClassTty + "/" + ttyName + "/type", type)) {
         return type == PORT_UNKNOWN;
     }
     if (ttyName.compare(0, 4, "ttyS") != 0) {
@@ -107,10 +107,12 @@ bool IsPlaceholderUart(const std::string& ttyName)
     return unknown;
 }
 
-std::vector<std::string> SystemTtyNames()
+}  // namespace
+
+std::vector<std::string> SystemTtyNames(const std::string& sysClassTty)
 {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(kSysClassTty);
+    DIR* dir = ::opendir(sysClassTty.c_str());
     if (dir == nullptr) {
         return names;
     }
@@ -120,15 +122,18 @@ std::vector<std::string> SystemTtyNames()
             continue;
         }
         struct stat st {};
-        const std::string device = std::string(kSysClassTty) + "/" + name + "/device";
-        if (::stat(device.c_str(), &st) != 0 || IsPlaceholderUart(name)) {
+        const std::string device = sysClassTty + "/" + name + "/device";
+        if (::stat(device.c_str(), &st) != 0 || IsPlaceholderUart(sysClassTty, name)) {
             continue;
         }
         names.push_back(name);
     }
     ::closedir(dir);
+    std::sort(names.begin(), names.end());
     return names;
 }
+
+namespace {
 
 // COM<n> entries of the TELLMAR_SERIALCOMM directory, by port number.
 std::vector<int> SerialCommDirPorts(const std::string& dirPath)
@@ -216,7 +221,7 @@ std::vector<std::string> ListComPorts()
         }
         return names;
     }
-    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames())) {
+    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames(kSysClassTty))) {
         names.push_back("COM" + std::to_string(port.number));
     }
     return names;
@@ -234,7 +239,7 @@ std::string ResolveDevicePath(const std::string& logicalPath)
         struct stat st {};
         return ::lstat(entry.c_str(), &st) == 0 ? entry : std::string();
     }
-    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames())) {
+    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames(kSysClassTty))) {
         if (port.number == number) {
             return "/dev/" + port.ttyName;
         }
