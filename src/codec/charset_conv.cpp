@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <iconv.h>
 
 #include "codec/gb18030_text.h"
+#include "codec/iconv_text.h"
 
 namespace {
 
@@ -57,39 +57,19 @@ std::size_t Utf8Sequence(const std::string& s, std::size_t pos)
 std::string Convert(const std::string& input, const char* to, const char* from,
                     const std::string& replacement, CharLength charLength)
 {
-    std::string out;
-    if (input.empty()) {
-        return out;
-    }
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    CIconv cd(to, from);
+    if (!cd.ok()) {
         // Only a C library without these charsets gets here: say so visibly.
+        std::string out;
         for (std::size_t pos = 0; pos < input.size(); pos += charLength(input, pos)) {
             out += replacement;
         }
         return out;
     }
-    char buffer[1024];
-    std::size_t pos = 0;
-    while (pos < input.size()) {
-        char* in = const_cast<char*>(input.data()) + pos;
-        std::size_t inLeft = input.size() - pos;
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-        const int err = errno;
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        pos = input.size() - inLeft;
-        if (rc != static_cast<std::size_t>(-1) || err == E2BIG) {
-            continue;
-        }
-        // EILSEQ: invalid or unconvertible; EINVAL: cut off at the end.
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return cd.Run(input, [&](std::string& out, std::size_t pos, int err) {
         out += replacement;
-        pos += err == EINVAL ? inLeft : charLength(input, pos);
-    }
-    iconv_close(cd);
-    return out;
+        return err == EINVAL ? input.size() - pos : charLength(input, pos);
+    });
 }
 
 int HexDigit(unsigned value)

@@ -4,8 +4,9 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
-#include <iconv.h>
 #include <langinfo.h>
+
+#include "codec/iconv_text.h"
 
 namespace {
 
@@ -14,55 +15,6 @@ const char kInternalCharset[] = "GB18030";
 const char kPivot[] = "UTF-32BE";
 
 std::string gConsoleCharset = "UTF-8";
-
-class Iconv {
-public:
-    Iconv(const std::string& to, const std::string& from)
-        : m_cd(iconv_open(to.c_str(), from.c_str()))
-    {
-    }
-    ~Iconv()
-    {
-        if (ok()) {
-            iconv_close(m_cd);
-        }
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts the whole input. On a sequence that cannot be converted, calls
-    // skip(position) which appends a replacement and returns how many input
-    // bytes to step over.
-    template <typename Skip>
-    std::string Run(const std::string& input, Skip skip)
-    {
-        std::string out;
-        char buffer[1024];
-        std::size_t pos = 0;
-        while (pos < input.size()) {
-            char* in = const_cast<char*>(input.data()) + pos;
-            std::size_t inLeft = input.size() - pos;
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = iconv(m_cd, &in, &inLeft, &dst, &dstLeft);
-            const int err = errno;
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            pos = input.size() - inLeft;
-            if (rc != static_cast<std::size_t>(-1) || err == E2BIG) {
-                continue;
-            }
-            // EILSEQ (invalid or unconvertible) or EINVAL (truncated at the end).
-            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-            pos += skip(out, pos);
-        }
-        return out;
-    }
-
-private:
-    iconv_t m_cd;
-};
 
 void AppendCodePoint(std::string& utf32, std::uint32_t cp)
 {
@@ -77,11 +29,11 @@ void AppendCodePoint(std::string& utf32, std::uint32_t cp)
 // that follows it.
 std::string DecodeToPivot(const std::string& text, const std::string& charset)
 {
-    Iconv cd(kPivot, charset);
+    CIconv cd(kPivot, charset.c_str());
     if (!cd.ok()) {
         return DecodeToPivot(text, "UTF-8");
     }
-    return cd.Run(text, [](std::string& out, std::size_t) {
+    return cd.Run(text, [](std::string& out, std::size_t, int) {
         AppendCodePoint(out, 0xFFFD);
         return std::size_t{1};
     });
@@ -91,17 +43,17 @@ std::string DecodeToPivot(const std::string& text, const std::string& charset)
 // the charset has it, else "?".
 std::string EncodeFromPivot(const std::string& utf32, const std::string& charset)
 {
-    Iconv cd(charset, kPivot);
+    CIconv cd(charset.c_str(), kPivot);
     if (!cd.ok()) {
         return EncodeFromPivot(utf32, "UTF-8");
     }
     std::string replacement;
-    return cd.Run(utf32, [&](std::string& out, std::size_t) {
+    return cd.Run(utf32, [&](std::string& out, std::size_t, int) {
         if (replacement.empty()) {
-            Iconv probe(charset, kPivot);
+            CIconv probe(charset.c_str(), kPivot);
             std::string fffd;
             AppendCodePoint(fffd, 0xFFFD);
-            replacement = probe.Run(fffd, [](std::string&, std::size_t) { return std::size_t{4}; });
+            replacement = probe.Run(fffd, [](std::string&, std::size_t, int) { return std::size_t{4}; });
             if (replacement.empty()) {
                 replacement = "?";
             }
@@ -174,7 +126,7 @@ void InitCharsetBoundary()
     // system error texts stay ASCII instead of arriving in the locale's charset.
     std::setlocale(LC_CTYPE, "");
     std::string charset = ConsoleCharsetForCodeset(nl_langinfo(CODESET));
-    if (!Iconv(charset, kPivot).ok() || !Iconv(kPivot, charset).ok()) {
+    if (!CIconv(charset.c_str(), kPivot).ok() || !CIconv(kPivot, charset.c_str()).ok()) {
         charset = "UTF-8";
     }
     gConsoleCharset = charset;
