@@ -132,9 +132,10 @@ protected:
     // The non-empty test: true when the reply is not empty.
     static bool NonEmptyTest(const std::string& reply) { return !reply.empty(); }
 
-    // m_strServiceCentre without its leading "+" into `digits`. False (with
-    // m_strLastError set) when it does not fit the PDU's service-centre field.
-    bool ServiceCentreDigits(std::string& digits);
+    // Fills a fresh PDU request with the service centre (without its "+"),
+    // the classified and normalised destination and the UCS-2 coding. False
+    // (with m_strLastError set) when the service centre does not fit its field.
+    bool PrepareSubmitRequest(SMS_PDU_PARAM_t& request, const std::string& number);
 
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);

@@ -39,17 +39,22 @@ int HexDigit(char c)
 
 }  // namespace
 
-bool CPhoneCardBase::ServiceCentreDigits(std::string& digits)
+bool CPhoneCardBase::PrepareSubmitRequest(SMS_PDU_PARAM_t& request, const std::string& number)
 {
-    digits = m_strServiceCentre;
-    if (!digits.empty() && digits[0] == '+') {
-        digits.erase(0, 1);
+    // The codec skips a leading "+"; leaving it out here lets a 15-digit
+    // number fit the field.
+    std::string sca = m_strServiceCentre;
+    if (!sca.empty() && sca[0] == '+') {
+        sca.erase(0, 1);
     }
-    if (digits.size() >= sizeof(SMS_PDU_PARAM_t::szSca)) {
+    if (sca.size() >= sizeof request.szSca) {
         // A cut number would hand the message to some other service centre.
         RefuseSend("Service centre number too long: " + m_strServiceCentre);
         return false;
     }
+    CopyField(request.szSca, sizeof request.szSca, sca);
+    SetDestination(request, number);
+    request.byDcs = 8;
     return true;
 }
 
@@ -73,15 +78,9 @@ std::vector<SendPair> CPhoneCardBase::BuildSendCommands(std::string number, std:
 std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::string text)
 {
     SMS_PDU_PARAM_t request;
-    // The codec skips a leading "+"; leaving it out here lets a 15-digit
-    // number fit the field.
-    std::string sca;
-    if (!ServiceCentreDigits(sca)) {
+    if (!PrepareSubmitRequest(request, number)) {
         return {};
     }
-    CopyField(request.szSca, sizeof request.szSca, sca);
-    SetDestination(request, number);
-    request.byDcs = 8;
     CopyField(request.szText, sizeof request.szText, text);
     const std::string body = BuildSubmitPdu(request, m_strSendCommand);
     return {SendPair(m_strSendCommand, body)};
@@ -90,13 +89,9 @@ std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::stri
 std::vector<SendPair> CPhoneCardBase::BuildLongPduSend(std::string number, std::string text)
 {
     SMS_PDU_PARAM_t request;
-    std::string sca;
-    if (!ServiceCentreDigits(sca)) {
+    if (!PrepareSubmitRequest(request, number)) {
         return {};
     }
-    CopyField(request.szSca, sizeof request.szSca, sca);
-    SetDestination(request, number);
-    request.byDcs = 8;
     const std::string longText = text;
     request.pLongText = longText.c_str();
 
