@@ -33,7 +33,7 @@ struct MessageSpec {
 };
 
 // Whole PDU as hex, service-centre part first. Empty with `error` set when
-// the spec does not fit one message (text too long, a character without a
+// the described message does not fit one PDU (text too long, a character without a
 // GSM form, bad number or time).
 std::string BuildDeliverPdu(const MessageSpec& spec, std::string& error);
 // A stored outgoing message (SMS-SUBMIT, relative validity), same rules.
