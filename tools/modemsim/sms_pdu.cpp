@@ -90,9 +90,7 @@ bool AppendServiceCentre(const std::string& sca, Bytes& out, std::string& error)
     return true;
 }
 
-// TS 23.040 9.2.3.11: YY MM DD hh mm ss as swapped BCD, then the zone in
-// quarter hours with its sign in bit 3.
-bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std::string& error)
+bool CheckTime(const std::string& time, int zoneQuarters, std::string& error)
 {
     const char* kShape = "00-00-00 00:00:00";
     bool ok = time.size() == 17;
@@ -104,6 +102,14 @@ bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std:
         error = "time must read YY-MM-DD hh:mm:ss: " + time;
         return false;
     }
+    return true;
+}
+
+// TS 23.040 9.2.3.11: YY MM DD hh mm ss as swapped BCD, then the zone in
+// quarter hours with its sign in bit 3.
+bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std::string& error)
+{
+    if (!CheckTime(time, zoneQuarters, error)) return false;
     for (std::size_t i = 0; i < time.size(); i += 3) {
         out.push_back(static_cast<std::uint8_t>((time[i + 1] - '0') << 4 | (time[i] - '0')));
     }
@@ -180,6 +186,9 @@ std::string Build(const MessageSpec& spec, bool deliver, std::string& error)
         pdu.push_back(static_cast<std::uint8_t>(spec.dcs));
         if (!AppendTimeStamp(spec.time, spec.timeZoneQuarters, pdu, error)) return "";
     } else {
+        // The PDU has no time stamp, but the CDMA read serves the stored
+        // time field by field.
+        if (!CheckTime(spec.time, spec.timeZoneQuarters, error)) return "";
         pdu.push_back(0x11 | udhi);  // SMS-SUBMIT, relative validity period
         pdu.push_back(0x00);
         if (!AppendAddress(spec.number, pdu, error)) return "";
