@@ -330,6 +330,13 @@ bool Modem::NeedsSim()
     return false;
 }
 
+bool Modem::NeedsSimForMessages()
+{
+    if (m_config.hasSim) return true;
+    CmsError(310);
+    return false;
+}
+
 std::map<int, StoredMessage>& Modem::Selected()
 {
     return m_storage[m_mem1];
@@ -541,10 +548,7 @@ void Modem::AnswerStorage(const std::string& args)
 void Modem::AnswerList(const std::string& args)
 {
     int stat = 0;
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     if (m_cmgf != 0 || (!args.empty() && (!ToInt(args, stat) || stat > 4))) {
         CmsError(302);
         return;
@@ -567,10 +571,7 @@ void Modem::AnswerList(const std::string& args)
 void Modem::AnswerRead(const std::string& args)
 {
     int index;
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     if (m_cmgf != 0) {
         CmsError(302);
         return;
@@ -590,10 +591,7 @@ void Modem::AnswerRead(const std::string& args)
 
 void Modem::AnswerDelete(const std::string& args)
 {
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     auto& storage = Selected();
     if (args == "?") {
         std::string used;
@@ -646,10 +644,7 @@ void Modem::AnswerDelete(const std::string& args)
 
 void Modem::AnswerSendCommand(const std::string& args)
 {
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     if (m_cmgf == 1) {
         std::string number = SplitArgs(args)[0];
         if (args.empty() || args[0] != '"' || number.empty()) {
@@ -868,10 +863,7 @@ void Modem::FinishCdmaBody()
 void Modem::AnswerCdmaList(const std::string& args)
 {
     int stat;
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     if (!ToInt(args, stat) || stat > 4) {
         CmsError(302);
         return;
@@ -892,10 +884,7 @@ void Modem::AnswerCdmaList(const std::string& args)
 void Modem::AnswerCdmaRead(const std::string& args)
 {
     int index;
-    if (!m_config.hasSim) {
-        CmsError(310);
-        return;
-    }
+    if (!NeedsSimForMessages()) return;
     auto it = Selected().end();
     if (ToInt(args, index)) it = Selected().find(index);
     if (it == Selected().end() || !it->second.hasText) {

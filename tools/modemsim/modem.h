@@ -73,7 +73,10 @@ class Modem {
     void InjectedError(int code);
 
     std::string Noise(std::size_t count);
+    // Without a SIM a general command gets +CME ERROR 10 and a message
+    // command +CMS ERROR 310; false once that reply is queued.
     bool NeedsSim();
+    bool NeedsSimForMessages();
     std::map<int, StoredMessage>& Selected();
     void SavePhoneBook();
     void Log(Json::Value event);
