@@ -689,14 +689,7 @@ void Modem::OnBodyByte(char c)
                 Ok();
             }
         }
-        if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody) {
-            m_mode = Mode::Command;
-            Json::Value e;
-            e["event"] = "sms_rejected";
-            e["reason"] = "body too long";
-            Log(e);
-            CmsError(304);
-        }
+        if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody) RejectLongBody();
         return;
     }
     if (c == kEscape) {
@@ -715,14 +708,17 @@ void Modem::OnBodyByte(char c)
     if (m_mode == Mode::PduBody && (c == '\r' || c == '\n' || c == ' ')) return;
     if (m_echo) m_out.push_back({std::string(1, c), 0});
     m_body += c;
-    if (m_body.size() > (m_mode == Mode::PduBody ? kMaxPduBody : kMaxLine)) {
-        m_mode = Mode::Command;
-        Json::Value e;
-        e["event"] = "sms_rejected";
-        e["reason"] = "body too long";
-        Log(e);
-        CmsError(304);
-    }
+    if (m_body.size() > (m_mode == Mode::PduBody ? kMaxPduBody : kMaxLine)) RejectLongBody();
+}
+
+void Modem::RejectLongBody()
+{
+    m_mode = Mode::Command;
+    Json::Value e;
+    e["event"] = "sms_rejected";
+    e["reason"] = "body too long";
+    Log(e);
+    CmsError(304);
 }
 
 void Modem::FinishPduBody()
@@ -745,8 +741,7 @@ void Modem::FinishPduBody()
         InjectedError(m_config.faults.cmsErrorCode);
         return;
     }
-    int reference = m_messageReference;
-    m_messageReference = (m_messageReference + 1) % 256;
+    int reference = NextReference();
     Json::Value sms;
     sms["event"] = "sms";
     sms["number"] = submit.number;
@@ -758,6 +753,13 @@ void Modem::FinishPduBody()
     Log(sms);
     Deliver(submit);
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
+}
+
+int Modem::NextReference()
+{
+    int reference = m_messageReference;
+    m_messageReference = (m_messageReference + 1) % 256;
+    return reference;
 }
 
 void Modem::Deliver(const Submit& submit)
@@ -801,8 +803,7 @@ void Modem::FinishTextBody()
     submit.typeOfAddress = !m_bodyNumber.empty() && m_bodyNumber[0] == '+' ? 145 : 129;
     if (submit.typeOfAddress == 145) submit.number.erase(0, 1);
     submit.textUtf8 = Latin1ToUtf8(m_body);
-    int reference = m_messageReference;
-    m_messageReference = (m_messageReference + 1) % 256;
+    int reference = NextReference();
     Json::Value sms;
     sms["event"] = "sms";
     sms["number"] = submit.number;
@@ -838,8 +839,7 @@ void Modem::FinishCdmaBody()
     } else {
         submit.textUtf8 = Latin1ToUtf8(m_body);
     }
-    int reference = m_messageReference;
-    m_messageReference = (m_messageReference + 1) % 256;
+    int reference = NextReference();
     Reply("\r\nOK\r\n");
     if (f.hcmgsf > 0) {
         e["reason"] = "network refused: ^HCMGSF:" + std::to_string(f.hcmgsf);

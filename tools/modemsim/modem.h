@@ -43,6 +43,8 @@ class Modem {
 
     void OnCommandByte(char c, const std::string& rest, std::size_t& i);
     void OnBodyByte(char c);
+    // Back to command mode with +CMS ERROR 304, logged as a rejected send.
+    void RejectLongBody();
     void RunCommand(const std::string& raw);
     // Answers one normalised command (upper case, blanks outside quotes
     // left out, "AT" removed).
@@ -62,6 +64,8 @@ class Modem {
     void FinishTextBody();
     void FinishCdmaBody();
     void Deliver(const Submit& submit);
+    // The reference of the send being accepted; the next one wraps at 256.
+    int NextReference();
 
     // Reply texts.
     void Reply(const std::string& text);
