@@ -8,6 +8,9 @@
 #include "drivers/sms_message.h"
 #include "scan/check_result.h"
 
+// The text sent when none is given, on the command line or in the dialogue.
+inline constexpr char kDefaultSmsText[] = " 北京Corvel短信为您服务 ";
+
 // A usable port as discovery sees it.
 struct COM_DEVICE_t {
     std::string strPort;

@@ -14,7 +14,6 @@
 
 namespace {
 
-const char* const kDefaultText = " 北京Corvel短信为您服务 ";
 constexpr int kMaxAttempts = 3;
 constexpr std::size_t kMinNumberLength = 5;
 constexpr std::size_t kMaxNumberLength = 29;
@@ -151,7 +150,7 @@ int CApplication::ParseSendArguments(int argc, char** argv)
         return SEND_PARSE_NO_PORT;
     }
     if (text.empty()) {
-        text = kDefaultText;
+        text = kDefaultSmsText;
     }
     SendToDevices(devices, numbers, text);
     return SEND_PARSE_SENT;

@@ -21,7 +21,6 @@ const char* const kPortPrompt = "请输入设备端口号(例:选择COM3,请输�
 const char* const kPortRetry = "您输入的设备端口号有误，请重新输入";
 const char* const kGiveUp = "输入的错误次数过多，返回主界面";
 const char* const kTextPrompt = "请输入短信内容:";
-const char* const kDefaultText = " 北京Corvel短信为您服务 ";
 const std::string kSeparator(50, '-');
 
 // At the end of input the answer is an empty line.
@@ -95,7 +94,7 @@ bool CApplication::AskText(std::string& text)
 {
     text = Ask(kTextPrompt);
     if (text.empty()) {
-        text = kDefaultText;
+        text = kDefaultSmsText;
     }
     return true;
 }
