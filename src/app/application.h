@@ -54,7 +54,7 @@ public:
     // app/dispatch: entry modes
     int Run(int argc, char** argv);
 
-    // scan results (Part of the app's state)
+    // scan results, kept as the application's state
     void RefreshPorts();
     void PrintPortTable();
 
