@@ -33,10 +33,11 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply);
 std::pair<int, int> ParseListHeader(const std::string& line);
 
 // One message per single entry, in storage-index order, then one per
-// concatenated message, by reference. The parts of a message are joined by
-// their raw user data (decoded together as UCS-2) in part order; a missing
-// part does not split the message; a part number that does not grow starts
-// the next one. Number and time are those of the last part joined. Reads
+// concatenated message, by reference. The parts of a message are joined in
+// part order: 7-bit, 8-bit and push-format parts by their own decoded text,
+// parts of any other coding by their raw user data, decoded together as
+// UCS-2; a missing part does not split the message; a part number that does
+// not grow starts the next one. Number and time are those of the last part joined. Reads
 // only within the fields of the entries, whatever their lengths claim.
 std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries);
 
