@@ -29,16 +29,8 @@ bool ContainsFinalMarker(const std::string& reply)
 // "ERROR". False when the reply outgrew kMaxReplyBytes.
 bool GatherSingleRead(CComPortBase* port, std::string& reply)
 {
-    std::string chunk;
-    port->ReadAll(chunk);
     for (int round = 0; round < AtPacing().gatherRounds; ++round) {
-        // A chunk read after the last round would be dropped unseen, so the
-        // next read only happens when another round will use it.
-        if (round > 0) {
-            port->ReadAll(chunk);
-        }
-        reply += chunk;
-        chunk.clear();
+        port->ReadAll(reply);
         if (reply.size() > kMaxReplyBytes) {
             return false;
         }
