@@ -51,13 +51,11 @@ void DecodeUserDataText(unsigned udl, const std::string& ud, std::size_t headerO
         const std::size_t skip = headerOctets > 0 ? kConcatHeaderSeptets : 0;
         text = SeptetsToText(septets.substr(std::min(skip, septets.size())));
         text.resize(std::min(text.size(), kTextBytes));
-    } else if (param.byDcs == 0x04) {
-        text = UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0);
-        text.resize(std::min(text.size(), kTextBytes));
     } else {
-        text = Ucs2ToAnsi(
-            UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0),
-            kTextBytes);
+        // TP-UDL counts the header octets too.
+        const std::string octets =
+            UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0);
+        text = param.byDcs == 0x04 ? octets.substr(0, kTextBytes) : Ucs2ToAnsi(octets, kTextBytes);
     }
     StoreField(param.szText, text);
 }
