@@ -23,12 +23,10 @@ using Prototypes = std::vector<std::unique_ptr<CPhoneCardBase>>;
 Prototypes MakePrototypes()
 {
     Prototypes prototypes;
-    prototypes.emplace_back(new CPhone_VeltC);
-    prototypes.emplace_back(new CPhone_VeltB);
-    prototypes.emplace_back(new CPhone_VeltD);
-    prototypes.emplace_back(new CPhone_VeltE);
-    prototypes.emplace_back(new CPhone_VeltF);
-    prototypes.emplace_back(new CPhone_VeltG);
+    for (int type : {PHONE_TYPE_VELT_C, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_D, PHONE_TYPE_VELT_E,
+                     PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G}) {
+        prototypes.emplace_back(CreatePhoneCard(type));
+    }
     return prototypes;
 }
 
