@@ -3,9 +3,7 @@
 
 unsigned PduReader::Octet()
 {
-    const std::string pair = Take(2);
-    const std::string bytes = HexToBytes(pair);
-    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
+    return OctetValue(Take(2));
 }
 
 std::string PduReader::Take(std::size_t chars)
@@ -18,6 +16,12 @@ std::string PduReader::Take(std::size_t chars)
 std::string HexOctet(unsigned value)
 {
     return BytesToHex(std::string(1, static_cast<char>(value & 0xFF)));
+}
+
+unsigned OctetValue(const std::string& hex)
+{
+    const std::string bytes = HexToBytes(hex.substr(0, 2));
+    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
 }
 
 std::string ServiceCentreField(const SMS_PDU_PARAM_t& param)

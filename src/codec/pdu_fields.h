@@ -32,6 +32,10 @@ private:
 // "%02X" of the low octet of `value`.
 std::string HexOctet(unsigned value);
 
+// The octet that the first two characters of `hex` spell (HexToBytes
+// arithmetic); 0 when fewer than two are there.
+unsigned OctetValue(const std::string& hex);
+
 // Writes `value` into a fixed field: zero-filled, at most N-1 bytes, always
 // NUL-terminated.
 template <std::size_t N>

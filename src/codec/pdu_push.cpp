@@ -20,11 +20,7 @@ public:
         }
     }
 
-    unsigned Read() const
-    {
-        const std::string bytes = HexToBytes(m_ud.substr(m_pos, 2));
-        return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
-    }
+    unsigned Read() const { return OctetValue(m_ud.substr(m_pos, 2)); }
 
     // Octets up to and including a 0 octet, while more than two characters
     // remain. False (nothing collected) when the first octet is 0.
