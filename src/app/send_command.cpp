@@ -50,15 +50,7 @@ bool IsValidNumber(const std::string& number)
     if (number.size() < kMinNumberLength || number.size() > kMaxNumberLength) {
         return false;
     }
-    if (!IsDigit(number[0]) && number[0] != '+') {
-        return false;
-    }
-    for (std::size_t i = 1; i < number.size(); ++i) {
-        if (!IsDigit(number[i])) {
-            return false;
-        }
-    }
-    return true;
+    return (IsDigit(number[0]) || number[0] == '+') && IsAllDigits(number.substr(1));
 }
 
 std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time)
