@@ -51,6 +51,6 @@ bool ReadReply(const std::shared_ptr<CSerialDevice>& hCom, std::string& reply, s
     }
     std::string raw;
     const bool ok = hCom->Read(raw, size) == 0;
-    reply = ReplyText(raw.substr(0, size));
+    reply = ReplyText(raw);
     return ok;
 }
