@@ -4,14 +4,6 @@
 
 namespace {
 
-std::string TrimCrLf(std::string text)
-{
-    for (char ch : {'\r', '\n', '\r', '\n'}) {
-        text = TrimChar(text, ch);
-    }
-    return text;
-}
-
 bool Contains(const std::string& text, const char* key)
 {
     return text.find(key) != std::string::npos;

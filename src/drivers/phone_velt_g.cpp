@@ -94,11 +94,7 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
             return CMD_RESULT_SUCCEED;
         }
         if (line.find("ERROR") != std::string::npos || line.find("HCMGSF") != std::string::npos) {
-            std::string text = line;
-            for (char ch : {'\r', '\n', '\r', '\n'}) {
-                text = TrimChar(text, ch);
-            }
-            m_strLastError = text;
+            m_strLastError = TrimCrLf(line);
             return CMD_RESULT_FAILED;
         }
     }

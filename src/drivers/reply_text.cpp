@@ -77,6 +77,14 @@ std::string TrimChar(std::string text, char ch)
     return text.substr(begin, end - begin);
 }
 
+std::string TrimCrLf(std::string text)
+{
+    for (char ch : {'\r', '\n', '\r', '\n'}) {
+        text = TrimChar(text, ch);
+    }
+    return text;
+}
+
 int LeadingInt(const std::string& text)
 {
     std::size_t i = 0;

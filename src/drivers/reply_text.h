@@ -21,6 +21,10 @@ std::string TrimCharOnce(std::string text, char ch);
 // TrimCharOnce until nothing changes (at most 100 more applications).
 std::string TrimChar(std::string text, char ch);
 
+// TrimChar with CR, LF, CR and LF in turn: the line ends around an error
+// text. Two rounds only, so a text with more alternations keeps some.
+std::string TrimCrLf(std::string text);
+
 // Leading decimal number as atoi reads it: leading blanks, optional sign,
 // digits; 0 when there are none. Never overflows (saturates).
 int LeadingInt(const std::string& text);

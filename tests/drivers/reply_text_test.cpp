@@ -91,6 +91,23 @@ TEST(TrimChar, StopsAfterOneHundredRepeats)
     EXPECT_EQ(trimmed, std::string(49, 'x') + "a" + std::string(49, 'x'));
 }
 
+TEST(TrimCrLf, TakesTwoRoundsOfCrThenLf)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"\r\nERROR\r\n", "ERROR"},
+        {"\r\n\r\n+CMS ERROR: 500\r\n\r\n", "+CMS ERROR: 500\r"},  // the ends take turns
+        {"ERROR\n\r", "ERROR"},
+        {"\n\r\n\r\nX", "\r\nX"},  // a third alternation stays
+        {"\r\n", "\r\n"},          // too short to trim
+        {"OK", "OK"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.first));
+        EXPECT_EQ(TrimCrLf(c.first), c.second);
+    }
+}
+
 TEST(LeadingInt, ReadsLikeAtoiWithoutOverflow)
 {
     const std::pair<std::string, int> cases[] = {
