@@ -15,10 +15,22 @@ using ReplyParser = std::function<COM_CMD_OPERATE_RESULT_t(CPhoneCardBase*, std:
 // floods the line ends its transaction as a failure within its poll budget.
 constexpr std::size_t kMaxReplyBytes = 256 * 1024;
 
+// Writes `command` (a failed write is not noticed) and polls at most
+// `maxPolls` times: true when the parser answers success; false when it
+// answers failure, the polls run out or the reply outgrows kMaxReplyBytes.
+// Without a driver, a port, an open port or a parser: false, nothing written
+// (the port is not reopened).
 bool ExecuteCommand(CPhoneCardBase* driver, CComPortBase* port, const std::string& command,
                     ReplyParser parser, int maxPolls);
 
+// Opens the port when it is closed (nothing is sent when it does not open),
+// then sends every command of the driver's InitCommands in order, shortPolls
+// each; their outcomes are ignored.
 void RunInitCommands(CPhoneCardBase* driver, CComPortBase* port);
+
+// One exchange each with the driver's command (or the given text) and its
+// parse operation, returning the exchange's result: shortPolls, listPolls for
+// the listing, bodyPolls for a message body. False without a driver.
 bool QueryServiceCentre(CPhoneCardBase* driver, CComPortBase* port);
 bool SelectPduMode(CPhoneCardBase* driver, CComPortBase* port);
 bool PrepareRead(CPhoneCardBase* driver, CComPortBase* port);
@@ -33,7 +45,10 @@ bool SendMessageBody(CPhoneCardBase* driver, CComPortBase* port, const std::stri
 // succeeded, so that a caller may delete what was read.
 bool ReadStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* complete = nullptr);
 
-// Sends one text to one number (all parts of a long text).
+// Sends one text to one number (all parts of a long text): opens the port
+// when it is closed, queries the service centre, selects PDU mode, then
+// sends prompt and body of every part. False when a step fails (parts sent
+// before stay sent) or the driver builds no part.
 bool TransmitSms(CPhoneCardBase* driver, CComPortBase* port, const std::string& number,
                  const std::string& text);
 

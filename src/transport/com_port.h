@@ -17,10 +17,18 @@ public:
     CComPortBase(const CComPortBase&) = delete;
     CComPortBase& operator=(const CComPortBase&) = delete;
 
+    // Opens the port exclusively and sets it to 8N1 at the rate with the
+    // port's time-outs; true when it is open afterwards (at once when it
+    // already was). Clears the error code first, not the text; a failure
+    // records its code and leaves the port closed.
     bool Open();
+    // True when the port was not open or closed cleanly; records nothing.
     bool Close();
     bool IsOpen() const;
+    // The last recorded code is not 0. Only Open clears it.
     bool HasError() const;
+    // "Code:%d   " and the system's text of the last recorded error; empty
+    // before any was recorded.
     std::string GetErrorText() const;
     int GetErrorCode() const { return m_nLastError; }
 
