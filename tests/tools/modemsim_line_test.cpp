@@ -326,6 +326,36 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
     rmdir(dir);
 }
 
+TEST(SimulatorProgram, MalformedStateFilesAreRefusedWithAReason)
+{
+    const char* const states[] = {
+        R"({"ports":{"3":7}})",
+        R"({"ports":{"3":{"phonebook":[]}}})",
+        R"({"ports":{"3":{"phonebook":{"ME":5}}}})",
+        R"({"ports":{"3":{"phonebook":{"ME":{"1":"10086"}}}}})",
+        R"({"ports":{"3":{"phonebook":{"ME":{"1":{"number":["10086"]}}}}}})",
+        R"({"ports":{"3":{"phonebook":{"ME":{"1":{"number":"10086","type":"129"}}}}}})",
+        R"({"ports":{"3":{"phonebook":{"ME":{"1":{"number":"10086","name":{}}}}}}})",
+    };
+    char dir[] = "/tmp/tellmar-simstate-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string root = dir;
+    std::ofstream(root + "/config.json") << R"({"ports":[{"com":3,"model":"MC323"}]})";
+    for (const char* state : states) {
+        SCOPED_TRACE(state);
+        std::ofstream(root + "/state.json", std::ios::trunc) << state;
+        ProcessResult r =
+            RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
+                        root + "/ports", "--state", root + "/state.json", "--until-stdin-eof"},
+                       {}, "", 10);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(Has(r.err, "is not a state file")) << r.err;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+}
+
 TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks)
 {
     char dir[] = "/tmp/tellmar-simeof-XXXXXX";

@@ -6,6 +6,38 @@
 #include <sstream>
 
 namespace modemsim {
+namespace {
+
+// The modules trust what they read back, so every level of the document is
+// checked here: a hand-edited file must not stop a port half-way.
+bool EveryMember(const Json::Value& object, bool (*valid)(const Json::Value&))
+{
+    if (!object.isObject()) return false;
+    for (const Json::Value& member : object) {
+        if (!valid(member)) return false;
+    }
+    return true;
+}
+
+bool IsEntry(const Json::Value& entry)
+{
+    return entry.isObject() && (entry["number"].isNull() || entry["number"].isString()) &&
+           (entry["type"].isNull() || entry["type"].isInt()) &&
+           (entry["name"].isNull() || entry["name"].isString());
+}
+
+bool IsBook(const Json::Value& book)
+{
+    return EveryMember(book, IsEntry);
+}
+
+bool IsPort(const Json::Value& port)
+{
+    return port.isObject() &&
+           (port["phonebook"].isNull() || EveryMember(port["phonebook"], IsBook));
+}
+
+}  // namespace
 
 bool SimState::Load(const std::string& path, std::string& error)
 {
@@ -20,7 +52,7 @@ bool SimState::Load(const std::string& path, std::string& error)
     std::string parseErrors;
     Json::Value root;
     if (!reader->parse(content.data(), content.data() + content.size(), &root, &parseErrors) ||
-        !root.isObject() || !(root["ports"].isNull() || root["ports"].isObject())) {
+        !root.isObject() || !(root["ports"].isNull() || EveryMember(root["ports"], IsPort))) {
         error = path + " is not a state file: " + parseErrors;
         return false;
     }
