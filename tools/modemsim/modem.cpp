@@ -294,6 +294,11 @@ void Modem::Ok()
 
 void Modem::Info(const std::vector<std::string>& lines)
 {
+    // A listing with nothing in it is a bare OK, as the modules answer it.
+    if (lines.empty()) {
+        Ok();
+        return;
+    }
     std::string text = "\r\n";
     for (const std::string& line : lines) text += line + "\r\n";
     Reply(text + "\r\nOK\r\n");
@@ -561,11 +566,7 @@ void Modem::AnswerList(const std::string& args)
         lines.push_back(message.pduHex);
         if (message.status == 0) message.status = 1;
     }
-    if (lines.empty()) {
-        Ok();
-    } else {
-        Info(lines);
-    }
+    Info(lines);
 }
 
 void Modem::AnswerRead(const std::string& args)
@@ -874,11 +875,7 @@ void Modem::AnswerCdmaList(const std::string& args)
         lines.push_back("^HCMGL: " + std::to_string(index) + "," + std::to_string(message.status));
         if (message.status == 0) message.status = 1;
     }
-    if (lines.empty()) {
-        Ok();
-    } else {
-        Info(lines);
-    }
+    Info(lines);
 }
 
 void Modem::AnswerCdmaRead(const std::string& args)

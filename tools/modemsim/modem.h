@@ -70,6 +70,7 @@ class Modem {
     // Reply texts.
     void Reply(const std::string& text);
     void Ok();
+    // The lines, then OK; a bare OK when there are none.
     void Info(const std::vector<std::string>& lines);
     void Unknown();
     void CmeError(int code);
