@@ -6,6 +6,7 @@
 
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
+#include "platform/port.h"
 #include "scan/check_result.h"
 
 // The text sent when none is given, on the command line or in the dialogue.
@@ -13,7 +14,7 @@ inline constexpr char kDefaultSmsText[] = " 北京Corvel短信为您服务 ";
 
 // A usable port as discovery sees it.
 struct COM_DEVICE_t {
-    std::string strPort;
+    COM_PORT_t port;
     int nBaud = 9600;
     bool bAT = false;
     std::string strCardNo;
@@ -25,7 +26,7 @@ struct COM_DEVICE_t {
 
 // The outcome of one number on one device.
 struct SEND_RESULT_t {
-    std::string strPort;
+    COM_PORT_t port;
     std::string strNumber;
     std::string strTime;
     COM_CMD_OPERATE_RESULT_t nResult = CMD_RESULT_SUCCEED;
@@ -96,7 +97,6 @@ CPhoneCardBase* CreatePhoneCard(int deviceType);
 std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&));
 std::vector<std::string> SplitPortList(std::string text);
 bool IsAllDigits(const std::string& text);
-std::string PortNumberText(const std::string& portPath);
 // Reads both storages of one device (modem memory first, then SIM). A storage
 // that cannot be selected or read is left empty with its read flag false.
 INBOX_READ_t ReadInbox(COM_DEVICE_t device);

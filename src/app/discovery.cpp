@@ -12,10 +12,9 @@
 #include "drivers/phone_velt_f.h"
 #include "drivers/phone_velt_g.h"
 #include "drivers/reply_text.h"
+#include "platform/port.h"
 
 namespace {
-
-const char* const kDevicePathPrefix = "\\\\.\\COM";
 
 using Prototypes = std::vector<std::unique_ptr<CPhoneCardBase>>;
 
@@ -35,7 +34,7 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
     COM_DEVICE_t device;
     device.bAT = record.bAT;
     device.nBaud = LeadingInt(record.strBaud);
-    device.strPort = record.strPort;
+    device.port = record.port;
     device.strSerialNo = record.strSerialNo;
     device.strSignal = record.strSignal;
     device.strCardNo = record.strCardNo;
@@ -106,12 +105,6 @@ bool IsAllDigits(const std::string& text)
     return true;
 }
 
-std::string PortNumberText(const std::string& portPath)
-{
-    const std::size_t pos = portPath.find("COM");
-    return pos == std::string::npos ? std::string() : portPath.substr(pos + 3);
-}
-
 CPhoneCardBase* CreatePhoneCard(int deviceType)
 {
     switch (deviceType) {
@@ -141,9 +134,11 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
         const std::vector<std::string> items = SplitPortList(portList);
         bool anyFound = false;
         for (const std::string& item : items) {
+            // The item is compared as written: "03" is not COM3.
+            const std::string name = "COM" + item;
             const COM_CHECK_RESULT_t* match = nullptr;
             for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-                if (PortNumberText(record.strPort) == item) {
+                if (record.port.strName == name) {
                     match = &record;
                     break;
                 }
@@ -153,7 +148,7 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
                 anyFound = true;
             } else {
                 COM_DEVICE_t missing;
-                missing.strPort = kDevicePathPrefix + item;
+                missing.port = PortNamed(name);
                 missing.nBaud = 115200;
                 missing.bPortFound = false;
                 devices.push_back(missing);

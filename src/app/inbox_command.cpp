@@ -27,7 +27,7 @@ void CApplication::RunInboxCommand(const std::string& word)
         const bool clears = request.nOperation != INBOX_OPERATION_READ;
         for (const COM_DEVICE_t& device : devices) {
             INBOX_PORT_RESULT_t port;
-            port.strPort = device.strPort;
+            port.port = device.port;
             if (reads) {
                 const INBOX_READ_t read = ReadInbox(device);
                 port.bRead = true;

@@ -81,7 +81,7 @@ bool DeleteListed(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
 INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 {
     INBOX_READ_t read;
-    CComPortBase port(device.strPort, device.nBaud);
+    CComPortBase port(device.port, device.nBaud);
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
     port.Open();
     RunInitCommands(driver.get(), &port);
@@ -101,7 +101,7 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 bool ClearInbox(COM_DEVICE_t device)
 {
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-    CComPortBase port(device.strPort, device.nBaud);
+    CComPortBase port(device.port, device.nBaud);
     if (!driver || !port.Open()) {
         return false;
     }
@@ -119,7 +119,7 @@ bool ClearInbox(COM_DEVICE_t device)
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
 {
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-    CComPortBase port(device.strPort, device.nBaud);
+    CComPortBase port(device.port, device.nBaud);
     if (!driver || !port.Open()) {
         return false;
     }

@@ -32,7 +32,7 @@ Json::Value MessageObject(const SmsMessage& message, const char* storage)
 Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
 {
     Json::Value object(Json::objectValue);
-    object["name"] = Utf8(PortDisplayName(port.strPort));
+    object["name"] = Utf8(port.port.strName);
     if (port.bRead) {
         object["msgcount"] = static_cast<Json::UInt64>(port.vecSm.size() + port.vecMe.size());
         for (const SmsMessage& message : port.vecSm) {
@@ -50,15 +50,10 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
 
 }  // namespace
 
-std::string PortDisplayName(const std::string& portPath)
-{
-    return portPath.size() > 4 ? portPath.substr(4) : std::string();
-}
-
 Json::Value SendResultElement(const SEND_RESULT_t& result)
 {
     Json::Value element(Json::objectValue);
-    element["com"] = Utf8(PortDisplayName(result.strPort));
+    element["com"] = Utf8(result.port.strName);
     element["number"] = Utf8(result.strNumber);
     element["time"] = Utf8(result.strTime);
     element["code"] = static_cast<int>(result.nResult);

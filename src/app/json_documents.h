@@ -23,10 +23,6 @@ enum SEND_PARSE_OUTCOME_t : int {
     SEND_PARSE_SENT = 3,
 };
 
-// A device path without its 4-byte prefix ("\\.\COM3" -> "COM3"); empty for
-// a shorter text.
-std::string PortDisplayName(const std::string& portPath);
-
 // One element of the send result document's "result" array.
 Json::Value SendResultElement(const SEND_RESULT_t& result);
 
@@ -56,7 +52,7 @@ INBOX_REQUEST_t ParseInboxWord(const std::string& word);
 
 // One device of the inbox document.
 struct INBOX_PORT_RESULT_t {
-    std::string strPort;              // device path
+    COM_PORT_t port;
     bool bRead = false;               // "msgcount" (and "msgs") are shown
     std::vector<SmsMessage> vecSm;    // SIM messages, listed first
     std::vector<SmsMessage> vecMe;    // modem-memory messages

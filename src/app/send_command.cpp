@@ -85,7 +85,7 @@ COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device)
 
 void PrintSendResultLine(const SEND_RESULT_t& result)
 {
-    const std::string port = PortDisplayName(result.strPort);
+    const std::string& port = result.port.strName;
     if (result.nResult == CMD_RESULT_SUCCEED) {
         PrintGreen("端口 ");
         PrintGreen(port);
@@ -154,8 +154,8 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
     m_vecSendResults.clear();
     for (const COM_DEVICE_t& device : devices) {
         SEND_RESULT_t result;
-        result.strPort = device.strPort;
-        CComPortBase port(device.strPort, device.nBaud);
+        result.port = device.port;
+        CComPortBase port(device.port, device.nBaud);
         std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
 
         for (const std::string& number : numbers) {

@@ -132,7 +132,7 @@ void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
 {
     for (const COM_DEVICE_t& device : devices) {
         const INBOX_READ_t read = ReadInbox(device);
-        const std::string port = PortDisplayName(device.strPort);
+        const std::string& port = device.port.strName;
         if (!read.bMeRead && !read.bSmRead) {
             PrintRed("端口 " + port + " 接收短信失败");
             PrintRed("\t 失败原因: ");

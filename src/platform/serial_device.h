@@ -4,7 +4,10 @@
 // It knows nothing of AT commands.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "platform/port.h"
 
 // Read time-outs with the semantics of the Win32 COMMTIMEOUTS used by the
 // callers: a read of up to n bytes returns when n bytes have come, or
@@ -27,36 +30,43 @@ public:
     CSerialDevice(const CSerialDevice&) = delete;
     CSerialDevice& operator=(const CSerialDevice&) = delete;
 
-    // Opens a logical path ("\\.\COM3") exclusively. A name that is not in
-    // the port map fails with the system's "no such file" error (2). A port
-    // that another program holds (exclusive mode, flock, or a UUCP lock file
-    // of a live process) fails with EBUSY, also for root. A device that is
-    // open is closed first. Returns 0 or the error code.
-    int Open(const std::string& logicalPath);
+    // Opens the port's node exclusively. A port without a node (one the
+    // listing did not find) fails with the system's "no such file" error
+    // (2). A port that another program holds fails with the system's busy
+    // error: on Linux EBUSY (exclusive mode, flock, or a UUCP lock file of a
+    // live process; also for root), on Windows access denied (5). A device
+    // that is open is closed first. Returns 0 or the error code.
+    int Open(const COM_PORT_t& port);
 
     // Raw 8N1 at the given rate; flow control and modem lines stay as the
-    // port had them. A rate the system has no speed for fails with EINVAL.
+    // port had them. A rate the system has no speed for fails (EINVAL on
+    // Linux).
     // Returns 0 or the error code.
     int Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts);
 
-    // Writes all bytes within the write time-out (ETIMEDOUT when the driver
-    // does not take them in time). Returns 0 or the error code.
+    // Writes all bytes within the write time-out (an error when the driver
+    // does not take them in time). Returns 0 or the error code; the system's
+    // bad-handle error (EBADF, ERROR_INVALID_HANDLE) when not open.
     int Write(const std::string& data);
 
     // One read of up to `maxBytes` with the configured time-outs. Appends what
     // arrived to `out` (NUL bytes unchanged), also when an error ends the
-    // read. Returns 0 or the error code (EIO when the device vanished; EBADF
-    // when it is not open).
+    // read. Returns 0 or the error code (on Linux EIO when the device
+    // vanished; the bad-handle error when it is not open). Windows reports a
+    // vanished device only at the next write; its reads come back empty.
     int Read(std::string& out, std::size_t maxBytes);
 
     // Closes the device; returns 0 or the error code. Closing a closed device
     // does nothing and returns 0.
     int Close();
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != kClosed; }
 
 private:
-    int m_fd = -1;
+    // The descriptor on Linux, the HANDLE on Windows; -1 is closed in both
+    // (INVALID_HANDLE_VALUE is -1).
+    static constexpr std::intptr_t kClosed = -1;
+    std::intptr_t m_handle = kClosed;
     SERIAL_TIMEOUTS_t m_timeouts;
 };
 
@@ -64,5 +74,8 @@ private:
 // do; always in English ASCII, whatever the locale, since texts are kept in
 // the internal code page. An unknown code gives "{未定义错误描述(<code>)}"
 // (internal code page). Code 0 means: the last error of the calling thread
-// (errno).
+// (errno, GetLastError).
 std::string FormatSystemError(int code);
+
+// Makes `code` the calling thread's last error, as FormatSystemError(0) reads it.
+void SetLastSystemError(int code);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/port.h"
 #include "platform/serial_device.h"
 
 struct COM_CHECK_RESULT_t {
@@ -13,7 +14,7 @@ struct COM_CHECK_RESULT_t {
     std::shared_ptr<CSerialDevice> hCom;
     bool bAT = false;
     bool bOpen = false;
-    std::string strPort;      // device path, "\\.\COM3"
+    COM_PORT_t port;          // the port probed
     std::string strCardNo;    // ICCID as cut from the reply, not trimmed
     std::string strBaud;      // "9600", "115200", or empty
     std::string strSerialNo;  // IMEI, module serial number, or the CDMA phone-book number

@@ -1,16 +1,9 @@
 #include "platform/port_map.h"
 #include "scan/port_scan.h"
 
-bool EnumComPorts(std::vector<std::string>& ports)
+bool EnumComPorts(std::vector<COM_PORT_t>& ports)
 {
-    const std::vector<std::string> names = ListComPorts();
-    ports.insert(ports.end(), names.begin(), names.end());
+    const std::vector<COM_PORT_t> listed = ListComPorts();
+    ports.insert(ports.end(), listed.begin(), listed.end());
     return !ports.empty();
-}
-
-void MakeDevicePaths(std::vector<std::string>& ports)
-{
-    for (std::string& port : ports) {
-        port = "\\\\.\\" + port;
-    }
 }

@@ -38,20 +38,20 @@ void Publish(const COM_CHECK_RESULT_t& record)
     gCheckList.push_back(record);
 }
 
-void CheckPortThread(const std::string& devicePath)
+void CheckPortThread(const COM_PORT_t& port)
 {
-    Publish(ProbePort(devicePath));
+    Publish(ProbePort(port));
 }
 
 }  // namespace
 
-COM_CHECK_RESULT_t ProbePort(const std::string& devicePath)
+COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port)
 {
     COM_CHECK_RESULT_t record;
-    record.strPort = devicePath;
+    record.port = port;
 
     auto device = std::make_shared<CSerialDevice>();
-    if (device->Open(devicePath) != 0) {
+    if (device->Open(port) != 0) {
         return record;
     }
     record.hCom = device;
@@ -70,10 +70,9 @@ void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results)
 {
     std::lock_guard<std::mutex> oneScan(gScanMutex);
 
-    std::vector<std::string> ports;
+    std::vector<COM_PORT_t> ports;
     ports.reserve(255);
     EnumComPorts(ports);
-    MakeDevicePaths(ports);
 
     {
         std::lock_guard<std::timed_mutex> hold(gCheckMutex);
@@ -82,7 +81,7 @@ void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results)
 
     std::vector<std::thread> threads;
     threads.reserve(ports.size());
-    for (const std::string& port : ports) {
+    for (const COM_PORT_t& port : ports) {
         try {
             threads.emplace_back(CheckPortThread, port);
         } catch (const std::system_error&) {

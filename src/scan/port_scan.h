@@ -8,17 +8,14 @@
 
 #include "scan/check_result.h"
 
-// Appends the port names ("COM3") of the machine in a stable order; true when
-// the list holds at least one entry afterwards.
-bool EnumComPorts(std::vector<std::string>& ports);
+// Appends the ports of the machine (platform/port_map.h) in a stable order;
+// true when the list holds at least one entry afterwards.
+bool EnumComPorts(std::vector<COM_PORT_t>& ports);
 
-// Replaces every name by its device path "\\.\<name>".
-void MakeDevicePaths(std::vector<std::string>& ports);
-
-// Probes one port (a device path) as a probe thread does: opens it, finds
+// Probes one port as a probe thread does: opens it, finds
 // the baud rate (9600, then 115200) at which "AT" is answered and runs the
 // query steps. The port stays open in the record's hCom.
-COM_CHECK_RESULT_t ProbePort(const std::string& devicePath);
+COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port);
 
 // Probes every port, one thread each, and appends one record per port in the
 // order the probes finished. Returns when every probe has ended, however many
@@ -27,8 +24,7 @@ COM_CHECK_RESULT_t ProbePort(const std::string& devicePath);
 // probed on the calling thread. One scan runs at a time per process.
 void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results);
 
-// Port number of a record: the number after the first "COM" of strPort.
-int PortNumberOf(const COM_CHECK_RESULT_t& record);
+// Orders records by their port number.
 bool ComparePortNo(const COM_CHECK_RESULT_t& a, const COM_CHECK_RESULT_t& b);
 void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records);
 

@@ -36,8 +36,7 @@ std::string FormatRow(COM_CHECK_RESULT_t& record)
     std::string row(90, '-');
     row += "\n";
 
-    const std::string port = record.strPort.size() > 4 ? record.strPort.substr(4) : std::string();
-    row += PadRight(record.strPort.empty() ? "unknow" : NeutraliseControls(port), 10);
+    row += PadRight(record.port.strName.empty() ? "unknow" : NeutraliseControls(record.port.strName), 10);
     row += PadRight(record.strBaud.empty() ? "unknow" : record.strBaud, 10);
     const char* state = !record.bOpen ? "端口不可用" : record.bAT ? "OK" : "不AT";
     row += PadRight(state, 15);

@@ -13,7 +13,7 @@
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // nModeConfig of the CLM920_NC5 module (code 7; other codes: nothing is
-// sent). Prints "<strPort> > MODECONFIG = <n>" while gVerbose is on.
+// sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is on.
 void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // strSerialNo by the model's route; true when it ends non-empty. The CDMA
@@ -32,7 +32,7 @@ void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
 void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // Switches the CLM920_NC5 module (code 7, with a card) between network modes
-// 2 and 22 (see ModeAdjustment) and prints "<strPort> > setting MODECONFIG=n"
+// 2 and 22 (see ModeAdjustment) and prints "<port path> > setting MODECONFIG=n"
 // whatever gVerbose says.
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 

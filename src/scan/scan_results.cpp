@@ -1,22 +1,11 @@
 #include <algorithm>
 
-#include "drivers/reply_text.h"
 #include "platform/clock.h"
 #include "scan/port_scan.h"
 
-int PortNumberOf(const COM_CHECK_RESULT_t& record)
-{
-    const std::string& port = record.strPort;
-    const std::size_t com = port.find("COM");
-    if (com != std::string::npos) {
-        return LeadingInt(port.substr(com + 3));
-    }
-    return port.size() > 2 ? LeadingInt(port.substr(2)) : 0;
-}
-
 bool ComparePortNo(const COM_CHECK_RESULT_t& a, const COM_CHECK_RESULT_t& b)
 {
-    return PortNumberOf(a) < PortNumberOf(b);
+    return a.port.nNumber < b.port.nNumber;
 }
 
 void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records)

@@ -1,6 +1,5 @@
 #include "transport/com_port.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -13,8 +12,8 @@ constexpr SERIAL_TIMEOUTS_t kPortTimeouts{10, 50, 1, 50, 1};
 
 }  // namespace
 
-CComPortBase::CComPortBase(std::string portPath, int baudRate)
-    : m_strPortName(std::move(portPath)), m_nBaudRate(baudRate)
+CComPortBase::CComPortBase(COM_PORT_t port, int baudRate)
+    : m_port(std::move(port)), m_nBaudRate(baudRate)
 {
     Open();
 }
@@ -30,7 +29,7 @@ bool CComPortBase::Open()
     if (IsOpen()) {
         return true;
     }
-    const int openError = m_device.Open(m_strPortName);
+    const int openError = m_device.Open(m_port);
     if (openError != 0) {
         RecordLastError(openError);
         return false;
@@ -75,7 +74,8 @@ bool CComPortBase::Write(std::string data)
         return false;
     }
     if (!IsOpen()) {
-        RecordLastError(EBADF);
+        // The device answers a write when closed with the system's own code.
+        RecordLastError(m_device.Write(data));
         return false;
     }
     return m_device.Write(data) == 0;
@@ -113,7 +113,7 @@ void CComPortBase::RecordLastError(int code)
 {
     // The code becomes the thread's last error, so that the text for 0
     // describes success rather than an older failure.
-    errno = code;
+    SetLastSystemError(code);
     m_nLastError = code;
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "Code:%d   ", code);

@@ -7,12 +7,13 @@
 
 #include <string>
 
+#include "platform/port.h"
 #include "platform/serial_device.h"
 
 class CComPortBase {
 public:
-    // Stores path and rate and opens the port; callers ask IsOpen/HasError.
-    CComPortBase(std::string portPath, int baudRate);
+    // Stores port and rate and opens the port; callers ask IsOpen/HasError.
+    CComPortBase(COM_PORT_t port, int baudRate);
     virtual ~CComPortBase();
     CComPortBase(const CComPortBase&) = delete;
     CComPortBase& operator=(const CComPortBase&) = delete;
@@ -33,7 +34,8 @@ public:
     int GetErrorCode() const { return m_nLastError; }
 
     // Writes all bytes; false for an empty string (nothing sent, nothing
-    // recorded). On a closed port it records EBADF. A failing write records
+    // recorded). On a closed port it records the system's bad-handle error
+    // (EBADF, ERROR_INVALID_HANDLE). A failing write records
     // nothing.
     bool Write(std::string data);
     // One read of up to kReadChunk bytes; replaces `target`, true when
@@ -58,7 +60,7 @@ private:
 
     int m_nLastError = 0;
     std::string m_strError;
-    std::string m_strPortName;
+    COM_PORT_t m_port;
     int m_nBaudRate = 0;
     CSerialDevice m_device;
 };

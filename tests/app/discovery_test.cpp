@@ -13,7 +13,8 @@ namespace {
 COM_CHECK_RESULT_t Record(int com, const char* ati, bool at = true, bool complete = true)
 {
     COM_CHECK_RESULT_t record;
-    record.strPort = "\\\\.\\COM" + std::to_string(com);
+    record.port = PortNamed("COM" + std::to_string(com));
+    record.port.strNode = "/dev/ttyUSB" + std::to_string(com);
     record.bOpen = true;
     record.bAT = at;
     record.strBaud = at ? "115200" : "";
@@ -44,7 +45,7 @@ protected:
     {
         std::vector<std::string> ports;
         for (const COM_DEVICE_t& d : devices) {
-            ports.push_back(d.strPort);
+            ports.push_back(d.port.strPath);
         }
         return ports;
     }
@@ -69,7 +70,7 @@ TEST_F(DiscoveryTest, AllPortsIdentifiesEachCompleteModem)
     };
     for (std::size_t i = 0; i < devices.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(devices[i].strPort, expected[i].port);
+        EXPECT_EQ(devices[i].port.strPath, expected[i].port);
         EXPECT_EQ(devices[i].nDeviceType, expected[i].type);
         EXPECT_EQ(devices[i].nBaud, expected[i].baud);
         EXPECT_TRUE(devices[i].bAT);
@@ -104,7 +105,9 @@ TEST_F(DiscoveryTest, PortsTheScanDidNotSee)
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_TRUE(devices[0].bPortFound);
     const COM_DEVICE_t& missing = devices[1];
-    EXPECT_EQ(missing.strPort, "\\\\.\\COM7");
+    EXPECT_EQ(missing.port.strPath, "\\\\.\\COM7");
+    EXPECT_EQ(missing.port.strName, "COM7");
+    EXPECT_EQ(missing.port.strNode, "");
     EXPECT_EQ(missing.nBaud, 115200);
     EXPECT_FALSE(missing.bAT);
     EXPECT_FALSE(missing.bPortFound);
@@ -114,7 +117,8 @@ TEST_F(DiscoveryTest, PortsTheScanDidNotSee)
     // 03 is not 3: a record for \\.\COM03, and false when nothing else was seen.
     EXPECT_FALSE(app.DiscoverDevices("03", devices));
     ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0].strPort, "\\\\.\\COM03");
+    EXPECT_EQ(devices[0].port.strPath, "\\\\.\\COM03");
+    EXPECT_EQ(devices[0].port.strName, "COM03");
     EXPECT_FALSE(devices[0].bPortFound);
 
     EXPECT_FALSE(app.DiscoverDevices("7,8", devices));

@@ -15,7 +15,7 @@ SEND_RESULT_t Result(const char* port, const char* number, COM_CMD_OPERATE_RESUL
                      const std::string& message)
 {
     SEND_RESULT_t result;
-    result.strPort = port;
+    result.port = PortNamed(port);
     result.strNumber = number;
     result.strTime = "2026-05-12 13:28:56";
     result.nResult = code;
@@ -56,11 +56,11 @@ TEST(SendErrorDocumentTest, FixedDocumentsInTheStyledLayoutWithAnEmptyLineAfter)
 TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
 {
     const std::vector<SEND_RESULT_t> results = {
-        Result("\\\\.\\COM3", "18300000000", CMD_RESULT_SUCCEED, "OK"),
-        Result("\\\\.\\COM3", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500"),
-        Result("\\\\.\\COM7", "18300000000", CMD_RESULT_NO_SIM, ""),
-        Result("\\\\.\\COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, "设备不AT"),
-        Result("\\\\.\\COM4", "10086", CMD_RESULT_FAILED, "设备不AT"),
+        Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "OK"),
+        Result("COM3", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500"),
+        Result("COM7", "18300000000", CMD_RESULT_NO_SIM, ""),
+        Result("COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, "设备不AT"),
+        Result("COM4", "10086", CMD_RESULT_FAILED, "设备不AT"),
     };
     const std::string text = StyledDocumentText(SendResultDocument(results));
     const Json::Value doc = Parse(text);
@@ -101,7 +101,7 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
 TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
 {
     const std::string text = StyledDocumentText(
-        SendResultDocument({Result("\\\\.\\COM3", "18300000000", CMD_RESULT_SUCCEED, "")}));
+        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "")}));
     EXPECT_EQ(text,
               "{\n"
               "   \"code\" : 0,\n"
@@ -122,14 +122,6 @@ TEST(SendResultDocumentTest, NoResultsNoResultMember)
 {
     EXPECT_EQ(StyledDocumentText(SendResultDocument({})),
               "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
-}
-
-TEST(PortDisplayNameTest, CutsTheDevicePathPrefix)
-{
-    EXPECT_EQ(PortDisplayName("\\\\.\\COM3"), "COM3");
-    EXPECT_EQ(PortDisplayName("\\\\.\\COM03"), "COM03");
-    EXPECT_EQ(PortDisplayName("\\\\.\\"), "");
-    EXPECT_EQ(PortDisplayName("ab"), "");
 }
 
 TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
@@ -171,7 +163,7 @@ INBOX_RESULT_t ReadClearResult()
     result.bCheck = true;
     result.nSeconds = 7;
     INBOX_PORT_RESULT_t first;
-    first.strPort = "\\\\.\\COM3";
+    first.port = PortNamed("COM3");
     first.bRead = true;
     first.vecMe = {Message("10086", "26-05-12 08:00:01", "dev one")};
     first.vecSm = {Message("+8613800138000", "26-05-11 09:30:00", "北京欢迎你"),
@@ -179,7 +171,7 @@ INBOX_RESULT_t ReadClearResult()
     first.bCleared = true;
     first.bClear = true;
     INBOX_PORT_RESULT_t second;
-    second.strPort = "\\\\.\\COM10";
+    second.port = PortNamed("COM10");
     second.bRead = true;
     second.bCleared = true;
     result.vecPorts = {first, second};
@@ -252,7 +244,7 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
     clear.strType = "clear";
     clear.bCheck = true;
     INBOX_PORT_RESULT_t port;
-    port.strPort = "\\\\.\\COM5";
+    port.port = PortNamed("COM5");
     port.bCleared = true;
     port.bClear = true;
     clear.vecPorts = {port};
@@ -289,7 +281,7 @@ TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
     result.strType = "read";
     result.bCheck = true;
     INBOX_PORT_RESULT_t port;
-    port.strPort = "\\\\.\\COM3";
+    port.port = PortNamed("COM3");
     port.bRead = true;
     port.vecSm = {Message("1\x1b[2J", "", std::string("a\xFF" "b\0c", 5))};
     result.vecPorts = {port};

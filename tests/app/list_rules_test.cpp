@@ -57,26 +57,6 @@ TEST(IsAllDigitsTest, OnlyAsciiDigitsAndNotEmpty)
     }
 }
 
-TEST(PortNumberTextTest, TextAfterFirstCom)
-{
-    const struct {
-        const char* path;
-        const char* expected;
-    } cases[] = {
-        {"\\\\.\\COM3", "3"},
-        {"\\\\.\\COM12", "12"},
-        {"COM7", "7"},
-        {"\\\\.\\COM", ""},
-        {"\\\\.\\COMCOM4", "COM4"},
-        {"/dev/ttyS0", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(PortNumberText(c.path), c.expected);
-    }
-}
-
 TEST(StripQuotesTest, KeepsWhatStandsBetweenFirstAndLastQuote)
 {
     const struct {

@@ -39,7 +39,7 @@ protected:
     static COM_DEVICE_t Device(const char* port, int type, bool sim, bool found = true)
     {
         COM_DEVICE_t device;
-        device.strPort = port;
+        device.port = PortNamed(port);
         device.nDeviceType = type;
         device.bPortFound = found;
         device.bAT = found;
@@ -64,9 +64,9 @@ TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
     app.m_bReportAtOnce = false;
     app.m_vecSendResults.resize(5);  // the loop starts from an empty list
     const std::vector<COM_DEVICE_t> devices = {
-        Device("\\\\.\\COM3", 3, true),          // a known model whose port does not open
-        Device("\\\\.\\COM7", 1, false, false),  // named, not seen by the scan
-        Device("\\\\.\\COM9", 1, true),          // complete, no known model
+        Device("COM3", 3, true),          // a known model whose port does not open
+        Device("COM7", 1, false, false),  // named, not seen by the scan
+        Device("COM9", 1, true),          // complete, no known model
     };
     app.SendToDevices(devices, {"18300000000", "10086"}, "hello");
 
@@ -75,18 +75,18 @@ TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
         const char* number;
         COM_CMD_OPERATE_RESULT_t code;
     } expected[] = {
-        {"\\\\.\\COM3", "18300000000", CMD_RESULT_FAILED},
-        {"\\\\.\\COM3", "10086", CMD_RESULT_FAILED},
-        {"\\\\.\\COM7", "18300000000", CMD_RESULT_NO_SIM},
-        {"\\\\.\\COM7", "10086", CMD_RESULT_NO_SIM},
-        {"\\\\.\\COM9", "18300000000", CMD_RESULT_FOREIGN_DEVICE},
-        {"\\\\.\\COM9", "10086", CMD_RESULT_FOREIGN_DEVICE},
+        {"COM3", "18300000000", CMD_RESULT_FAILED},
+        {"COM3", "10086", CMD_RESULT_FAILED},
+        {"COM7", "18300000000", CMD_RESULT_NO_SIM},
+        {"COM7", "10086", CMD_RESULT_NO_SIM},
+        {"COM9", "18300000000", CMD_RESULT_FOREIGN_DEVICE},
+        {"COM9", "10086", CMD_RESULT_FOREIGN_DEVICE},
     };
     ASSERT_EQ(app.m_vecSendResults.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
         const SEND_RESULT_t& r = app.m_vecSendResults[i];
-        EXPECT_EQ(r.strPort, expected[i].port);
+        EXPECT_EQ(r.port.strName, expected[i].port);
         EXPECT_EQ(r.strNumber, expected[i].number);
         EXPECT_EQ(r.nResult, expected[i].code);
         EXPECT_EQ(r.strTime.size(), 19u) << r.strTime;
@@ -103,7 +103,7 @@ TEST_F(NoModemTest, ResultsPrintedAtOnceCarryTheChineseReason)
     CApplication app;
     ASSERT_TRUE(app.m_bReportAtOnce);
     testing::internal::CaptureStdout();
-    app.SendToDevices({Device("\\\\.\\COM7", 1, false, false), Device("\\\\.\\COM9", 1, true)},
+    app.SendToDevices({Device("COM7", 1, false, false), Device("COM9", 1, true)},
                       {"18300000000"}, "hello");
     ConsoleFlush();
     const std::string out = testing::internal::GetCapturedStdout();
@@ -116,7 +116,7 @@ TEST_F(NoModemTest, ResultsPrintedAtOnceCarryTheChineseReason)
 TEST_F(NoModemTest, ResultLineForSuccessAndNeutralisedModemText)
 {
     SEND_RESULT_t ok;
-    ok.strPort = "\\\\.\\COM3";
+    ok.port = PortNamed("COM3");
     ok.strNumber = "10086";
     SEND_RESULT_t failed = ok;
     failed.nResult = CMD_RESULT_FAILED;
@@ -174,7 +174,7 @@ TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
 TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
 {
     // No driver: nothing is read, clearing fails.
-    const COM_DEVICE_t unknown = Device("\\\\.\\COM9", 1, true);
+    const COM_DEVICE_t unknown = Device("COM9", 1, true);
     const INBOX_READ_t read = ReadInbox(unknown);
     EXPECT_FALSE(read.bHasDriver);
     EXPECT_FALSE(read.bMeRead || read.bSmRead || read.bMeComplete || read.bSmComplete);
@@ -183,7 +183,7 @@ TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
     EXPECT_FALSE(ClearReadMessages(unknown, read));
 
     // A known model whose port does not open: the reason is the port's.
-    const COM_DEVICE_t missing = Device("\\\\.\\COM3", 3, true);
+    const COM_DEVICE_t missing = Device("COM3", 3, true);
     const INBOX_READ_t failed = ReadInbox(missing);
     EXPECT_TRUE(failed.bHasDriver);
     EXPECT_FALSE(failed.bMeRead || failed.bSmRead);

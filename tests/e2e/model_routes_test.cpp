@@ -17,6 +17,7 @@
 #include "app/application.h"
 #include "codec/charset_conv.h"
 #include "drivers/result_codes.h"
+#include "support/listed_port.h"
 #include "support/modem_sim.h"
 #include "transport/at_transaction.h"
 #include "transport/com_port.h"
@@ -235,16 +236,11 @@ struct ModelRun {
     INBOX_READ_t inbox;
 };
 
-std::string PortPath(int com)
-{
-    return "\\\\.\\COM" + std::to_string(com);
-}
-
 // One model's whole session; runs on its own thread and only records.
 void RunModel(const Model& model, const std::vector<SendRow>& rows, ModelRun& run)
 {
     {
-        CComPortBase port(PortPath(model.com), model.baud);
+        CComPortBase port(ListedPort(model.com), model.baud);
         std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(model.deviceType));
         if (!port.IsOpen()) {
             run.openError = port.GetErrorText();
@@ -261,7 +257,7 @@ void RunModel(const Model& model, const std::vector<SendRow>& rows, ModelRun& ru
         }
     }
     COM_DEVICE_t device;
-    device.strPort = PortPath(model.com);
+    device.port = ListedPort(model.com);
     device.nBaud = model.baud;
     device.bAT = true;
     device.nDeviceType = model.deviceType;

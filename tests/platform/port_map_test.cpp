@@ -1,4 +1,5 @@
 #include "platform/port_map.h"
+#include "platform/posix/tty_ports.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -29,12 +30,17 @@ TEST(PortMapTest, SerialCommDirListsItsComEntriesInPortOrder)
     std::ofstream(dir.Path() + "/COM6") << "not a device";
     ScopedEnv env("TELLMAR_SERIALCOMM", dir.Path());
 
-    EXPECT_EQ((std::vector<std::string>{"COM2", "COM9", "COM10"}), ListComPorts());
-    EXPECT_EQ(dir.Path() + "/COM9", ResolveDevicePath("\\\\.\\COM9"));
-    EXPECT_EQ(dir.Path() + "/COM10", ResolveDevicePath("COM10"));
-    EXPECT_EQ(dir.Path() + "/COM2", ResolveDevicePath("\\\\.\\com2"));
-    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM3"));
-    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM07"));
+    const std::vector<COM_PORT_t> ports = ListComPorts();
+    ASSERT_EQ(3u, ports.size());
+    const int numbers[] = {2, 9, 10};
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const std::string name = "COM" + std::to_string(numbers[i]);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(numbers[i], ports[i].nNumber);
+        EXPECT_EQ(name, ports[i].strName);
+        EXPECT_EQ("\\\\.\\" + name, ports[i].strPath);
+        EXPECT_EQ(dir.Path() + "/" + name, ports[i].strNode);
+    }
 }
 
 TEST(PortMapTest, AnEmptyOrMissingSerialCommDirListsNothing)
@@ -46,27 +52,45 @@ TEST(PortMapTest, AnEmptyOrMissingSerialCommDirListsNothing)
     }
     ScopedEnv env("TELLMAR_SERIALCOMM", dir.Path() + "/gone");
     EXPECT_TRUE(ListComPorts().empty());
-    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM1"));
 }
 
-TEST(PortMapTest, ComPortNumberAcceptsOnlyComNamesWithAPlainNumber)
+TEST(PortMapTest, LinkEntriesCountOnlyAsComWithAPlainNumber)
 {
     struct CASE_t {
-        const char* path;
+        const char* name;
         int number;
     };
     const CASE_t cases[] = {
-        {"\\\\.\\COM3", 3},     {"\\\\.\\COM12", 12},   {"COM1", 1},
-        {"com255", 255},        {"\\\\.\\COM9999999", 9999999},
-        {"\\\\.\\COM10000000", -1},                     {"\\\\.\\COM99999999999999999999", -1},
-        {"\\\\.\\COM0", -1},    {"\\\\.\\COM03", -1},   {"\\\\.\\COM", -1},
-        {"\\\\.\\", -1},        {"", -1},               {"COM3 ", -1},
-        {"COM-3", -1},          {"\\\\.\\LPT1", -1},    {"\\\\?\\COM3", -1},
-        {"/dev/ttyS0", -1},     {"COM3\\", -1},
+        {"COM3", 3},      {"COM12", 12},    {"COM9999999", 9999999}, {"COM10000000", -1},
+        {"COM99999999999999999999", -1},    {"COM0", -1},            {"COM03", -1},
+        {"COM", -1},      {"", -1},         {"COM3 ", -1},           {"COM-3", -1},
+        {"com3", -1},     {"LPT1", -1},     {"ttyS0", -1},           {"COM3\\", -1},
     };
     for (const CASE_t& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(c.number, ComPortNumber(c.path));
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.number, ComEntryNumber(c.name));
+    }
+}
+
+// The one place a port name is read: the number is the digits after the
+// first "COM", the path the device namespace form.
+TEST(PortValueTest, ANameGivesItsNumberAndPathAndNoNode)
+{
+    struct CASE_t {
+        const char* name;
+        int number;
+    };
+    const CASE_t cases[] = {
+        {"COM3", 3},   {"COM12", 12},  {"COM03", 3},         {"CNCA0", 0},
+        {"COM", 0},    {"", 0},        {"XCOM7", 7},         {"COM99999999999", 0},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.name);
+        const COM_PORT_t port = PortNamed(c.name);
+        EXPECT_EQ(c.number, port.nNumber);
+        EXPECT_EQ(c.name, port.strName);
+        EXPECT_EQ(std::string("\\\\.\\") + c.name, port.strPath);
+        EXPECT_EQ("", port.strNode);
     }
 }
 
@@ -94,18 +118,14 @@ TEST(PortMapTest, SystemDevicesAreNumberedByTheirRangesAndNeverShareANumber)
 TEST(PortMapTest, SystemPortsResolveToTheirTtyNodes)
 {
     ScopedEnv env("TELLMAR_SERIALCOMM", "");
-    const std::vector<std::string> names = ListComPorts();
     int previous = 0;
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
-        const int number = ComPortNumber(name);
-        EXPECT_GT(number, previous);
-        previous = number;
-        const std::string node = ResolveDevicePath("\\\\.\\" + name);
-        EXPECT_EQ(0u, node.rfind("/dev/tty", 0));
+    for (const COM_PORT_t& port : ListComPorts()) {
+        SCOPED_TRACE(port.strName);
+        EXPECT_GT(port.nNumber, previous);
+        previous = port.nNumber;
+        EXPECT_EQ("COM" + std::to_string(port.nNumber), port.strName);
+        EXPECT_EQ(0u, port.strNode.rfind("/dev/tty", 0));
     }
-    // A number the machine does not have.
-    EXPECT_EQ("", ResolveDevicePath("\\\\.\\COM9999999"));
 }
 
 }  // namespace

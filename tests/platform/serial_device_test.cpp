@@ -13,11 +13,16 @@
 #include <cstring>
 #include <fstream>
 
+#include "support/listed_port.h"
 #include "transport/pty_peer.h"
 
 namespace {
 
-const char kPort[] = "\\\\.\\COM3";
+// The pseudo-terminal of each test, as the listing gives it.
+COM_PORT_t Port()
+{
+    return ListedPort(3);
+}
 
 class SerialDeviceTest : public ::testing::Test {
 protected:
@@ -52,7 +57,7 @@ TEST_F(SerialDeviceTest, ConfigureMakesTheLineRaw8N1AtTheRateAndKeepsFlowControl
         ASSERT_EQ(0, ::tcsetattr(peer.SlaveFd(), TCSANOW, &before));
 
         CSerialDevice device;
-        ASSERT_EQ(0, device.Open(kPort));
+        ASSERT_EQ(0, device.Open(Port()));
         ASSERT_EQ(0, device.Configure(c.rate, SERIAL_TIMEOUTS_t{}));
         const termios after = SlaveSettings();
         EXPECT_EQ(c.speed, ::cfgetospeed(&after));
@@ -70,27 +75,31 @@ TEST_F(SerialDeviceTest, ConfigureMakesTheLineRaw8N1AtTheRateAndKeepsFlowControl
 TEST_F(SerialDeviceTest, ConfigureRefusesARateTheSystemHasNoSpeedFor)
 {
     CSerialDevice device;
-    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Open(Port()));
     EXPECT_EQ(EINVAL, device.Configure(12345, SERIAL_TIMEOUTS_t{}));
     EXPECT_EQ(EBADF, CSerialDevice().Configure(9600, SERIAL_TIMEOUTS_t{}));
 }
 
-TEST_F(SerialDeviceTest, NamesOutsideTheMapAndNodesThatAreNoTtyDoNotOpen)
+TEST_F(SerialDeviceTest, PortsTheListingLacksAndNodesThatAreNoTtyDoNotOpen)
 {
     ASSERT_EQ(0, ::symlink("/dev/null", (peer.Dir() + "/COM8").c_str()));
     CSerialDevice device;
-    EXPECT_EQ(ENOENT, device.Open("\\\\.\\COM4"));
-    EXPECT_EQ(ENOENT, device.Open("\\\\.\\LPT1"));
-    EXPECT_EQ(ENOENT, device.Open(""));
-    EXPECT_EQ(ENOTTY, device.Open("\\\\.\\COM8"));
+    EXPECT_EQ(ENOENT, device.Open(ListedPort(4)));
+    EXPECT_EQ(ENOENT, device.Open(PortNamed("LPT1")));
+    EXPECT_EQ(ENOENT, device.Open(COM_PORT_t{}));
+    // A node given by hand is opened as it is, and must be a terminal.
+    COM_PORT_t gone = PortNamed("COM9");
+    gone.strNode = peer.Dir() + "/missing";
+    EXPECT_EQ(ENOENT, device.Open(gone));
+    EXPECT_EQ(ENOTTY, device.Open(ListedPort(8)));
     EXPECT_FALSE(device.IsOpen());
-    EXPECT_EQ(0, device.Open("com3"));
+    EXPECT_EQ(0, device.Open(Port()));
 }
 
 TEST_F(SerialDeviceTest, ReadEndsAfterAQuietGapAtTheSizeOrAtTheTotalTimeOut)
 {
     CSerialDevice device;
-    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Open(Port()));
     // A wide quiet gap keeps the test independent of scheduling delays.
     ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{100, 50, 1}));
 
@@ -121,7 +130,7 @@ TEST_F(SerialDeviceTest, ReadEndsAfterAQuietGapAtTheSizeOrAtTheTotalTimeOut)
 TEST_F(SerialDeviceTest, WritesReachTheOtherEndUnchanged)
 {
     CSerialDevice device;
-    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Open(Port()));
     ASSERT_EQ(0, device.Configure(115200, SERIAL_TIMEOUTS_t{}));
     const std::string bytes("AT\r\n\0\x1A\xFF\n", 8);
     EXPECT_EQ(0, device.Write(bytes));
@@ -132,7 +141,7 @@ TEST_F(SerialDeviceTest, WritesReachTheOtherEndUnchanged)
 TEST_F(SerialDeviceTest, AVanishedDeviceReportsEioWithoutHanging)
 {
     CSerialDevice device;
-    ASSERT_EQ(0, device.Open(kPort));
+    ASSERT_EQ(0, device.Open(Port()));
     ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{5000, 5000, 0}));
     peer.VanishAfter(50);
     std::string out;
@@ -147,19 +156,19 @@ TEST_F(SerialDeviceTest, AVanishedDeviceReportsEioWithoutHanging)
 TEST_F(SerialDeviceTest, APortHeldElsewhereIsBusy)
 {
     CSerialDevice holder;
-    ASSERT_EQ(0, holder.Open(kPort));
+    ASSERT_EQ(0, holder.Open(Port()));
     CSerialDevice second;
-    EXPECT_EQ(EBUSY, second.Open(kPort));
+    EXPECT_EQ(EBUSY, second.Open(Port()));
     EXPECT_FALSE(second.IsOpen());
     holder.Close();
-    EXPECT_EQ(0, second.Open(kPort));
+    EXPECT_EQ(0, second.Open(Port()));
     second.Close();
 
     // Exclusive mode set by a program that takes no lock.
     const int excl = ::open(peer.SlaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(excl, 0);
     ASSERT_EQ(0, ::ioctl(excl, TIOCEXCL));
-    EXPECT_EQ(EBUSY, second.Open(kPort));
+    EXPECT_EQ(EBUSY, second.Open(Port()));
     ::ioctl(excl, TIOCNXCL);
     ::close(excl);
 
@@ -167,10 +176,10 @@ TEST_F(SerialDeviceTest, APortHeldElsewhereIsBusy)
     const int locked = ::open(peer.SlaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(locked, 0);
     ASSERT_EQ(0, ::flock(locked, LOCK_EX | LOCK_NB));
-    EXPECT_EQ(EBUSY, second.Open(kPort));
+    EXPECT_EQ(EBUSY, second.Open(Port()));
     ::close(locked);
 
-    EXPECT_EQ(0, second.Open(kPort));
+    EXPECT_EQ(0, second.Open(Port()));
 }
 
 TEST_F(SerialDeviceTest, APortHeldByAnotherProcessIsBusyUntilItCloses)
@@ -183,7 +192,7 @@ TEST_F(SerialDeviceTest, APortHeldByAnotherProcessIsBusyUntilItCloses)
     ASSERT_GE(child, 0);
     if (child == 0) {
         CSerialDevice device;
-        const char result = device.Open(kPort) == 0 ? 'y' : 'n';
+        const char result = device.Open(Port()) == 0 ? 'y' : 'n';
         ssize_t ignored = ::write(ready[1], &result, 1);
         char go = 0;
         ignored = ::read(release[0], &go, 1);
@@ -195,11 +204,11 @@ TEST_F(SerialDeviceTest, APortHeldByAnotherProcessIsBusyUntilItCloses)
     ASSERT_EQ(1, ::read(ready[0], &result, 1));
     ASSERT_EQ('y', result);
     CSerialDevice device;
-    EXPECT_EQ(EBUSY, device.Open(kPort));
+    EXPECT_EQ(EBUSY, device.Open(Port()));
     ASSERT_EQ(1, ::write(release[1], "g", 1));
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_EQ(0, device.Open(kPort));
+    EXPECT_EQ(0, device.Open(Port()));
     for (int fd : {ready[0], ready[1], release[0], release[1]}) {
         ::close(fd);
     }
@@ -241,7 +250,7 @@ TEST_F(SerialDeviceTest, AUucpLockFileOfALiveProcessHoldsThePortAStaleOneDoesNot
         SCOPED_TRACE(c.what);
         std::ofstream(lockFile, std::ios::binary | std::ios::trunc) << c.content;
         CSerialDevice device;
-        EXPECT_EQ(c.expected, device.Open(kPort));
+        EXPECT_EQ(c.expected, device.Open(Port()));
     }
     std::remove(lockFile.c_str());
 }

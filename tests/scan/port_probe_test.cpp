@@ -13,6 +13,7 @@
 #include "scan/port_scan.h"
 #include "scan/probe_io.h"
 #include "scan/probe_rules.h"
+#include "support/listed_port.h"
 
 namespace {
 
@@ -106,25 +107,28 @@ std::vector<std::string> PortsOf(const std::vector<COM_CHECK_RESULT_t>& records)
 {
     std::vector<std::string> ports;
     for (const COM_CHECK_RESULT_t& r : records) {
-        ports.push_back(r.strPort);
+        ports.push_back(r.port.strPath);
     }
     return ports;
 }
 
-TEST_F(ScanTest, EnumerationAppendsInPortOrderAndMakesDevicePaths)
+TEST_F(ScanTest, EnumerationAppendsResolvedPortsInPortOrder)
 {
-    std::vector<std::string> ports;
+    std::vector<COM_PORT_t> ports;
     EXPECT_FALSE(EnumComPorts(ports));
     EXPECT_TRUE(ports.empty());
 
     for (int number : {4, 1, 12}) {
         ASSERT_TRUE(m_ports.Add(number));
     }
-    ports = {"COM99"};
+    ports = {PortNamed("COM99")};
     EXPECT_TRUE(EnumComPorts(ports));
-    EXPECT_EQ(ports, (std::vector<std::string>{"COM99", "COM1", "COM4", "COM12"}));
-    MakeDevicePaths(ports);
-    EXPECT_EQ(ports, (std::vector<std::string>{"\\\\.\\COM99", "\\\\.\\COM1", "\\\\.\\COM4",
+    std::vector<std::string> paths;
+    for (const COM_PORT_t& port : ports) {
+        paths.push_back(port.strPath);
+        EXPECT_EQ(port.strNode.empty(), port.nNumber == 99) << port.strName;
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"\\\\.\\COM99", "\\\\.\\COM1", "\\\\.\\COM4",
                                                "\\\\.\\COM12"}));
 }
 
@@ -133,7 +137,7 @@ TEST_F(ScanTest, ReadReplyIsOneBoundedReadCutAtNul)
     ASSERT_TRUE(m_ports.Add(1));
     COM_CHECK_RESULT_t record;
     record.hCom = std::make_shared<CSerialDevice>();
-    ASSERT_EQ(record.hCom->Open("\\\\.\\COM1"), 0);
+    ASSERT_EQ(record.hCom->Open(ListedPort(1)), 0);
     ASSERT_TRUE(SetComBaud(record, 9600));
 
     std::string reply = "stale";
@@ -163,7 +167,7 @@ TEST_F(ScanTest, SilentAndHeldPortsInFinishingOrderUntilTheRefreshSorts)
     ASSERT_TRUE(m_ports.Add(2));
     ASSERT_TRUE(m_ports.Add(5));
     CSerialDevice holder;
-    ASSERT_EQ(holder.Open("\\\\.\\COM5"), 0);
+    ASSERT_EQ(holder.Open(ListedPort(5)), 0);
 
     // The held port fails at once, the silent one after two reads.
     std::vector<COM_CHECK_RESULT_t> records;
@@ -212,8 +216,8 @@ TEST_F(ScanTest, ThreeHundredPortsAllProbedAndWaitedFor)
     ASSERT_EQ(records.size(), 300u);
     for (int number = 1; number <= 300; ++number) {
         const COM_CHECK_RESULT_t& r = records[number - 1];
-        SCOPED_TRACE(r.strPort);
-        EXPECT_EQ(PortNumberOf(r), number);
+        SCOPED_TRACE(r.port.strName);
+        EXPECT_EQ(r.port.nNumber, number);
         EXPECT_TRUE(r.bOpen);
         EXPECT_EQ(r.strBaud, "115200");
         EXPECT_FALSE(r.hCom->IsOpen());

@@ -9,36 +9,23 @@
 
 namespace {
 
-COM_CHECK_RESULT_t Record(const std::string& port)
+COM_CHECK_RESULT_t Record(const std::string& name)
 {
     COM_CHECK_RESULT_t record;
-    record.strPort = port;
+    record.port = PortNamed(name);
     return record;
-}
-
-TEST(PortNumberOf, NumberAfterTheFirstCom)
-{
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"\\\\.\\COM3", 3},    {"\\\\.\\COM10", 10}, {"COM255", 255}, {"\\\\.\\COMx", 0},
-        {"\\\\.\\COM 7", 7},   {"\\\\.\\COM-2", -2}, {"", 0},         {"\\\\.\\", 0},
-        {"ab12", 12},          {"ttyUSB0", 0},       {"\\\\.\\COM99999999999", 2147483647},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        EXPECT_EQ(PortNumberOf(Record(c.first)), c.second);
-    }
 }
 
 TEST(ComparePortNo, SortsByNumberNotByText)
 {
-    std::vector<COM_CHECK_RESULT_t> records = {Record("\\\\.\\COM10"), Record("\\\\.\\COM2"),
-                                               Record("\\\\.\\COM9")};
+    std::vector<COM_CHECK_RESULT_t> records = {Record("COM10"), Record("COM2"), Record("COM9"),
+                                               Record("CNCA0")};
     std::sort(records.begin(), records.end(), ComparePortNo);
     std::vector<std::string> order;
     for (const COM_CHECK_RESULT_t& r : records) {
-        order.push_back(r.strPort);
+        order.push_back(r.port.strName);
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"\\\\.\\COM2", "\\\\.\\COM9", "\\\\.\\COM10"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"CNCA0", "COM2", "COM9", "COM10"}));
     EXPECT_FALSE(ComparePortNo(records[0], records[0]));
 }
 
@@ -55,7 +42,7 @@ const std::string kRule(90, '-');
 
 TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
 {
-    COM_CHECK_RESULT_t answering = Record("\\\\.\\COM2");
+    COM_CHECK_RESULT_t answering = Record("COM2");
     answering.bOpen = true;
     answering.bAT = true;
     answering.strBaud = "9600";
@@ -63,13 +50,13 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
     answering.strSignal = " 23,99";
     answering.strSerialNo = "866123450000001";
 
-    COM_CHECK_RESULT_t notAt = Record("\\\\.\\COM10");
+    COM_CHECK_RESULT_t notAt = Record("COM10");
     notAt.bOpen = true;
     notAt.strBaud = "115200";
 
-    COM_CHECK_RESULT_t closed = Record("\\\\.\\COM9");
+    COM_CHECK_RESULT_t closed = Record("COM9");
 
-    COM_CHECK_RESULT_t shortValues = Record("\\\\.\\COM11");
+    COM_CHECK_RESULT_t shortValues = Record("COM11");
     shortValues.bOpen = true;
     shortValues.bAT = true;
     shortValues.strBaud = "9600";
@@ -122,7 +109,7 @@ TEST(FormatPortTable, CleaningStripsNestedQuotesAndBlanks)
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.card);
-        COM_CHECK_RESULT_t record = Record("\\\\.\\COM1");
+        COM_CHECK_RESULT_t record = Record("COM1");
         record.strCardNo = c.card;
         record.strSignal = c.signal;
         record.strSerialNo = c.serial;
@@ -143,7 +130,7 @@ TEST(FormatPortTable, EmptyScanShowsFrameAndCost)
 
 TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
 {
-    COM_CHECK_RESULT_t record = Record("\\\\.\\COM1");
+    COM_CHECK_RESULT_t record = Record("COM1");
     record.bOpen = true;
     record.bAT = true;
     record.strBaud = "9600";

@@ -140,7 +140,7 @@ TEST_P(ProbeDialogue, RecordAndCommandsFromRecordedReplies)
     const DIALOGUE_CASE_t& c = GetParam();
     CScriptedLine line(LoadDialogue(c.dialogue));
     COM_CHECK_RESULT_t record;
-    record.strPort = "\\\\.\\COM3";
+    record.port = PortNamed("COM3");
     CaptureConsole([&] { RunQuerySteps(record, line); });
 
     EXPECT_EQ(record.nModel, c.nModel);
@@ -169,7 +169,7 @@ TEST(ModeConfigLines, TraceFollowsVerboseAndSwitchLineIsAlwaysPrinted)
         gVerbose = verbose;
         CScriptedLine line(replies);
         COM_CHECK_RESULT_t record;
-        record.strPort = "\\\\.\\COM7";
+        record.port = PortNamed("COM7");
         const std::string out = CaptureConsole([&] { RunQuerySteps(record, line); });
         const std::string trace = verbose ? "\\\\.\\COM7 > MODECONFIG = 22\n" : "";
         EXPECT_EQ(out, trace + "\\\\.\\COM7 > setting MODECONFIG=2\n");
@@ -373,7 +373,7 @@ TEST(HostileReplies, EveryStepEndsWithDefinedFields)
         }
         CScriptedLine line(replies);
         COM_CHECK_RESULT_t record;
-        record.strPort = "\\\\.\\COM1";
+        record.port = PortNamed("COM1");
         CaptureConsole([&] { RunQuerySteps(record, line); });
         EXPECT_EQ(record.strCardNo, c.strCardNo);
         EXPECT_EQ(record.strSignal, c.strSignal);

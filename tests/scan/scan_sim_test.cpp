@@ -7,6 +7,7 @@
 
 #include "platform/console.h"
 #include "scan/port_scan.h"
+#include "support/listed_port.h"
 #include "support/modem_sim.h"
 
 namespace {
@@ -33,7 +34,7 @@ protected:
         printed = testing::internal::GetCapturedStdout();
         std::map<int, COM_CHECK_RESULT_t> byNumber;
         for (const COM_CHECK_RESULT_t& r : records) {
-            byNumber[PortNumberOf(r)] = r;
+            byNumber[r.port.nNumber] = r;
         }
         return byNumber;
     }
@@ -76,7 +77,7 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     ScopedEnv ports("TELLMAR_SERIALCOMM", sim.Dir());
     CSerialDevice holder;  // another program that has COM4 open
-    ASSERT_EQ(holder.Open("\\\\.\\COM4"), 0);
+    ASSERT_EQ(holder.Open(ListedPort(4)), 0);
 
     std::vector<COM_CHECK_RESULT_t> records;
     std::string printed;
@@ -84,9 +85,9 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
 
     std::vector<int> order;
     for (const COM_CHECK_RESULT_t& r : records) {
-        order.push_back(PortNumberOf(r));
+        order.push_back(r.port.nNumber);
         if (r.hCom) {
-            EXPECT_FALSE(r.hCom->IsOpen()) << r.strPort;
+            EXPECT_FALSE(r.hCom->IsOpen()) << r.port.strName;
         }
     }
     ASSERT_EQ(order, (std::vector<int>{2, 3, 4, 5, 6, 9, 10}));
@@ -217,7 +218,7 @@ TEST_F(SimScanTest, HostileModemsGetRecordsAndTheScanEnds)
     std::map<int, COM_CHECK_RESULT_t> scan = Scan(records, printed);
     ASSERT_EQ(records.size(), 5u);
     for (const COM_CHECK_RESULT_t& r : records) {
-        SCOPED_TRACE(r.strPort);
+        SCOPED_TRACE(r.port.strName);
         EXPECT_TRUE(r.bOpen);
         EXPECT_LE(r.strATI.size(), 255u);
         EXPECT_LE(r.strCardNo.size(), 255u);

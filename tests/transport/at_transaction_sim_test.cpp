@@ -7,6 +7,7 @@
 
 #include "drivers/phone_velt_b.h"
 #include "drivers/phone_velt_c.h"
+#include "support/listed_port.h"
 #include "support/modem_sim.h"
 #include "transport/at_transaction.h"
 
@@ -39,7 +40,7 @@ protected:
         sim = std::make_unique<ModemSim>(config);
         ASSERT_TRUE(sim->Start()) << sim->LastError();
         env = std::make_unique<ScopedEnv>("TELLMAR_SERIALCOMM", sim->Dir());
-        port = std::make_unique<CComPortBase>("\\\\.\\COM" + std::to_string(com), 115200);
+        port = std::make_unique<CComPortBase>(ListedPort(com), 115200);
         ASSERT_TRUE(port->IsOpen()) << port->GetErrorText();
     }
 

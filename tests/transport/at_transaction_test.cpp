@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 
+#include "support/listed_port.h"
 #include "transport/pty_peer.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 using ptytest::PIECE_t;
 using ptytest::STEP_t;
 
-const char kPort[] = "\\\\.\\COM5";
+constexpr int kPortNumber = 5;
 const std::string kOk = "\r\nOK\r\n";
 
 // A driver whose parsers decide by plain markers ("ERROR" fails; "OK", or ">"
@@ -112,7 +113,7 @@ protected:
         pacing.pollSleepMs = 10;
         pacing.singleReadRounds = 3;
         pacing.gatherRounds = 3;
-        port = std::make_unique<CComPortBase>(kPort, 115200);
+        port = std::make_unique<CComPortBase>(ListedPort(kPortNumber), 115200);
         ASSERT_TRUE(port->IsOpen());
     }
     void TearDown() override { AtPacing() = m_savedPacing; }
@@ -302,7 +303,7 @@ TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
         SCOPED_TRACE(c.what);
         ptytest::PtyPeer modem(6);
         ASSERT_TRUE(modem.Ready());
-        CComPortBase line("\\\\.\\COM6", 115200);
+        CComPortBase line(ListedPort(6), 115200);
         FakeDriver fake;
         fake.sendPairs = c.pairs;
         modem.RunScript(c.script);

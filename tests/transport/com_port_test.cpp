@@ -4,11 +4,16 @@
 
 #include <cerrno>
 
+#include "support/listed_port.h"
 #include "transport/pty_peer.h"
 
 namespace {
 
-const char kPort[] = "\\\\.\\COM3";
+// The pseudo-terminal of each test, as the listing gives it.
+COM_PORT_t Port()
+{
+    return ListedPort(3);
+}
 
 class ComPortTest : public ::testing::Test {
 protected:
@@ -19,7 +24,7 @@ protected:
 
 TEST_F(ComPortTest, AMissingPortStaysClosedWithCode2)
 {
-    CComPortBase port("\\\\.\\COM4", 9600);
+    CComPortBase port(ListedPort(4), 9600);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.HasError());
     EXPECT_EQ(2, port.GetErrorCode());
@@ -28,9 +33,9 @@ TEST_F(ComPortTest, AMissingPortStaysClosedWithCode2)
 
 TEST_F(ComPortTest, APortHeldElsewhereDoesNotOpenAndSaysWhy)
 {
-    CComPortBase holder(kPort, 9600);
+    CComPortBase holder(Port(), 9600);
     ASSERT_TRUE(holder.IsOpen());
-    CComPortBase second(kPort, 9600);
+    CComPortBase second(Port(), 9600);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(EBUSY, second.GetErrorCode());
     EXPECT_EQ("Code:16   Device or resource busy\r\n", second.GetErrorText());
@@ -41,17 +46,17 @@ TEST_F(ComPortTest, APortHeldElsewhereDoesNotOpenAndSaysWhy)
 
 TEST_F(ComPortTest, ARateTheLineCannotTakeClosesThePortAgain)
 {
-    CComPortBase port(kPort, 12345);
+    CComPortBase port(Port(), 12345);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(EINVAL, port.GetErrorCode());
     // Closed again, so nothing holds the port.
-    CComPortBase good(kPort, 9600);
+    CComPortBase good(Port(), 9600);
     EXPECT_TRUE(good.IsOpen());
 }
 
 TEST_F(ComPortTest, OpenOnAnOpenPortClearsTheCodeAndKeepsTheText)
 {
-    CComPortBase port(kPort, 9600);
+    CComPortBase port(Port(), 9600);
     ASSERT_TRUE(port.IsOpen());
     peer.CloseMaster();
     std::string target;
@@ -66,7 +71,7 @@ TEST_F(ComPortTest, OpenOnAnOpenPortClearsTheCodeAndKeepsTheText)
 
 TEST_F(ComPortTest, WritesSendAllBytesAndEmptyWritesSendNothing)
 {
-    CComPortBase port(kPort, 115200);
+    CComPortBase port(Port(), 115200);
     ASSERT_TRUE(port.IsOpen());
     EXPECT_FALSE(port.Write(""));
     EXPECT_FALSE(port.HasError());
@@ -82,7 +87,7 @@ TEST_F(ComPortTest, WritesSendAllBytesAndEmptyWritesSendNothing)
 
 TEST_F(ComPortTest, ReadsOnAClosedPortLeaveTheTargetAlone)
 {
-    CComPortBase port(kPort, 9600);
+    CComPortBase port(Port(), 9600);
     port.Close();
     std::string target = "before";
     EXPECT_FALSE(port.Read(target));
@@ -94,7 +99,7 @@ TEST_F(ComPortTest, ReadsOnAClosedPortLeaveTheTargetAlone)
 
 TEST_F(ComPortTest, ReadReplacesTheTargetAndRecordsEveryOutcome)
 {
-    CComPortBase port(kPort, 9600);
+    CComPortBase port(Port(), 9600);
     ASSERT_TRUE(port.IsOpen());
     peer.Send("\r\nOK\r\n");
     std::string target = "old";
@@ -111,7 +116,7 @@ TEST_F(ComPortTest, ReadReplacesTheTargetAndRecordsEveryOutcome)
 
 TEST_F(ComPortTest, NulBytesArriveUnchanged)
 {
-    CComPortBase port(kPort, 9600);
+    CComPortBase port(Port(), 9600);
     ASSERT_TRUE(port.IsOpen());
     const std::string reply("\r\n+CMGR: \0\0 1\r\n\0OK\r\n", 19);
     peer.Send(reply);
@@ -127,7 +132,7 @@ TEST_F(ComPortTest, NulBytesArriveUnchanged)
 
 TEST_F(ComPortTest, ReadAllAppendsPiecesAcrossReadsAndCalls)
 {
-    CComPortBase port(kPort, 115200);
+    CComPortBase port(Port(), 115200);
     ASSERT_TRUE(port.IsOpen());
     // More than one read's worth, in pieces closer than the quiet gap.
     const std::string big(1300, 'p');
@@ -147,7 +152,7 @@ TEST_F(ComPortTest, ReadAllAppendsPiecesAcrossReadsAndCalls)
 
 TEST_F(ComPortTest, ReadAllOnAFloodingLineEnds)
 {
-    CComPortBase port(kPort, 115200);
+    CComPortBase port(Port(), 115200);
     ASSERT_TRUE(port.IsOpen());
     peer.Flood("\r\nRING\r\n");
     std::string target;
@@ -159,7 +164,7 @@ TEST_F(ComPortTest, ReadAllOnAFloodingLineEnds)
 
 TEST_F(ComPortTest, ADeviceVanishingMidReadEndsTheReadWithEio)
 {
-    CComPortBase port(kPort, 9600);
+    CComPortBase port(Port(), 9600);
     ASSERT_TRUE(port.IsOpen());
     peer.Send("\r\n+CSQ: 2");
     peer.VanishAfter(100);

@@ -1,4 +1,5 @@
 #include "platform/port_map.h"
+#include "platform/posix/tty_ports.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -145,10 +146,7 @@ std::vector<int> SerialCommDirPorts(const std::string& dirPath)
     }
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.compare(0, 3, "COM") != 0) {
-            continue;
-        }
-        const int number = ParsePortDigits(name.substr(3));
+        const int number = ComEntryNumber(name);
         if (number > 0 && IsCharDevice(dirPath + "/" + name)) {
             numbers.push_back(number);
         }
@@ -160,22 +158,12 @@ std::vector<int> SerialCommDirPorts(const std::string& dirPath)
 
 }  // namespace
 
-int ComPortNumber(const std::string& logicalPath)
+int ComEntryNumber(const std::string& entryName)
 {
-    static const std::string kDevicePrefix = "\\\\.\\";
-    std::string name = logicalPath;
-    if (name.compare(0, kDevicePrefix.size(), kDevicePrefix) == 0) {
-        name.erase(0, kDevicePrefix.size());
-    }
-    if (name.size() < 4) {
+    if (entryName.compare(0, 3, "COM") != 0) {
         return -1;
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-            return -1;
-        }
-    }
-    const int number = ParsePortDigits(name.substr(3));
+    const int number = ParsePortDigits(entryName.substr(3));
     return number > 0 ? number : -1;
 }
 
@@ -211,38 +199,29 @@ std::vector<SYSTEM_PORT_t> NumberSystemPorts(std::vector<std::string> ttyNames)
     return ports;
 }
 
-std::vector<std::string> ListComPorts()
+namespace {
+
+COM_PORT_t ResolvedPort(int number, std::string node)
 {
-    std::vector<std::string> names;
+    COM_PORT_t port = PortNamed("COM" + std::to_string(number));
+    port.strNode = std::move(node);
+    return port;
+}
+
+}  // namespace
+
+std::vector<COM_PORT_t> ListComPorts()
+{
+    std::vector<COM_PORT_t> ports;
     const std::string dir = SerialCommDir();
     if (!dir.empty()) {
         for (int number : SerialCommDirPorts(dir)) {
-            names.push_back("COM" + std::to_string(number));
+            ports.push_back(ResolvedPort(number, dir + "/COM" + std::to_string(number)));
         }
-        return names;
+        return ports;
     }
     for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames(kSysClassTty))) {
-        names.push_back("COM" + std::to_string(port.number));
+        ports.push_back(ResolvedPort(port.number, "/dev/" + port.ttyName));
     }
-    return names;
-}
-
-std::string ResolveDevicePath(const std::string& logicalPath)
-{
-    const int number = ComPortNumber(logicalPath);
-    if (number < 0) {
-        return std::string();
-    }
-    const std::string dir = SerialCommDir();
-    if (!dir.empty()) {
-        const std::string entry = dir + "/COM" + std::to_string(number);
-        struct stat st {};
-        return ::lstat(entry.c_str(), &st) == 0 ? entry : std::string();
-    }
-    for (const SYSTEM_PORT_t& port : NumberSystemPorts(SystemTtyNames(kSysClassTty))) {
-        if (port.number == number) {
-            return "/dev/" + port.ttyName;
-        }
-    }
-    return std::string();
+    return ports;
 }

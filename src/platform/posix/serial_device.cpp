@@ -18,7 +18,6 @@
 #include <iterator>
 
 #include "platform/clock.h"
-#include "platform/port_map.h"
 
 namespace {
 
@@ -123,10 +122,10 @@ CSerialDevice::~CSerialDevice()
     Close();
 }
 
-int CSerialDevice::Open(const std::string& logicalPath)
+int CSerialDevice::Open(const COM_PORT_t& port)
 {
     Close();
-    const std::string node = ResolveDevicePath(logicalPath);
+    const std::string& node = port.strNode;
     if (node.empty()) {
         return ENOENT;
     }
@@ -156,21 +155,22 @@ int CSerialDevice::Open(const std::string& logicalPath)
     if (::ioctl(fd, TIOCEXCL) != 0) {
         return fail(errno);
     }
-    m_fd = fd;
+    m_handle = fd;
     return 0;
 }
 
 int CSerialDevice::Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts)
 {
-    if (m_fd < 0) {
+    if (!IsOpen()) {
         return EBADF;
     }
+    const int fd = static_cast<int>(m_handle);
     speed_t speed = B0;
     if (!SpeedOf(baudRate, speed)) {
         return EINVAL;
     }
     termios tio {};
-    if (::tcgetattr(m_fd, &tio) != 0) {
+    if (::tcgetattr(fd, &tio) != 0) {
         return errno;
     }
     // Raw bytes both ways; CRTSCTS, CLOCAL, HUPCL and the modem lines are
@@ -187,12 +187,12 @@ int CSerialDevice::Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts)
     if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
         return errno;
     }
-    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         return errno;
     }
     // tcsetattr succeeds when any of the changes took; check the rate did.
     termios applied {};
-    if (::tcgetattr(m_fd, &applied) != 0) {
+    if (::tcgetattr(fd, &applied) != 0) {
         return errno;
     }
     if (::cfgetospeed(&applied) != speed) {
@@ -204,14 +204,15 @@ int CSerialDevice::Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts)
 
 int CSerialDevice::Write(const std::string& data)
 {
-    if (m_fd < 0) {
+    if (!IsOpen()) {
         return EBADF;
     }
+    const int fd = static_cast<int>(m_handle);
     const std::int64_t deadline =
         MonotonicMs() + Budget(m_timeouts.writeConstantMs, m_timeouts.writePerByteMs, data.size());
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(m_fd, data.data() + done, data.size() - done);
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -219,7 +220,7 @@ int CSerialDevice::Write(const std::string& data)
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return errno;
         }
-        pollfd pfd{m_fd, POLLOUT, 0};
+        pollfd pfd{fd, POLLOUT, 0};
         const int ready = ::poll(&pfd, 1, MsUntil(deadline));
         if (ready < 0 && errno != EINTR) {
             return errno;
@@ -237,9 +238,10 @@ int CSerialDevice::Write(const std::string& data)
 
 int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
 {
-    if (m_fd < 0) {
+    if (!IsOpen()) {
         return EBADF;
     }
+    const int fd = static_cast<int>(m_handle);
     const std::int64_t totalDeadline =
         MonotonicMs() + Budget(m_timeouts.totalConstantMs, m_timeouts.totalPerByteMs, maxBytes);
     std::int64_t lastByteAt = 0;
@@ -253,7 +255,7 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
         if (MonotonicMs() >= deadline) {
             break;
         }
-        pollfd pfd{m_fd, POLLIN, 0};
+        pollfd pfd{fd, POLLIN, 0};
         const int ready = ::poll(&pfd, 1, MsUntil(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
@@ -273,7 +275,7 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
             return EIO;
         }
         const std::size_t want = std::min(sizeof buffer, maxBytes - got);
-        const ssize_t n = ::read(m_fd, buffer, want);
+        const ssize_t n = ::read(fd, buffer, want);
         if (n > 0) {
             out.append(buffer, static_cast<std::size_t>(n));
             got += static_cast<std::size_t>(n);
@@ -290,16 +292,22 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
 
 int CSerialDevice::Close()
 {
-    if (m_fd < 0) {
+    if (!IsOpen()) {
         return 0;
     }
+    const int fd = static_cast<int>(m_handle);
     // The exclusive flag lives in the tty, not in our descriptor: it only
     // clears on the last close, and another program (a simulator keeping its
     // side open) may hold the tty beyond ours.
-    ::ioctl(m_fd, TIOCNXCL);
-    const int result = ::close(m_fd) == 0 ? 0 : errno;
-    m_fd = -1;
+    ::ioctl(fd, TIOCNXCL);
+    const int result = ::close(fd) == 0 ? 0 : errno;
+    m_handle = kClosed;
     return result;
+}
+
+void SetLastSystemError(int code)
+{
+    errno = code;
 }
 
 std::string FormatSystemError(int code)
