@@ -50,7 +50,9 @@ std::string EncodeSemiOctets(const std::string& digits);
 std::string DecodeSemiOctets(const std::string& swapped);
 
 // Unpacks GSM 7-bit septets (3GPP TS 23.040 9.2.3.24 packing; n octets give
-// n + n/7 septets) and maps them: 0x00 -> "@", the escape table for 0x1B
-// pairs (0x1B before any other septet, or last, stays 0x1B), every other
-// septet unchanged as the byte of the same value.
+// n + n/7 septets) and maps them by the default alphabet and its extension
+// table (3GPP TS 23.038 6.2.1) into internal text: "@" for 0x00, "£" for
+// 0x01, "€" for the pair 1B 65. An escape before a septet the extension
+// table leaves empty gives that septet's own character; a last escape is a
+// space.
 std::string UnpackGsm7Bit(const std::string& packed);

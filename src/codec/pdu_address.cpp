@@ -1,5 +1,58 @@
+#include <cctype>
+
 #include "codec/charset_conv.h"
+#include "codec/gb18030_text.h"
+#include "codec/gsm7bit.h"
 #include "codec/pdu_fields.h"
+
+namespace {
+
+// Type of number, bits 6-4 of the type-of-address octet (3GPP TS 23.040
+// 9.1.2.5).
+const unsigned kInternational = 1;
+const unsigned kAlphanumeric = 5;
+
+unsigned TypeOfNumber(unsigned typeOctet) { return (typeOctet >> 4) & 0x07; }
+
+// Semi-octet digits, each pair swapped, a final "F" filler dropped; the
+// values 10 to 14 are "*", "#", "a", "b", "c" (3GPP TS 23.040 9.1.2.3).
+std::string AddressDigitsOf(const std::string& swapped)
+{
+    std::string digits = DecodeSemiOctets(swapped);
+    for (char& c : digits) {
+        switch (c) {
+        case 'A': c = '*'; break;
+        case 'B': c = '#'; break;
+        case 'C': c = 'a'; break;
+        case 'D': c = 'b'; break;
+        case 'E': c = 'c'; break;
+        default: break;
+        }
+    }
+    return digits;
+}
+
+std::string WithPlus(const std::string& digits, unsigned typeOctet)
+{
+    return TypeOfNumber(typeOctet) == kInternational && !digits.empty() ? "+" + digits : digits;
+}
+
+}  // namespace
+
+PduReader::PduReader(const std::string& pdu) : m_text(pdu.substr(0, pdu.find('\0')))
+{
+    for (char& c : m_text) {
+        if (c >= 'a' && c <= 'f') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            m_wellFormed = false;
+        }
+    }
+    if (m_text.size() % 2 != 0) {
+        m_wellFormed = false;
+    }
+}
 
 unsigned PduReader::Octet()
 {
@@ -10,6 +63,9 @@ std::string PduReader::Take(std::size_t chars)
 {
     const std::string piece = m_text.substr(m_pos, chars);
     m_pos += piece.size();
+    if (piece.size() < chars) {
+        m_complete = false;
+    }
     return piece;
 }
 
@@ -35,19 +91,29 @@ std::string ServiceCentreField(const SMS_PDU_PARAM_t& param)
 void ReadServiceCentre(PduReader& reader, SMS_PDU_PARAM_t& param)
 {
     const unsigned length = reader.Octet();
-    std::string digits;
+    std::string number;
     if (length > 0) {
-        reader.Take(2);
-        digits = DecodeSemiOctets(reader.Take(2 * (length - 1)));
+        const unsigned type = reader.Octet();
+        number = WithPlus(AddressDigitsOf(reader.Take(2 * (length - 1))), type);
     }
-    StoreField(param.szSca, digits);
+    StoreField(param.szSca, number);
 }
 
 // 3GPP TS 23.040 9.1.2.5: length in semi-octets (digits), type octet, digits
-// padded with "F" to whole octets.
+// padded with "F" to whole octets. An alphanumeric address is packed
+// default-alphabet text; its length counts the semi-octets it fills.
 void ReadAddress(PduReader& reader, SMS_PDU_PARAM_t& param)
 {
-    const unsigned digits = reader.Octet();
-    reader.Take(2);
-    StoreField(param.szNumber, DecodeSemiOctets(reader.Take(digits + (digits & 1))));
+    const unsigned length = reader.Octet();
+    const unsigned type = reader.Octet();
+    const std::string value = reader.Take(length + (length & 1));
+    std::string number;
+    if (TypeOfNumber(type) == kAlphanumeric) {
+        std::string septets = UnpackSeptets(HexToBytes(value));
+        septets.resize(std::min<std::size_t>(septets.size(), length * 4 / 7));
+        number = SeptetsToText(septets);
+    } else {
+        number = WithPlus(AddressDigitsOf(value), type);
+    }
+    StoreField(param.szNumber, CutToCharBoundary(number, sizeof param.szNumber - 1));
 }

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -78,4 +80,84 @@ std::vector<std::string> BuildConcatPdus(const SMS_PDU_PARAM_t& param)
                        BytesToHex(pieces[i]));
     }
     return pdus;
+}
+
+namespace {
+
+// What makes parts one message.
+struct PartKey {
+    std::uint8_t type;
+    std::string number;
+    std::uint16_t ref;
+    std::uint16_t total;
+
+    bool operator<(const PartKey& other) const
+    {
+        return std::tie(type, number, ref, total) <
+               std::tie(other.type, other.number, other.ref, other.total);
+    }
+};
+
+std::string JoinedText(const std::vector<const SMS_PDU_PARAM_t*>& pdus,
+                       const std::vector<std::size_t>& parts)
+{
+    std::string text;
+    std::string units;
+    for (const std::size_t position : parts) {
+        const SMS_PDU_PARAM_t& part = *pdus[position];
+        if (part.bUserTextUcs2) {
+            units += part.strUserText;
+            continue;
+        }
+        text += Ucs2ToAnsiString(units);
+        units.clear();
+        text += part.strUserText;
+    }
+    return text + Ucs2ToAnsiString(units);
+}
+
+}  // namespace
+
+std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_PARAM_t*>& pdus)
+{
+    // Each message, by the position of its first PDU; the parts of one key
+    // in the order of their part numbers, storage order among equal ones.
+    std::map<std::size_t, std::vector<std::size_t>> messages;
+    std::map<PartKey, std::vector<std::size_t>> groups;
+    for (std::size_t i = 0; i < pdus.size(); ++i) {
+        const SMS_PDU_PARAM_t& pdu = *pdus[i];
+        if (!pdu.bConcat) {
+            messages[i].push_back(i);
+            continue;
+        }
+        groups[PartKey{pdu.byMessageType, FieldText(pdu.szNumber), pdu.nConcatRef,
+                       pdu.nConcatTotal}]
+            .push_back(i);
+    }
+    for (auto& group : groups) {
+        std::vector<std::size_t>& members = group.second;
+        std::stable_sort(members.begin(), members.end(), [&](std::size_t x, std::size_t y) {
+            return pdus[x]->nPartNo < pdus[y]->nPartNo;
+        });
+        // The k-th copy of a part number goes to the k-th message of the key.
+        std::vector<std::vector<std::size_t>> copies;
+        std::size_t copy = 0;
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            const bool repeat = m > 0 && pdus[members[m]]->nPartNo == pdus[members[m - 1]]->nPartNo;
+            copy = repeat ? copy + 1 : 0;
+            if (copy >= copies.size()) {
+                copies.emplace_back();
+            }
+            copies[copy].push_back(members[m]);
+        }
+        for (const std::vector<std::size_t>& parts : copies) {
+            const std::size_t first = *std::min_element(parts.begin(), parts.end());
+            messages[first] = parts;
+        }
+    }
+    std::vector<SMS_JOINED_t> joined;
+    for (const auto& message : messages) {
+        joined.push_back(SMS_JOINED_t{message.second, JoinedText(pdus, message.second)});
+    }
+    return joined;
 }

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "codec/charset_conv.h"
@@ -8,16 +10,15 @@
 
 namespace {
 
-// The user-data header the decoders recognise: UDHL 05, IEI 00, IEDL 03
-// (3GPP TS 23.040 9.2.3.24.1), then reference, parts and part number.
-const char kConcatHeader[] = "050003";
-const std::size_t kConcatHeaderOctets = 6;
-const std::size_t kConcatHeaderChars = 2 * kConcatHeaderOctets;
-
-// 6 header octets and one fill bit are 49 bits: exactly 7 septets.
-const std::size_t kConcatHeaderSeptets = 7;
-
 const std::size_t kTextBytes = sizeof(SMS_PDU_PARAM_t::szText) - 1;
+
+// TP-UDHI, bit 6 of the first octet (3GPP TS 23.040 9.2.3.23).
+const unsigned kUserDataHeader = 0x40;
+
+// Information elements of a concatenated part (3GPP TS 23.040 9.2.3.24.1,
+// 9.2.3.24.8): reference, part count and part number.
+const unsigned kConcat8 = 0x00;
+const unsigned kConcat16 = 0x08;
 
 // TP-VPF, bits 4-3 of the SMS-SUBMIT first octet (3GPP TS 23.040 9.2.3.3):
 // none, enhanced (7 octets), relative (1 octet), absolute (7 octets).
@@ -27,97 +28,274 @@ std::size_t ValidityPeriodOctets(unsigned firstOctet)
     return kOctets[(firstOctet >> 3) & 0x03];
 }
 
-std::string UserDataOctets(const std::string& ud, std::size_t first, std::size_t count)
+unsigned OctetAt(const std::string& bytes, std::size_t pos)
 {
-    if (2 * first >= ud.size()) {
-        return std::string();
+    return static_cast<unsigned char>(bytes[pos]);
+}
+
+// What the user-data header says. `octets` is the header's size with its
+// length octet (0 without a header); `fits` is false when a length reaches
+// past the user data or past the header.
+struct UserDataHeader {
+    std::size_t octets = 0;
+    bool fits = true;
+    bool concat = false;
+    unsigned ref = 0;
+    unsigned total = 0;
+    unsigned part = 0;
+};
+
+// 3GPP TS 23.040 9.2.3.24: TP-UDHL, then information elements (IEI, IEDL,
+// data), each skipped by its length. The last concatenation element counts.
+UserDataHeader WalkHeader(const std::string& ud)
+{
+    UserDataHeader header;
+    if (ud.empty()) {
+        header.fits = false;
+        return header;
     }
-    return HexToBytes(ud.substr(2 * first, 2 * count));
+    header.octets = 1 + OctetAt(ud, 0);
+    const std::size_t end = std::min(header.octets, ud.size());
+    header.fits = header.octets <= ud.size();
+    std::size_t pos = 1;
+    while (pos < end) {
+        if (pos + 2 > end || pos + 2 + OctetAt(ud, pos + 1) > end) {
+            header.fits = false;
+            break;
+        }
+        const unsigned iei = OctetAt(ud, pos);
+        const unsigned length = OctetAt(ud, pos + 1);
+        const std::size_t data = pos + 2;
+        if (iei == kConcat8 && length == 3) {
+            header.ref = OctetAt(ud, data);
+            header.total = OctetAt(ud, data + 1);
+            header.part = OctetAt(ud, data + 2);
+            header.concat = true;
+        } else if (iei == kConcat16 && length == 4) {
+            header.ref = (OctetAt(ud, data) << 8) | OctetAt(ud, data + 1);
+            header.total = OctetAt(ud, data + 2);
+            header.part = OctetAt(ud, data + 3);
+            header.concat = true;
+        }
+        pos = data + length;
+    }
+    // A part number outside 1..count belongs to no message.
+    header.concat = header.concat && header.part >= 1 && header.part <= header.total;
+    return header;
+}
+
+void ClearDecodedText(SMS_PDU_PARAM_t& param)
+{
+    StoreField(param.szText, std::string());
+    param.strUserText.clear();
+    param.bUserTextUcs2 = false;
+    param.bConcat = false;
+    param.bReadable = false;
+}
+
+void StoreUcs2Text(const std::string& ucs2, SMS_PDU_PARAM_t& param)
+{
+    // An odd last octet is kept: a character cut between two parts joins whole.
+    param.strUserText = ucs2;
+    param.bUserTextUcs2 = true;
+    StoreField(param.szText, Ucs2ToAnsi(param.strUserText, kTextBytes));
+}
+
+// TP-UDL and TP-UD of a DELIVER or a SUBMIT: the header, the concatenation
+// fields and the text by the alphabet of byDcs. TP-UDL counts septets for
+// the default alphabet and octets otherwise, header included (3GPP TS
+// 23.040 9.2.3.16).
+void ReadUserData(PduReader& reader, unsigned firstOctet, bool push, SMS_PDU_PARAM_t& param)
+{
+    const SMS_ALPHABET_t alphabet = AlphabetOfDcs(param.byDcs);
+    param.byAlphabet = (alphabet == SMS_ALPHABET_PUSH && !push) ? SMS_ALPHABET_8BIT : alphabet;
+    const unsigned udl = reader.Octet();
+    const std::string udHex = reader.Rest();
+    const bool septets = param.byAlphabet == SMS_ALPHABET_GSM7;
+    const std::size_t udOctets = septets ? (7 * udl + 7) / 8 : udl;
+    const std::string ud = HexToBytes(reader.Take(2 * udOctets));
+    bool readable = reader.Complete() && reader.WellFormed();
+
+    UserDataHeader header;
+    if ((firstOctet & kUserDataHeader) != 0 && udl > 0) {
+        header = WalkHeader(ud);
+        readable = readable && header.fits;
+    }
+    if (header.concat) {
+        param.bConcat = true;
+        param.nConcatRef = static_cast<std::uint16_t>(header.ref);
+        param.nConcatTotal = static_cast<std::uint16_t>(header.total);
+        param.nPartNo = static_cast<std::uint16_t>(header.part);
+        StoreField(param.szPartHex, BytesToHex(ud.substr(std::min(header.octets, ud.size()))));
+        param.nPartHexLen = static_cast<std::int32_t>(std::strlen(param.szPartHex));
+        if (param.byAlphabet == SMS_ALPHABET_UCS2) {
+            param.byRefUcs2 = static_cast<std::uint8_t>(header.ref & 0xFF);
+        }
+    }
+
+    const std::string text = ud.substr(std::min(header.octets, ud.size()));
+    switch (param.byAlphabet) {
+    case SMS_ALPHABET_GSM7: {
+        std::string all = UnpackSeptets(ud);
+        // TP-UDL ends the text before the packing's spare bits can form a septet.
+        all.resize(std::min<std::size_t>(all.size(), udl));
+        // The header and the fill bits after it take whole septets.
+        const std::size_t skip = (8 * header.octets + 6) / 7;
+        readable = readable && skip <= udl;
+        param.strUserText = SeptetsToUcs2(all.substr(std::min(skip, all.size())));
+        param.bUserTextUcs2 = true;
+        StoreField(param.szText, CutToCharBoundary(Ucs2ToAnsiString(param.strUserText), kTextBytes));
+        break;
+    }
+    case SMS_ALPHABET_UCS2:
+        StoreUcs2Text(text, param);
+        break;
+    case SMS_ALPHABET_8BIT:
+        param.strUserText = text;
+        StoreField(param.szText, text.substr(0, kTextBytes));
+        break;
+    case SMS_ALPHABET_PUSH:
+        DecodePushUserData(udHex, param);
+        param.strUserText = FieldText(param.szText);
+        break;
+    default:
+        // Compressed or reserved: there is no text that could be shown.
+        readable = false;
+        break;
+    }
+    param.bReadable = readable;
+}
+
+// Time stamps (3GPP TS 23.040 9.2.3.11): 7 octets, each digit pair swapped.
+void ReadTimeStamp(PduReader& reader, char (&field)[15])
+{
+    StoreField(field, DecodeSemiOctets(reader.Take(14)));
+}
+
+// TP-ST (3GPP TS 23.040 9.2.3.15) in words.
+const char* StatusWords(unsigned status)
+{
+    if (status <= 0x1F) {
+        return "delivered";
+    }
+    if (status <= 0x3F) {
+        return "pending";
+    }
+    if (status <= 0x7F) {
+        return "failed";
+    }
+    return "status unknown";
 }
 
 }  // namespace
 
-// TP-DCS (3GPP TS 23.038 4): 0x00 default alphabet, 0x04 8-bit data; every
-// other value is taken as UCS-2. TP-UDL counts septets for the default
-// alphabet and octets otherwise (TS 23.040 9.2.3.16).
-void DecodeUserDataText(unsigned udl, const std::string& ud, std::size_t headerOctets,
-                        SMS_PDU_PARAM_t& param)
+SMS_ALPHABET_t AlphabetOfDcs(unsigned dcs)
 {
-    std::string text;
-    if (param.byDcs == 0x00) {
-        std::string septets = UnpackSeptets(UserDataOctets(ud, 0, (7 * udl + 7) / 8));
-        // TP-UDL ends the text before the packing's spare bits can form a septet.
-        septets.resize(std::min<std::size_t>(septets.size(), udl));
-        const std::size_t skip = headerOctets > 0 ? kConcatHeaderSeptets : 0;
-        text = SeptetsToText(septets.substr(std::min(skip, septets.size())));
-        text.resize(std::min(text.size(), kTextBytes));
-    } else {
-        // TP-UDL counts the header octets too.
-        const std::string octets =
-            UserDataOctets(ud, headerOctets, udl > headerOctets ? udl - headerOctets : 0);
-        text = param.byDcs == 0x04 ? octets.substr(0, kTextBytes) : Ucs2ToAnsi(octets, kTextBytes);
+    dcs &= 0xFF;
+    const unsigned group = dcs >> 4;
+    if (group <= 0x7) {
+        // General data coding, with or without class, and marked for
+        // automatic deletion (01xx): bit 5 compressed, bits 3-2 the alphabet.
+        if ((dcs & 0x20) != 0) {
+            return SMS_ALPHABET_NONE;
+        }
+        static const SMS_ALPHABET_t kAlphabets[] = {SMS_ALPHABET_GSM7, SMS_ALPHABET_8BIT,
+                                                    SMS_ALPHABET_UCS2, SMS_ALPHABET_NONE};
+        return kAlphabets[(dcs >> 2) & 0x03];
     }
-    StoreField(param.szText, text);
+    switch (group) {
+    case 0xC:  // message waiting, discard message
+    case 0xD:  // message waiting, store message
+        return SMS_ALPHABET_GSM7;
+    case 0xE:  // message waiting, store message, UCS-2
+        return SMS_ALPHABET_UCS2;
+    case 0xF:  // data coding / message class; bit 3 is reserved
+        if (dcs == 0xF5) {
+            return SMS_ALPHABET_PUSH;
+        }
+        if ((dcs & 0x08) != 0) {
+            return SMS_ALPHABET_NONE;
+        }
+        return (dcs & 0x04) != 0 ? SMS_ALPHABET_8BIT : SMS_ALPHABET_GSM7;
+    default:  // 1000-1011: reserved coding groups
+        return SMS_ALPHABET_NONE;
+    }
 }
 
 // SMS-DELIVER, 3GPP TS 23.040 9.2.2.1: SCA, first octet, TP-OA, TP-PID,
 // TP-DCS, TP-SCTS (7 semi-octet pairs, 9.2.3.11), TP-UDL, TP-UD.
 void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 {
-    StoreField(param.szText, std::string());
-    param.bConcat = false;
-
+    ClearDecodedText(param);
+    param.byMessageType = SMS_PDU_DELIVER;
     PduReader reader(pdu);
     ReadServiceCentre(reader, param);
     const unsigned firstOctet = reader.Octet();
     ReadAddress(reader, param);
     param.byPid = static_cast<std::uint8_t>(reader.Octet());
     param.byDcs = static_cast<std::uint8_t>(reader.Octet());
-    StoreField(param.szTime, DecodeSemiOctets(reader.Take(14)));
-    const unsigned udl = reader.Octet();
-    const std::string ud = reader.Rest();
-
-    // The header is known by its first six characters; TP-UDHI is not read,
-    // but first octets 0x04 and 0x24 (no header indicated) rule it out.
-    const bool concat = firstOctet != 0x04 && firstOctet != 0x24 &&
-                        ud.size() > kConcatHeaderChars && ud.compare(0, 6, kConcatHeader) == 0;
-    if (concat) {
-        const std::string header = HexToBytes(ud.substr(0, kConcatHeaderChars));
-        param.bConcat = true;
-        param.nConcatRef = static_cast<unsigned char>(header[3]);
-        param.nConcatTotal = static_cast<unsigned char>(header[4]);
-        param.nPartNo = static_cast<unsigned char>(header[5]);
-        const std::size_t partChars =
-            2 * udl > kConcatHeaderChars ? 2 * udl - kConcatHeaderChars : 0;
-        StoreField(param.szPartHex, ud.substr(kConcatHeaderChars, partChars));
-        param.nPartHexLen = static_cast<std::int32_t>(std::strlen(param.szPartHex));
-    }
-
-    if (param.byDcs == 0xF5) {
-        DecodePushUserData(ud, param);
-        return;
-    }
-    const bool ucs2 = param.byDcs != 0x00 && param.byDcs != 0x04;
-    if (concat && ucs2) {
-        param.byRefUcs2 = static_cast<std::uint8_t>(param.nConcatRef);
-    }
-    DecodeUserDataText(udl, ud, concat ? kConcatHeaderOctets : 0, param);
+    ReadTimeStamp(reader, param.szTime);
+    ReadUserData(reader, firstOctet, true, param);
 }
 
 // SMS-SUBMIT as stored, 3GPP TS 23.040 9.2.2.2: SCA, first octet, TP-MR,
 // TP-DA, TP-PID, TP-DCS, TP-VP (length by TP-VPF), TP-UDL, TP-UD.
 void DecodeSubmitPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 {
-    StoreField(param.szText, std::string());
-
+    ClearDecodedText(param);
+    param.byMessageType = SMS_PDU_SUBMIT;
     PduReader reader(pdu);
     ReadServiceCentre(reader, param);
     const unsigned firstOctet = reader.Octet();
-    reader.Octet();
+    param.byReference = static_cast<std::uint8_t>(reader.Octet());
     ReadAddress(reader, param);
     param.byPid = static_cast<std::uint8_t>(reader.Octet());
     param.byDcs = static_cast<std::uint8_t>(reader.Octet());
     reader.Take(2 * ValidityPeriodOctets(firstOctet));
-    const unsigned udl = reader.Octet();
-    DecodeUserDataText(udl, reader.Rest(), 0, param);
+    ReadUserData(reader, firstOctet, false, param);
+}
+
+// SMS-STATUS-REPORT, 3GPP TS 23.040 9.2.2.3: SCA, first octet, TP-MR,
+// TP-RA, TP-SCTS, TP-DT, TP-ST; the optional fields after it are not read.
+void DecodeStatusReportPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+{
+    ClearDecodedText(param);
+    param.byMessageType = SMS_PDU_STATUS_REPORT;
+    PduReader reader(pdu);
+    ReadServiceCentre(reader, param);
+    reader.Octet();
+    param.byReference = static_cast<std::uint8_t>(reader.Octet());
+    ReadAddress(reader, param);
+    char serviceCentreTime[15] = {};
+    ReadTimeStamp(reader, serviceCentreTime);
+    ReadTimeStamp(reader, param.szTime);
+    param.byStatus = static_cast<std::uint8_t>(reader.Octet());
+    char words[96];
+    std::snprintf(words, sizeof words, "Delivery report for message %u: %s (TP-ST 0x%02X)",
+                  static_cast<unsigned>(param.byReference), StatusWords(param.byStatus),
+                  static_cast<unsigned>(param.byStatus));
+    param.strUserText = words;
+    StoreField(param.szText, param.strUserText);
+    param.bReadable = reader.Complete() && reader.WellFormed();
+}
+
+void DecodeStoredPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+{
+    PduReader reader(pdu);
+    reader.Take(2 * reader.Octet());
+    switch (reader.Octet() & 0x03) {
+    case SMS_PDU_DELIVER:
+        DecodeDeliverPdu(pdu, param);
+        break;
+    case SMS_PDU_SUBMIT:
+        DecodeSubmitPdu(pdu, param);
+        break;
+    case SMS_PDU_STATUS_REPORT:
+        DecodeStatusReportPdu(pdu, param);
+        break;
+    default:
+        ClearDecodedText(param);
+        param.byMessageType = SMS_PDU_RESERVED;
+        break;
+    }
 }

@@ -8,11 +8,13 @@
 
 // A read position over PDU hexadecimal text. Reads past the end give what is
 // there (a short or empty text, the octet value 0) and never move beyond it,
-// so a PDU whose lengths lie decodes to short or empty fields.
+// so a PDU whose lengths lie decodes to short or empty fields; Complete()
+// then tells that some read found less than it asked for.
 class PduReader {
 public:
-    // The PDU text ends at its first NUL, as a C string would.
-    explicit PduReader(const std::string& pdu) : m_text(pdu.substr(0, pdu.find('\0'))) {}
+    // The PDU text ends at its first NUL, as a C string would; lower-case
+    // digits are taken as upper-case ones.
+    explicit PduReader(const std::string& pdu);
 
     // The octet at the position (HexToBytes arithmetic), 0 when fewer than two
     // characters remain; the position moves past it.
@@ -24,9 +26,20 @@ public:
     // Everything from the position to the end.
     std::string Rest() const { return m_text.substr(m_pos); }
 
+    // Every read so far got all it asked for.
+    bool Complete() const { return m_complete; }
+
+    // The text is hexadecimal digits in pairs.
+    bool WellFormed() const { return m_wellFormed; }
+
+    // Marks the PDU as shorter than its own lengths say.
+    void MarkShort() { m_complete = false; }
+
 private:
     std::string m_text;
     std::size_t m_pos = 0;
+    bool m_complete = true;
+    bool m_wellFormed = true;
 };
 
 // "%02X" of the low octet of `value`.
@@ -76,14 +89,10 @@ std::string ServiceCentreField(const SMS_PDU_PARAM_t& param);
 // Reads the service-centre field into szSca (at most 15 digits kept).
 void ReadServiceCentre(PduReader& reader, SMS_PDU_PARAM_t& param);
 
-// Reads a TP-OA / TP-DA address (3GPP TS 23.040 9.1.2.5) into szNumber (at
-// most 31 characters kept); the type octet is skipped.
+// Reads a TP-OA / TP-DA / TP-RA address (3GPP TS 23.040 9.1.2.5) into
+// szNumber by its type of number: "+" before an international number,
+// default-alphabet text for an alphanumeric one.
 void ReadAddress(PduReader& reader, SMS_PDU_PARAM_t& param);
-
-// The text of TP-UD by data coding (7-bit, 8-bit, otherwise UCS-2) into
-// szText. `headerOctets` of a concatenation header are left out of the text.
-void DecodeUserDataText(unsigned udl, const std::string& ud, std::size_t headerOctets,
-                        SMS_PDU_PARAM_t& param);
 
 // The push format of data coding 0xF5: szUrl and szText from the user data.
 void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param);

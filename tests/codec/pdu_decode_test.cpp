@@ -33,7 +33,7 @@ TEST(DecodeDeliverPdu, ReadsTheFixedFields)
 {
     SMS_PDU_PARAM_t param;
     DecodeDeliverPdu(Deliver("04", "08", "04", "4E2D6587"), param);
-    EXPECT_STREQ(param.szSca, "8613800100500");
+    EXPECT_STREQ(param.szSca, "+8613800100500");
     EXPECT_STREQ(param.szNumber, "13912345678");
     EXPECT_EQ(param.byPid, 0);
     EXPECT_EQ(param.byDcs, 8);
@@ -57,12 +57,15 @@ TEST(DecodeDeliverPdu, ServiceCentreAndOriginatorForms)
         {"service centre of the type octet only", "0191" "04" + kNationalOriginator + "0008" + kTimeStamp +
          "020041", "", "13912345678", "A"},
         {"international originator", kSca + "04" "0D91683119325476F8" "0008" + kTimeStamp + "020041",
-         "8613800100500", "8613912345678", "A"},
-        // The type is not kept: an alphanumeric originator ("Bank", packed)
-        // comes out as the swapped hexadecimal of its packed form.
+         "+8613800100500", "+8613912345678", "A"},
+        // Type 101: packed default-alphabet text (python3-gammu reads "Bali").
         {"alphanumeric originator", kSca + "04" "08D0C2303BAD" "0008" + kTimeStamp + "020041",
-         "8613800100500", "2C03B3DA", "A"},
-        {"empty originator", kSca + "04" "0081" "0008" + kTimeStamp + "020041", "8613800100500", "", "A"},
+         "+8613800100500", "Bali", "A"},
+        {"semi-octets A to E are * # a b c", kSca + "04" "0581BADCFE" "0008" + kTimeStamp + "020041",
+         "+8613800100500", "*#ab\x63", "A"},
+        {"international service centre without digits", "0191" "04" "039121F4" "0008" + kTimeStamp +
+         "020041", "", "+124", "A"},
+        {"empty originator", kSca + "04" "0081" "0008" + kTimeStamp + "020041", "+8613800100500", "", "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,10 +103,15 @@ TEST(DecodeDeliverPdu, ConcatenationRules)
         {"first octet 04 rules the header out", Deliver("04", "08", "0A", "050003A702014E2D6587"), false,
          Ucs2ToAnsi(HexToBytes("050003A702014E2D6587"))},
         {"first octet 24 rules the header out", Deliver("24", "08", "02", "0500030102"), false, ""},
-        {"header bit not needed (first octet 00)", Deliver("00", "08", "08", "05000301020141"), true, ""},
-        {"exactly 12 characters are no part", Deliver("44", "08", "06", "050003010201"), false, ""},
-        {"16-bit reference is not recognised", Deliver("44", "08", "0A", "0608040001020100410042"), false,
-         ""},
+        {"without the header bit there is no header", Deliver("00", "08", "08", "05000301020141"),
+         false, Ucs2ToAnsi(HexToBytes("05000301020141"))},
+        {"a header with nothing after it is a part", Deliver("44", "08", "06", "050003010201"), true, ""},
+        {"16-bit reference", Deliver("44", "08", "0B", "0608040001020100410042"), true, "AB"},
+        {"part number 0 is no part", Deliver("44", "08", "08", "0500030102000041"), false, "A"},
+        {"part number above the count is no part", Deliver("44", "08", "08", "0500030102030041"),
+         false, "A"},
+        {"other elements skipped by their length", Deliver("44", "08", "0E",
+         "0B0504123400000003A702020041"), true, "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,7 +167,8 @@ TEST(DecodeDeliverPdu, EightBitAndOtherCodings)
         {"8-bit text ends at a zero octet", Deliver("04", "04", "03", "410042"), "41"},
         {"8-bit part without its header", Deliver("44", "04", "08", "0500030102014142"), "4142"},
         {"8-bit, 200 octets cut to the field", Deliver("04", "04", "C8", Repeat("41", 200)), Repeat("41", 160)},
-        {"coding 0x11 is UCS-2", Deliver("04", "11", "02", "0041"), "41"},
+        {"coding 0x11 is the default alphabet, class 1", Deliver("04", "11", "05", "E8329BFD06"),
+         BytesToHex("hello")},
         {"coding 0x19 is UCS-2", Deliver("04", "19", "04", "4E2D6587"), BytesToHex("中文")},
         {"UCS-2 odd TP-UDL", Deliver("04", "08", "03", "00410042"), "41"},
         {"UCS-2 over 160 bytes is empty", Deliver("04", "08", "A2", Repeat("4E2D", 81)), ""},
@@ -262,10 +271,11 @@ TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
     const std::vector<Case> cases = {
         {"relative validity", "0891683108100005F011000B813108108300F00008AA0400410042", "13800138000", 8,
          "AB"},
-        {"7-bit", "0891683108100005F011000D91683108108300F000000005E8329BFD06", "8613800138000", 0,
+        {"7-bit", "0891683108100005F011000D91683108108300F000000005E8329BFD06", "+8613800138000", 0,
          "hello"},
         {"8-bit", "0011000B813108108300F00004AA024142", "13800138000", 4, "AB"},
-        {"0xF5 taken as UCS-2", "0011000B813108108300F000F5AA020041", "13800138000", 0xF5, "A"},
+        {"0xF5 is 8-bit data in a SUBMIT", "0011000B813108108300F000F5AA024142", "13800138000", 0xF5,
+         "AB"},
         // TP-VPF decides how many validity octets follow TP-DCS.
         {"no validity period", "0001000B813108108300F000080400410042", "13800138000", 8, "AB"},
         {"absolute validity period", "0019000B813108108300F0000812304050607000" "0400410042",
@@ -283,8 +293,158 @@ TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
         EXPECT_EQ(param.byDcs, c.dcs);
         EXPECT_EQ(std::string(param.szText), c.text);
         EXPECT_STREQ(param.szTime, "kept");
-        EXPECT_TRUE(param.bConcat) << "no concatenation handling";
+        EXPECT_FALSE(param.bConcat) << "no header, no part";
+        EXPECT_TRUE(param.bReadable);
+        EXPECT_EQ(param.byMessageType, SMS_PDU_SUBMIT);
     }
+
+    // A stored part of a long outgoing message: header walked, text after it.
+    SMS_PDU_PARAM_t part;
+    DecodeSubmitPdu("0051000B813108108300F00008A70A050003070201" "00410042", part);
+    EXPECT_TRUE(part.bConcat);
+    EXPECT_EQ(part.nConcatRef, 7);
+    EXPECT_EQ(part.nPartNo, 1);
+    EXPECT_STREQ(part.szText, "AB");
+}
+
+// TP-DCS groups of 3GPP TS 23.038 4, one value or more of each.
+TEST(AlphabetOfDcs, EveryCodingGroup)
+{
+    struct Case {
+        unsigned dcs;
+        SMS_ALPHABET_t alphabet;
+    };
+    const std::vector<Case> cases = {
+        {0x00, SMS_ALPHABET_GSM7}, {0x03, SMS_ALPHABET_GSM7},  // general, no class bit
+        {0x04, SMS_ALPHABET_8BIT}, {0x08, SMS_ALPHABET_UCS2}, {0x0C, SMS_ALPHABET_NONE},
+        {0x10, SMS_ALPHABET_GSM7}, {0x11, SMS_ALPHABET_GSM7}, {0x13, SMS_ALPHABET_GSM7},  // class 0-3
+        {0x15, SMS_ALPHABET_8BIT}, {0x18, SMS_ALPHABET_UCS2}, {0x19, SMS_ALPHABET_UCS2},
+        {0x20, SMS_ALPHABET_NONE}, {0x38, SMS_ALPHABET_NONE},  // compressed
+        {0x40, SMS_ALPHABET_GSM7}, {0x48, SMS_ALPHABET_UCS2}, {0x53, SMS_ALPHABET_GSM7},  // auto-delete
+        {0x60, SMS_ALPHABET_NONE},
+        {0x80, SMS_ALPHABET_NONE}, {0xBF, SMS_ALPHABET_NONE},  // reserved groups
+        {0xC0, SMS_ALPHABET_GSM7}, {0xC8, SMS_ALPHABET_GSM7},  // message waiting, discard
+        {0xD0, SMS_ALPHABET_GSM7}, {0xDB, SMS_ALPHABET_GSM7},  // message waiting, store
+        {0xE0, SMS_ALPHABET_UCS2}, {0xEB, SMS_ALPHABET_UCS2},  // message waiting, store, UCS-2
+        {0xF0, SMS_ALPHABET_GSM7}, {0xF1, SMS_ALPHABET_GSM7}, {0xF3, SMS_ALPHABET_GSM7},
+        {0xF4, SMS_ALPHABET_8BIT}, {0xF6, SMS_ALPHABET_8BIT}, {0xF5, SMS_ALPHABET_PUSH},
+        {0xF9, SMS_ALPHABET_NONE},  // bit 3 of the 0xF0 group is reserved
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AlphabetOfDcs(c.dcs), c.alphabet) << "TP-DCS " << std::hex << c.dcs;
+    }
+}
+
+TEST(DecodeDeliverPdu, HeadersInTheDefaultAlphabetEndOnASeptet)
+{
+    struct Case {
+        const char* name;
+        std::string pdu;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        // 7 header octets (16-bit reference): 56 bits, no fill, 8 septets.
+        {"16-bit reference, no fill bits", Deliver("40", "00", "0B", "060804012C0201" "C3B018"), "Cab"},
+        // 8-bit port addressing, 5 octets: 40 bits, 2 fill bits, 6 septets.
+        {"port addressing, 2 fill bits", Deliver("40", "00", "09", "0404020BE2" "84C563"), "abc"},
+        // Two elements, 12 octets: 96 bits, 2 fill bits, 14 septets.
+        {"two elements, 2 fill bits", Deliver("40", "00", "11", "0B0504123400000003A70202" "E0F37A"),
+         "xyz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SMS_PDU_PARAM_t param;
+        DecodeDeliverPdu(c.pdu, param);
+        EXPECT_STREQ(param.szText, c.text);
+        EXPECT_TRUE(param.bReadable);
+    }
+}
+
+// What makes a PDU unreadable: it is kept on the modem, so only a PDU that
+// was read whole may count as readable.
+TEST(DecodeDeliverPdu, ReadableOnlyWhenEveryAnnouncedFieldIsThere)
+{
+    struct Case {
+        const char* name;
+        std::string pdu;
+        bool readable;
+    };
+    const std::vector<Case> cases = {
+        {"whole", Deliver("04", "00", "05", "E8329BFD06"), true},
+        {"lower-case digits", "0891683108100005f0040b813119325476f8000012304050607000" "05e8329bfd06", true},
+        {"user data cut short", Deliver("04", "00", "05", "E8329B"), false},
+        {"cut in the time stamp", kSca + "04" + kNationalOriginator + "0000" "123040", false},
+        {"odd number of digits", Deliver("04", "00", "05", "E8329BFD06") + "0", false},
+        {"non-hex character", Deliver("04", "00", "05", "E8329BFDG6"), false},
+        {"header longer than the user data", Deliver("44", "08", "04", "0A000301"), false},
+        {"element longer than the header", Deliver("44", "08", "08", "0300050102030041"), false},
+        {"compressed", Deliver("04", "20", "02", "0041"), false},
+        {"reserved coding group", Deliver("04", "80", "02", "0041"), false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SMS_PDU_PARAM_t param;
+        DecodeDeliverPdu(c.pdu, param);
+        EXPECT_EQ(param.bReadable, c.readable);
+    }
+    SMS_PDU_PARAM_t compressed;
+    DecodeDeliverPdu(Deliver("04", "20", "02", "0041"), compressed);
+    EXPECT_STREQ(compressed.szText, "") << "a compressed text is never shown as garbage";
+    EXPECT_TRUE(compressed.strUserText.empty());
+}
+
+TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
+{
+    struct Case {
+        const char* name;
+        std::string st;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {"delivered", "00", "Delivery report for message 7: delivered (TP-ST 0x00)"},
+        {"replaced counts as delivered", "02", "Delivery report for message 7: delivered (TP-ST 0x02)"},
+        {"pending", "30", "Delivery report for message 7: pending (TP-ST 0x30)"},
+        {"failed", "41", "Delivery report for message 7: failed (TP-ST 0x41)"},
+        {"failed, no more attempts", "62", "Delivery report for message 7: failed (TP-ST 0x62)"},
+        {"reserved value", "90", "Delivery report for message 7: status unknown (TP-ST 0x90)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SMS_PDU_PARAM_t param;
+        DecodeStoredPdu(kSca + "06" "07" "0D91683108108300F0" "42403031001500" "42403031002500" + c.st,
+                        param);
+        EXPECT_EQ(param.byMessageType, SMS_PDU_STATUS_REPORT);
+        EXPECT_STREQ(param.szNumber, "+8613800138000");
+        EXPECT_STREQ(param.szTime, "24040313005200") << "the discharge time";
+        EXPECT_STREQ(param.szText, c.text);
+        EXPECT_TRUE(param.bReadable);
+        EXPECT_FALSE(param.bConcat);
+    }
+    SMS_PDU_PARAM_t cut;
+    DecodeStoredPdu(kSca + "06" "07" "0D91683108108300F0" "42403031001500" "424030", cut);
+    EXPECT_FALSE(cut.bReadable);
+}
+
+TEST(DecodeStoredPdu, TheMessageTypeDecides)
+{
+    SMS_PDU_PARAM_t deliver;
+    DecodeStoredPdu(Deliver("04", "00", "05", "E8329BFD06"), deliver);
+    EXPECT_EQ(deliver.byMessageType, SMS_PDU_DELIVER);
+    EXPECT_STREQ(deliver.szText, "hello");
+    EXPECT_STREQ(deliver.szTime, "21030405060700");
+
+    SMS_PDU_PARAM_t submit;
+    DecodeStoredPdu("0011000B813108108300F00000AA05E8329BFD06", submit);
+    EXPECT_EQ(submit.byMessageType, SMS_PDU_SUBMIT);
+    EXPECT_STREQ(submit.szNumber, "13800138000");
+    EXPECT_STREQ(submit.szText, "hello");
+    EXPECT_STREQ(submit.szTime, "");
+
+    SMS_PDU_PARAM_t reserved;
+    DecodeStoredPdu("0003", reserved);
+    EXPECT_EQ(reserved.byMessageType, SMS_PDU_RESERVED);
+    EXPECT_FALSE(reserved.bReadable);
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
 {
     SMS_PDU_PARAM_t& p = m_block.param;
     DecodeDeliverPdu("FF91" + std::string(600, '1'), p);
-    EXPECT_EQ(std::string(p.szSca), std::string(15, '1'));
+    EXPECT_EQ(std::string(p.szSca), "+" + std::string(14, '1'));
 
     DecodeDeliverPdu("00" "04" "FF81" + std::string(300, '2'), p);
     EXPECT_EQ(std::string(p.szNumber), std::string(31, '2'));
