@@ -43,6 +43,8 @@ struct INBOX_READ_t {
     bool bSmComplete = false;
     std::vector<int> vecMeIndexes;   // storage indexes read, for deleting exactly them
     std::vector<int> vecSmIndexes;
+    std::vector<SmsUnreadable> vecMeUnreadable;  // stored messages that could not be read
+    std::vector<SmsUnreadable> vecSmUnreadable;
     // Why nothing could be read, for the interactive receive's failure line.
     bool bHasDriver = false;
     std::string strDriverError;      // the driver's GetLastErrorText
@@ -115,6 +117,10 @@ std::string AppendSendTime(const std::string& text, const std::string& number, c
 COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
 void PrintSendResultLine(const SEND_RESULT_t& result);
 void PrintMessages(std::vector<SmsMessage> messages);
+// The stored messages of one storage that could not be read, after a red
+// title line naming the storage ("SIM卡中" / "设备中"): storage index and PDU
+// line of each, between separators; nothing when there are none.
+void PrintUnreadable(const std::string& where, const std::vector<SmsUnreadable>& entries);
 
 void PrintHelp();
 void PrintVersion();

@@ -33,6 +33,8 @@ void CApplication::RunInboxCommand(const std::string& word)
                 port.bRead = true;
                 port.vecSm = read.vecSm;
                 port.vecMe = read.vecMe;
+                port.vecSmUnreadable = read.vecSmUnreadable;
+                port.vecMeUnreadable = read.vecMeUnreadable;
                 if (clears) {
                     port.bCleared = true;
                     port.bClear = ClearReadMessages(device, read);

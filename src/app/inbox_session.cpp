@@ -36,8 +36,8 @@ bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::strin
 
 // Reads the storage into the output lists when it can be selected and read.
 void ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
-                 std::vector<SmsMessage>& messages, std::vector<int>& indexes, bool& read,
-                 bool& complete)
+                 std::vector<SmsMessage>& messages, std::vector<int>& indexes,
+                 std::vector<SmsUnreadable>& unreadable, bool& read, bool& complete)
 {
     if (!SelectStorage(driver, port, storage)) {
         return;
@@ -46,6 +46,7 @@ void ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
     // the SIM would be reported holding the modem memory's messages.
     driver->m_vecMessages.clear();
     driver->m_vecListedIndexes.clear();
+    driver->m_vecUnreadable.clear();
     bool listedAll = false;
     if (!ReadStoredMessages(driver, port, &listedAll)) {
         return;
@@ -54,6 +55,7 @@ void ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
     complete = listedAll;
     messages = driver->GetMessages();
     indexes = driver->GetListedIndexes();
+    unreadable = driver->GetUnreadable();
 }
 
 // Deletes one by one what a complete read of the storage returned.
@@ -87,10 +89,10 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
     RunInitCommands(driver.get(), &port);
     if (driver) {
         read.bHasDriver = true;
-        ReadStorage(driver.get(), &port, STORAGE_ME, read.vecMe, read.vecMeIndexes, read.bMeRead,
-                    read.bMeComplete);
-        ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes, read.bSmRead,
-                    read.bSmComplete);
+        ReadStorage(driver.get(), &port, STORAGE_ME, read.vecMe, read.vecMeIndexes,
+                    read.vecMeUnreadable, read.bMeRead, read.bMeComplete);
+        ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes,
+                    read.vecSmUnreadable, read.bSmRead, read.bSmComplete);
         read.strDriverError = driver->GetLastErrorText();
     }
     read.bPortError = port.HasError();

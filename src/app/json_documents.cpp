@@ -29,6 +29,17 @@ Json::Value MessageObject(const SmsMessage& message, const char* storage)
     return object;
 }
 
+// A stored message that could not be read: where it is, and its PDU line
+// for whoever wants to look at it.
+Json::Value UnreadableObject(const SmsUnreadable& entry, const char* storage)
+{
+    Json::Value object(Json::objectValue);
+    object["index"] = entry.nIndex;
+    object["pdu"] = Utf8(entry.strPdu);
+    object["storage"] = storage;
+    return object;
+}
+
 Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
 {
     Json::Value object(Json::objectValue);
@@ -40,6 +51,12 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
         }
         for (const SmsMessage& message : port.vecMe) {
             object["msgs"].append(MessageObject(message, "DEV"));
+        }
+        for (const SmsUnreadable& entry : port.vecSmUnreadable) {
+            object["unreadable"].append(UnreadableObject(entry, "SIM"));
+        }
+        for (const SmsUnreadable& entry : port.vecMeUnreadable) {
+            object["unreadable"].append(UnreadableObject(entry, "DEV"));
         }
     }
     if (port.bCleared) {

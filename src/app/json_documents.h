@@ -56,6 +56,9 @@ struct INBOX_PORT_RESULT_t {
     bool bRead = false;               // "msgcount" (and "msgs") are shown
     std::vector<SmsMessage> vecSm;    // SIM messages, listed first
     std::vector<SmsMessage> vecMe;    // modem-memory messages
+    // Stored messages that could not be read ("unreadable"), SIM first.
+    std::vector<SmsUnreadable> vecSmUnreadable;
+    std::vector<SmsUnreadable> vecMeUnreadable;
     bool bCleared = false;            // "clear" is shown
     bool bClear = false;
 };

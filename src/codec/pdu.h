@@ -9,7 +9,7 @@
 // inside its size. What a field gets when the PDU does not fit it:
 //   - a length that reaches past the text: what the text holds (a short or
 //     empty field); an octet past the end reads as 0;
-//   - szSca: the first 15 characters; szNumber: the first 31 bytes, cut
+//   - szSca: the first 15 characters; szNumber: the first 47 bytes, cut
 //     at a character boundary;
 //   - szText: UCS-2 texts that do not fit 160 bytes as in Ucs2ToAnsi
 //     (characters GBK lacks as "?", else empty); default-alphabet and push
@@ -45,7 +45,10 @@ enum SMS_ALPHABET_t : std::uint8_t {
 struct SMS_PDU_PARAM_t {
     std::uint16_t nPartNo = 0;      // decoding: part number of a concatenated part (1 = first)
     char szSca[16] = {};            // service centre, digits with optional leading "+"
-    char szNumber[32] = {};         // destination (sending) / originator or destination (decoding)
+    // Sending: the destination (at most 31 characters are read); decoding:
+    // originator, destination or recipient (an alphanumeric one of 11
+    // letters takes up to 44 bytes).
+    char szNumber[48] = {};
     std::uint8_t byPid = 0;         // TP-PID
     std::uint8_t byDcs = 0;         // TP-DCS; sending: 8 (UCS-2)
     char szTime[15] = {};           // decoding: time stamp as 14 digits (a status report's TP-DT)
@@ -78,7 +81,7 @@ struct SMS_PDU_PARAM_t {
 };
 
 // The builders read the number fields up to their NUL or their size less
-// one (szSca at most 15 characters: a longer service centre is cut there,
+// one (szSca at most 15 characters: a longer service centre is cut there;
 // szNumber at most 31), drop a leading "+" and leave out every character
 // other than 0-9, so the PDU is always hexadecimal text. An empty szSca gives
 // the field "0191".

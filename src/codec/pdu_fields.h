@@ -1,6 +1,7 @@
 #pragma once
 // Field-level helpers shared by the PDU builders and decoders (codec only).
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -66,13 +67,17 @@ std::string FieldText(const char (&field)[N])
     return std::string(field, nul ? static_cast<const char*>(nul) - field : N);
 }
 
+// The longest number the builders read from a field.
+const std::size_t kMaxAddressChars = 31;
+
 // The digits of a number field for an address: a leading "+" dropped, at most
-// N-1 characters read, every character other than 0-9 left out (they have no
-// place in a semi-octet address and would break the hexadecimal PDU).
+// N-1 (and kMaxAddressChars) characters read, every character other than 0-9
+// left out (they have no place in a semi-octet address and would break the
+// hexadecimal PDU).
 template <std::size_t N>
 std::string AddressDigits(const char (&field)[N])
 {
-    std::string text = FieldText(field).substr(0, N - 1);
+    std::string text = FieldText(field).substr(0, std::min(N - 1, kMaxAddressChars));
     std::string digits;
     for (std::size_t i = (!text.empty() && text[0] == '+') ? 1 : 0; i < text.size(); ++i) {
         if (text[i] >= '0' && text[i] <= '9') {

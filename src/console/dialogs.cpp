@@ -151,11 +151,13 @@ void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
             PrintGreen("SIM卡中的短信共 " + std::to_string(smCount) + " 条");
             ConsoleWrite("\n");
             PrintMessages(read.vecSm);
+            PrintUnreadable("SIM卡中", read.vecSmUnreadable);
         }
         if (read.bMeRead) {
             PrintGreen("设备中的短信共 " + std::to_string(meCount) + " 条");
             ConsoleWrite("\n");
             PrintMessages(read.vecMe);
+            PrintUnreadable("设备中", read.vecMeUnreadable);
         }
     }
 }
@@ -172,6 +174,22 @@ void PrintMessages(std::vector<SmsMessage> messages)
         ConsoleWrite("发送时间: " + NeutraliseControls(message.strTime) + "\n");
         ConsoleWrite("短信内容: " + NeutraliseControls(message.strText) + "\n");
         ++i;
+    }
+    ConsoleWrite(kSeparator + "\n");
+}
+
+void PrintUnreadable(const std::string& where, const std::vector<SmsUnreadable>& entries)
+{
+    if (entries.empty()) {
+        return;
+    }
+    PrintRed(where + "无法解读的短信共 " + std::to_string(entries.size()) + " 条");
+    ConsoleWrite("\n");
+    // The PDU line is the modem's: a control in it must not reach the terminal.
+    for (const SmsUnreadable& entry : entries) {
+        ConsoleWrite(kSeparator + "\n");
+        ConsoleWrite("存储位置: " + std::to_string(entry.nIndex) + "\n");
+        ConsoleWrite("原始数据: " + NeutraliseControls(entry.strPdu) + "\n");
     }
     ConsoleWrite(kSeparator + "\n");
 }

@@ -243,16 +243,13 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
         // messages would report them a second time.
         m_vecMessages.clear();
         m_vecListedIndexes.clear();
+        m_vecUnreadable.clear();
         m_strLastError = TrimCrLf(reply);
         return CMD_RESULT_FAILED;
     }
     const std::vector<SmsListEntry> entries = ParseListEntries(reply);
-    m_vecListedIndexes.clear();
-    for (const SmsListEntry& entry : entries) {
-        if (entry.nStatus >= 0 && entry.nStatus <= 3) {
-            m_vecListedIndexes.push_back(entry.nIndex);
-        }
-    }
+    m_vecListedIndexes = ReadableIndexes(entries);
+    m_vecUnreadable = UnreadableEntries(entries);
     m_vecMessages = MergeMessages(entries);
     if (Contains(reply, "OK") || Contains(reply, "SMS DONE")) {
         m_strLastError = TrimCrLf(reply);

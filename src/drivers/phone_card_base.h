@@ -71,8 +71,9 @@ public:
     virtual std::string PrepareReadCommand();
     virtual COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply);
     virtual std::string ListCommand();
-    // Rebuilds m_vecMessages and m_vecListedIndexes from the whole reply on
-    // every call. "ERROR" fails the listing and leaves both empty.
+    // Rebuilds m_vecMessages, m_vecListedIndexes and m_vecUnreadable from
+    // the whole reply on every call. "ERROR" fails the listing and leaves
+    // them empty.
     virtual COM_CMD_OPERATE_RESULT_t ParseList(std::string reply);
     virtual bool HasPendingRead();
     virtual std::string ReadNextCommand();
@@ -97,10 +98,14 @@ public:
 
     // Storage indexes of the messages the last listing read, so that a
     // caller can delete exactly what it has read (AT+CMGD=<index>): the
-    // listed entries of status 0 to 3, or, for models that read one message
-    // at a time, the indexes whose read gave a message. Emptied when a
-    // listing starts.
+    // entries whose PDU was decoded, on either route (one listing, or one
+    // read per index). Emptied when a listing starts.
     std::vector<int> GetListedIndexes() const { return m_vecListedIndexes; }
+
+    // The stored messages of the last listing whose PDU could not be read,
+    // by storage index; never among the listed indexes. Emptied when a
+    // listing starts.
+    std::vector<SmsUnreadable> GetUnreadable() const { return m_vecUnreadable; }
 
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
@@ -116,6 +121,7 @@ public:
     std::string m_strLastError;
     std::string m_strIdentity;
     std::vector<int> m_vecListedIndexes;
+    std::vector<SmsUnreadable> m_vecUnreadable;
 
 protected:
     // The general rule in its base version (the body of the base ParsePduMode),

@@ -24,10 +24,15 @@ void CopyField(char* field, std::size_t fieldSize, const std::string& text)
 
 void SetDestination(SMS_PDU_PARAM_t& request, const std::string& number)
 {
-    const bool international = ClassifyNumber(number);
+    // A leading "+" makes the number international (type 145) with the
+    // digits after it; other numbers are classified by the region patterns,
+    // so a number shown without "+" is answered as it always was.
+    const bool plus = !number.empty() && number[0] == '+';
+    const bool international = plus || ClassifyNumber(number);
     request.bNational = !international;
     // Numbers longer than the field are cut.
-    CopyField(request.szNumber, sizeof request.szNumber, NormalizeNumber(number, international));
+    CopyField(request.szNumber, sizeof request.szNumber,
+              plus ? number : NormalizeNumber(number, international));
 }
 
 int HexDigit(char c)

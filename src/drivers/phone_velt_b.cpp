@@ -22,6 +22,17 @@ std::string IndexDigits(const std::string& piece)
     return decimal ? digits : std::string();
 }
 
+// The status of a "+CMGR: <stat>,..." line; -1 when it gives none.
+int ParseReadStatus(const std::string& header)
+{
+    const std::size_t colon = header.find("+CMGR:");
+    const std::size_t comma = header.find(',', colon);
+    if (colon == std::string::npos || comma == std::string::npos) {
+        return -1;
+    }
+    return LeadingInt(header.substr(colon + 6, comma - colon - 6));
+}
+
 }  // namespace
 
 CPhone_VeltB::~CPhone_VeltB() = default;
@@ -84,12 +95,14 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
             m_vecMessages.clear();
             m_vecReadEntries.clear();
             m_vecListedIndexes.clear();
+            m_vecUnreadable.clear();
         }
         return result;
     }
     m_vecMessages.clear();
     m_vecReadEntries.clear();
     m_vecListedIndexes.clear();
+    m_vecUnreadable.clear();
     const std::size_t open = reply.find('(');
     const std::size_t close = reply.find(')');
     if (open != std::string::npos && close != std::string::npos && close > open) {
@@ -130,20 +143,21 @@ bool CPhone_VeltB::ParseReadNext(std::string reply)
     const auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find("+CMGR:") != std::string::npos;
     });
-    // A header followed directly by "OK" is an empty storage place.
-    if (header != lines.end() && header + 1 != lines.end() &&
-        (header + 1)->find("OK") == std::string::npos) {
-        SmsListEntry entry;
-        entry.nIndex = 1;
-        entry.nStatus = 1;
-        DecodeDeliverPdu(*(header + 1), entry.pdu);
-        m_vecReadEntries.push_back(entry);
-        if (m_nReadingIndex >= 0) {
-            m_vecListedIndexes.push_back(m_nReadingIndex);
+    if (header != lines.end()) {
+        const LISTED_PDU_t listed =
+            FindPduLine(lines, static_cast<std::size_t>(header - lines.begin()) + 1);
+        // A header followed directly by "OK" is an empty storage place.
+        if (listed.bFound || !listed.strPdu.empty()) {
+            SmsListEntry entry = DecodeListedPdu(listed);
+            entry.nIndex = m_nReadingIndex;
+            entry.nStatus = ParseReadStatus(*header);
+            m_vecReadEntries.push_back(entry);
+            // Merged after every read, so that the messages read so far are
+            // there even when the read loop stops before the queue is empty.
+            m_vecMessages = MergeMessages(m_vecReadEntries);
+            m_vecListedIndexes = ReadableIndexes(m_vecReadEntries);
+            m_vecUnreadable = UnreadableEntries(m_vecReadEntries);
         }
-        // Merged after every read, so that the messages read so far are there
-        // even when the read loop stops before the queue is empty.
-        m_vecMessages = MergeMessages(m_vecReadEntries);
     }
     m_nReadingIndex = -1;
     return true;

@@ -32,8 +32,10 @@ public:
     // queue); empty when the queue is empty.
     std::string ReadNextCommand() override;
     // False without "OK". Otherwise the PDU after the "+CMGR:" line is
-    // decoded as a received message and the messages read so far are merged
-    // into m_vecMessages.
+    // decoded by its own message type (or kept as unreadable, with the index
+    // being read) and the messages read so far are merged into
+    // m_vecMessages; m_vecListedIndexes holds the indexes whose PDU was
+    // decoded.
     bool ParseReadNext(std::string reply) override;
     int GetDeviceType() override;
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/charset_conv.h"
 #include "drivers/reply_text.h"
 
 namespace {
@@ -20,31 +19,80 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-// The PDU of a line that holds nothing but hexadecimal digits, blanks around
-// them allowed; empty for any other line.
-std::string PduOf(const std::string& line)
+bool IsHeader(const std::string& line)
+{
+    return line.find("+CMGL: ") != std::string::npos || line.find("+CMGR:") != std::string::npos;
+}
+
+bool IsListHeader(const std::string& line) { return line.find("+CMGL: ") != std::string::npos; }
+
+// The lines that end a reply.
+bool IsFinalLine(const std::string& line)
+{
+    return line.find("OK") != std::string::npos || line.find("ERROR") != std::string::npos ||
+           line.find("SMS FULL") != std::string::npos || line.find("SMS DONE") != std::string::npos;
+}
+
+// Lines a modem may put anywhere: unsolicited result codes.
+bool IsUnsolicited(const std::string& line)
+{
+    const std::size_t first = line.find_first_not_of(' ');
+    return first == std::string::npos || line[first] == '+' || line[first] == '^' ||
+           line.compare(first, 4, "RING") == 0;
+}
+
+}  // namespace
+
+std::string PduOfLine(const std::string& line)
 {
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) {
         return std::string();
     }
-    const std::string pdu = line.substr(first, line.find_last_not_of(" \t") - first + 1);
-    return std::all_of(pdu.begin(), pdu.end(), IsHexDigit) ? pdu : std::string();
+    std::size_t end = first;
+    while (end < line.size() && IsHexDigit(line[end])) {
+        ++end;
+    }
+    const bool tailIsNoise = line.find_first_not_of(" \t\"", end) == std::string::npos;
+    return tailIsNoise ? line.substr(first, end - first) : std::string();
 }
 
-// Codings whose parts the decoder turns into text on their own: 7-bit,
-// 8-bit and the push format. Every other coding is read as UCS-2.
-bool CarriesOwnText(std::uint8_t dcs) { return dcs == 0x00 || dcs == 0x04 || dcs == 0xF5; }
-
-bool IsListHeader(const std::string& line) { return line.find("+CMGL: ") != std::string::npos; }
-
-SmsMessage SingleMessage(const SmsListEntry& entry)
+LISTED_PDU_t FindPduLine(const std::vector<std::string>& lines, std::size_t first)
 {
-    return SmsMessage{FieldText(entry.pdu.szNumber), FormatSmsTime(FieldText(entry.pdu.szTime)),
-                      FieldText(entry.pdu.szText)};
+    LISTED_PDU_t listed;
+    bool replaced = false;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        const std::string pdu = PduOfLine(lines[i]);
+        if (!pdu.empty()) {
+            listed.bComplete = listed.bFound = true;
+            listed.strPdu = pdu;
+            listed.nNext = i + 1;
+            return listed;
+        }
+        if (IsHeader(lines[i]) || IsFinalLine(lines[i])) {
+            listed.bComplete = true;
+            listed.nNext = i;
+            return listed;
+        }
+        if (!replaced && !IsUnsolicited(lines[i])) {
+            // A line with other characters in the middle of its digits.
+            replaced = true;
+            listed.strPdu = lines[i];
+        }
+    }
+    listed.nNext = lines.size();
+    return listed;
 }
 
-}  // namespace
+SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed)
+{
+    SmsListEntry entry;
+    entry.strPdu = listed.strPdu;
+    if (listed.bFound) {
+        DecodeStoredPdu(listed.strPdu, entry.pdu);
+    }
+    return entry;
+}
 
 std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
 {
@@ -61,26 +109,15 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
         if (header.first < 0) {
             continue;
         }
-        // The PDU is the next hexadecimal line. Unsolicited lines (RING,
-        // +CMTI) may come in between; another header means this one has lost
-        // its PDU line, and the end of the lines means it has not come yet.
-        while (i < lines.size() && !IsListHeader(lines[i]) && PduOf(lines[i]).empty()) {
-            ++i;
+        const LISTED_PDU_t listed = FindPduLine(lines, i);
+        if (!listed.bComplete) {
+            break;  // its PDU line has not come yet
         }
-        if (i >= lines.size() || IsListHeader(lines[i])) {
-            continue;
-        }
-        const std::string pdu = PduOf(lines[i]);
-        SmsListEntry entry;
+        SmsListEntry entry = DecodeListedPdu(listed);
         entry.nIndex = header.first;
         entry.nStatus = header.second;
-        if (entry.nStatus == 2 || entry.nStatus == 3) {
-            DecodeSubmitPdu(pdu, entry.pdu);
-        } else if (entry.nStatus == 0 || entry.nStatus == 1) {
-            DecodeDeliverPdu(pdu, entry.pdu);
-        }
         entries.push_back(entry);
-        ++i;
+        i = listed.nNext;
     }
     return entries;
 }
@@ -110,84 +147,52 @@ std::pair<int, int> ParseListHeader(const std::string& line)
 std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries)
 {
     std::stable_sort(entries.begin(), entries.end(),
-                     [](const SmsListEntry& x, const SmsListEntry& y) {
-                         if (x.pdu.nConcatRef != y.pdu.nConcatRef) {
-                             return x.pdu.nConcatRef < y.pdu.nConcatRef;
-                         }
-                         if (x.nIndex != y.nIndex) {
-                             return x.nIndex < y.nIndex;
-                         }
-                         return x.pdu.nPartNo < y.pdu.nPartNo;
-                     });
-
-    // Runs of parts with one reference, at most as many as the parts claim,
-    // in part order.
-    const auto byPart = [](const SmsListEntry& x, const SmsListEntry& y) {
-        return x.pdu.nPartNo < y.pdu.nPartNo;
-    };
-    for (std::size_t start = 0; start < entries.size();) {
-        if (!entries[start].pdu.bConcat) {
-            ++start;
-            continue;
+                     [](const SmsListEntry& x, const SmsListEntry& y) { return x.nIndex < y.nIndex; });
+    std::vector<const SMS_PDU_PARAM_t*> pdus;
+    for (const SmsListEntry& entry : entries) {
+        if (entry.pdu.bReadable) {
+            pdus.push_back(&entry.pdu);
         }
-        const std::size_t limit = std::max<std::size_t>(1, entries[start].pdu.nConcatTotal);
-        std::size_t end = start + 1;
-        while (end < entries.size() && end - start < limit &&
-               entries[end].pdu.byRefUcs2 == entries[start].pdu.byRefUcs2) {
-            ++end;
-        }
-        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(start),
-                         entries.begin() + static_cast<std::ptrdiff_t>(end), byPart);
-        start = end;
     }
+    std::vector<SMS_JOINED_t> joined = JoinConcatParts(pdus);
+    // Single messages first, then the concatenated ones by reference; each
+    // group stays in storage-index order (the order JoinConcatParts keeps).
+    const auto rank = [&](const SMS_JOINED_t& message) {
+        const SMS_PDU_PARAM_t& first = *pdus[message.vecParts.front()];
+        return first.bConcat ? 1 + static_cast<long>(first.nConcatRef) : 0L;
+    };
+    std::stable_sort(joined.begin(), joined.end(),
+                     [&](const SMS_JOINED_t& x, const SMS_JOINED_t& y) { return rank(x) < rank(y); });
 
     std::vector<SmsMessage> messages;
-    std::string joined;    // text of the parts decoded so far
-    std::string gathered;  // UCS-2 user data not decoded yet
-    const SmsListEntry* lastPart = nullptr;
-    // UCS-2 parts are joined by their raw user data and decoded together, so
-    // a character cut across two parts comes out whole. Parts in the 7-bit or
-    // 8-bit coding (long plain-text messages are mostly 7-bit) carry their
-    // own decoded text; decoding their septets as UCS-2 would give garbage.
-    const auto flushUcs2 = [&]() {
-        joined += Ucs2ToAnsiString(HexToBytes(gathered));
-        gathered.clear();
-    };
-    // Sender and time are those of the last part gathered.
-    const auto close = [&]() {
-        flushUcs2();
-        messages.push_back(SmsMessage{FieldText(lastPart->pdu.szNumber),
-                                      FormatSmsTime(FieldText(lastPart->pdu.szTime)), joined});
-        joined.clear();
-    };
-    bool open = false;
-    for (const SmsListEntry& entry : entries) {
-        if (!entry.pdu.bConcat) {
-            messages.push_back(SingleMessage(entry));
-            continue;
-        }
-        if (open && entry.pdu.nPartNo <= lastPart->pdu.nPartNo) {
-            close();
-            open = false;
-        }
-        if (CarriesOwnText(entry.pdu.byDcs)) {
-            flushUcs2();
-            joined += FieldText(entry.pdu.szText);
-        } else {
-            const std::size_t room = sizeof entry.pdu.szPartHex;
-            const std::size_t count = std::min<std::size_t>(
-                static_cast<std::size_t>(std::max(0, entry.pdu.nPartHexLen)), room);
-            for (std::size_t k = 0; k < count && IsHexDigit(entry.pdu.szPartHex[k]); ++k) {
-                gathered += entry.pdu.szPartHex[k];
-            }
-        }
-        lastPart = &entry;
-        open = true;
-    }
-    if (open) {
-        close();
+    for (const SMS_JOINED_t& message : joined) {
+        const SMS_PDU_PARAM_t& last = *pdus[message.vecParts.back()];
+        messages.push_back(SmsMessage{FieldText(last.szNumber), FormatSmsTime(FieldText(last.szTime)),
+                                      message.strText});
     }
     return messages;
+}
+
+std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& entries)
+{
+    std::vector<SmsUnreadable> unreadable;
+    for (const SmsListEntry& entry : entries) {
+        if (!entry.pdu.bReadable) {
+            unreadable.push_back(SmsUnreadable{entry.nIndex, entry.strPdu});
+        }
+    }
+    return unreadable;
+}
+
+std::vector<int> ReadableIndexes(const std::vector<SmsListEntry>& entries)
+{
+    std::vector<int> indexes;
+    for (const SmsListEntry& entry : entries) {
+        if (entry.pdu.bReadable && entry.nIndex >= 0) {
+            indexes.push_back(entry.nIndex);
+        }
+    }
+    return indexes;
 }
 
 std::string FormatSmsTime(const std::string& digits)

@@ -1,5 +1,6 @@
 #pragma once
-// Stored messages: the listing parse and the joining of concatenated parts.
+// Stored messages: the listing parse and the making of messages from the
+// decoded entries (the joining of concatenated parts is the codec's).
 
 #include <string>
 #include <utility>
@@ -14,32 +15,68 @@ struct SmsMessage {
     std::string strText;
 };
 
+// A stored message whose PDU could not be read. It is reported by its
+// storage index and never deleted by a read-then-clear.
+struct SmsUnreadable {
+    int nIndex = -1;
+    std::string strPdu;  // the PDU line as the modem sent it; empty when none came
+};
+
 // One listed message while a listing is parsed.
 struct SmsListEntry {
     int nIndex = -1;
     int nStatus = -1;  // 0 unread, 1 read, 2 stored unsent, 3 stored sent
-    SMS_PDU_PARAM_t pdu;
+    std::string strPdu;  // the PDU line (its hexadecimal digits when it was readable as one)
+    SMS_PDU_PARAM_t pdu;  // decoded by the PDU's own type; pdu.bReadable tells whether it could be
 };
 
-// The entries of a "+CMGL: " listing, in listing order. The PDU of a header
-// is the next line of hexadecimal digits; other lines before it (unsolicited
-// reports, noise) are passed over. A header followed by another header has
-// lost its PDU line and gives no entry; a header whose PDU line has not come
-// yet is left for the next poll. Status 0/1 is decoded as SMS-DELIVER, 2/3
-// as SMS-SUBMIT, any other status leaves the PDU fields empty.
+// The hexadecimal digits of a PDU line: the digits from the first one up to
+// the first character that is no hexadecimal digit, when what follows is
+// only blanks and quotes (a modem may end the line with a quote); blanks
+// before the digits are allowed. Empty for any other line.
+std::string PduOfLine(const std::string& line);
+
+// Where the PDU line of a "+CMGL: " or "+CMGR:" header stands.
+struct LISTED_PDU_t {
+    bool bComplete = false;  // false: the lines end before anything decides
+    bool bFound = false;     // a PDU line was found: strPdu holds its digits
+    std::string strPdu;      // the digits; else the line found in its place (empty: none)
+    std::size_t nNext = 0;   // the first line after what was used
+};
+
+// Looks for a header's PDU from line `first` (the line after the header):
+// the first PDU line before the next header or final result line (OK,
+// ERROR, SMS FULL, SMS DONE), unsolicited lines ("+...", "^...", RING)
+// passed over. Any other line in between is what stood in the PDU's place.
+LISTED_PDU_t FindPduLine(const std::vector<std::string>& lines, std::size_t first);
+
+// The entry of a found PDU line, decoded by the PDU's own message type
+// (TP-MTI), or an unreadable entry; nIndex and nStatus are left to the
+// caller.
+SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed);
+
+// The entries of a "+CMGL: " listing, in listing order. Each header's PDU
+// is found by PduAfterHeader and decoded by its own message type (TP-MTI),
+// whatever the listed status; a header whose PDU line is missing or
+// unreadable gives an unreadable entry; a header whose PDU line has not come
+// yet is left for the next poll.
 std::vector<SmsListEntry> ParseListEntries(const std::string& reply);
 
 // (index, status) of a "+CMGL: " line; -1 where the line gives none.
 std::pair<int, int> ParseListHeader(const std::string& line);
 
-// One message per single entry, in storage-index order, then one per
-// concatenated message, by reference. The parts of a message are joined in
-// part order: 7-bit, 8-bit and push-format parts by their own decoded text,
-// parts of any other coding by their raw user data, decoded together as
-// UCS-2; a missing part does not split the message; a part number that does
-// not grow starts the next one. Number and time are those of the last part joined. Reads
-// only within the fields of the entries, whatever their lengths claim.
+// The messages of the readable entries: one per single message, in
+// storage-index order, then one per concatenated message (its parts joined
+// by JoinConcatParts), by reference and then by storage index. Number and
+// time are those of the last part of a message.
 std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries);
+
+// The entries that could not be read, in listing order.
+std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& entries);
+
+// The storage indexes of the readable entries: what a read-then-clear may
+// delete.
+std::vector<int> ReadableIndexes(const std::vector<SmsListEntry>& entries);
 
 // "YYMMDDhhmmss.." -> "YY-MM-DD hh:mm:ss"; empty for fewer than 13 characters.
 std::string FormatSmsTime(const std::string& digits);

@@ -167,7 +167,7 @@ TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
     EXPECT_EQ(std::string(p.szSca), "+" + std::string(14, '1'));
 
     DecodeDeliverPdu("00" "04" "FF81" + std::string(300, '2'), p);
-    EXPECT_EQ(std::string(p.szNumber), std::string(31, '2'));
+    EXPECT_EQ(std::string(p.szNumber), std::string(47, '2'));
 
     std::string chinese;
     for (int i = 0; i < 500; ++i) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "codec/charset_conv.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/phone_velt_c.h"
 #include "sms_message_print.h"
@@ -55,10 +57,10 @@ const ListCase kListCases[] = {
      {{"13912345679", "21-03-05 10:11:12", "你好世界"}},
      {6}},
     // A stored outgoing message has its destination and no time stamp; a
-    // status outside 0..3 gives an empty message that is not counted as read.
+    // status outside 0..3 does not matter: the PDU's own type decides.
     {"drivers/base/list_outgoing.txt", kOk,
-     {{"13800138000", "", "中文短信"}, {"", "", ""}},
-     {3}},
+     {{"13800138000", "", "中文短信"}, {"13912345679", "21-03-05 10:11:12", "你好世界"}},
+     {3, 8}},
     {"drivers/base/list_error.txt", kFail, {}, {}},
 };
 
@@ -115,13 +117,21 @@ TEST(ParseList, GarbageAroundWholeEntries)
     }
     EXPECT_EQ(driver.ParseList(reply), kOk);
     const Messages messages = driver.GetMessages();
-    // Singles of index 2, 5, 8 (truncated), 11 (lying length), then the part
-    // that claims 0 parts.
-    ASSERT_EQ(messages.size(), 5u);
+    // Singles of index 2, 5 and 12 (a part numbered beyond its count of 0 is
+    // no part); the line of index 9 is no PDU, 8 is cut short and 11 has a
+    // user-data length that lies: unreadable, reported, never deleted.
+    ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0], (SmsMessage{"13912345679", "21-03-05 10:11:12", "你好世界"}));
     EXPECT_EQ(messages[1], (SmsMessage{"10086", "24-01-02 03:04:05", "Balance 12.50"}));
-    EXPECT_EQ(messages[4], (SmsMessage{"13600000007", "21-03-06 01:02:03", "seven-one "}));
-    EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{5, 8, 11, 12, 2}));
+    EXPECT_EQ(messages[2], (SmsMessage{"13600000007", "21-03-06 01:02:03", "seven-one "}));
+    EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{5, 12, 2}));
+    const std::vector<SmsUnreadable> unreadable = driver.GetUnreadable();
+    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(unreadable[0].nIndex, 9);
+    EXPECT_EQ(unreadable[0].strPdu, std::string("0891\0ZZ\xa1\xa1", 9));
+    EXPECT_EQ(unreadable[1].nIndex, 8);
+    EXPECT_EQ(unreadable[1].strPdu, "0891683108");
+    EXPECT_EQ(unreadable[2].nIndex, 11);
 }
 
 TEST(ParseListHeader, IndexAndStatus)
@@ -161,58 +171,122 @@ TEST(FormatSmsTime, NeedsThirteenCharacters)
     }
 }
 
-// A working entry as the decoders leave it for one concatenated part.
-SmsListEntry Part(int index, int ref, int total, int part, const std::string& hex,
-                  const char* number = "13700001111")
+// A stored DELIVER entry decoded from its PDU: UCS-2 text (hex) with a
+// concatenation element, 8-bit reference ("050003") or 16-bit ("060804").
+SmsListEntry Entry(int index, const std::string& udh, const std::string& ucs2Hex,
+                   const std::string& originator = "0B813107001011F1")  // 13700001111
 {
+    const std::string ud = udh + ucs2Hex;
+    char udl[3];
+    std::snprintf(udl, sizeof udl, "%02X", static_cast<unsigned>(ud.size() / 2));
     SmsListEntry entry;
     entry.nIndex = index;
     entry.nStatus = 1;
-    entry.pdu.bConcat = true;
-    entry.pdu.byDcs = 8;
-    entry.pdu.nConcatRef = static_cast<std::uint16_t>(ref);
-    entry.pdu.byRefUcs2 = static_cast<std::uint8_t>(ref);
-    entry.pdu.nConcatTotal = static_cast<std::uint16_t>(total);
-    entry.pdu.nPartNo = static_cast<std::uint16_t>(part);
-    std::strncpy(entry.pdu.szPartHex, hex.c_str(), sizeof entry.pdu.szPartHex - 1);
-    entry.pdu.nPartHexLen = static_cast<std::int32_t>(hex.size());
-    std::strncpy(entry.pdu.szNumber, number, sizeof entry.pdu.szNumber - 1);
+    DecodeStoredPdu("0891683108100005F0" + std::string(udh.empty() ? "04" : "44") + originator +
+                        "0008" "12306010203000" + udl + ud,
+                    entry.pdu);
     return entry;
 }
 
-TEST(MergeMessages, JoinsRawUserDataAndStaysInsideItsEntries)
+std::string Concat8(int ref, int total, int part)
 {
-    // 中 (4E2D) cut across two parts still comes out whole.
-    EXPECT_EQ(MergeMessages({Part(1, 5, 2, 2, "2D0041"), Part(2, 5, 2, 1, "4E")}),
-              (Messages{{"13700001111", "", "中A"}}));
-    // Two messages with one reference: a part number that does not grow
-    // starts the next message.
-    const Messages two =
-        MergeMessages({Part(1, 5, 2, 1, "0061"), Part(2, 5, 2, 2, "0062"),
-                       Part(3, 5, 2, 1, "0063", "10086"), Part(4, 5, 2, 2, "0064", "10086")});
-    EXPECT_EQ(two, (Messages{{"13700001111", "", "ab"}, {"10086", "", "cd"}}));
-    // A missing part does not stop the joining.
-    EXPECT_EQ(MergeMessages({Part(1, 5, 3, 1, "0061"), Part(2, 5, 3, 3, "0063")}),
-              (Messages{{"13700001111", "", "ac"}}));
-    // Lengths that lie, non-hex characters and an unterminated field.
-    SmsListEntry lying = Part(1, 6, 1, 1, "00410042");
-    lying.pdu.nPartHexLen = 100000;
-    SmsListEntry negative = Part(2, 7, 1, 1, "0043");
-    negative.pdu.nPartHexLen = -5;
-    SmsListEntry noise = Part(3, 8, 1, 1, "0044ZZ0045");
-    SmsListEntry full = Part(4, 9, 1, 1, "");
-    std::memset(full.pdu.szPartHex, 'A', sizeof full.pdu.szPartHex);
-    std::memset(full.pdu.szNumber, '1', sizeof full.pdu.szNumber);
-    std::memset(full.pdu.szTime, '2', sizeof full.pdu.szTime);
-    full.pdu.nPartHexLen = 100000;
-    const Messages messages = MergeMessages({lying, negative, noise, full});
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0].strText, "AB");
-    EXPECT_EQ(messages[1].strText, "");
-    EXPECT_EQ(messages[2].strText, "D");
-    EXPECT_EQ(messages[3].strFrom, std::string(32, '1'));
-    EXPECT_EQ(messages[3].strTime, "22-22-22 22:22:22");
-    EXPECT_EQ(MergeMessages({}), Messages{});
+    char header[13];
+    std::snprintf(header, sizeof header, "050003%02X%02X%02X", ref, total, part);
+    return header;
+}
+
+std::string Concat16(int ref, int total, int part)
+{
+    char header[15];
+    std::snprintf(header, sizeof header, "060804%04X%02X%02X", ref, total, part);
+    return header;
+}
+
+const std::string kOther = "05810180F6";  // 10086
+
+TEST(MergeMessages, PartsJoinByMessageNotByPosition)
+{
+    const struct {
+        const char* name;
+        std::vector<SmsListEntry> entries;
+        Messages messages;
+    } cases[] = {
+        {"中 (4E2D) cut across two parts comes out whole",
+         {Entry(1, Concat8(5, 2, 2), "2D0041"), Entry(2, Concat8(5, 2, 1), "4E")},
+         {{"13700001111", "21-03-06 01:02:03", "中A"}}},
+        {"an emoji's surrogate pair split across two parts",
+         {Entry(1, Concat8(9, 2, 1), "0061D83D"), Entry(2, Concat8(9, 2, 2), "DE000062")},
+         {{"13700001111", "21-03-06 01:02:03", Utf8ToAnsi(u8"a\U0001F600b")}}},
+        {"16-bit reference",
+         {Entry(4, Concat16(0x1234, 2, 2), "0062"), Entry(3, Concat16(0x1234, 2, 1), "0061")},
+         {{"13700001111", "21-03-06 01:02:03", "ab"}}},
+        {"reference 0 is a reference like any other",
+         {Entry(1, Concat8(0, 2, 1), "0061"), Entry(2, Concat8(0, 2, 2), "0062")},
+         {{"13700001111", "21-03-06 01:02:03", "ab"}}},
+        {"two senders with one reference, interleaved",
+         {Entry(1, Concat8(5, 2, 1), "0061"), Entry(2, Concat8(5, 2, 1), "0063", kOther),
+          Entry(3, Concat8(5, 2, 2), "0062"), Entry(4, Concat8(5, 2, 2), "0064", kOther)},
+         {{"13700001111", "21-03-06 01:02:03", "ab"}, {"10086", "21-03-06 01:02:03", "cd"}}},
+        {"rising part numbers of two messages are not glued",
+         {Entry(1, Concat8(5, 2, 1), "0061"), Entry(2, Concat8(6, 2, 2), "0062", kOther)},
+         {{"13700001111", "21-03-06 01:02:03", "a"}, {"10086", "21-03-06 01:02:03", "b"}}},
+        {"one sender reusing a reference: each copy of a part starts a message",
+         {Entry(1, Concat8(5, 2, 1), "0061"), Entry(2, Concat8(5, 2, 2), "0062"),
+          Entry(3, Concat8(5, 2, 1), "0063"), Entry(4, Concat8(5, 2, 2), "0064")},
+         {{"13700001111", "21-03-06 01:02:03", "ab"}, {"13700001111", "21-03-06 01:02:03", "cd"}}},
+        {"a missing part leaves the others together",
+         {Entry(1, Concat8(5, 3, 1), "0061"), Entry(2, Concat8(5, 3, 3), "0063")},
+         {{"13700001111", "21-03-06 01:02:03", "ac"}}},
+        {"singles first by index, then long messages by reference",
+         {Entry(9, Concat8(2, 1, 1), "0078"), Entry(7, "", "0073"), Entry(8, Concat8(1, 1, 1), "0079"),
+          Entry(3, "", "0074")},
+         {{"13700001111", "21-03-06 01:02:03", "t"}, {"13700001111", "21-03-06 01:02:03", "s"},
+          {"13700001111", "21-03-06 01:02:03", "y"}, {"13700001111", "21-03-06 01:02:03", "x"}}},
+        {"nothing", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MergeMessages(c.entries), c.messages);
+    }
+}
+
+// Unreadable entries are left out of the messages, whatever part they
+// claim to be, and the parts around them still join.
+TEST(MergeMessages, UnreadableEntriesAreNoMessages)
+{
+    SmsListEntry cut = Entry(2, Concat8(5, 3, 2), "0062");
+    cut.pdu.bReadable = false;
+    SmsListEntry garbage;
+    garbage.nIndex = 4;
+    garbage.strPdu = "07ZZ";
+    const std::vector<SmsListEntry> entries = {Entry(1, Concat8(5, 3, 1), "0061"), cut,
+                                               Entry(3, Concat8(5, 3, 3), "0063"), garbage};
+    EXPECT_EQ(MergeMessages(entries), (Messages{{"13700001111", "21-03-06 01:02:03", "ac"}}));
+    EXPECT_EQ(ReadableIndexes(entries), (std::vector<int>{1, 3}));
+    const std::vector<SmsUnreadable> unreadable = UnreadableEntries(entries);
+    ASSERT_EQ(unreadable.size(), 2u);
+    EXPECT_EQ(unreadable[0].nIndex, 2);
+    EXPECT_EQ(unreadable[1].nIndex, 4);
+    EXPECT_EQ(unreadable[1].strPdu, "07ZZ");
+}
+
+TEST(PduOfLine, HexDigitsUpToTrailingBlanksAndQuotes)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"0791ABCDEF", "0791ABCDEF"},
+        {"  0791abcdef  ", "0791abcdef"},
+        {"0791ABCDEF\"", "0791ABCDEF"},
+        {"0791ABCDEF \" ", "0791ABCDEF"},
+        {"0791AB\"CDEF", ""},
+        {"0791ABXCDEF", ""},
+        {"0791ABCDEF,", ""},
+        {"OK", ""},
+        {"\"", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PduOfLine(c.first), c.second) << c.first;
+    }
 }
 
 }  // namespace

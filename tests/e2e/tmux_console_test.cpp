@@ -333,7 +333,7 @@ TEST_F(TmuxConsoleTest, ReceiveShowsTheSimBlockFirstAndControlsNeutralised)
     const std::string screen = pane.Screen();
     const std::string block = std::string(u8"端口 COM3 接收短信成功 共 2 条短信\n") +
                               u8"SIM卡中的短信共 1 条\n" + separator + "\n" + u8" 第 1 条短信\n" +
-                              u8"发送号码: 8613800138000\n" + u8"发送时间: 24-05-31 09:15:02\n" +
+                              u8"发送号码: +8613800138000\n" + u8"发送时间: 24-05-31 09:15:02\n" +
                               u8"短信内容: on the sim\n" + separator + "\n" +
                               u8"设备中的短信共 1 条\n" + separator + "\n" + u8" 第 1 条短信\n" +
                               u8"发送号码: 10086\n" + u8"发送时间: 24-05-30 08:00:00\n" +
