@@ -56,6 +56,14 @@ public:
     // vanished device only at the next write; its reads come back empty.
     int Read(std::string& out, std::size_t maxBytes);
 
+    // A read that ignores the configured time-outs: appends at most
+    // `maxBytes` of what has already arrived and returns at once; when
+    // nothing has, waits at most `waitMs` for the first bytes and returns
+    // with what is there then, without waiting for more (0: never waits).
+    // Returns 0 or the error code, as Read. Callers use it to drop input
+    // that waits before a command and to time their own reads.
+    int ReadAvailable(std::string& out, std::size_t maxBytes, int waitMs);
+
     // Closes the device; returns 0 or the error code. Closing a closed device
     // does nothing and returns 0.
     int Close();

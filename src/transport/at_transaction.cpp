@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "platform/clock.h"
-
 namespace {
 
 // Adapters binding one parse operation of a driver.
@@ -20,6 +18,25 @@ ReplyParser ParserOf()
     return [](CPhoneCardBase* driver, std::string reply) { return (driver->*Parse)(std::move(reply)); };
 }
 
+// One poll: reads until a read yields nothing, at most kPollByteLimit bytes
+// or kPollTimeLimitMs long.
+void Poll(CAtPort* port, std::string& reply)
+{
+    const std::int64_t start = port->NowMs();
+    std::size_t appended = 0;
+    while (appended < kPollByteLimit) {
+        std::string chunk;
+        if (!port->Read(chunk)) {
+            break;
+        }
+        reply += chunk;
+        appended += chunk.size();
+        if (port->NowMs() - start >= kPollTimeLimitMs) {
+            break;
+        }
+    }
+}
+
 bool ContainsFinalMarker(const std::string& reply)
 {
     return reply.find("OK") != std::string::npos || reply.find("ERROR") != std::string::npos;
@@ -27,10 +44,10 @@ bool ContainsFinalMarker(const std::string& reply)
 
 // One single-read reply: gathered without pauses until it holds "OK" or
 // "ERROR". False when the reply outgrew kMaxReplyBytes.
-bool GatherSingleRead(CComPortBase* port, std::string& reply)
+bool GatherSingleRead(CAtPort* port, std::string& reply)
 {
     for (int round = 0; round < AtPacing().gatherRounds; ++round) {
-        port->ReadAll(reply);
+        Poll(port, reply);
         if (reply.size() > kMaxReplyBytes) {
             return false;
         }
@@ -43,7 +60,7 @@ bool GatherSingleRead(CComPortBase* port, std::string& reply)
 
 }  // namespace
 
-bool ExecuteCommand(CPhoneCardBase* driver, CComPortBase* port, const std::string& command,
+bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
                     ReplyParser parser, int maxPolls)
 {
     if (driver == nullptr || port == nullptr || !port->IsOpen() || !parser) {
@@ -54,7 +71,7 @@ bool ExecuteCommand(CPhoneCardBase* driver, CComPortBase* port, const std::strin
     // as the start of this reply; the parsers look for their own lines in it.
     std::string reply;
     for (int poll = 0; poll < maxPolls; ++poll) {
-        port->ReadAll(reply);
+        Poll(port, reply);
         if (reply.size() > kMaxReplyBytes) {
             return false;
         }
@@ -65,12 +82,12 @@ bool ExecuteCommand(CPhoneCardBase* driver, CComPortBase* port, const std::strin
         if (result == CMD_RESULT_FAILED) {
             return false;
         }
-        SleepMs(AtPacing().pollSleepMs);
+        port->Pause(AtPacing().pollSleepMs);
     }
     return false;
 }
 
-void RunInitCommands(CPhoneCardBase* driver, CComPortBase* port)
+void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 {
     if (driver == nullptr || port == nullptr || !port->Open()) {
         return;
@@ -80,28 +97,28 @@ void RunInitCommands(CPhoneCardBase* driver, CComPortBase* port)
     }
 }
 
-bool QueryServiceCentre(CPhoneCardBase* driver, CComPortBase* port)
+bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
            ExecuteCommand(driver, port, driver->ServiceCentreCommand(),
                           ParserOf<&CPhoneCardBase::ParseServiceCentre>(), AtPacing().shortPolls);
 }
 
-bool SelectPduMode(CPhoneCardBase* driver, CComPortBase* port)
+bool SelectPduMode(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
            ExecuteCommand(driver, port, driver->PduModeCommand(),
                           ParserOf<&CPhoneCardBase::ParsePduMode>(), AtPacing().shortPolls);
 }
 
-bool PrepareRead(CPhoneCardBase* driver, CComPortBase* port)
+bool PrepareRead(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
            ExecuteCommand(driver, port, driver->PrepareReadCommand(),
                           ParserOf<&CPhoneCardBase::ParsePrepareRead>(), AtPacing().shortPolls);
 }
 
-bool ListStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* listed)
+bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 {
     const bool ok = driver != nullptr &&
                     ExecuteCommand(driver, port, driver->ListCommand(),
@@ -112,19 +129,19 @@ bool ListStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* listed
     return true;
 }
 
-bool SendPromptCommand(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
+bool SendPromptCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command)
 {
     return ExecuteCommand(driver, port, command, ParserOf<&CPhoneCardBase::ParseSendPrompt>(),
                           AtPacing().shortPolls);
 }
 
-bool SendMessageBody(CPhoneCardBase* driver, CComPortBase* port, const std::string& body)
+bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& body)
 {
     return ExecuteCommand(driver, port, body, ParserOf<&CPhoneCardBase::ParseSendBody>(),
                           AtPacing().bodyPolls);
 }
 
-bool ReadStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* complete)
+bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
 {
     if (complete != nullptr) {
         *complete = false;
@@ -156,7 +173,7 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CComPortBase* port, bool* comple
     return true;
 }
 
-bool TransmitSms(CPhoneCardBase* driver, CComPortBase* port, const std::string& number,
+bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
                  const std::string& text)
 {
     if (driver == nullptr || port == nullptr || !port->Open()) {

@@ -8,7 +8,8 @@
 namespace {
 
 // 10 ms after the last byte, or 50 + 1 ms per byte in all; writes 50 + 1 ms per byte.
-constexpr SERIAL_TIMEOUTS_t kPortTimeouts{10, 50, 1, 50, 1};
+constexpr SERIAL_TIMEOUTS_t kPortTimeouts{kAtGapMs, kAtQuietReadMs - static_cast<int>(kAtReadChunk),
+                                          1, 50, 1};
 
 }  // namespace
 
@@ -78,7 +79,11 @@ bool CComPortBase::Write(std::string data)
         RecordLastError(m_device.Write(data));
         return false;
     }
-    return m_device.Write(data) == 0;
+    const int code = m_device.Write(data);
+    if (code != 0) {
+        RecordLastError(code);
+    }
+    return code == 0;
 }
 
 bool CComPortBase::Read(std::string& target)
@@ -89,6 +94,26 @@ bool CComPortBase::Read(std::string& target)
     target.clear();
     RecordLastError(m_device.Read(target, kReadChunk));
     return !target.empty();
+}
+
+bool CComPortBase::ReadWaiting(std::string& target, int waitMs)
+{
+    if (!IsOpen()) {
+        return false;
+    }
+    target.clear();
+    RecordLastError(m_device.ReadAvailable(target, kReadChunk, waitMs));
+    return !target.empty();
+}
+
+std::int64_t CComPortBase::NowMs()
+{
+    return MonotonicMs();
+}
+
+void CComPortBase::Pause(int ms)
+{
+    SleepMs(ms);
 }
 
 bool CComPortBase::ReadAll(std::string& target)

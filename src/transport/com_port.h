@@ -9,8 +9,9 @@
 
 #include "platform/port.h"
 #include "platform/serial_device.h"
+#include "transport/at_port.h"
 
-class CComPortBase {
+class CComPortBase : public CAtPort {
 public:
     // Stores port and rate and opens the port; callers ask IsOpen/HasError.
     CComPortBase(COM_PORT_t port, int baudRate);
@@ -22,26 +23,29 @@ public:
     // port's time-outs; true when it is open afterwards (at once when it
     // already was). Clears the error code first, not the text; a failure
     // records its code and leaves the port closed.
-    bool Open();
+    bool Open() override;
     // True when the port was not open or closed cleanly; records nothing.
     bool Close();
-    bool IsOpen() const;
+    bool IsOpen() const override;
     // The last recorded code is not 0. Only Open clears it.
-    bool HasError() const;
+    bool HasError() const override;
     // "Code:%d   " and the system's text of the last recorded error; empty
     // before any was recorded.
-    std::string GetErrorText() const;
-    int GetErrorCode() const { return m_nLastError; }
+    std::string GetErrorText() const override;
+    int GetErrorCode() const override { return m_nLastError; }
 
     // Writes all bytes; false for an empty string (nothing sent, nothing
     // recorded). On a closed port it records the system's bad-handle error
-    // (EBADF, ERROR_INVALID_HANDLE). A failing write records
-    // nothing.
-    bool Write(std::string data);
+    // (EBADF, ERROR_INVALID_HANDLE); a failing write records its error (a
+    // vanished device: EIO).
+    bool Write(std::string data) override;
     // One read of up to kReadChunk bytes; replaces `target`, true when
     // something came. Records the outcome of every read (code 0 after a good
     // one). False, target unchanged, on a closed port.
-    bool Read(std::string& target);
+    bool Read(std::string& target) override;
+    // What has arrived, waiting at most `waitMs` for the first bytes (see
+    // CAtPort); recorded and on a closed port as Read.
+    bool ReadWaiting(std::string& target, int waitMs) override;
     // Reads and appends until a read yields nothing, bounded so that a modem
     // that never stops sending cannot hold the caller: it also stops once
     // kReadAllLimit bytes have come or kReadAllTimeLimitMs have passed (each
@@ -49,7 +53,10 @@ public:
     // Always true; on a closed port it returns at once, target unchanged.
     bool ReadAll(std::string& target);
 
-    static constexpr std::size_t kReadChunk = 512;
+    std::int64_t NowMs() override;
+    void Pause(int ms) override;
+
+    static constexpr std::size_t kReadChunk = kAtReadChunk;
     static constexpr std::size_t kReadAllLimit = 64 * 1024;
     static constexpr int kReadAllTimeLimitMs = 5000;
 

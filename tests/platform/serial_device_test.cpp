@@ -127,6 +127,43 @@ TEST_F(SerialDeviceTest, ReadEndsAfterAQuietGapAtTheSizeOrAtTheTotalTimeOut)
     EXPECT_EQ("", silent);
 }
 
+TEST_F(SerialDeviceTest, ReadAvailableTakesWhatCameAndWaitsOnlyForTheFirstBytes)
+{
+    CSerialDevice device;
+    ASSERT_EQ(0, device.Open(Port()));
+    ASSERT_EQ(0, device.Configure(9600, SERIAL_TIMEOUTS_t{100, 50, 1}));
+
+    std::string none = "kept:";
+    EXPECT_EQ(0, device.ReadAvailable(none, 512, 0));
+    EXPECT_EQ("kept:", none);
+
+    // Waiting bytes come at once, at most as many as asked for.
+    peer.Send("0123456789");
+    std::string some;
+    for (int i = 0; i < 100 && some.size() < 4; ++i) {
+        EXPECT_EQ(0, device.ReadAvailable(some, 4 - some.size(), 50));
+    }
+    EXPECT_EQ("0123", some);
+    std::string rest;
+    EXPECT_EQ(0, device.ReadAvailable(rest, 512, 1000));
+    EXPECT_EQ("456789", rest);
+
+    // The wait ends with the first piece; the next piece is the next read's.
+    peer.RunScript({{"", {{50, "AB"}, {1000, "CD"}}}});
+    std::string first;
+    EXPECT_EQ(0, device.ReadAvailable(first, 512, 5000));
+    std::string second;
+    EXPECT_EQ(0, device.ReadAvailable(second, 512, 5000));
+    EXPECT_EQ("AB", first);
+    EXPECT_EQ("CD", second);
+
+    peer.Stop();
+    peer.CloseMaster();
+    std::string gone;
+    EXPECT_EQ(EIO, device.ReadAvailable(gone, 512, 5000));
+    EXPECT_EQ(EBADF, CSerialDevice().ReadAvailable(gone, 512, 0));
+}
+
 TEST_F(SerialDeviceTest, WritesReachTheOtherEndUnchanged)
 {
     CSerialDevice device;

@@ -10,6 +10,7 @@
 #include "support/listed_port.h"
 #include "support/modem_sim.h"
 #include "transport/at_transaction.h"
+#include "transport/com_port.h"
 
 namespace {
 

