@@ -19,31 +19,16 @@ if [[ ! -x "$tellmar" || ! -x "$modemsim" ]]; then
     cmake --build "$build" -j"$(nproc)" --target tellmar tellmar-modemsim
 fi
 
+source scripts/lib/modemsim.bash
 work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-demo.XXXXXX")
-sim_pid=
 cleanup() {
-    if [[ -n "$sim_pid" ]]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
+    modemsim_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-"$modemsim" --config tools/modemsim/demo.json --dir "$work/ports" \
-    --log "$work/log.jsonl" --state "$work/state.json" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-    grep -qx READY "$work/sim.out" 2>/dev/null && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if ! grep -qx READY "$work/sim.out"; then
-    echo "The modem simulator did not start:" >&2
-    cat "$work/sim.err" >&2
-    exit 1
-fi
+modemsim_start "$modemsim" tools/modemsim/demo.json "$work"
 
 # The demo's own texts are UTF-8, whatever the caller's locale.
 export LC_ALL=C.UTF-8

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The README's main command on its real-modem path: scripts/run.sh with
+# TELLMAR_SERIALCOMM naming the simulator's ports sends through an M35 and
+# the CDMA model and reads their inboxes, with the program it built.
+#
+# Usage: scripts/ci/run_sh_real_modems.sh BUILD_DIR
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:?usage: $0 BUILD_DIR}
+scripts/deps.sh jq
+
+source scripts/lib/modemsim.bash
+work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-run-sh.XXXXXX")
+cleanup() {
+    modemsim_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cat >"$work/config.json" <<'JSON'
+{"ports": [
+  {"com": 3, "model": "M35", "bauds": [9600], "iccid": "89860012345678901234",
+   "storage": {"SM": [{"index": 1, "from": "13912345678", "time": "24-05-01 09:30:00",
+                       "text": "stored on the SIM"}]}},
+  {"com": 6, "model": "MC323", "bauds": [115200], "iccid": "89860320245710000006",
+   "phonebook": [{"index": 1, "number": "802214417365093", "type": 129, "name": "WMSN"}]}
+]}
+JSON
+modemsim_start "$(realpath "$build")/tools/modemsim/tellmar-modemsim" "$work/config.json" "$work/sim"
+
+export TELLMAR_SERIALCOMM=$work/sim/ports TELLMAR_BUILD_DIR=$build LC_ALL=C.UTF-8
+
+fail() {
+    echo "run.sh on simulated modems: $*" >&2
+    exit 1
+}
+
+scripts/run.sh 13800138000 "hello from run.sh" >"$work/send.json" 2>"$work/send.err" ||
+    fail "the send exited with $?: $(cat "$work/send.err")"
+jq -e '.code == 0 and ([.result[] | select(.code == 0) | .com] == ["COM3", "COM6"])' \
+    "$work/send.json" >/dev/null || fail "unexpected send document: $(cat "$work/send.json")"
+jq -e 'select(.event == "message" and .number == "13800138000")
+       | select(.text | startswith("hello from run.sh"))' "$work/sim/log.jsonl" |
+    jq -s -e 'length == 2' >/dev/null || fail "the network did not get the text from both modems"
+
+scripts/run.sh sms sread >"$work/read.json" 2>"$work/read.err" ||
+    fail "the inbox read exited with $?: $(cat "$work/read.err")"
+jq -e '.portcount == 2 and .ports[0].name == "COM3"
+       and .ports[0].msgs[0].text == "stored on the SIM"' "$work/read.json" >/dev/null ||
+    fail "unexpected inbox document: $(cat "$work/read.json")"
+echo "scripts/run.sh sent through COM3 and COM6 and read their inboxes"
