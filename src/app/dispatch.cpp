@@ -8,6 +8,7 @@
 #include "platform/build_info.h"
 #include "platform/charset.h"
 #include "platform/console.h"
+#include "platform/port_trace.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ int CApplication::Run(int argc, char** argv)
 {
     InitCharsetBoundary();
     SetupConsole();
+    StartPortTrace();
 
     // Arguments become internal text before anything looks at them.
     std::vector<std::string> args;

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/port_trace.h"
 #include "scan/port_scan.h"
 #include "scan/probe_io.h"
 #include "scan/probe_queries.h"
@@ -51,13 +52,15 @@ COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port)
     record.port = port;
 
     auto device = std::make_shared<CSerialDevice>();
-    if (device->Open(port) != 0) {
+    const int openError = device->Open(port);
+    if (openError != 0) {
+        TracePortOpenFailure(port.strName, openError);
         return record;
     }
     record.hCom = device;
     record.bOpen = true;
 
-    CDeviceProbeLine line(device);
+    CDeviceProbeLine line(device, port.strName);
     if (!AnswersAt(record, line, 9600) && !AnswersAt(record, line, 115200)) {
         return record;
     }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/port_trace.h"
+
 #include "scan/port_scan.h"
 #include "scan/probe_rules.h"
 
@@ -11,22 +13,22 @@ std::string CProbeLine::Exchange(const std::string& command)
     return Receive();
 }
 
-CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device)
-    : m_device(std::move(device))
+CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName)
+    : m_device(std::move(device)), m_strPortName(std::move(portName))
 {
 }
 
 void CDeviceProbeLine::Send(const std::string& command)
 {
     if (m_device) {
-        m_device->Write(command);
+        TracePortIo(m_strPortName, '>', command, m_device->Write(command));
     }
 }
 
 std::string CDeviceProbeLine::Receive()
 {
     std::string reply;
-    ReadReply(m_device, reply, kProbeReplyBytes);
+    ReadReply(m_device, reply, kProbeReplyBytes, m_strPortName);
     return reply;
 }
 
@@ -43,14 +45,16 @@ bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate)
     return record.hCom->Configure(baudRate, timeouts) == 0;
 }
 
-bool ReadReply(const std::shared_ptr<CSerialDevice>& hCom, std::string& reply, std::size_t size)
+bool ReadReply(const std::shared_ptr<CSerialDevice>& hCom, std::string& reply, std::size_t size,
+               const std::string& portName)
 {
     reply.clear();
     if (!hCom) {
         return false;
     }
     std::string raw;
-    const bool ok = hCom->Read(raw, size) == 0;
+    const int code = hCom->Read(raw, size);
+    TracePortIo(portName, '<', raw, code);
     reply = ReplyText(raw);
-    return ok;
+    return code == 0;
 }

@@ -21,15 +21,17 @@ public:
 };
 
 // The probe line over the open port of a record. Write and read failures
-// are not examined: a failed read is an empty reply.
+// are not examined: a failed read is an empty reply. Both go to the AT trace
+// under the port's name.
 class CDeviceProbeLine : public CProbeLine {
 public:
-    explicit CDeviceProbeLine(std::shared_ptr<CSerialDevice> device);
+    CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName);
     void Send(const std::string& command) override;
     std::string Receive() override;
 
 private:
     std::shared_ptr<CSerialDevice> m_device;
+    std::string m_strPortName;
 };
 
 // Configures the open port of the record: 8N1 at `baudRate` with the probe's
@@ -39,4 +41,6 @@ bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate);
 
 // One read of at most `size` bytes into `reply` (replaced, cut at the first
 // NUL). Returns whether the read succeeded; `reply` is empty when it did not.
-bool ReadReply(const std::shared_ptr<CSerialDevice>& hCom, std::string& reply, std::size_t size);
+// The bytes as they came go to the AT trace under `portName`.
+bool ReadReply(const std::shared_ptr<CSerialDevice>& hCom, std::string& reply, std::size_t size,
+               const std::string& portName);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/port_trace.h"
 
 namespace {
 
@@ -32,11 +33,13 @@ bool CComPortBase::Open()
     }
     const int openError = m_device.Open(m_port);
     if (openError != 0) {
+        TracePortOpenFailure(m_port.strName, openError);
         RecordLastError(openError);
         return false;
     }
     const int setupError = SetupPort();
     if (setupError != 0) {
+        TracePortOpenFailure(m_port.strName, setupError);
         RecordLastError(setupError);
         m_device.Close();
         return false;
@@ -74,12 +77,9 @@ bool CComPortBase::Write(std::string data)
     if (data.empty()) {
         return false;
     }
-    if (!IsOpen()) {
-        // The device answers a write when closed with the system's own code.
-        RecordLastError(m_device.Write(data));
-        return false;
-    }
+    // A closed device answers with the system's own bad-handle code.
     const int code = m_device.Write(data);
+    TracePortIo(m_port.strName, '>', data, code);
     if (code != 0) {
         RecordLastError(code);
     }
@@ -92,7 +92,9 @@ bool CComPortBase::Read(std::string& target)
         return false;
     }
     target.clear();
-    RecordLastError(m_device.Read(target, kReadChunk));
+    const int code = m_device.Read(target, kReadChunk);
+    TracePortIo(m_port.strName, '<', target, code);
+    RecordLastError(code);
     return !target.empty();
 }
 
@@ -102,7 +104,9 @@ bool CComPortBase::ReadWaiting(std::string& target, int waitMs)
         return false;
     }
     target.clear();
-    RecordLastError(m_device.ReadAvailable(target, kReadChunk, waitMs));
+    const int code = m_device.ReadAvailable(target, kReadChunk, waitMs);
+    TracePortIo(m_port.strName, '<', target, code);
+    RecordLastError(code);
     return !target.empty();
 }
 

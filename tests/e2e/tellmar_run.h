@@ -20,14 +20,16 @@ struct TellmarRun {
 
 // Lines printed before the document (the scan's mode-switch lines) are left
 // out of documentText; the document must be the last thing on stdout.
+// `env` adds variables to the run's environment (or replaces them).
 inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
-                             int timeoutSec = 300)
+                             int timeoutSec = 300,
+                             std::vector<std::pair<std::string, std::string>> env = {})
 {
     std::vector<std::string> argv = {TELLMAR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
+    env.insert(env.begin(), {{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}});
     TellmarRun run;
-    run.process = RunProcess(argv, {{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}}, "",
-                             timeoutSec);
+    run.process = RunProcess(argv, env, "", timeoutSec);
     EXPECT_FALSE(run.process.timedOut);
     EXPECT_EQ(run.process.exitCode, 0);
     const std::string& out = run.process.out;

@@ -142,21 +142,21 @@ TEST_F(ScanTest, ReadReplyIsOneBoundedReadCutAtNul)
 
     std::string reply = "stale";
     m_ports.Write(1, std::string("\r\nAT\0OK\r\n", 9));
-    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes));
+    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, "\r\nAT");
 
     m_ports.Write(1, std::string(300, 'x'));
-    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes));
+    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, std::string(kProbeReplyBytes, 'x'));
-    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes));
+    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, std::string(45, 'x'));
 
-    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes));
+    EXPECT_TRUE(ReadReply(record.hCom, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, "");
 
     std::shared_ptr<CSerialDevice> none;
     reply = "stale";
-    EXPECT_FALSE(ReadReply(none, reply, kProbeReplyBytes));
+    EXPECT_FALSE(ReadReply(none, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, "");
     COM_CHECK_RESULT_t unopened;
     EXPECT_FALSE(SetComBaud(unopened, 9600));
