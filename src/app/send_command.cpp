@@ -111,7 +111,7 @@ void CApplication::RunSendCommand(int argc, char** argv)
     if (outcome == SEND_PARSE_SENT) {
         PrintSendResults();
     } else {
-        ConsoleWrite(StyledDocumentText(SendErrorDocument(outcome)));
+        ConsoleWrite(StyledDocumentText(SendErrorDocument(outcome), ConsoleDocumentCharset()));
     }
 }
 
@@ -207,5 +207,5 @@ void CApplication::ReportSendResult(SEND_RESULT_t result)
 
 void CApplication::PrintSendResults()
 {
-    ConsoleWrite(StyledDocumentText(SendResultDocument(m_vecSendResults)));
+    ConsoleWrite(StyledDocumentText(SendResultDocument(m_vecSendResults), ConsoleDocumentCharset()));
 }

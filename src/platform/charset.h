@@ -20,6 +20,13 @@ void InitCharsetBoundary();
 // Name of the console charset in iconv terms ("UTF-8", "GB18030", ...).
 std::string ConsoleCharset();
 
+// True when the locale itself names UTF-8 as its charset (C.UTF-8,
+// en_US.UTF-8, zh_CN.UTF-8; on Windows a console output code page of 65001).
+// The C/POSIX locale does not, although console text is written to it as
+// UTF-8: its charset is ASCII, and what can be written as ASCII (the JSON
+// documents) stays ASCII there.
+bool LocaleIsUtf8();
+
 // The console charset for a locale codeset as nl_langinfo(CODESET) names it:
 // "ANSI_X3.4-1968" (C/POSIX) and an empty name give "UTF-8"; GBK, GB2312 and
 // GB18030 give "GB18030", the internal code page (nothing is converted);

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <json/reader.h>
+#include <json/writer.h>
 
 #include "app/json_documents.h"
+#include "platform/charset.h"
 
 namespace {
 
@@ -48,7 +51,7 @@ TEST(SendErrorDocumentTest, FixedDocumentsInTheStyledLayoutWithAnEmptyLineAfter)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.outcome);
-        EXPECT_EQ(StyledDocumentText(SendErrorDocument(c.outcome)), c.text);
+        EXPECT_EQ(StyledDocumentText(SendErrorDocument(c.outcome), DOCUMENT_ASCII), c.text);
     }
     EXPECT_TRUE(SendErrorDocument(SEND_PARSE_SENT).isNull());
 }
@@ -62,7 +65,7 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
         Result("COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, "设备不AT"),
         Result("COM4", "10086", CMD_RESULT_FAILED, "设备不AT"),
     };
-    const std::string text = StyledDocumentText(SendResultDocument(results));
+    const std::string text = StyledDocumentText(SendResultDocument(results), DOCUMENT_ASCII);
     const Json::Value doc = Parse(text);
     EXPECT_EQ(doc["code"].asInt(), 0);
     EXPECT_EQ(doc["message"].asString(), "param is ok");
@@ -101,7 +104,7 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
 TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
 {
     const std::string text = StyledDocumentText(
-        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "")}));
+        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "")}), DOCUMENT_ASCII);
     EXPECT_EQ(text,
               "{\n"
               "   \"code\" : 0,\n"
@@ -120,7 +123,7 @@ TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
 
 TEST(SendResultDocumentTest, NoResultsNoResultMember)
 {
-    EXPECT_EQ(StyledDocumentText(SendResultDocument({})),
+    EXPECT_EQ(StyledDocumentText(SendResultDocument({}), DOCUMENT_ASCII),
               "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
 }
 
@@ -180,7 +183,7 @@ INBOX_RESULT_t ReadClearResult()
 
 TEST(InboxDocumentTest, ReadClearPortsWithSimMessagesFirst)
 {
-    const std::string text = StyledDocumentText(InboxDocument(ReadClearResult()));
+    const std::string text = StyledDocumentText(InboxDocument(ReadClearResult()), DOCUMENT_ASCII);
     const Json::Value doc = Parse(text);
     EXPECT_EQ(doc.getMemberNames(),
               (std::vector<std::string>{"check", "portcount", "ports", "seconds", "type"}));
@@ -228,7 +231,7 @@ TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
 {
     INBOX_RESULT_t result = ReadClearResult();
     result.strType = "sreadclear";
-    EXPECT_EQ(CompactDocumentText(InboxDocument(result)),
+    EXPECT_EQ(CompactDocumentText(InboxDocument(result), DOCUMENT_ASCII),
               "{\"check\":1,\"portcount\":2,\"ports\":[{\"clear\":true,\"msgcount\":3,\"msgs\":["
               "{\"from\":\"+8613800138000\",\"storage\":\"SIM\","
               "\"text\":\"\\u5317\\u4eac\\u6b22\\u8fce\\u4f60\",\"time\":\"26-05-11 09:30:00\"},"
@@ -248,7 +251,7 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
     port.bCleared = true;
     port.bClear = true;
     clear.vecPorts = {port};
-    EXPECT_EQ(StyledDocumentText(InboxDocument(clear)),
+    EXPECT_EQ(StyledDocumentText(InboxDocument(clear), DOCUMENT_ASCII),
               "{\n"
               "   \"check\" : 1,\n"
               "   \"portcount\" : 1,\n"
@@ -266,12 +269,12 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
     none.strType = "read";
     none.bCheck = true;
     none.nSeconds = 3;
-    EXPECT_EQ(StyledDocumentText(InboxDocument(none)),
+    EXPECT_EQ(StyledDocumentText(InboxDocument(none), DOCUMENT_ASCII),
               "{\n   \"check\" : 1,\n   \"portcount\" : 0,\n   \"seconds\" : 3,\n   \"type\" : \"read\"\n}\n\n");
 
     INBOX_RESULT_t unknown;
     unknown.strType = "foo\xB1\xB1";
-    EXPECT_EQ(StyledDocumentText(InboxDocument(unknown)),
+    EXPECT_EQ(StyledDocumentText(InboxDocument(unknown), DOCUMENT_ASCII),
               "{\n   \"check\" : 0,\n   \"seconds\" : 0,\n   \"type\" : \"foo\\u5317\"\n}\n\n");
 }
 
@@ -285,7 +288,7 @@ TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
     port.bRead = true;
     port.vecSm = {Message("1\x1b[2J", "", std::string("a\xFF" "b\0c", 5))};
     result.vecPorts = {port};
-    const std::string text = StyledDocumentText(InboxDocument(result));
+    const std::string text = StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII);
     for (unsigned char c : text) {
         ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x80)) << text;
     }
@@ -295,6 +298,97 @@ TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
     EXPECT_EQ(decoded.substr(0, 1), "a");
     EXPECT_NE(decoded.find(u8"\uFFFD"), std::string::npos) << "replacement, not a dropped byte";
     EXPECT_EQ(decoded.substr(decoded.size() - 3), std::string("b\0c", 3));
+}
+
+// A port with one SIM message of the given text (internal code page).
+INBOX_RESULT_t OneMessage(const std::string& text)
+{
+    INBOX_RESULT_t result;
+    result.strType = "read";
+    result.bCheck = true;
+    INBOX_PORT_RESULT_t port;
+    port.port = PortNamed("COM3");
+    port.bRead = true;
+    port.vecSm = {Message("10086", "26-05-11 09:30:00", text)};
+    result.vecPorts = {port};
+    return result;
+}
+
+TEST(DocumentCharsetTest, BothFormsKeepTheLayoutsOfTheStyledAndTheFastWriter)
+{
+    INBOX_RESULT_t unknown;
+    unknown.strType = "foo";
+    const Json::Value documents[] = {
+        SendErrorDocument(SEND_PARSE_NO_PORT),
+        SendResultDocument({}),
+        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, ""),
+                            Result("COM12", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500")}),
+        InboxDocument(ReadClearResult()),
+        InboxDocument(OneMessage("ASCII only")),
+        InboxDocument(unknown),
+    };
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Json::StyledWriter styled;
+    Json::FastWriter fast;
+    for (const Json::Value& document : documents) {
+        SCOPED_TRACE(fast.write(document));
+        EXPECT_EQ(StyledDocumentText(document, DOCUMENT_ASCII), styled.write(document) + "\n");
+        EXPECT_EQ(CompactDocumentText(document, DOCUMENT_ASCII), fast.write(document) + "\n");
+        const std::string styledUtf8 =
+            ConvertToCharset(StyledDocumentText(document, DOCUMENT_UTF8), "UTF-8");
+        const std::string compactUtf8 =
+            ConvertToCharset(CompactDocumentText(document, DOCUMENT_UTF8), "UTF-8");
+        if (fast.write(document).find("\\u") == std::string::npos) {
+            // Nothing beyond ASCII: the UTF-8 form is the same text.
+            EXPECT_EQ(styledUtf8, styled.write(document) + "\n");
+            EXPECT_EQ(compactUtf8, fast.write(document) + "\n");
+        }
+        // Otherwise the same document in the same lines.
+        const std::string styledAscii = styled.write(document);
+        EXPECT_EQ(Parse(styledUtf8), Parse(styledAscii));
+        EXPECT_EQ(Parse(compactUtf8), Parse(styledAscii));
+        EXPECT_EQ(std::count(styledUtf8.begin(), styledUtf8.end(), '\n'),
+                  std::count(styledAscii.begin(), styledAscii.end(), '\n') + 1);
+        EXPECT_EQ(std::count(compactUtf8.begin(), compactUtf8.end(), '\n'), 2);
+    }
+#pragma GCC diagnostic pop
+}
+
+TEST(DocumentCharsetTest, Utf8FormWritesCharactersAsTheyAreAndControlsAsEscapes)
+{
+    // Internal text: Chinese, a character beyond the BMP, ESC, DEL and C1 CSI.
+    const std::string text = std::string("北京 😀 ") + "\x1b[2J\x7f" + "\u009b" + "\t";
+    const INBOX_RESULT_t result = OneMessage(text);
+    const struct {
+        DOCUMENT_CHARSET_t charset;
+        std::string utf8Value;  // the "text" member as written, in UTF-8
+    } cases[] = {
+        {DOCUMENT_ASCII, R"("\u5317\u4eac \ud83d\ude00 \u001b[2J\u007f\u009b\t")"},
+        {DOCUMENT_UTF8, u8"\"北京 😀 \\u001b[2J\\u007f\\u009b\\t\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset);
+        // The texts are internal text; the console writes them as UTF-8.
+        const std::string styledUtf8 =
+            ConvertToCharset(StyledDocumentText(InboxDocument(result), c.charset), "UTF-8");
+        const std::string compactUtf8 =
+            ConvertToCharset(CompactDocumentText(InboxDocument(result), c.charset), "UTF-8");
+        EXPECT_NE(styledUtf8.find("\"text\" : " + c.utf8Value + ",\n"), std::string::npos)
+            << styledUtf8;
+        EXPECT_NE(compactUtf8.find("\"text\":" + c.utf8Value + ","), std::string::npos)
+            << compactUtf8;
+        for (const std::string& written : {styledUtf8, compactUtf8}) {
+            const Json::Value doc = Parse(written);
+            EXPECT_EQ(doc["ports"][0]["msgs"][0]["text"].asString(),
+                      u8"北京 😀 \x1b[2J\x7f\u009b\t");
+            for (unsigned char b : written) {
+                ASSERT_TRUE(b == '\n' || b >= 0x20) << "no raw control byte: " << written;
+                ASSERT_NE(b, 0x7F) << written;
+            }
+            EXPECT_EQ(written.find("\xC2\x9B"), std::string::npos) << "no raw C1";
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,20 @@ struct TellmarRun {
 
 // Lines printed before the document (the scan's mode-switch lines) are left
 // out of documentText; the document must be the last thing on stdout.
-// `env` adds variables to the run's environment (or replaces them).
+// The run's locale is C.UTF-8; `env` adds variables to its environment or
+// replaces them (LC_ALL included).
 inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
                              int timeoutSec = 300,
                              std::vector<std::pair<std::string, std::string>> env = {})
 {
     std::vector<std::string> argv = {TELLMAR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    env.insert(env.begin(), {{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}});
+    for (const auto& [name, value] :
+         {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
+        if (std::none_of(env.begin(), env.end(), [&](const auto& e) { return e.first == name; })) {
+            env.emplace_back(name, value);
+        }
+    }
     TellmarRun run;
     run.process = RunProcess(argv, env, "", timeoutSec);
     EXPECT_FALSE(run.process.timedOut);
@@ -50,8 +57,19 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
     const std::string& text = run.documentText;
     EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &run.document, &errors))
         << errors << "\n" << out;
-    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
-        << "the document is ASCII: " << text;
+    // Characters beyond ASCII are escaped only outside a UTF-8 locale;
+    // controls (C0, DEL, C1) always are.
+    const bool utf8 = std::any_of(env.begin(), env.end(), [](const auto& e) {
+        return e.first == "LC_ALL" && e.second.find("UTF-8") != std::string::npos;
+    });
+    std::smatch escape;
+    if (utf8 && std::regex_search(text, escape, std::regex(R"(\\u(?!00[01]|007f|008|009))"))) {
+        ADD_FAILURE() << "an escaped character in a UTF-8 document: " << escape.str() << "\n" << text;
+    }
+    if (!utf8) {
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+            << "the document is ASCII: " << text;
+    }
     return run;
 }
 

@@ -15,6 +15,7 @@ const char kInternalCharset[] = "GB18030";
 const char kPivot[] = "UTF-32BE";
 
 std::string gConsoleCharset = "UTF-8";
+bool gLocaleIsUtf8 = false;
 
 void AppendCodePoint(std::string& utf32, std::uint32_t cp)
 {
@@ -125,16 +126,24 @@ void InitCharsetBoundary()
     // Only the character type: numbers keep their C form for the parsers and
     // system error texts stay ASCII instead of arriving in the locale's charset.
     std::setlocale(LC_CTYPE, "");
-    std::string charset = ConsoleCharsetForCodeset(nl_langinfo(CODESET));
+    const std::string codeset = nl_langinfo(CODESET);
+    std::string charset = ConsoleCharsetForCodeset(codeset);
     if (!CIconv(charset.c_str(), kPivot).ok() || !CIconv(kPivot, charset.c_str()).ok()) {
         charset = "UTF-8";
     }
     gConsoleCharset = charset;
+    const std::string name = UpperAscii(codeset);
+    gLocaleIsUtf8 = name == "UTF-8" || name == "UTF8";
 }
 
 std::string ConsoleCharset()
 {
     return gConsoleCharset;
+}
+
+bool LocaleIsUtf8()
+{
+    return gLocaleIsUtf8;
 }
 
 std::string ConvertToCharset(const std::string& internalText, const std::string& charset)
