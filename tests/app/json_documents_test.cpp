@@ -278,28 +278,6 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
               "{\n   \"check\" : 0,\n   \"seconds\" : 0,\n   \"type\" : \"foo\\u5317\"\n}\n\n");
 }
 
-TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
-{
-    INBOX_RESULT_t result;
-    result.strType = "read";
-    result.bCheck = true;
-    INBOX_PORT_RESULT_t port;
-    port.port = PortNamed("COM3");
-    port.bRead = true;
-    port.vecSm = {Message("1\x1b[2J", "", std::string("a\xFF" "b\0c", 5))};
-    result.vecPorts = {port};
-    const std::string text = StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII);
-    for (unsigned char c : text) {
-        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x80)) << text;
-    }
-    const Json::Value doc = Parse(text);
-    EXPECT_EQ(doc["ports"][0]["msgs"][0]["from"].asString(), "1\x1b[2J");
-    const std::string decoded = doc["ports"][0]["msgs"][0]["text"].asString();
-    EXPECT_EQ(decoded.substr(0, 1), "a");
-    EXPECT_NE(decoded.find(u8"\uFFFD"), std::string::npos) << "replacement, not a dropped byte";
-    EXPECT_EQ(decoded.substr(decoded.size() - 3), std::string("b\0c", 3));
-}
-
 // A port with one SIM message of the given text (internal code page).
 INBOX_RESULT_t OneMessage(const std::string& text)
 {
@@ -312,6 +290,22 @@ INBOX_RESULT_t OneMessage(const std::string& text)
     port.vecSm = {Message("10086", "26-05-11 09:30:00", text)};
     result.vecPorts = {port};
     return result;
+}
+
+TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
+{
+    INBOX_RESULT_t result = OneMessage(std::string("a\xFF" "b\0c", 5));
+    result.vecPorts[0].vecSm[0].strFrom = "1\x1b[2J";
+    const std::string text = StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII);
+    for (unsigned char c : text) {
+        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x80)) << text;
+    }
+    const Json::Value doc = Parse(text);
+    EXPECT_EQ(doc["ports"][0]["msgs"][0]["from"].asString(), "1\x1b[2J");
+    const std::string decoded = doc["ports"][0]["msgs"][0]["text"].asString();
+    EXPECT_EQ(decoded.substr(0, 1), "a");
+    EXPECT_NE(decoded.find(u8"\uFFFD"), std::string::npos) << "replacement, not a dropped byte";
+    EXPECT_EQ(decoded.substr(decoded.size() - 3), std::string("b\0c", 3));
 }
 
 TEST(DocumentCharsetTest, BothFormsKeepTheLayoutsOfTheStyledAndTheFastWriter)
