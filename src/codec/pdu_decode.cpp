@@ -101,6 +101,16 @@ void StoreUcs2Text(const std::string& ucs2, SMS_PDU_PARAM_t& param)
     StoreField(param.szText, Ucs2ToAnsi(param.strUserText, kTextBytes));
 }
 
+// The start every decoder shares: the decoded text emptied, the message
+// type set, the service centre read. Returns the first octet.
+unsigned BeginDecode(PduReader& reader, SMS_PDU_TYPE_t type, SMS_PDU_PARAM_t& param)
+{
+    ClearDecodedText(param);
+    param.byMessageType = type;
+    ReadServiceCentre(reader, param);
+    return reader.Octet();
+}
+
 // TP-UDL and TP-UD of a DELIVER or a SUBMIT: the header, the concatenation
 // fields and the text by the alphabet of byDcs. TP-UDL counts septets for
 // the default alphabet and octets otherwise, header included (3GPP TS
@@ -226,11 +236,8 @@ SMS_ALPHABET_t AlphabetOfDcs(unsigned dcs)
 // TP-DCS, TP-SCTS (7 semi-octet pairs, 9.2.3.11), TP-UDL, TP-UD.
 void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 {
-    ClearDecodedText(param);
-    param.byMessageType = SMS_PDU_DELIVER;
     PduReader reader(pdu);
-    ReadServiceCentre(reader, param);
-    const unsigned firstOctet = reader.Octet();
+    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_DELIVER, param);
     ReadAddress(reader, param);
     param.byPid = static_cast<std::uint8_t>(reader.Octet());
     param.byDcs = static_cast<std::uint8_t>(reader.Octet());
@@ -242,11 +249,8 @@ void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 // TP-DA, TP-PID, TP-DCS, TP-VP (length by TP-VPF), TP-UDL, TP-UD.
 void DecodeSubmitPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 {
-    ClearDecodedText(param);
-    param.byMessageType = SMS_PDU_SUBMIT;
     PduReader reader(pdu);
-    ReadServiceCentre(reader, param);
-    const unsigned firstOctet = reader.Octet();
+    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_SUBMIT, param);
     param.byReference = static_cast<std::uint8_t>(reader.Octet());
     ReadAddress(reader, param);
     param.byPid = static_cast<std::uint8_t>(reader.Octet());
@@ -259,11 +263,8 @@ void DecodeSubmitPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 // TP-RA, TP-SCTS, TP-DT, TP-ST; the optional fields after it are not read.
 void DecodeStatusReportPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
 {
-    ClearDecodedText(param);
-    param.byMessageType = SMS_PDU_STATUS_REPORT;
     PduReader reader(pdu);
-    ReadServiceCentre(reader, param);
-    reader.Octet();
+    BeginDecode(reader, SMS_PDU_STATUS_REPORT, param);
     param.byReference = static_cast<std::uint8_t>(reader.Octet());
     ReadAddress(reader, param);
     char serviceCentreTime[15] = {};
