@@ -326,6 +326,26 @@ TEST_F(StorageTest, ClmRouteListsIndexesThenReadsEachOne)
     EXPECT_EQ(line.Command("AT+CMGD=?\r\n"), "\r\n+CMGD: (),(0-4)\r\n\r\nOK\r\n");
 }
 
+// A phone that ends every PDU line with a quote; a stored PDU is served as
+// it is, even when it is no PDU at all.
+TEST(SimulatorMessages, PduLineSuffixAndRawPdusAsStored)
+{
+    Json::Value port = Port(3, "M35");
+    port["faults"]["pdu_line_suffix"] = "\"";
+    port["storage"]["SM"].append(Json::Value(Json::objectValue));
+    port["storage"]["SM"][0]["index"] = 4;
+    port["storage"]["SM"][0]["pdu"] = "0791ZZ";
+    ModemSim sim(Config(port));
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    line.Command("AT+CMEE=1\r");
+    const std::string listing = line.Command("AT+CMGL=4\r\n");
+    EXPECT_TRUE(Has(listing, "+CMGL: 4,1,,") && Has(listing, "\r\n0791ZZ\"\r\n")) << listing;
+    const std::string read = line.Command("AT+CMGR=4\r\n");
+    EXPECT_TRUE(Has(read, "\r\n0791ZZ\"\r\n\r\nOK\r\n")) << read;
+}
+
 TEST(SimulatorMessages, WithoutSimTheStatusQueriesFail)
 {
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false}]})");

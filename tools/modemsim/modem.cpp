@@ -563,7 +563,7 @@ void Modem::AnswerList(const std::string& args)
         if (stat != 4 && message.status != stat) continue;
         lines.push_back("+CMGL: " + std::to_string(index) + "," + std::to_string(message.status) +
                         ",," + std::to_string(TpduLength(message.pduHex)));
-        lines.push_back(message.pduHex);
+        lines.push_back(message.pduHex + m_config.faults.pduLineSuffix);
         if (message.status == 0) message.status = 1;
     }
     Info(lines);
@@ -586,7 +586,7 @@ void Modem::AnswerRead(const std::string& args)
     StoredMessage& message = it->second;
     Info({"+CMGR: " + std::to_string(message.status) + ",," +
               std::to_string(TpduLength(message.pduHex)),
-          message.pduHex});
+          message.pduHex + m_config.faults.pduLineSuffix});
     if (message.status == 0) message.status = 1;
 }
 

@@ -92,7 +92,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
             f,
             {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
              "cms_error_code", "error_commands", "nul_bytes", "garbage", "overlong_reply", "flood",
-             "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms"},
+             "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms",
+             "pdu_line_suffix"},
             "faults")) {
         return false;
     }
@@ -109,7 +110,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.Int(f, "vanish_after_commands", faults.vanishAfterCommands, 0, 1000000) &&
               check.Int(f, "silent_after_commands", faults.silentAfterCommands, 0, 1000000) &&
               check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
-              check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000);
+              check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
+              check.String(f, "pdu_line_suffix", faults.pduLineSuffix);
     if (!ok) return false;
     const Json::Value& unsolicited = f["unsolicited"];
     if (!unsolicited.isNull()) {

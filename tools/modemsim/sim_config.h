@@ -44,6 +44,7 @@ struct Faults {
     int silentAfterCommands = -1;
     int hcmgsf = 0;  // 0: the CDMA network accepts sends
     int hcmgssDelayMs = 50;
+    std::string pduLineSuffix;  // after every PDU line of +CMGL and +CMGR
 };
 
 struct PhoneBookEntry {
