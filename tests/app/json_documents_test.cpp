@@ -227,6 +227,27 @@ TEST(InboxDocumentTest, ReadClearPortsWithSimMessagesFirst)
     EXPECT_EQ(text.substr(text.size() - 3), "}\n\n");
 }
 
+// Unreadable messages have a member of their own, so "msgcount" and
+// "msgs" keep meaning the messages that were read.
+TEST(InboxDocumentTest, UnreadableMessagesByStorageIndexApartFromTheMessages)
+{
+    INBOX_RESULT_t result = ReadClearResult();
+    result.strType = "sreadclear";
+    result.vecPorts[0].vecMeUnreadable = {SmsUnreadable{9, "07ZZ"}};
+    result.vecPorts[0].vecSmUnreadable = {SmsUnreadable{4, ""}, SmsUnreadable{6, "0791\x1B"}};
+    const Json::Value doc = Parse(CompactDocumentText(InboxDocument(result), DOCUMENT_ASCII));
+    const Json::Value& first = doc["ports"][0];
+    EXPECT_EQ(first.getMemberNames(),
+              (std::vector<std::string>{"clear", "msgcount", "msgs", "name", "unreadable"}));
+    EXPECT_EQ(first["msgcount"].asInt(), 3);
+    EXPECT_EQ(first["msgs"].size(), 3u);
+    EXPECT_EQ(Json::FastWriter().write(first["unreadable"]),
+              "[{\"index\":4,\"pdu\":\"\",\"storage\":\"SIM\"},"
+              "{\"index\":6,\"pdu\":\"0791\\u001b\",\"storage\":\"SIM\"},"
+              "{\"index\":9,\"pdu\":\"07ZZ\",\"storage\":\"DEV\"}]\n");
+    EXPECT_FALSE(doc["ports"][1].isMember("unreadable"));
+}
+
 TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
 {
     INBOX_RESULT_t result = ReadClearResult();

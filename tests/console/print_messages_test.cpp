@@ -100,4 +100,21 @@ TEST(PrintMessages, ControlsInEveryFieldAreShownNeutralised)
     EXPECT_NE(out.find(u8"短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n"), std::string::npos) << out;
 }
 
+TEST(PrintUnreadable, IndexAndPduLineOfEachUnderTheStorageTitle)
+{
+    StdoutCapture capture;
+    PrintUnreadable("SIM卡中", {SmsUnreadable{6, "0BD0\x1B[31m"}, SmsUnreadable{9, ""}});
+    const std::string expected = std::string(u8"SIM卡中无法解读的短信共 2 条\n") + kSeparator +
+                                 u8"存储位置: 6\n" + u8"原始数据: 0BD0\\x1B[31m\n" + kSeparator +
+                                 u8"存储位置: 9\n" + u8"原始数据: \n" + kSeparator;
+    EXPECT_EQ(capture.Text(), expected);
+}
+
+TEST(PrintUnreadable, NothingWhenEveryMessageWasRead)
+{
+    StdoutCapture capture;
+    PrintUnreadable("设备中", {});
+    EXPECT_EQ(capture.Text(), "");
+}
+
 }  // namespace
