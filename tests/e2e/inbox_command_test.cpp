@@ -33,17 +33,6 @@ void ExpectMessages(const Json::Value& port, const std::vector<Msg>& expected)
     }
 }
 
-std::set<std::pair<std::string, int>> Deleted(const ModemSim& sim, int com)
-{
-    std::set<std::pair<std::string, int>> deleted;
-    for (const Json::Value& e : sim.Events("delete")) {
-        if (e["com"].asInt() == com) {
-            deleted.emplace(e["storage"].asString(), e["index"].asInt());
-        }
-    }
-    return deleted;
-}
-
 // COM3 holds two SIM messages and, in modem memory, a two-part message stored
 // out of order; COM8 has no SIM and is never visited.
 const char* const kM35Config = u8R"({"ports":[
@@ -98,7 +87,7 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
               (std::vector<std::string>{"clear", "msgcount", "msgs", "name"}));
     ExpectMessages(cleared, expected);
     EXPECT_TRUE(cleared["clear"].asBool());
-    EXPECT_EQ(Deleted(sim, 3), (std::set<std::pair<std::string, int>>{
+    EXPECT_EQ(DeletedOn(sim, 3), (std::set<std::pair<std::string, int>>{
                                    {"SM", 1}, {"SM", 2}, {"ME", 3}, {"ME", 4}}));
     // One deletion per message read: a message that arrives after the
     // listing is never caught by a delete-all.
@@ -128,7 +117,7 @@ TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
     ExpectMessages(port, {{"13800000001", "SIM", "sim one"},
                           {"13800138000", "DEV", u8"设备里的短信"}});
     EXPECT_FALSE(port["clear"].asBool()) << "the SIM was not read whole";
-    EXPECT_EQ(Deleted(sim, 4), (std::set<std::pair<std::string, int>>{{"ME", 5}}));
+    EXPECT_EQ(DeletedOn(sim, 4), (std::set<std::pair<std::string, int>>{{"ME", 5}}));
     EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGD=?").empty()) << "the CLM920 listing route";
     EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGR=1").empty());
 

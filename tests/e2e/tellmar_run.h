@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,4 +85,16 @@ inline std::vector<std::string> CommandsStartingWith(const ModemSim& sim, int co
         }
     }
     return found;
+}
+
+// The (storage, index) pairs the simulator deleted on COM<com>.
+inline std::set<std::pair<std::string, int>> DeletedOn(const ModemSim& sim, int com)
+{
+    std::set<std::pair<std::string, int>> deleted;
+    for (const Json::Value& e : sim.Events("delete")) {
+        if (e["com"].asInt() == com) {
+            deleted.emplace(e["storage"].asString(), e["index"].asInt());
+        }
+    }
+    return deleted;
 }
