@@ -74,10 +74,7 @@ int CApplication::Run(int argc, char** argv)
     StartPortTrace();
 
     // Arguments become internal text before anything looks at them.
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; ++i) {
-        args.push_back(i == 0 ? std::string(argv[i]) : FromConsoleCharset(argv[i]));
-    }
+    std::vector<std::string> args = InternalArguments(argc, argv);
     std::vector<char*> internalArgv;
     for (std::string& arg : args) {
         internalArgv.push_back(arg.data());

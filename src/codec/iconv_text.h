@@ -1,25 +1,27 @@
 #pragma once
-// A conversion descriptor of the C library's iconv, and the one loop that
+// A conversion descriptor between two charsets, and the one loop that
 // converts a whole text with it. Shared by the codec's conversions and the
 // platform's charset boundary.
+//
+// The conversion itself is the system's: the C library's iconv on Linux
+// (codec/posix/), the Win32 code-page converters on Windows (codec/win32/),
+// which know "UTF-8", "UTF-16BE", "UTF-32BE", "GB18030" (the internal code
+// page: code page 54936 where the system has it, else GBK, code page 936,
+// which holds every GBK text byte for byte), "GBK" and "CP<n>".
 
 #include <cerrno>
-#include <iconv.h>
+#include <cstddef>
 #include <string>
 
 class CIconv {
 public:
-    CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~CIconv()
-    {
-        if (ok()) {
-            iconv_close(m_cd);
-        }
-    }
+    CIconv(const char* to, const char* from);
+    ~CIconv();
     CIconv(const CIconv&) = delete;
     CIconv& operator=(const CIconv&) = delete;
 
-    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // Both charsets are known to the system.
+    bool ok() const;
 
     // Converts the whole input. Where a sequence cannot be converted
     // (EILSEQ: invalid or without a form in the target; EINVAL: cut off at
@@ -32,18 +34,17 @@ public:
         char buffer[1024];
         std::size_t pos = 0;
         while (pos < input.size()) {
-            char* in = const_cast<char*>(input.data()) + pos;
+            const char* in = input.data() + pos;
             std::size_t inLeft = input.size() - pos;
             char* dst = buffer;
             std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = iconv(m_cd, &in, &inLeft, &dst, &dstLeft);
-            const int err = errno;
+            const int err = Step(in, inLeft, dst, dstLeft);
             out.append(buffer, static_cast<std::size_t>(dst - buffer));
             pos = input.size() - inLeft;
-            if (rc != static_cast<std::size_t>(-1) || err == E2BIG) {
+            if (err == 0 || err == E2BIG) {
                 continue;
             }
-            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+            Reset();
             const std::size_t step = skip(out, pos, err);
             pos += step > 0 ? step : 1;
         }
@@ -51,5 +52,12 @@ public:
     }
 
 private:
-    iconv_t m_cd;
+    // Converts from `in` into `out` as far as it can, moving both on, as one
+    // iconv(3) call does. Returns 0 when the input is used up, else why it
+    // stopped: E2BIG (output full), EILSEQ or EINVAL (at `in`).
+    int Step(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft);
+    // Back to the initial shift state after a failed step.
+    void Reset();
+
+    void* m_state;
 };

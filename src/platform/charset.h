@@ -10,26 +10,33 @@
 // charset without it), never a crash or a silently shortened text.
 
 #include <string>
+#include <vector>
 
-// Reads the locale's character type (setlocale(LC_CTYPE, "")) and picks the
-// console charset.
+// Reads the locale's character type (setlocale(LC_CTYPE, "")), or on Windows
+// the ANSI code page, and picks the console charset.
 // Call once at entry, before any other thread starts. Until then the console
 // charset is UTF-8.
 void InitCharsetBoundary();
+
+// The process arguments as internal text; argv[0] is kept as it is. On
+// Windows they come from the wide command line, so that no character is lost
+// to the ANSI code page.
+std::vector<std::string> InternalArguments(int argc, char** argv);
 
 // Name of the console charset in iconv terms ("UTF-8", "GB18030", ...).
 std::string ConsoleCharset();
 
 // True when the locale itself names UTF-8 as its charset (C.UTF-8,
-// en_US.UTF-8, zh_CN.UTF-8; on Windows a console output code page of 65001).
+// en_US.UTF-8, zh_CN.UTF-8; on Windows an ANSI code page of 65001).
 // The C/POSIX locale does not, although console text is written to it as
 // UTF-8: its charset is ASCII, and what can be written as ASCII (the JSON
 // documents) stays ASCII there.
 bool LocaleIsUtf8();
 
 // The console charset for a locale codeset as nl_langinfo(CODESET) names it:
-// "ANSI_X3.4-1968" (C/POSIX) and an empty name give "UTF-8"; GBK, GB2312 and
-// GB18030 give "GB18030", the internal code page (nothing is converted);
+// "ANSI_X3.4-1968" (C/POSIX) and an empty name give "UTF-8"; GBK, GB2312,
+// CP936 and GB18030 give "GB18030", the internal code page (nothing is
+// converted); "CP65001" gives "UTF-8";
 // any other name is returned unchanged.
 std::string ConsoleCharsetForCodeset(const std::string& codeset);
 
