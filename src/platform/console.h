@@ -6,19 +6,25 @@
 // pieces written by different calls (and threads) appear in program order and
 // never interleave inside one call. The writer buffers: on a terminal it
 // flushes at every line end, otherwise when its buffer fills; it always
-// flushes before input is read and at exit.
+// flushes before input is read and at exit. A Windows console is written in
+// UTF-16 (right whatever its code page); pipes and files get the bytes of the
+// console charset (platform/charset.h: the locale's on Linux, the ANSI code
+// page on Windows).
 
 #include <string>
 
-// Prepares the console. On POSIX there is nothing to enlarge: a no-op.
+// Prepares the console. Windows: a console's screen buffer is made at least
+// 100 columns by 800 rows (a larger one is left as it is); Linux has nothing
+// to enlarge.
 void SetupConsole();
 
 // Writes the text as it is (after conversion to the console charset).
 void ConsoleWrite(const std::string& text);
 
 // Write the text in bright green / bright red, then restore the normal colour.
-// Colour (ANSI SGR) is used only when standard output is a terminal and the
-// NO_COLOR variable is unset; otherwise the bytes are written plain.
+// Colour is used only when standard output is a terminal (ANSI SGR) or a
+// Windows console (attributes 10 and 12, then 7), and the NO_COLOR variable
+// is unset; otherwise the bytes are written plain.
 // Neither adds a line end.
 void PrintGreen(std::string text);
 void PrintRed(std::string text);
@@ -38,7 +44,9 @@ void ConsoleFlush();
 // - at the end of input (or on a read error) the key is 'q' (113).
 // On a terminal the key is read in raw mode and the terminal settings are
 // restored afterwards (also on exit, SIGINT, SIGTERM, SIGHUP and SIGQUIT).
-// When standard input is no terminal, its bytes are read the same way.
+// A Windows console is read with _getwch (a prefix 0 or 224 of a function
+// or arrow key reads as 224). When standard input is no terminal or console,
+// its bytes are read the same way (CR, LF and CR LF are one Enter).
 int ConsoleReadKey();
 
 // One typed line from standard input without its line end (CR LF or LF),

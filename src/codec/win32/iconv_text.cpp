@@ -192,6 +192,16 @@ int Decode(const CHARSET_t& from, const unsigned char* in, std::size_t left, std
         if (n == 0) {
             return EINVAL;
         }
+        if (n == 4 && from.codePage == kGbk) {
+            // A four-byte GB18030 form on a system with GBK only: one
+            // character it cannot show, read as one U+FFFD.
+            if (!InRange(in[2], 0x81, 0xFE) || !InRange(in[3], 0x30, 0x39)) {
+                return EILSEQ;
+            }
+            cp = 0xFFFD;
+            used = 4;
+            return 0;
+        }
         wchar_t wide[4] = {};
         const int units = MultiByteToWideChar(from.codePage, MB_ERR_INVALID_CHARS,
                                               reinterpret_cast<const char*>(in), static_cast<int>(n),
