@@ -125,6 +125,31 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
     return code;
 }
 
+int CSerialDevice::ReadAvailable(std::string& out, std::size_t maxBytes, int waitMs)
+{
+    if (!IsOpen()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    const HANDLE handle = AsHandle(m_handle);
+    COMMTIMEOUTS configured{};
+    if (!GetCommTimeouts(handle, &configured)) {
+        return LastError();
+    }
+    // MAXDWORD for both read values: what is in the input queue comes back
+    // at once; with nothing there, the first bytes end the wait, or the
+    // constant does.
+    COMMTIMEOUTS available = configured;
+    available.ReadIntervalTimeout = MAXDWORD;
+    available.ReadTotalTimeoutMultiplier = waitMs > 0 ? MAXDWORD : 0;
+    available.ReadTotalTimeoutConstant = NonNegative(waitMs);
+    if (!SetCommTimeouts(handle, &available)) {
+        return LastError();
+    }
+    const int code = maxBytes > 0 ? Read(out, maxBytes) : 0;
+    SetCommTimeouts(handle, &configured);
+    return code;
+}
+
 int CSerialDevice::Close()
 {
     if (!IsOpen()) {
