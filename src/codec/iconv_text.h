@@ -4,10 +4,11 @@
 // platform's charset boundary.
 //
 // The conversion itself is the system's: the C library's iconv on Linux
-// (codec/posix/), the Win32 code-page converters on Windows (codec/win32/),
-// which know "UTF-8", "UTF-16BE", "UTF-32BE", "GB18030" (the internal code
-// page: code page 54936 where the system has it, else GBK, code page 936,
-// which holds every GBK text byte for byte), "GBK" and "CP<n>".
+// (codec/posix/). On Windows (codec/win32/) "UTF-8", "UTF-16BE", "UTF-32BE"
+// and "GB18030" are converted by the program itself, GB18030 with tables
+// made from the build machine's C library, so the internal code page reads
+// and writes exactly as on Linux; "GBK" and "CP<n>" go through the Win32
+// code pages.
 
 #include <cerrno>
 #include <cstddef>

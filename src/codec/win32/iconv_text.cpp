@@ -2,19 +2,32 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "codec/win32/gb18030_tables.h"
 
 // The Win32 converters work on whole buffers and do not say where a text
 // went wrong; iconv's contract (stop at the bad sequence, say why) needs one
 // character at a time. Each character is decoded to a code point, then
-// encoded: the Unicode forms here, code pages by MultiByteToWideChar and
-// WideCharToMultiByte.
+// encoded: the Unicode forms and GB18030 here (GB18030 from the tables the
+// build made from the C library's converter, so that the internal code page
+// reads and writes as on Linux, also where Windows lacks code page 54936),
+// code pages by MultiByteToWideChar and WideCharToMultiByte.
 
 namespace {
 
-enum CHARSET_KIND_t { KIND_UNKNOWN, KIND_UTF8, KIND_UTF16BE, KIND_UTF32BE, KIND_CODE_PAGE };
+enum CHARSET_KIND_t {
+    KIND_UNKNOWN,
+    KIND_UTF8,
+    KIND_UTF16BE,
+    KIND_UTF32BE,
+    KIND_GB18030,
+    KIND_CODE_PAGE
+};
 
 struct CHARSET_t {
     CHARSET_KIND_t kind = KIND_UNKNOWN;
@@ -26,8 +39,11 @@ struct STATE_t {
     CHARSET_t from;
 };
 
-constexpr UINT kGb18030 = 54936;
 constexpr UINT kGbk = 936;
+// The first four-byte code of the supplementary planes, 0x90308130, as a
+// linear index (see gb18030_tables.h); U+10000 and up follow in order.
+constexpr std::uint32_t kGb18030PlanesLinear = (0x90 - 0x81) * 12600;
+constexpr std::uint32_t kGb18030Unmapped = 0xFFFF;
 
 std::string Upper(const char* name)
 {
@@ -63,10 +79,7 @@ CHARSET_t Lookup(const char* name)
         return {KIND_UTF32BE, 0};
     }
     if (upper == "GB18030") {
-        // Some systems (Wine among them) have no code page 54936; GBK holds
-        // every GBK text with the same bytes and replaces only what it lacks.
-        const CHARSET_t full = CodePage(kGb18030);
-        return full.kind != KIND_UNKNOWN ? full : CodePage(kGbk);
+        return {KIND_GB18030, 0};
     }
     if (upper == "GBK" || upper == "GB2312" || upper == "EUC-CN") {
         return CodePage(kGbk);
@@ -81,15 +94,132 @@ CHARSET_t Lookup(const char* name)
     return {};
 }
 
-bool IsGbFamily(UINT codePage)
-{
-    return codePage == kGb18030 || codePage == kGbk;
-}
-
 bool InRange(unsigned char c, unsigned lo, unsigned hi)
 {
     return c >= lo && c <= hi;
 }
+
+// ---- GB18030 ---------------------------------------------------------------
+
+// Each BMP code point's GB18030 code: a two-byte code as kTwoByteMark | lead
+// << 8 | trail, a four-byte one as kFourByteMark | linear index; 0 for none.
+constexpr std::uint32_t kTwoByteMark = 0x80000000;
+constexpr std::uint32_t kFourByteMark = 0x40000000;
+
+const std::vector<std::uint32_t>& Gb18030Encoding()
+{
+    static const std::vector<std::uint32_t> encoding = [] {
+        std::vector<std::uint32_t> table(0x10000, 0);
+        for (std::size_t i = 0; i < kGb18030TwoByteCount; ++i) {
+            const std::uint16_t cp = kGb18030TwoByte[i];
+            const std::uint32_t lead = 0x81 + static_cast<std::uint32_t>(i / kGb18030TrailCount);
+            std::uint32_t trail = 0x40 + static_cast<std::uint32_t>(i % kGb18030TrailCount);
+            trail += trail >= 0x7F ? 1 : 0;
+            if (cp != kGb18030Unmapped && table[cp] == 0) {
+                table[cp] = kTwoByteMark | (lead << 8) | trail;
+            }
+        }
+        for (std::size_t r = 0; r < kGb18030FourByteRangeCount; ++r) {
+            const GB18030_RANGE_t& range = kGb18030FourByteRanges[r];
+            for (std::uint32_t k = 0; k < range.count; ++k) {
+                if (range.codePoint + k < table.size() && table[range.codePoint + k] == 0) {
+                    table[range.codePoint + k] = kFourByteMark | (range.linear + k);
+                }
+            }
+        }
+        return table;
+    }();
+    return encoding;
+}
+
+int DecodeGb18030(const unsigned char* in, std::size_t left, std::uint32_t& cp, std::size_t& used)
+{
+    if (in[0] < 0x80) {
+        cp = in[0];
+        used = 1;
+        return 0;
+    }
+    if (!InRange(in[0], 0x81, 0xFE)) {
+        return EILSEQ;
+    }
+    if (left < 2) {
+        return EINVAL;
+    }
+    if (InRange(in[1], 0x40, 0x7E) || InRange(in[1], 0x80, 0xFE)) {
+        const std::size_t trail = in[1] - 0x40u - (in[1] > 0x7F ? 1u : 0u);
+        const std::uint16_t unit = kGb18030TwoByte[(in[0] - 0x81u) * kGb18030TrailCount + trail];
+        if (unit == kGb18030Unmapped) {
+            return EILSEQ;
+        }
+        cp = unit;
+        used = 2;
+        return 0;
+    }
+    if (!InRange(in[1], 0x30, 0x39)) {
+        return EILSEQ;
+    }
+    if (left < 4) {
+        return EINVAL;
+    }
+    if (!InRange(in[2], 0x81, 0xFE) || !InRange(in[3], 0x30, 0x39)) {
+        return EILSEQ;
+    }
+    const std::uint32_t linear =
+        (in[0] - 0x81u) * 12600 + (in[1] - 0x30u) * 1260 + (in[2] - 0x81u) * 10 + (in[3] - 0x30u);
+    if (linear < kGb18030BmpLinearCount) {
+        const GB18030_RANGE_t* end = kGb18030FourByteRanges + kGb18030FourByteRangeCount;
+        const GB18030_RANGE_t* range = std::upper_bound(
+            kGb18030FourByteRanges, end, linear,
+            [](std::uint32_t value, const GB18030_RANGE_t& r) { return value < r.linear; });
+        if (range == kGb18030FourByteRanges || linear - (range - 1)->linear >= (range - 1)->count) {
+            return EILSEQ;
+        }
+        cp = (range - 1)->codePoint + (linear - (range - 1)->linear);
+    } else if (linear >= kGb18030PlanesLinear && linear - kGb18030PlanesLinear <= 0xFFFFF) {
+        cp = 0x10000 + (linear - kGb18030PlanesLinear);
+    } else {
+        return EILSEQ;
+    }
+    used = 4;
+    return 0;
+}
+
+void FourBytes(std::uint32_t linear, char* bytes)
+{
+    bytes[0] = static_cast<char>(0x81 + linear / 12600);
+    bytes[1] = static_cast<char>(0x30 + linear / 1260 % 10);
+    bytes[2] = static_cast<char>(0x81 + linear / 10 % 126);
+    bytes[3] = static_cast<char>(0x30 + linear % 10);
+}
+
+bool EncodeGb18030(std::uint32_t cp, char* bytes, std::size_t& n)
+{
+    if (cp < 0x80) {
+        bytes[0] = static_cast<char>(cp);
+        n = 1;
+        return true;
+    }
+    if (cp >= 0x10000) {
+        FourBytes(kGb18030PlanesLinear + (cp - 0x10000), bytes);
+        n = 4;
+        return true;
+    }
+    const std::uint32_t code = Gb18030Encoding()[cp];
+    if ((code & kTwoByteMark) != 0) {
+        bytes[0] = static_cast<char>((code >> 8) & 0xFF);
+        bytes[1] = static_cast<char>(code & 0xFF);
+        n = 2;
+        return true;
+    }
+    if ((code & kFourByteMark) != 0) {
+        FourBytes(code & ~kFourByteMark, bytes);
+        n = 4;
+        return true;
+    }
+    return false;
+}
+
+// ---- code pages -------------------------------------------------------------
 
 // Bytes of the character that starts `in` in a code page: GB18030's own
 // structure for the GB family (1, 2 or 4 bytes), the lead-byte table for
@@ -99,7 +229,7 @@ std::size_t CodePageCharLength(UINT codePage, const unsigned char* in, std::size
     if (in[0] < 0x80) {
         return 1;
     }
-    if (IsGbFamily(codePage)) {
+    if (codePage == kGbk) {
         if (!InRange(in[0], 0x81, 0xFE)) {
             return 1;
         }
@@ -187,20 +317,12 @@ int Decode(const CHARSET_t& from, const unsigned char* in, std::size_t left, std
         used = 4;
         return 0;
     }
+    case KIND_GB18030:
+        return DecodeGb18030(in, left, cp, used);
     case KIND_CODE_PAGE: {
         const std::size_t n = CodePageCharLength(from.codePage, in, left);
         if (n == 0) {
             return EINVAL;
-        }
-        if (n == 4 && from.codePage == kGbk) {
-            // A four-byte GB18030 form on a system with GBK only: one
-            // character it cannot show, read as one U+FFFD.
-            if (!InRange(in[2], 0x81, 0xFE) || !InRange(in[3], 0x30, 0x39)) {
-                return EILSEQ;
-            }
-            cp = 0xFFFD;
-            used = 4;
-            return 0;
         }
         wchar_t wide[4] = {};
         const int units = MultiByteToWideChar(from.codePage, MB_ERR_INVALID_CHARS,
@@ -271,6 +393,8 @@ bool Encode(const CHARSET_t& to, std::uint32_t cp, char* bytes, std::size_t& n)
         bytes[3] = static_cast<char>(cp & 0xFF);
         n = 4;
         return true;
+    case KIND_GB18030:
+        return EncodeGb18030(cp, bytes, n);
     case KIND_CODE_PAGE: {
         wchar_t wide[2];
         int units = 1;
@@ -281,13 +405,10 @@ bool Encode(const CHARSET_t& to, std::uint32_t cp, char* bytes, std::size_t& n)
             wide[1] = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
             units = 2;
         }
-        // Code page 54936 takes no flags and replaces nothing; the others
-        // say when they had to use their default character.
+        // The page says when it had to use its default character.
         BOOL usedDefault = FALSE;
-        const bool full = to.codePage == kGb18030;
-        const int written = WideCharToMultiByte(to.codePage, full ? 0 : WC_NO_BEST_FIT_CHARS,
-                                                wide, units, bytes, 8, nullptr,
-                                                full ? nullptr : &usedDefault);
+        const int written = WideCharToMultiByte(to.codePage, WC_NO_BEST_FIT_CHARS, wide, units,
+                                                bytes, 8, nullptr, &usedDefault);
         if (written <= 0 || usedDefault) {
             return false;
         }
