@@ -19,17 +19,7 @@ phase() {
 }
 
 # ---- packages ---------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$root/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest >/dev/null
 phase "packages"
 
 # ---- cross build ------------------------------------------------------------
