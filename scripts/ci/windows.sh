@@ -19,7 +19,7 @@ phase() {
 }
 
 # ---- packages ---------------------------------------------------------------
-"$root/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest >/dev/null
+"$root/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest
 phase "packages"
 
 # ---- cross build ------------------------------------------------------------
