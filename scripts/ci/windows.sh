@@ -213,6 +213,14 @@ for page in chinese default; do
     unset -n envRef
 done
 
+# ---- the AT trace -------------------------------------------------------------------
+if run "$work/trace-read.txt" "${default[@]}" TELLMAR_TRACE="$work/trace.txt" -- sms read; then
+    expect "the AT trace of an inbox read" "$work/trace.txt" \
+        '^[0-9]+ COM5 > AT\\r$' '^[0-9]+ COM5 < .*OK\\r\\n' '^[0-9]+ COM7 > AT\\r$'
+else
+    fail "the AT trace of an inbox read" "$work/trace-read.txt"
+fi
+
 # ---- the menu through a pipe: refresh, receive from COM5, end of input -------------
 if printf '\r25\n' | timeout 180 "${chinese[@]}" wine "$exe" >"$work/menu.txt" 2>&1; then
     expect "menu fed through a pipe" "$work/menu.txt" \
