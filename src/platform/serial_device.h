@@ -32,10 +32,14 @@ public:
 
     // Opens the port's node exclusively. A port without a node (one the
     // listing did not find) fails with the system's "no such file" error
-    // (2). A port that another program holds fails with the system's busy
-    // error: on Linux EBUSY (exclusive mode, flock, or a UUCP lock file of a
-    // live process; also for root), on Windows access denied (5). A device
-    // that is open is closed first. Returns 0 or the error code.
+    // (2). Only a terminal device opens: anything else fails (ENOTTY on
+    // Linux), decided before a byte is written and, where the system can
+    // tell from the device's class, before it is opened. A port that another
+    // program holds fails with the system's busy error: on Linux EBUSY
+    // (exclusive mode, flock, or a UUCP lock file of a live process; also for
+    // root; a lock file that is no small regular file holds nothing), on
+    // Windows access denied (5). A device that is open is closed first.
+    // Returns 0 or the error code.
     int Open(const COM_PORT_t& port);
 
     // Raw 8N1 at the given rate; flow control and modem lines stay as the
@@ -64,8 +68,10 @@ public:
     // that waits before a command and to time their own reads.
     int ReadAvailable(std::string& out, std::size_t maxBytes, int waitMs);
 
-    // Closes the device; returns 0 or the error code. Closing a closed device
-    // does nothing and returns 0.
+    // Puts back the line settings found at open, ends the exclusive mode and
+    // closes the device; returns 0 or the error code. Closing a closed device
+    // does nothing and returns 0. A process that ends without closing (exit,
+    // or a signal that ends it) hands its open ports back the same way.
     int Close();
 
     bool IsOpen() const { return m_handle != kClosed; }

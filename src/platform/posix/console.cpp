@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/charset.h"
+#include "platform/exit_cleanup.h"
 
 namespace {
 
@@ -111,32 +112,10 @@ void RestoreTerminal()
     }
 }
 
-void OnFatalSignal(int sig)
-{
-    RestoreTerminal();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
 void InstallRestoreHandlers()
 {
-    static bool installed = false;
-    if (installed) {
-        return;
-    }
-    installed = true;
-    std::atexit(RestoreTerminal);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        struct sigaction action {};
-        struct sigaction previous {};
-        ::sigaction(sig, nullptr, &previous);
-        if (previous.sa_handler == SIG_IGN) {
-            continue;  // an ignored signal (nohup) stays ignored
-        }
-        action.sa_handler = OnFatalSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(sig, &action, nullptr);
-    }
+    static const bool installed = AddExitCleanup(RestoreTerminal);
+    (void)installed;
 }
 
 // Raw, unechoed input for the time of one key; output keeps its processing

@@ -6,22 +6,28 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/clock.h"
+#include "platform/exit_cleanup.h"
 
 namespace {
 
 constexpr const char* kUucpLockDir = "/var/lock";
+// A lock file of any known layout is at most a few dozen bytes (HDB "%10d\n"
+// is 11, some programs add their name and user).
+constexpr int kMaxLockFileBytes = 64;
 
 struct BAUD_t {
     int rate;
@@ -64,12 +70,40 @@ std::string LockNameOf(const std::string& node)
     return path;
 }
 
-// Lock files hold the owner's pid as text (HDB style) or, in old programs, as
-// a binary int of 4 bytes.
+// The lock folder is writable by every user on many systems (/run/lock is
+// mode 1777): a lock file may be a FIFO, a link, a device or a huge file that
+// someone else made. Only a small regular file is read, without following a
+// link and without waiting; anything else holds no port.
+bool ReadLockFile(const std::string& lockFile, std::string& content)
+{
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    char buffer[kMaxLockFileBytes];
+    ssize_t n = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxLockFileBytes) {
+        do {
+            n = ::read(fd, buffer, sizeof buffer);
+        } while (n < 0 && errno == EINTR);
+    }
+    ::close(fd);
+    if (n < 0) {
+        return false;
+    }
+    content.assign(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+// Lock files hold the owner's pid as text (HDB style, "%10d\n") or, in old
+// programs, as a binary int of 4 bytes.
 pid_t LockOwner(const std::string& lockFile)
 {
-    std::ifstream in(lockFile, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string content;
+    if (!ReadLockFile(lockFile, content)) {
+        return 0;
+    }
     long pid = 0;
     bool digits = false;
     for (char c : content) {
@@ -102,6 +136,108 @@ bool UucpLockHeld(const std::string& node)
     return ::kill(owner, 0) == 0 || errno == EPERM;
 }
 
+// Whether the system tells, without opening it, that a character device is
+// no terminal: its sysfs class is not "tty". Opening some devices acts
+// (a watchdog starts counting), so those are never opened. Pseudo-terminals
+// have no sysfs entry and are told apart by the open below.
+bool KnownNotATerminal(dev_t device)
+{
+    const std::string link = "/sys/dev/char/" + std::to_string(major(device)) + ":" +
+                             std::to_string(minor(device)) + "/subsystem";
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) {
+        return false;
+    }
+    const std::string path(target, static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    return path.substr(slash == std::string::npos ? 0 : slash + 1) != "tty";
+}
+
+// The ports this process holds, with the line settings found at open, so that
+// the exit cleanup can hand them back when the process ends without closing
+// them (a signal, exit()). A slot is taken, its settings written, and then its
+// descriptor published; the cleanup reads only published slots.
+struct HELD_PORT_t {
+    std::atomic<bool> taken{false};
+    std::atomic<int> fd{-1};
+    termios settings{};
+};
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
+
+// As many as a process may have descriptors by default.
+constexpr int kMaxHeldPorts = 1024;
+HELD_PORT_t gHeldPorts[kMaxHeldPorts];
+
+// Back as the port was found: its line settings, and no exclusive mode (the
+// flag lives in the tty, not in the descriptor, and outlives this process
+// while another program, such as a simulator, keeps the tty open).
+void HandBack(const HELD_PORT_t& slot, int fd, int when)
+{
+    ::tcsetattr(fd, when, &slot.settings);
+    ::ioctl(fd, TIOCNXCL);
+}
+
+// Bytes written are still being sent for a while after write() returned; a
+// rate changed under them would garble the last command. Waits until the
+// driver's queue is empty, at most kDrainMs (a line held by flow control
+// never empties); true when it emptied.
+constexpr int kDrainMs = 1000;
+bool WaitOutputSent(int fd)
+{
+    const std::int64_t deadline = MonotonicMs() + kDrainMs;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0) {
+            return true;
+        }
+        if (MonotonicMs() >= deadline) {
+            return false;
+        }
+        SleepMs(5);
+    }
+}
+
+// Async-signal-safe: atomics, tcsetattr and ioctl only.
+void HandBackHeldPorts()
+{
+    for (const HELD_PORT_t& slot : gHeldPorts) {
+        const int fd = slot.fd.load(std::memory_order_acquire);
+        if (fd >= 0) {
+            HandBack(slot, fd, TCSANOW);
+        }
+    }
+}
+
+bool HoldPort(int fd, const termios& found)
+{
+    static const bool cleanupAdded = AddExitCleanup(HandBackHeldPorts);
+    (void)cleanupAdded;
+    for (HELD_PORT_t& slot : gHeldPorts) {
+        bool expected = false;
+        if (slot.taken.compare_exchange_strong(expected, true)) {
+            slot.settings = found;
+            slot.fd.store(fd, std::memory_order_release);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Hands the port back, once what was written has been sent (TCSADRAIN also
+// waits for the transmitter), and frees its slot; the descriptor stays open.
+void ReleasePort(int fd)
+{
+    for (HELD_PORT_t& slot : gHeldPorts) {
+        if (slot.fd.load(std::memory_order_acquire) == fd) {
+            HandBack(slot, fd, WaitOutputSent(fd) ? TCSADRAIN : TCSANOW);
+            slot.fd.store(-1, std::memory_order_release);
+            slot.taken.store(false, std::memory_order_release);
+            return;
+        }
+    }
+}
+
 // Milliseconds from now to `deadline`, at least 0, at most INT_MAX-ish for poll.
 int MsUntil(std::int64_t deadline)
 {
@@ -129,6 +265,13 @@ int CSerialDevice::Open(const COM_PORT_t& port)
     if (node.empty()) {
         return ENOENT;
     }
+    struct stat expected {};
+    if (::stat(node.c_str(), &expected) != 0) {
+        return errno;
+    }
+    if (!S_ISCHR(expected.st_mode) || KnownNotATerminal(expected.st_rdev)) {
+        return ENOTTY;
+    }
     const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno;
@@ -137,7 +280,11 @@ int CSerialDevice::Open(const COM_PORT_t& port)
         ::close(fd);
         return code;
     };
-    if (!::isatty(fd)) {
+    // The link may have been changed between the look and the open.
+    struct stat opened {};
+    termios found {};
+    if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || opened.st_rdev != expected.st_rdev ||
+        ::tcgetattr(fd, &found) != 0) {
         return fail(ENOTTY);
     }
     // TIOCEXCL stops other opens only for users without CAP_SYS_ADMIN, so a
@@ -152,8 +299,13 @@ int CSerialDevice::Open(const COM_PORT_t& port)
     if (UucpLockHeld(node)) {
         return fail(EBUSY);
     }
+    if (!HoldPort(fd, found)) {
+        return fail(EMFILE);
+    }
     if (::ioctl(fd, TIOCEXCL) != 0) {
-        return fail(errno);
+        const int code = errno;
+        ReleasePort(fd);
+        return fail(code);
     }
     m_handle = fd;
     return 0;
@@ -336,10 +488,7 @@ int CSerialDevice::Close()
         return 0;
     }
     const int fd = static_cast<int>(m_handle);
-    // The exclusive flag lives in the tty, not in our descriptor: it only
-    // clears on the last close, and another program (a simulator keeping its
-    // side open) may hold the tty beyond ours.
-    ::ioctl(fd, TIOCNXCL);
+    ReleasePort(fd);
     const int result = ::close(fd) == 0 ? 0 : errno;
     m_handle = kClosed;
     return result;

@@ -1,0 +1,16 @@
+#pragma once
+// Work that must be done however the process ends: at a normal exit and when
+// a signal ends it (interrupt, termination, hang-up, quit, a broken pipe,
+// abort). It hands back what the process changed outside itself, such as the
+// terminal mode of the console and the exclusive mode and line settings of
+// the serial ports it holds open.
+//
+// A cleanup may run inside a signal handler, on any thread, and more than
+// once (at exit and again on a signal): it must be async-signal-safe (no
+// locks, no allocation, no exceptions) and idempotent. After the cleanups the
+// signal takes its usual effect. A signal that is ignored when the first
+// cleanup is added (nohup) stays ignored.
+
+// Adds a cleanup; at most 8 can be added, further ones are refused (false).
+// Safe to call from several threads.
+bool AddExitCleanup(void (*cleanup)());
