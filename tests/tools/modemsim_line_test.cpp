@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -80,6 +81,47 @@ TEST(SimulatorLine, SilentModemLogsButNeverAnswers)
     line.Send("AT\r");
     EXPECT_EQ(line.ReadFor(300), "");
     EXPECT_EQ(sim.Commands(9).size(), 2u);
+}
+
+// The exclusive mode of a tty as a fresh descriptor sees it (root may open an
+// exclusive tty); -1 when the port cannot be opened.
+int ExclusiveMode(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int exclusive = -1;
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    close(fd);
+    return exclusive;
+}
+
+// A program killed while it held a port exclusively never clears the mode;
+// the simulator keeps the tty open, so it would stay and every later program
+// would find the port busy. Like a real device on its last close, the
+// simulator clears it once no program has the port open, and not before.
+TEST(SimulatorLine, ExclusiveModeEndsWhenTheLastProgramLetsGo)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "looking at an exclusive tty needs root";
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const std::string port = sim.PortPath(3);
+    const int holder = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
+    // Other opens and closes meanwhile leave the holder's mode alone.
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(ExclusiveMode(port), 1);
+    }
+    usleep(200 * 1000);
+    EXPECT_EQ(ExclusiveMode(port), 1);
+
+    close(holder);  // as a killed program's descriptors are closed
+    int exclusive = 1;
+    for (int waited = 0; waited < 5000 && exclusive != 0; waited += 20) {
+        usleep(20 * 1000);
+        exclusive = ExclusiveMode(port);
+    }
+    EXPECT_EQ(exclusive, 0);
 }
 
 TEST(SimulatorLine, PhoneBookAndModeSurviveARestart)

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +33,14 @@ int RateOf(speed_t speed)
     return 0;
 }
 
+speed_t SpeedOf(int rate)
+{
+    for (const SpeedName& s : kSpeeds) {
+        if (s.rate == rate) return s.speed;
+    }
+    return B9600;
+}
+
 std::string SystemError(const std::string& what)
 {
     return what + ": " + std::strerror(errno);
@@ -41,11 +51,17 @@ std::string SystemError(const std::string& what)
 PtyServer::~PtyServer()
 {
     for (Line& line : m_lines) Close(line);
+    if (m_inotify >= 0) close(m_inotify);
 }
 
 bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog& log,
                       SimState& state, std::string& error)
 {
+    m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotify < 0) {
+        error = SystemError("inotify");
+        return false;
+    }
     m_lines.reserve(config.ports.size());
     for (const PortConfig& port : config.ports) {
         m_lines.emplace_back();
@@ -61,15 +77,30 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
             error = SystemError("ptsname");
             return false;
         }
-        std::string slavePath = name;
-        line.slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        line.slavePath = name;
+        const std::string& slavePath = line.slavePath;
+        // Read-only, so that the server's own closes (IN_CLOSE_NOWRITE) do
+        // not look like a program's.
+        line.slave = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
         if (line.slave < 0) {
             error = SystemError(slavePath);
             return false;
         }
+        line.watch = inotify_add_watch(m_inotify, slavePath.c_str(), IN_CLOSE_WRITE);
+        if (line.watch < 0) {
+            error = SystemError("inotify watch on " + slavePath);
+            return false;
+        }
         termios t;
         if (tcgetattr(line.slave, &t) == 0) {
+            // The line starts at the module's first rate, as a port is found
+            // set by its last user. A program that sets the line back on
+            // close right after its last command then leaves the rate the
+            // server reads that command at (the server can only read the
+            // rate when it reads the bytes, not when they were written).
             cfmakeraw(&t);
+            cfsetispeed(&t, SpeedOf(port.bauds.front()));
+            cfsetospeed(&t, SpeedOf(port.bauds.front()));
             t.c_cflag |= CLOCAL | CREAD;
             tcsetattr(line.slave, TCSANOW, &t);
         }
@@ -122,8 +153,54 @@ void PtyServer::Flush(Line& line, Clock::time_point now)
     }
 }
 
+void PtyServer::OnSlaveClosed()
+{
+    alignas(inotify_event) char buffer[4096];
+    std::vector<Line*> closed;
+    bool overflow = false;
+    for (;;) {
+        ssize_t n = read(m_inotify, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            overflow = overflow || (event->mask & IN_Q_OVERFLOW);
+            for (Line& line : m_lines) {
+                if (line.watch == event->wd && (event->mask & IN_CLOSE_WRITE)) closed.push_back(&line);
+            }
+        }
+    }
+    if (overflow) {
+        for (Line& line : m_lines) closed.push_back(&line);
+    }
+    for (Line* line : closed) ReleaseIfUnused(*line);
+}
+
+void PtyServer::ReleaseIfUnused(Line& line)
+{
+    int exclusive = 0;
+    if (line.slave < 0 || ioctl(line.slave, TIOCGEXCL, &exclusive) != 0 || !exclusive) return;
+    // Only the master's hang-up tells that no program holds the slave, and it
+    // shows only while the server's own descriptor is closed too. The mode is
+    // cleared first so that the slave can be opened again whoever runs the
+    // server; a holder that is still there gets it back at once.
+    ioctl(line.slave, TIOCNXCL);
+    close(line.slave);
+    pollfd p{line.master, 0, 0};
+    const bool unused = poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+    line.slave = open(line.slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (line.slave < 0) {
+        // Without a slave the master would report a hang-up for ever.
+        Close(line);
+        return;
+    }
+    if (!unused) ioctl(line.slave, TIOCEXCL);
+}
+
 void PtyServer::Close(Line& line)
 {
+    if (line.watch >= 0) inotify_rm_watch(m_inotify, line.watch);
+    line.watch = -1;
     if (!line.link.empty()) unlink(line.link.c_str());
     line.link.clear();
     if (line.master >= 0) close(line.master);
@@ -144,6 +221,8 @@ void PtyServer::Run(int stopFd, bool watchStdin)
         polled.clear();
         fds.push_back({stopFd, POLLIN, 0});
         if (watchStdin) fds.push_back({STDIN_FILENO, POLLIN, 0});
+        const std::size_t slaveClosed = fds.size();
+        fds.push_back({m_inotify, POLLIN, 0});
         std::size_t fixed = fds.size();
         int timeoutMs = -1;
         for (Line& line : m_lines) {
@@ -169,6 +248,7 @@ void PtyServer::Run(int stopFd, bool watchStdin)
             ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
             if (n <= 0) return;
         }
+        if (fds[slaveClosed].revents) OnSlaveClosed();
         now = Clock::now();
         for (std::size_t i = 0; i < polled.size(); ++i) {
             Line& line = *polled[i];

@@ -3,6 +3,13 @@
 // DIR/COM<n>, all served by one poll loop that moves bytes between the
 // programs on the ports and the simulated modules, keeping each module's
 // reply timing.
+//
+// The server keeps each slave open itself, so the tty outlives the programs
+// that use it, and with it the exclusive mode (TIOCEXCL) that a program
+// killed before it could clear it leaves behind. A real device drops that
+// mode on its last close; so does the server: whenever a program closes a
+// slave it had open for writing (seen through inotify), the server looks
+// whether any program still holds the slave and, if none does, clears it.
 
 #include <chrono>
 #include <deque>
@@ -41,7 +48,9 @@ class PtyServer {
     struct Line {
         int com = 0;
         int master = -1;
-        int slave = -1;  // held so the master never sees a hang-up
+        int slave = -1;  // held (read-only) so the master never sees a hang-up
+        std::string slavePath;
+        int watch = -1;  // inotify watch for the programs' closes of the slave
         std::string link;
         std::unique_ptr<Modem> modem;
         std::deque<Chunk> queue;
@@ -54,8 +63,12 @@ class PtyServer {
     void Schedule(Line& line, Clock::time_point now);
     void Flush(Line& line, Clock::time_point now);
     void Close(Line& line);
+    void OnSlaveClosed();
+    // Clears the exclusive mode of a slave that no program holds any more.
+    void ReleaseIfUnused(Line& line);
 
     std::vector<Line> m_lines;
+    int m_inotify = -1;
 };
 
 }  // namespace modemsim
