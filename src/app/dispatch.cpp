@@ -89,8 +89,10 @@ int CApplication::Run(int argc, char** argv)
     } else if (argc == 2 && IsOneOf(args[1], kVersionKeywords, std::size(kVersionKeywords))) {
         PrintVersion();
     } else if (args[1].size() == 3 && argc >= 3 && AsciiLower(args[1]) == "sms") {
+        SendNotesToStandardError();
         RunInboxCommand(AsciiLower(args[2]));
     } else {
+        SendNotesToStandardError();
         RunSendCommand(argc, av);
     }
     ConsoleFlush();

@@ -21,6 +21,15 @@ void SetupConsole();
 // Writes the text as it is (after conversion to the console charset).
 void ConsoleWrite(const std::string& text);
 
+// A line about the program's own work rather than its result: a probe's
+// trace, a setting it changed in a modem, a warning about the environment.
+// Notes are written with the console's other output until
+// SendNotesToStandardError() is called; from then on they go, whole and
+// unbuffered, to standard error, so that the standard output of a command
+// for scripts carries nothing but its document.
+void ConsoleNote(const std::string& text);
+void SendNotesToStandardError();
+
 // Write the text in bright green / bright red, then restore the normal colour.
 // Colour is used only when standard output is a terminal (ANSI SGR) or a
 // Windows console (attributes 10 and 12, then 7), and the NO_COLOR variable

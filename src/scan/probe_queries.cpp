@@ -158,7 +158,7 @@ void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
     }
     record.nModeConfig = ModeConfigFromReply(line.Exchange("AT^MODECONFIG?\r"));
     if (gVerbose) {
-        ConsoleWrite(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) + "\n");
+        ConsoleNote(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) + "\n");
     }
 }
 
@@ -205,7 +205,7 @@ void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
         return;
     }
     line.Send(adjustment.strCommand);
-    ConsoleWrite(record.port.strPath + adjustment.strLine + "\n");
+    ConsoleNote(record.port.strPath + adjustment.strLine + "\n");
 }
 
 void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line)

@@ -66,7 +66,6 @@ TEST(SendCommandE2E, NamedPortsWithAMissingOneAndTheServiceNumberRule)
     const std::string time = run.document["result"][0]["time"].asString();
     EXPECT_EQ(Delivered(sim), (std::vector<std::pair<std::string, std::string>>{
                                   {"18300000000", "hello " + time}, {"10086", "hello"}}));
-    EXPECT_EQ(run.documentText, run.process.out) << "nothing but the document";
     EXPECT_EQ(run.documentText.substr(run.documentText.size() - 3), "}\n\n");
 
     // A 100-character Chinese text through every port: two concatenated parts.

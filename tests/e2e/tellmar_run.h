@@ -16,12 +16,21 @@
 
 struct TellmarRun {
     ProcessResult process;
-    std::string documentText;  // stdout from the first line that opens the document
+    std::string documentText;  // stdout, which must be the document and nothing else
     Json::Value document;
 };
 
-// Lines printed before the document (the scan's mode-switch lines) are left
-// out of documentText; the document must be the last thing on stdout.
+// Parses stdout as one JSON document; whatever else the program has to say
+// (the scan's mode-switch lines, warnings) belongs on stderr.
+inline bool ParseDocument(const std::string& text, Json::Value& document, std::string& errors)
+{
+    Json::CharReaderBuilder builder;
+    builder["strictRoot"] = true;
+    builder["failIfExtra"] = true;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    return reader->parse(text.data(), text.data() + text.size(), &document, &errors);
+}
+
 // The run's locale is C.UTF-8; `env` adds variables to its environment or
 // replaces them (LC_ALL included).
 inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
@@ -40,24 +49,11 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
     run.process = RunProcess(argv, env, "", timeoutSec);
     EXPECT_FALSE(run.process.timedOut);
     EXPECT_EQ(run.process.exitCode, 0);
-    const std::string& out = run.process.out;
-    std::size_t start = 0;
-    if (out.compare(0, 1, "{") != 0) {
-        start = out.find("\n{");
-        if (start == std::string::npos) {
-            ADD_FAILURE() << "no document in: " << out;
-            return run;
-        }
-        ++start;
-    }
-    run.documentText = out.substr(start);
-    Json::CharReaderBuilder builder;
-    builder["strictRoot"] = true;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
+    run.documentText = run.process.out;
     const std::string& text = run.documentText;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &run.document, &errors))
-        << errors << "\n" << out;
+    std::string errors;
+    EXPECT_EQ(text.compare(0, 1, "{"), 0) << "stdout begins with the document: " << text;
+    EXPECT_TRUE(ParseDocument(text, run.document, errors)) << errors << "\n" << text;
     // Characters beyond ASCII are escaped only outside a UTF-8 locale;
     // controls (C0, DEL, C1) always are.
     const bool utf8 = std::any_of(env.begin(), env.end(), [](const auto& e) {

@@ -11,6 +11,7 @@ struct ProcessResult {
     std::string out;
     std::string err;
     bool timedOut = false;  // killed because `timeoutSec` passed
+    long maxRssKb = 0;      // the most memory the program had resident at once
 };
 
 // `argv[0]` is the program path. `env` entries are set (or replaced) in a

@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -80,6 +81,8 @@ private:
     std::mutex m_mutex;
     std::string m_buffer;
 };
+
+std::atomic<bool> gNotesToStandardError{false};
 
 Writer& TheWriter()
 {
@@ -352,6 +355,22 @@ void SetupConsole() {}
 void ConsoleWrite(const std::string& text)
 {
     TheWriter().Append(ToConsoleCharset(text));
+}
+
+void ConsoleNote(const std::string& text)
+{
+    if (!gNotesToStandardError.load()) {
+        ConsoleWrite(text);
+        return;
+    }
+    static std::mutex noteMutex;
+    std::lock_guard<std::mutex> lock(noteMutex);
+    WriteAll(STDERR_FILENO, ToConsoleCharset(text));
+}
+
+void SendNotesToStandardError()
+{
+    gNotesToStandardError = true;
 }
 
 void PrintGreen(std::string text)
