@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/json_documents.h"
+#include "console/screen_text.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -97,9 +98,11 @@ void PrintSendResultLine(const SEND_RESULT_t& result)
         PrintGreen(port);
         PrintRed(" 发送到 ");
         PrintRed(result.strNumber);
+        const std::string head = "端口 " + port + " 发送到 " + result.strNumber + " 的短信发送失败,失败原因: ";
         PrintRed(" 的短信发送失败,失败原因: ");
         // The reason may be the modem's own error reply.
-        PrintRed(NeutraliseControls(result.strMessage));
+        PrintRed(LayOutUntrustedText(result.strMessage, ColumnAfter(head, 0), kUntrustedIndent,
+                                     ConsoleColumns()));
     }
     ConsoleWrite("\n");
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Character boundaries in internal (GB18030) text, for the codec's own use.
+// Character boundaries in internal (GB18030) text.
 
 #include <string>
 

@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/json_documents.h"
+#include "console/screen_text.h"
 #include "drivers/result_codes.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
@@ -23,17 +24,33 @@ const char* const kGiveUp = "输入的错误次数过多，返回主界面";
 const char* const kTextPrompt = "请输入短信内容:";
 const std::string kSeparator(50, '-');
 
-// At the end of input the answer is an empty line.
+// At the end of input the answer is an empty line. A line too long to keep
+// whole is cut, and the user is told before anything is done with it.
 std::string Ask(const char* prompt)
 {
     ConsoleWrite("\n");
     PrintGreen(prompt);
     std::string line;
-    if (!ConsoleReadLine(line)) {
+    bool cut = false;
+    if (!ConsoleReadLine(line, &cut)) {
         line.clear();
     }
     ConsoleWrite("\n");
+    if (cut) {
+        PrintRed("输入的内容过长，只保留前 " + std::to_string(kMaxTypedLineBytes) +
+                 " 字节，其余部分已丢弃");
+        ConsoleWrite("\n");
+    }
     return line;
+}
+
+// One field of a message or a stored entry: the label, then the value laid
+// out for the screen.
+void PrintField(const std::string& label, const std::string& value)
+{
+    ConsoleWrite(label +
+                 LayOutUntrustedText(value, ColumnAfter(label, 0), kUntrustedIndent, ConsoleColumns()) +
+                 "\n");
 }
 
 void GiveUp()
@@ -134,10 +151,13 @@ void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
         const INBOX_READ_t read = ReadInbox(device);
         const std::string& port = device.port.strName;
         if (!read.bMeRead && !read.bSmRead) {
-            PrintRed("端口 " + port + " 接收短信失败");
+            const std::string head = "端口 " + port + " 接收短信失败";
+            PrintRed(head);
             PrintRed("\t 失败原因: ");
             // The reason may be the modem's own error reply.
-            PrintRed(NeutraliseControls(FailureReason(device, read)));
+            PrintRed(LayOutUntrustedText(FailureReason(device, read),
+                                         ColumnAfter("\t 失败原因: ", ColumnAfter(head, 0)),
+                                         kUntrustedIndent, ConsoleColumns()));
             ConsoleWrite("\n");
             continue;
         }
@@ -164,15 +184,13 @@ void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
 
 void PrintMessages(std::vector<SmsMessage> messages)
 {
-    // Number, time and text are the network's: a control in them must not
-    // reach the terminal.
     int i = 1;
     for (const SmsMessage& message : messages) {
         ConsoleWrite(kSeparator + "\n");
         ConsoleWrite(" 第 " + std::to_string(i) + " 条短信\n");
-        ConsoleWrite("发送号码: " + NeutraliseControls(message.strFrom) + "\n");
-        ConsoleWrite("发送时间: " + NeutraliseControls(message.strTime) + "\n");
-        ConsoleWrite("短信内容: " + NeutraliseControls(message.strText) + "\n");
+        PrintField("发送号码: ", message.strFrom);
+        PrintField("发送时间: ", message.strTime);
+        PrintField("短信内容: ", message.strText);
         ++i;
     }
     ConsoleWrite(kSeparator + "\n");
@@ -185,11 +203,10 @@ void PrintUnreadable(const std::string& where, const std::vector<SmsUnreadable>&
     }
     PrintRed(where + "无法解读的短信共 " + std::to_string(entries.size()) + " 条");
     ConsoleWrite("\n");
-    // The PDU line is the modem's: a control in it must not reach the terminal.
     for (const SmsUnreadable& entry : entries) {
         ConsoleWrite(kSeparator + "\n");
         ConsoleWrite("存储位置: " + std::to_string(entry.nIndex) + "\n");
-        ConsoleWrite("原始数据: " + NeutraliseControls(entry.strPdu) + "\n");
+        PrintField("原始数据: ", entry.strPdu);
     }
     ConsoleWrite(kSeparator + "\n");
 }

@@ -11,6 +11,7 @@
 // console charset (platform/charset.h: the locale's on Linux, the ANSI code
 // page on Windows).
 
+#include <cstddef>
 #include <string>
 
 // Prepares the console. Windows: a console's screen buffer is made at least
@@ -58,7 +59,17 @@ void ConsoleFlush();
 // its bytes are read the same way (CR, LF and CR LF are one Enter).
 int ConsoleReadKey();
 
+// The most a typed line keeps, in bytes of internal text: far more than
+// the longest message that can be sent (255 parts).
+constexpr std::size_t kMaxTypedLineBytes = 65536;
+
 // One typed line from standard input without its line end (CR LF or LF),
 // converted to internal text. False at the end of input (no line read); a
-// last line without line end is still returned.
-bool ConsoleReadLine(std::string& line);
+// last line without line end is still returned. A line longer than
+// kMaxTypedLineBytes keeps its first whole characters within that bound; the
+// rest of it is read and dropped, and `cut` (when given) tells the caller.
+bool ConsoleReadLine(std::string& line, bool* cut = nullptr);
+
+// The width in columns of the terminal (or console window) that standard
+// output shows on; 0 when standard output goes elsewhere.
+int ConsoleColumns();

@@ -10,6 +10,10 @@
 // locks, no allocation, no exceptions) and idempotent. After the cleanups the
 // signal takes its usual effect. A signal that is ignored when the first
 // cleanup is added (nohup) stays ignored.
+//
+// The POSIX backend's ports and terminal use it. Windows needs none: it
+// closes a dying process's port handles, which ends their exclusive use, and
+// its console input leaves the console mode as it was; it has no backend.
 
 // Adds a cleanup; at most 8 can be added, further ones are refused (false).
 // Safe to call from several threads.

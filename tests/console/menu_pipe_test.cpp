@@ -21,6 +21,7 @@ const char kPortPrompt[] = u8"请输入设备端口号(例:选择COM3,请输入3
 const char kPortRetry[] = u8"您输入的设备端口号有误，请重新输入\n";
 const char kGiveUp[] = u8"输入的错误次数过多，返回主界面\n\n\n";
 const char kTextPrompt[] = u8"请输入短信内容:";
+const char kCutLine[] = u8"输入的内容过长，只保留前 65536 字节，其余部分已丢弃\n";
 const std::string kSeparator = std::string(50, '-') + "\n";
 
 std::size_t Count(const std::string& text, const std::string& piece)
@@ -115,6 +116,9 @@ const MenuCase kMenuCases[] = {
     {"HiddenPortCheckThreeWrong", "dCOM3\n0\nabc\nq",
      {{kPortPrompt, 3}, {kPortRetry, 3}, {kGiveUp, 1}, {kMenuLine, 2}}},
     {"ReceivePortRetryThenEmptyAnswer", "2x\n\n", {{kPortPrompt, 2}, {kPortRetry, 1}}},
+    // A typed line beyond the bound is cut, and the user is told at once.
+    {"OverlongAnswerIsCutAndSaid", "1" + std::string(70000, '1') + "\n13800138000\n",
+     {{kNumberPrompt, 2}, {kCutLine, 1}, {kNumberRetry, 1}, {kPortPrompt, 1}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, ConsoleKeysTest, ::testing::ValuesIn(kMenuCases),

@@ -73,7 +73,7 @@ TEST(PrintMessages, EachMessageBetweenSeparatorsWithItsNumber)
                                  u8"发送号码: +8613800138000\n" + u8"发送时间: 24-05-31 09:15:02\n" +
                                  u8"短信内容: 你好\n" + kSeparator + u8" 第 2 条短信\n" +
                                  u8"发送号码: 10086\n" + u8"发送时间: \n" +
-                                 u8"短信内容: line one\nline two\n" + kSeparator;
+                                 u8"短信内容: line one\n          line two\n" + kSeparator;
     EXPECT_EQ(capture.Text(), expected);
 }
 
@@ -98,6 +98,23 @@ TEST(PrintMessages, ControlsInEveryFieldAreShownNeutralised)
     EXPECT_NE(out.find(u8"发送号码: \\x1B]0;x\\x0710086\n"), std::string::npos) << out;
     EXPECT_NE(out.find(u8"发送时间: 24-05-31\\x0D\n"), std::string::npos) << out;
     EXPECT_NE(out.find(u8"短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n"), std::string::npos) << out;
+}
+
+// A message's own line breaks cannot print a line of the dialogue's: its
+// further lines start under the text (standard output is no terminal here,
+// so nothing else is broken).
+TEST(PrintMessages, AMessageCannotPrintTheDialoguesOwnLines)
+{
+    StdoutCapture capture;
+    PrintMessages({Message("10086", "24-05-31 09:15:02",
+                           "ok\n" + std::string(50, '-') + "\n \xB5\xDA 2 \xCC\xF5\xB6\xCC\xD0\xC5\n"
+                           "\xB7\xA2\xCB\xCD\xBA\xC5\xC2\xEB: 95588\n\n")});  // 第 2 条短信, 发送号码
+    const std::string expected = kSeparator + std::string(u8" 第 1 条短信\n") + u8"发送号码: 10086\n" +
+                                 u8"发送时间: 24-05-31 09:15:02\n" + u8"短信内容: ok\n" +
+                                 "          " + std::string(50, '-') + "\n" +
+                                 u8"           第 2 条短信\n" + u8"          发送号码: 95588\n" + "\n" +
+                                 "\n" + kSeparator;
+    EXPECT_EQ(capture.Text(), expected);
 }
 
 TEST(PrintUnreadable, IndexAndPduLineOfEachUnderTheStorageTitle)

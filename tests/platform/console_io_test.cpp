@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
@@ -358,6 +359,61 @@ TEST(PipeLineRead, LinesWithoutTheirEndsThenFalse)
         }
         EXPECT_EQ(got, row.lines);
     }
+}
+
+// Standard input from a file, for inputs larger than a pipe holds.
+class FileStdin {
+public:
+    explicit FileStdin(const std::string& bytes)
+    {
+        std::FILE* file = std::tmpfile();
+        EXPECT_NE(file, nullptr);
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fflush(file);
+        m_saved = ::dup(STDIN_FILENO);
+        ::dup2(::fileno(file), STDIN_FILENO);
+        ::lseek(STDIN_FILENO, 0, SEEK_SET);
+        std::fclose(file);
+    }
+    ~FileStdin()
+    {
+        ::dup2(m_saved, STDIN_FILENO);
+        ::close(m_saved);
+    }
+    FileStdin(const FileStdin&) = delete;
+    FileStdin& operator=(const FileStdin&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+// A typed line keeps at most kMaxTypedLineBytes of whole characters; the rest
+// of it is dropped, the caller is told, and the next line is read as usual.
+TEST(PipeLineRead, OverlongLinesAreCutAtACharacterAndTheRestDropped)
+{
+    const std::size_t limit = kMaxTypedLineBytes;
+    std::string chinese;
+    for (std::size_t k = 0; k < limit; ++k) {
+        chinese += u8"中";  // two internal bytes each
+    }
+    const std::string ascii(5 * limit, 'x');
+    FileStdin input(ascii + "\n" + std::string(limit, 'y') + "\r\n" + chinese + "\n" + "next\n");
+    std::string line;
+    bool cut = false;
+    ASSERT_TRUE(ConsoleReadLine(line, &cut));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(line, std::string(limit, 'x'));
+    ASSERT_TRUE(ConsoleReadLine(line, &cut));
+    EXPECT_FALSE(cut) << "exactly the bound is kept whole";
+    EXPECT_EQ(line, std::string(limit, 'y'));
+    ASSERT_TRUE(ConsoleReadLine(line, &cut));
+    EXPECT_TRUE(cut);
+    ASSERT_EQ(line.size(), limit);
+    EXPECT_EQ(line.substr(limit - 4), "\xD6\xD0\xD6\xD0") << "whole characters only";
+    ASSERT_TRUE(ConsoleReadLine(line, &cut));
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(line, "next");
+    EXPECT_FALSE(ConsoleReadLine(line, &cut));
 }
 
 TEST(PipeLineRead, KeyThenLineShareTheInput)

@@ -7,9 +7,11 @@
 #include <deque>
 #include <mutex>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "codec/gb18030_text.h"
 #include "platform/charset.h"
 #include "platform/exit_cleanup.h"
 
@@ -402,15 +404,19 @@ int ConsoleReadKey()
     return ReadOneKey(in);
 }
 
-bool ConsoleReadLine(std::string& line)
+bool ConsoleReadLine(std::string& line, bool* cut)
 {
     ConsoleFlush();
     Input& in = TheInput();
     std::lock_guard<std::mutex> lock(in.mutex);
     // Codes left of an earlier key press belong to that key, not to the line.
     in.keys.clear();
+    // Enough console bytes to fill the bound whatever their charset; what
+    // comes beyond them is dropped as it is read.
+    const std::size_t rawLimit = 2 * kMaxTypedLineBytes + 4;
     std::string raw;
     bool any = false;
+    bool overflow = false;
     for (;;) {
         const int c = in.ReadByte(-1);
         if (c < 0) {
@@ -420,14 +426,34 @@ bool ConsoleReadLine(std::string& line)
         if (c == '\n') {
             break;
         }
-        raw.push_back(static_cast<char>(c));
+        if (raw.size() < rawLimit) {
+            raw.push_back(static_cast<char>(c));
+        } else {
+            overflow = true;
+        }
     }
     if (!any) {
         return false;
     }
-    if (!raw.empty() && raw.back() == '\r') {
+    if (!overflow && !raw.empty() && raw.back() == '\r') {
         raw.pop_back();
     }
     line = FromConsoleCharset(raw);
+    const bool longer = overflow || line.size() > kMaxTypedLineBytes;
+    if (longer) {
+        line = CutToCharBoundary(line, kMaxTypedLineBytes);
+    }
+    if (cut != nullptr) {
+        *cut = longer;
+    }
     return true;
+}
+
+int ConsoleColumns()
+{
+    struct winsize size {};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
+        return 0;
+    }
+    return size.ws_col;
 }

@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <conio.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 
+#include "codec/gb18030_text.h"
 #include "platform/charset.h"
 #include "platform/win32/wide_text.h"
 
@@ -116,6 +119,8 @@ private:
     std::mutex m_mutex;
     std::string m_buffer;
 };
+
+std::atomic<bool> gNotesToStandardError{false};
 
 Writer& TheWriter()
 {
@@ -250,24 +255,29 @@ int ReadPipedKey(Input& in)
     return in.QueueCharacter(FromConsoleCharset(bytes));
 }
 
-bool ReadConsoleLineWide(std::string& line)
+// A console line in UTF-16. At most `maxUnits` units are kept (each gives at
+// least one byte of internal text); `overflow` tells that more were dropped.
+bool ReadConsoleLineWide(std::string& line, std::size_t maxUnits, bool& overflow)
 {
     std::wstring wide;
     for (;;) {
         wchar_t chunk[256];
         DWORD got = 0;
         if (!ReadConsoleW(GetStdHandle(STD_INPUT_HANDLE), chunk, 256, &got, nullptr) || got == 0) {
-            if (wide.empty()) {
+            if (wide.empty() && !overflow) {
                 return false;
             }
             break;
         }
-        wide.append(chunk, got);
-        if (wide.back() == L'\n') {
+        const bool ended = chunk[got - 1] == L'\n';
+        const std::size_t room = maxUnits - std::min(maxUnits, wide.size());
+        overflow = overflow || got > room;
+        wide.append(chunk, std::min<std::size_t>(got, room));
+        if (ended) {
             break;
         }
     }
-    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r')) {
+    while (!overflow && !wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r')) {
         wide.pop_back();
     }
     line = WideToInternal(wide);
@@ -293,6 +303,29 @@ void SetupConsole()
 void ConsoleWrite(const std::string& text)
 {
     TheWriter().Append(text);
+}
+
+void ConsoleNote(const std::string& text)
+{
+    if (!gNotesToStandardError.load()) {
+        ConsoleWrite(text);
+        return;
+    }
+    static std::mutex noteMutex;
+    std::lock_guard<std::mutex> lock(noteMutex);
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (IsConsole(err)) {
+        const std::wstring wide = InternalToWide(text);
+        DWORD written = 0;
+        WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    WriteBytes(err, ToConsoleCharset(text));
+}
+
+void SendNotesToStandardError()
+{
+    gNotesToStandardError = true;
 }
 
 void PrintGreen(std::string text)
@@ -323,35 +356,62 @@ int ConsoleReadKey()
     return InputIsConsole() ? ReadConsoleKey(in) : ReadPipedKey(in);
 }
 
-bool ConsoleReadLine(std::string& line)
+bool ConsoleReadLine(std::string& line, bool* cut)
 {
     ConsoleFlush();
     Input& in = TheInput();
     std::lock_guard<std::mutex> lock(in.mutex);
     // Codes left of an earlier key press belong to that key, not to the line.
     in.keys.clear();
+    // Enough input to fill the bound whatever its charset; what comes beyond
+    // it is dropped as it is read.
+    const std::size_t rawLimit = 2 * kMaxTypedLineBytes + 4;
+    bool overflow = false;
     if (InputIsConsole()) {
-        return ReadConsoleLineWide(line);
-    }
-    std::string raw;
-    bool any = false;
-    for (;;) {
-        const int c = in.ReadByte();
-        if (c < 0) {
-            break;
+        if (!ReadConsoleLineWide(line, rawLimit, overflow)) {
+            return false;
         }
-        any = true;
-        if (c == '\n') {
-            break;
+    } else {
+        std::string raw;
+        bool any = false;
+        for (;;) {
+            const int c = in.ReadByte();
+            if (c < 0) {
+                break;
+            }
+            any = true;
+            if (c == '\n') {
+                break;
+            }
+            if (raw.size() < rawLimit) {
+                raw.push_back(static_cast<char>(c));
+            } else {
+                overflow = true;
+            }
         }
-        raw.push_back(static_cast<char>(c));
+        if (!any) {
+            return false;
+        }
+        if (!overflow && !raw.empty() && raw.back() == '\r') {
+            raw.pop_back();
+        }
+        line = FromConsoleCharset(raw);
     }
-    if (!any) {
-        return false;
+    const bool longer = overflow || line.size() > kMaxTypedLineBytes;
+    if (longer) {
+        line = CutToCharBoundary(line, kMaxTypedLineBytes);
     }
-    if (!raw.empty() && raw.back() == '\r') {
-        raw.pop_back();
+    if (cut != nullptr) {
+        *cut = longer;
     }
-    line = FromConsoleCharset(raw);
     return true;
+}
+
+int ConsoleColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!IsConsole(StdOut()) || !GetConsoleScreenBufferInfo(StdOut(), &info)) {
+        return 0;
+    }
+    return info.srWindow.Right - info.srWindow.Left + 1;
 }
