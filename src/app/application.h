@@ -45,11 +45,15 @@ struct INBOX_READ_t {
     std::vector<int> vecSmIndexes;
     std::vector<SmsUnreadable> vecMeUnreadable;  // stored messages that could not be read
     std::vector<SmsUnreadable> vecSmUnreadable;
+    // Why the read is not complete ("error" of the inbox document): empty
+    // when both storages were read completely.
+    std::string strError;
     // Why nothing could be read, for the interactive receive's failure line.
     bool bHasDriver = false;
     std::string strDriverError;      // the driver's GetLastErrorText
-    bool bPortError = false;         // the port's HasError
-    std::string strPortError;        // the port's GetErrorText
+    bool bPortError = false;         // the port's HasError, or it failed
+    std::string strPortError;        // the port's GetErrorText, or why it failed
+    bool bPortFailed = false;        // the port stopped working during the read
 };
 
 class CApplication {
@@ -100,7 +104,8 @@ std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(co
 std::vector<std::string> SplitPortList(std::string text);
 bool IsAllDigits(const std::string& text);
 // Reads both storages of one device (modem memory first, then SIM). A storage
-// that cannot be selected or read is left empty with its read flag false.
+// that cannot be selected or read is left empty with its read flag false;
+// strError says what kept the read from being complete.
 INBOX_READ_t ReadInbox(COM_DEVICE_t device);
 // Empties both storages (each selected, then AT+CMGD=0,4); true only when
 // both deletions succeeded. False for a device without a driver.
@@ -108,6 +113,7 @@ bool ClearInbox(COM_DEVICE_t device);
 // Deletes, per storage, only the indexes that a complete read returned, one
 // AT+CMGD=<index> each, so a message that arrived after the read stays. True
 // only when both storages were read completely and every index was deleted.
+// When neither storage was read completely the port is not opened.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string StripQuotes(const std::string& text);

@@ -1,5 +1,7 @@
 // Process entry: chooses the mode from the command line.
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "platform/charset.h"
 #include "platform/console.h"
 #include "platform/port_trace.h"
+#include "scan/port_scan.h"
+#include "transport/at_transaction.h"
 
 namespace {
 
@@ -33,6 +37,22 @@ std::string AsciiLower(std::string text)
         }
     }
     return text;
+}
+
+// TELLMAR_PACING=quiet: every poll of a reply waits for a quiet line, as for
+// modems whose final lines are odd. Unset or empty: replies end on their
+// final line. Any other value is reported on standard error and ignored.
+void ApplyPacingSetting()
+{
+    const char* value = std::getenv("TELLMAR_PACING");
+    const std::string setting = value != nullptr ? value : "";
+    if (setting == "quiet") {
+        AtPacing().bQuietLine = true;
+        ProbeTiming().bQuietLine = true;
+    } else if (!setting.empty()) {
+        std::fputs("tellmar: TELLMAR_PACING is \"quiet\" or unset; the value given is ignored\n",
+                   stderr);
+    }
 }
 
 }  // namespace
@@ -72,6 +92,7 @@ int CApplication::Run(int argc, char** argv)
     InitCharsetBoundary();
     SetupConsole();
     StartPortTrace();
+    ApplyPacingSetting();
 
     // Arguments become internal text before anything looks at them.
     std::vector<std::string> args = InternalArguments(argc, argv);

@@ -35,6 +35,7 @@ void CApplication::RunInboxCommand(const std::string& word)
                 port.vecMe = read.vecMe;
                 port.vecSmUnreadable = read.vecSmUnreadable;
                 port.vecMeUnreadable = read.vecMeUnreadable;
+                port.strError = read.strError;
                 if (clears) {
                     port.bCleared = true;
                     port.bClear = ClearReadMessages(device, read);

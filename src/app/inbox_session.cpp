@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "drivers/reply_text.h"
 #include "transport/at_transaction.h"
 #include "transport/com_port.h"
 
@@ -34,28 +35,64 @@ bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::strin
         AtPacing().shortPolls);
 }
 
-// Reads the storage into the output lists when it can be selected and read.
-void ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
-                 std::vector<SmsMessage>& messages, std::vector<int>& indexes,
-                 std::vector<SmsUnreadable>& unreadable, bool& read, bool& complete)
+// The name of a storage in the inbox document.
+const char* StorageName(STORAGE_t storage)
 {
+    return storage == STORAGE_ME ? "DEV" : "SIM";
+}
+
+// "<what> (<the modem's error line>)", or <what> alone when the failing
+// step left no error line.
+std::string WithErrorLine(const std::string& what, CPhoneCardBase* driver)
+{
+    const std::string line = driver->GetLastErrorText();
+    return line.empty() ? what : what + " (" + line + ")";
+}
+
+// Reads the storage into the output lists when it can be selected and read;
+// returns why the read is not complete (empty when it is).
+std::string ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
+                        std::vector<SmsMessage>& messages, std::vector<int>& indexes,
+                        std::vector<SmsUnreadable>& unreadable, bool& read, bool& complete)
+{
+    const std::string name = StorageName(storage);
+    // The error line of a failing step is its own, not an earlier step's.
+    driver->m_strLastError.clear();
     if (!SelectStorage(driver, port, storage)) {
-        return;
+        return WithErrorLine(name + ": storage not selected", driver);
     }
     // A listing that fails leaves the driver's list as it was; without this
     // the SIM would be reported holding the modem memory's messages.
     driver->m_vecMessages.clear();
     driver->m_vecListedIndexes.clear();
     driver->m_vecUnreadable.clear();
+    driver->m_strLastError.clear();
     bool listedAll = false;
     if (!ReadStoredMessages(driver, port, &listedAll)) {
-        return;
+        return WithErrorLine(name + ": not read", driver);
     }
     read = true;
     complete = listedAll;
     messages = driver->GetMessages();
     indexes = driver->GetListedIndexes();
     unreadable = driver->GetUnreadable();
+    return complete ? std::string() : name + ": read in part";
+}
+
+// The inbox document's "error" of a read: the port's failure when it
+// stopped working, else what each storage lacks.
+std::string ReadError(const CComPortBase& port, const std::vector<std::string>& storages)
+{
+    if (port.IsFailed()) {
+        return port.FailureText();
+    }
+    std::string error;
+    for (const std::string& text : storages) {
+        if (!text.empty()) {
+            error += (error.empty() ? "" : "; ") + text;
+        }
+    }
+    return error;
 }
 
 // Deletes one by one what a complete read of the storage returned.
@@ -85,18 +122,24 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
     INBOX_READ_t read;
     CComPortBase port(device.port, device.nBaud);
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-    port.Open();
+    const bool opened = port.Open();
     RunInitCommands(driver.get(), &port);
     if (driver) {
         read.bHasDriver = true;
-        ReadStorage(driver.get(), &port, STORAGE_ME, read.vecMe, read.vecMeIndexes,
-                    read.vecMeUnreadable, read.bMeRead, read.bMeComplete);
-        ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes,
-                    read.vecSmUnreadable, read.bSmRead, read.bSmComplete);
+        const std::string me =
+            ReadStorage(driver.get(), &port, STORAGE_ME, read.vecMe, read.vecMeIndexes,
+                        read.vecMeUnreadable, read.bMeRead, read.bMeComplete);
+        const std::string sm =
+            ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes,
+                        read.vecSmUnreadable, read.bSmRead, read.bSmComplete);
         read.strDriverError = driver->GetLastErrorText();
+        read.strError = opened ? ReadError(port, {me, sm}) : TrimCrLf(port.GetErrorText());
+    } else {
+        read.strError = ResultTextEn(CMD_RESULT_FOREIGN_DEVICE);
     }
-    read.bPortError = port.HasError();
-    read.strPortError = port.GetErrorText();
+    read.bPortFailed = port.IsFailed();
+    read.bPortError = port.HasError() || read.bPortFailed;
+    read.strPortError = read.bPortFailed ? port.FailureText() : port.GetErrorText();
     return read;
 }
 
@@ -120,6 +163,9 @@ bool ClearInbox(COM_DEVICE_t device)
 
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
 {
+    if (!read.bMeComplete && !read.bSmComplete) {
+        return false;
+    }
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
     CComPortBase port(device.port, device.nBaud);
     if (!driver || !port.Open()) {

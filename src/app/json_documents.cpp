@@ -59,6 +59,10 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
         for (const SmsUnreadable& entry : port.vecMeUnreadable) {
             object["unreadable"].append(UnreadableObject(entry, "DEV"));
         }
+        // A read that failed must not pass for an empty inbox.
+        if (!port.strError.empty()) {
+            object["error"] = Utf8(port.strError);
+        }
     }
     if (port.bCleared) {
         object["clear"] = port.bClear;

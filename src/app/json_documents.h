@@ -58,6 +58,7 @@ struct INBOX_PORT_RESULT_t {
     // Stored messages that could not be read ("unreadable"), SIM first.
     std::vector<SmsUnreadable> vecSmUnreadable;
     std::vector<SmsUnreadable> vecMeUnreadable;
+    std::string strError;             // "error" (read forms): why the read is not complete
     bool bCleared = false;            // "clear" is shown
     bool bClear = false;
 };

@@ -26,6 +26,23 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Why a send failed: a port that stopped working says so first (a driver
+// error text may be left from an earlier number), then the modem's error
+// line, then the port's last error.
+std::string SendFailureText(CPhoneCardBase& driver, const CComPortBase& port)
+{
+    if (port.IsFailed()) {
+        return port.FailureText();
+    }
+    if (!driver.GetLastErrorText().empty()) {
+        return driver.GetLastErrorText();
+    }
+    if (port.HasError()) {
+        return port.GetErrorText();
+    }
+    return ResultTextZh(CMD_RESULT_NOT_AT);
+}
+
 }  // namespace
 
 std::string StripQuotes(const std::string& text)
@@ -183,13 +200,7 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                     ++attempts;
                 } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
                 result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
-                if (!driver->GetLastErrorText().empty()) {
-                    result.strMessage = driver->GetLastErrorText();
-                } else if (port.HasError()) {
-                    result.strMessage = port.GetErrorText();
-                } else {
-                    result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
-                }
+                result.strMessage = SendFailureText(*driver, port);
             }
             ReportSendResult(result);
         }

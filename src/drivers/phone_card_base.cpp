@@ -303,7 +303,12 @@ std::vector<std::string> CPhoneCardBase::InitCommands()
     return {"AT+CMEE=1\r\n", "AT+CPMS=\"SM\"\r\n", "ATE0\r\n"};
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseInit(std::string) { return CMD_RESULT_SUCCEED; }
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseInit(std::string reply)
+{
+    // Whatever the modem answers is fine, but it must have answered: a late
+    // answer taken for the next command's would shift every reply after it.
+    return HoldsFinalResult(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+}
 
 std::string CPhoneCardBase::DeleteOneCommand(int index) const
 {

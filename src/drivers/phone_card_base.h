@@ -89,6 +89,7 @@ public:
     virtual std::string SelectSmStorageCommand();
     virtual COM_CMD_OPERATE_RESULT_t ParseSelectSmStorage(std::string reply);
     virtual std::vector<std::string> InitCommands();
+    // Succeeds once the reply holds a final line, whatever it says.
     virtual COM_CMD_OPERATE_RESULT_t ParseInit(std::string reply);
     virtual std::vector<SendPair> BuildLongPduSend(std::string number, std::string text);
     virtual std::vector<SendPair> BuildPduSend(std::string number, std::string text);

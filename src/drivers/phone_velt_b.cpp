@@ -76,10 +76,10 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
 {
-    // The send goes on whatever this module answers; the number is taken
-    // only when the whole "+CSCA" line is in the reply.
+    // The send goes on whatever this module answers, once it has answered;
+    // the number is taken only when the whole "+CSCA" line is in the reply.
     CPhoneCardBase::ParseServiceCentre(reply);
-    return CMD_RESULT_SUCCEED;
+    return HoldsFinalResult(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
 }
 
 std::string CPhone_VeltB::PrepareReadCommand() { return "AT+ATVER=1\r"; }

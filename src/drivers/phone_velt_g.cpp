@@ -130,9 +130,20 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     static const char kKey[] = "^HCMGL:";
     m_vecMessages.clear();
     m_vecListedIndexes.clear();
-    // Indexes left over from a read loop that stopped at its limit stay at
-    // the front of the queue.
+    // Only a complete listing is queued: a late answer must not pass for an
+    // empty storage, and a listing is queued once.
+    if (!HoldsFinalResult(reply)) {
+        return CMD_RESULT_INCOMPLETE;
+    }
+    std::vector<std::pair<int, int>> listed;
     for (const std::string& line : SplitLines(reply)) {
+        if (IsFinalResultLine(line)) {
+            if (line.find("OK") == std::string::npos) {
+                m_strLastError = TrimCrLf(line);
+                return CMD_RESULT_FAILED;
+            }
+            break;
+        }
         const std::size_t b = line.find(kKey);
         if (b == std::string::npos) {
             continue;
@@ -144,8 +155,11 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
         }
         const int index = LeadingInt(line.substr(start, c - start));
         const int status = LeadingInt(line.substr(c + 1, 1));
-        m_vecPendingReads.emplace_back(index, status);
+        listed.emplace_back(index, status);
     }
+    // Indexes left over from a read loop that stopped at its limit stay at
+    // the front of the queue.
+    m_vecPendingReads.insert(m_vecPendingReads.end(), listed.begin(), listed.end());
     return CMD_RESULT_SUCCEED;
 }
 

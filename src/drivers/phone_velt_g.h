@@ -34,7 +34,9 @@ public:
     COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply) override;
     std::string ServiceCentreCommand() override;
     std::string ListCommand() override;
-    // Queues (index, status) of every "^HCMGL:" line; always succeeds.
+    // Waits for the listing's final line: after "OK" it queues (index,
+    // status) of every "^HCMGL:" line before it and succeeds; an error line
+    // fails with that line as error text and queues nothing.
     COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
     bool HasPendingRead() override;
     // "AT^HCMGR=<index>\r\n" for the first queued index (removed from the

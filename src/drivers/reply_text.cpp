@@ -1,6 +1,7 @@
 #include "drivers/reply_text.h"
 
 #include <climits>
+#include <string>
 
 std::vector<std::string> SplitLines(std::string text)
 {
@@ -107,4 +108,88 @@ int LeadingInt(const std::string& text)
         return static_cast<int>(-value);
     }
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+namespace {
+
+bool IsLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+bool StartsWith(const std::string& text, std::size_t from, std::size_t to, const char* prefix)
+{
+    const std::size_t n = std::char_traits<char>::length(prefix);
+    return to - from >= n && text.compare(from, n, prefix) == 0;
+}
+
+// The final-line test on text[from, to), without copying it.
+bool IsFinalResultRange(const std::string& text, std::size_t from, std::size_t to)
+{
+    while (from < to && (text[from] == ' ' || text[from] == '\t')) {
+        ++from;
+    }
+    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t')) {
+        --to;
+    }
+    static const char* const kWhole[] = {"OK", "ERROR", "COMMAND NOT SUPPORT", "NO CARRIER"};
+    for (const char* whole : kWhole) {
+        if (to - from == std::char_traits<char>::length(whole) && StartsWith(text, from, to, whole)) {
+            return true;
+        }
+    }
+    // The error number (or, after AT+CMEE=2, its text) must be there.
+    static const char* const kPrefixes[] = {"+CMS ERROR:", "+CME ERROR:", "^HCMGSS:", "^HCMGSF:"};
+    for (const char* prefix : kPrefixes) {
+        if (StartsWith(text, from, to, prefix) &&
+            to - from > std::char_traits<char>::length(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EndsWithPrompt(const std::string& reply)
+{
+    return reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "> ") == 0;
+}
+
+}  // namespace
+
+bool IsFinalResultLine(const std::string& line)
+{
+    return IsFinalResultRange(line, 0, line.size());
+}
+
+bool EndsWithFinalResult(const std::string& reply)
+{
+    if (EndsWithPrompt(reply)) {
+        return true;
+    }
+    if (reply.size() < 2 || reply.compare(reply.size() - 2, 2, "\r\n") != 0) {
+        return false;
+    }
+    std::size_t end = reply.size();
+    while (end > 0 && IsLineEnd(reply[end - 1])) {
+        --end;
+    }
+    std::size_t start = end;
+    while (start > 0 && !IsLineEnd(reply[start - 1])) {
+        --start;
+    }
+    return end > start && IsFinalResultRange(reply, start, end);
+}
+
+bool HoldsFinalResult(const std::string& reply)
+{
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+        if (IsLineEnd(reply[i])) {
+            if (i > start && IsFinalResultRange(reply, start, i)) {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
 }

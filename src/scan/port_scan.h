@@ -42,11 +42,15 @@ std::string FormatPortTable(std::vector<COM_CHECK_RESULT_t>& records, const std:
 // The probe's trace switch; the inbox command turns it off.
 extern std::atomic<bool> gVerbose;
 
-// The probe's serial timing (read ends 100 ms after the last byte, or after
-// 500 ms + 1 ms per byte); tests may shorten it.
+// The probe's serial timing: a read ends 100 ms after the last byte, or
+// after 500 ms + 1 ms per byte, and, unless the quiet-line mode is on, when
+// the reply ends with its final line and no byte follows within 10 ms. Set
+// before a scan (tests shorten it; the program reads TELLMAR_PACING).
 struct PROBE_TIMING_t {
     int intervalMs = 100;
     int totalConstantMs = 500;
     int totalPerByteMs = 1;
+    int gapMs = 10;
+    bool bQuietLine = false;
 };
 PROBE_TIMING_t& ProbeTiming();

@@ -1,11 +1,22 @@
 #include "scan/probe_io.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
+#include "drivers/reply_text.h"
+#include "platform/clock.h"
 #include "platform/port_trace.h"
-
 #include "scan/port_scan.h"
 #include "scan/probe_rules.h"
+
+namespace {
+
+// Input dropped before one command at most: a modem that never stops
+// sending still gets its command.
+constexpr std::size_t kMaxDroppedBytes = 64 * 1024;
+
+}  // namespace
 
 std::string CProbeLine::Exchange(const std::string& command)
 {
@@ -20,16 +31,62 @@ CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::s
 
 void CDeviceProbeLine::Send(const std::string& command)
 {
-    if (m_device) {
-        TracePortIo(m_strPortName, '>', command, m_device->Write(command));
+    if (!m_device) {
+        return;
     }
+    // A late answer or an unsolicited line must not pass for this command's.
+    std::string waiting;
+    for (std::size_t dropped = 0; dropped < kMaxDroppedBytes; dropped += waiting.size()) {
+        waiting.clear();
+        const int code = m_device->ReadAvailable(waiting, kProbeReplyBytes, 0);
+        TracePortIo(m_strPortName, '<', waiting, code);
+        if (code != 0 || waiting.empty()) {
+            break;
+        }
+    }
+    TracePortIo(m_strPortName, '>', command, m_device->Write(command));
 }
 
 std::string CDeviceProbeLine::Receive()
 {
     std::string reply;
-    ReadReply(m_device, reply, kProbeReplyBytes, m_strPortName);
-    return reply;
+    if (ProbeTiming().bQuietLine) {
+        ReadReply(m_device, reply, kProbeReplyBytes, m_strPortName);
+        return reply;
+    }
+    if (!m_device) {
+        return reply;
+    }
+    // The time-outs of the device's read, kept here so that the read can end
+    // on the final line.
+    const PROBE_TIMING_t& timing = ProbeTiming();
+    const std::int64_t total = MonotonicMs() + timing.totalConstantMs +
+                               static_cast<std::int64_t>(timing.totalPerByteMs) * kProbeReplyBytes;
+    std::string raw;
+    std::int64_t lastByte = -1;
+    while (raw.size() < kProbeReplyBytes) {
+        std::int64_t limit = total;
+        if (lastByte >= 0) {
+            const bool answered = EndsWithFinalResult(ReplyText(raw));
+            limit = std::min(limit, lastByte + (answered ? timing.gapMs : timing.intervalMs));
+        }
+        const std::int64_t now = MonotonicMs();
+        if (now >= limit) {
+            break;
+        }
+        std::string chunk;
+        const int code = m_device->ReadAvailable(chunk, kProbeReplyBytes - raw.size(),
+                                                 static_cast<int>(limit - now));
+        TracePortIo(m_strPortName, '<', chunk, code);
+        if (code != 0) {
+            break;
+        }
+        if (!chunk.empty()) {
+            raw += chunk;
+            lastByte = MonotonicMs();
+        }
+    }
+    return ReplyText(raw);
 }
 
 bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate)

@@ -8,8 +8,9 @@
 
 #include "scan/check_result.h"
 
-// The line the query steps talk over. Send writes a command without reading;
-// Receive is one read, returned as a reply text (see ReplyText).
+// The line the query steps talk over. Send drops the input that waits (it is
+// no answer to this command) and writes a command without reading; Receive
+// is one read, returned as a reply text (see ReplyText).
 class CProbeLine {
 public:
     virtual ~CProbeLine() = default;
@@ -21,7 +22,9 @@ public:
 };
 
 // The probe line over the open port of a record. Write and read failures
-// are not examined: a failed read is an empty reply. Both go to the AT trace
+// are not examined: a failed read is an empty reply. A read keeps the
+// probe's time-outs (ProbeTiming()) and ends early on the reply's final line
+// unless the quiet-line mode is on. Writes and reads go to the AT trace
 // under the port's name.
 class CDeviceProbeLine : public CProbeLine {
 public:

@@ -50,18 +50,24 @@ bool QueryCdmaSerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
         }
     }
 
-    line.Send("AT+CPBS=\"ME\"\r");
+    // Entry 1 is written only when a complete, successful read of the
+    // selected phone book shows it empty: a late, cut or refused answer must
+    // never cost the user a contact. Each command waits for its own answer.
+    const bool selected = FinalLineOf(line.Exchange("AT+CPBS=\"ME\"\r")) == "OK";
     reply = line.Exchange("AT^CPBR=1\r");
-    if (Holds(reply, "ERROR")) {
-        line.Send(PhoneBookWriteCommand(MakeRandomDigits()));
-        reply = line.Receive();
-    } else if (ShowsEntry(reply) && EntryName(reply) != "WMSN") {
-        // Entry 1 belongs to the user: overwriting it would destroy a contact.
+    if (ShowsEntry(reply) && !FinalLineOf(reply).empty()) {
+        if (EntryName(reply) != "WMSN") {
+            return false;
+        }
+    } else if (!selected || !ShowsEntryOneEmpty(reply)) {
         return false;
-    } else if (EntryName(reply) != "WMSN") {
-        line.Send(PhoneBookWriteCommand(MakeRandomDigits()));
-        line.Send("AT^CPBR=1\r");
-        reply = line.Receive();
+    } else if (Holds(reply, "ERROR")) {
+        // The write's own answer holds no entry: the number is read back by
+        // the next scan.
+        reply = line.Exchange(PhoneBookWriteCommand(MakeRandomDigits()));
+    } else {
+        line.Exchange(PhoneBookWriteCommand(MakeRandomDigits()));
+        reply = line.Exchange("AT^CPBR=1\r");
     }
 
     if (Holds(reply, "ERROR")) {

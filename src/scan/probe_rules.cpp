@@ -205,6 +205,22 @@ bool ShowsEntry(const std::string& reply)
     return Holds(reply, "CPBR:");
 }
 
+std::string FinalLineOf(const std::string& reply)
+{
+    for (const std::string& line : SplitLines(reply)) {
+        if (IsFinalResultLine(line)) {
+            return TrimBlank(line);
+        }
+    }
+    return std::string();
+}
+
+bool ShowsEntryOneEmpty(const std::string& reply)
+{
+    const std::string final = FinalLineOf(reply);
+    return (final == "OK" && !ShowsEntry(reply)) || final == "ERROR" || final == "+CME ERROR: 22";
+}
+
 std::string PhoneBookNumber(const std::string& reply)
 {
     const std::size_t first = reply.find(',');

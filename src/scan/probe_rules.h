@@ -57,6 +57,15 @@ std::string EntryName(const std::string& reply);
 // Whether the reply lists a phone-book entry ("CPBR:").
 bool ShowsEntry(const std::string& reply);
 
+// The first final result line of the reply (OK, ERROR, +CME ERROR: n, ...),
+// without blanks around it; empty while the reply holds none.
+std::string FinalLineOf(const std::string& reply);
+
+// Whether a complete reply to "AT^CPBR=1" shows entry 1 empty: "OK" without
+// an entry, or the "not found" answers ERROR and +CME ERROR: 22. Any other
+// answer (an entry, another error, nothing complete) is no proof.
+bool ShowsEntryOneEmpty(const std::string& reply);
+
 // The number of a "^CPBR: 1,\"<number>\",129,\"WMSN\"" reply: the text after
 // the first "," and the byte after it, up to the byte before the next ",";
 // empty with fewer than two commas.

@@ -1,6 +1,9 @@
 #include "transport/at_transaction.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "drivers/reply_text.h"
 
 namespace {
 
@@ -18,61 +21,167 @@ ReplyParser ParserOf()
     return [](CPhoneCardBase* driver, std::string reply) { return (driver->*Parse)(std::move(reply)); };
 }
 
-// One poll: reads until a read yields nothing, at most kPollByteLimit bytes
-// or kPollTimeLimitMs long.
-void Poll(CAtPort* port, std::string& reply)
+// How a poll ended.
+enum POLL_END_t {
+    POLL_QUIET,       // a read yielded nothing
+    POLL_ANSWERED,    // the reply ends with its final line and nothing followed
+    POLL_LIMIT,       // kPollByteLimit bytes or kPollTimeLimitMs in this poll
+    POLL_DEADLINE,    // the command's deadline passed
+    POLL_PORT_ERROR,  // a read failed: I/O error or hang-up
+};
+
+std::string SecondsText(std::int64_t ms)
 {
-    const std::int64_t start = port->NowMs();
-    std::size_t appended = 0;
-    while (appended < kPollByteLimit) {
-        std::string chunk;
-        if (!port->Read(chunk)) {
-            break;
-        }
-        reply += chunk;
-        appended += chunk.size();
-        if (port->NowMs() - start >= kPollTimeLimitMs) {
-            break;
-        }
+    return std::to_string((ms + 500) / 1000) + " s";
+}
+
+// The port stops serving this operation; every later transaction fails at once.
+void FailPort(CAtPort* port, const std::string& reason)
+{
+    port->MarkFailed(reason);
+}
+
+void FailPortOnError(CAtPort* port)
+{
+    FailPort(port, TrimCrLf(port->GetErrorText()));
+}
+
+// Input that waits before a command belongs to an earlier command (a late
+// reply, bytes after a final line) or is unsolicited: it is dropped, so that
+// the command's reply holds only its own answer. Then the command is written.
+// False (the port marked failed) on an I/O error.
+bool StartCommand(CAtPort* port, const std::string& command)
+{
+    std::size_t dropped = 0;
+    std::string waiting;
+    while (dropped < kPollByteLimit && port->ReadWaiting(waiting, 0)) {
+        dropped += waiting.size();
     }
-}
-
-bool ContainsFinalMarker(const std::string& reply)
-{
-    return reply.find("OK") != std::string::npos || reply.find("ERROR") != std::string::npos;
-}
-
-// One single-read reply: gathered without pauses until it holds "OK" or
-// "ERROR". False when the reply outgrew kMaxReplyBytes.
-bool GatherSingleRead(CAtPort* port, std::string& reply)
-{
-    for (int round = 0; round < AtPacing().gatherRounds; ++round) {
-        Poll(port, reply);
-        if (reply.size() > kMaxReplyBytes) {
-            return false;
-        }
-        if (ContainsFinalMarker(reply)) {
-            break;
-        }
+    if (port->HasError()) {
+        FailPortOnError(port);
+        return false;
+    }
+    // An empty command writes nothing and is no error.
+    if (!port->Write(command) && port->HasError()) {
+        FailPortOnError(port);
+        return false;
     }
     return true;
 }
 
+// One poll: reads into `reply` until a read yields nothing or, unless the
+// quiet-line mode is on, until the reply ends with its final line and no
+// byte follows within the inter-byte gap (the port's read ends on that gap;
+// a read that filled its chunk is followed by a look whether more waits).
+POLL_END_t Poll(CAtPort* port, std::string& reply, std::int64_t deadline)
+{
+    const std::int64_t start = port->NowMs();
+    std::size_t appended = 0;
+    for (;;) {
+        std::string chunk;
+        const bool got = port->Read(chunk);
+        reply += chunk;
+        appended += chunk.size();
+        if (port->HasError()) {
+            return POLL_PORT_ERROR;
+        }
+        if (!got) {
+            return POLL_QUIET;
+        }
+        if (!AtPacing().bQuietLine && EndsWithFinalResult(reply)) {
+            std::string more;
+            if (chunk.size() < kAtReadChunk || !port->ReadWaiting(more, kAtGapMs)) {
+                return port->HasError() ? POLL_PORT_ERROR : POLL_ANSWERED;
+            }
+            reply += more;
+            appended += more.size();
+        }
+        if (port->NowMs() >= deadline) {
+            return POLL_DEADLINE;
+        }
+        if (appended >= kPollByteLimit || port->NowMs() - start >= kPollTimeLimitMs) {
+            return POLL_LIMIT;
+        }
+    }
+}
+
+// After the last poll: a reply without any final line means that the modem
+// did not answer at all, and the port is not asked again.
+void FailPortWhenUnanswered(CAtPort* port, const std::string& reply, std::int64_t budgetMs)
+{
+    if (!HoldsFinalResult(reply)) {
+        FailPort(port, "No answer within " + SecondsText(budgetMs));
+    }
+}
+
+bool ReplyTooLong(CAtPort* port, const std::string& reply)
+{
+    if (reply.size() <= kMaxReplyBytes) {
+        return false;
+    }
+    FailPort(port, "Reply longer than " + std::to_string(kMaxReplyBytes) + " bytes");
+    return true;
+}
+
+// One single read: the command is written and its reply gathered without
+// pauses until it holds a final line, the rounds run out or the deadline
+// passes. False when the port failed meanwhile.
+bool SingleRead(CPhoneCardBase* driver, CAtPort* port, std::string& reply)
+{
+    if (!StartCommand(port, driver->ReadNextCommand())) {
+        return false;
+    }
+    const std::int64_t budget = SingleReadDeadlineMs();
+    const std::int64_t deadline = port->NowMs() + budget;
+    for (int round = 0; round < AtPacing().gatherRounds; ++round) {
+        if (Poll(port, reply, deadline) == POLL_PORT_ERROR) {
+            FailPortOnError(port);
+            return false;
+        }
+        if (ReplyTooLong(port, reply)) {
+            return false;
+        }
+        if (HoldsFinalResult(reply) || port->NowMs() >= deadline) {
+            break;
+        }
+    }
+    if (AtPacing().gatherRounds > 0) {
+        FailPortWhenUnanswered(port, reply, budget);
+    }
+    return !port->IsFailed();
+}
+
 }  // namespace
+
+std::int64_t CommandDeadlineMs(int maxPolls)
+{
+    return static_cast<std::int64_t>(std::max(maxPolls, 0)) *
+           (kAtQuietReadMs + AtPacing().pollSleepMs);
+}
+
+std::int64_t SingleReadDeadlineMs()
+{
+    return static_cast<std::int64_t>(std::max(AtPacing().gatherRounds, 0)) * kAtQuietReadMs;
+}
 
 bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
                     ReplyParser parser, int maxPolls)
 {
-    if (driver == nullptr || port == nullptr || !port->IsOpen() || !parser) {
+    if (driver == nullptr || port == nullptr || !port->IsOpen() || !parser || port->IsFailed()) {
         return false;
     }
-    port->Write(command);
-    // Whatever the modem sent before the command (unsolicited lines) is read
-    // as the start of this reply; the parsers look for their own lines in it.
+    if (!StartCommand(port, command)) {
+        return false;
+    }
+    const std::int64_t budget = CommandDeadlineMs(maxPolls);
+    const std::int64_t deadline = port->NowMs() + budget;
     std::string reply;
     for (int poll = 0; poll < maxPolls; ++poll) {
-        Poll(port, reply);
-        if (reply.size() > kMaxReplyBytes) {
+        if (Poll(port, reply, deadline) == POLL_PORT_ERROR) {
+            FailPortOnError(port);
+            return false;
+        }
+        if (ReplyTooLong(port, reply)) {
             return false;
         }
         const COM_CMD_OPERATE_RESULT_t result = parser(driver, reply);
@@ -82,18 +191,27 @@ bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& co
         if (result == CMD_RESULT_FAILED) {
             return false;
         }
+        if (port->NowMs() >= deadline) {
+            break;
+        }
         port->Pause(AtPacing().pollSleepMs);
+    }
+    if (maxPolls > 0) {
+        FailPortWhenUnanswered(port, reply, budget);
     }
     return false;
 }
 
 void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 {
-    if (driver == nullptr || port == nullptr || !port->Open()) {
+    if (driver == nullptr || port == nullptr || port->IsFailed() || !port->Open()) {
         return;
     }
     for (const std::string& command : driver->InitCommands()) {
-        ExecuteCommand(driver, port, command, InitParser(), AtPacing().shortPolls);
+        if (!ExecuteCommand(driver, port, command, InitParser(), AtPacing().shortPolls) &&
+            port->IsFailed()) {
+            return;
+        }
     }
 }
 
@@ -146,7 +264,7 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
     if (complete != nullptr) {
         *complete = false;
     }
-    if (driver == nullptr || port == nullptr || !port->Open()) {
+    if (driver == nullptr || port == nullptr || port->IsFailed() || !port->Open()) {
         return false;
     }
     if (!SelectPduMode(driver, port) || !PrepareRead(driver, port)) {
@@ -157,11 +275,10 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
 
     bool everyReadParsed = true;
     for (int round = 0; round < AtPacing().singleReadRounds && driver->HasPendingRead(); ++round) {
-        port->Write(driver->ReadNextCommand());
         std::string reply;
-        if (!GatherSingleRead(port, reply)) {
+        if (!SingleRead(driver, port, reply)) {
             everyReadParsed = false;
-            continue;
+            break;
         }
         if (!driver->ParseReadNext(reply)) {
             everyReadParsed = false;
@@ -176,7 +293,7 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
 bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
                  const std::string& text)
 {
-    if (driver == nullptr || port == nullptr || !port->Open()) {
+    if (driver == nullptr || port == nullptr || port->IsFailed() || !port->Open()) {
         return false;
     }
     if (!QueryServiceCentre(driver, port) || !SelectPduMode(driver, port)) {

@@ -1,9 +1,27 @@
 #pragma once
 // The AT transaction: write a command, poll the port, and let a driver's
 // parser decide after every poll on the whole reply gathered so far.
-// One poll reads until the line is quiet (a read that yields nothing); a
-// pause of 100 ms follows a poll the parser did not decide on.
+//
+// - Before a command is written, input already waiting on the port is read
+//   and dropped: it belongs to an earlier command or is unsolicited, and the
+//   command waits for its own answer.
+// - One poll reads until the reply ends with its final line (OK, ERROR,
+//   +CMS ERROR: n, +CME ERROR: n, COMMAND NOT SUPPORT, NO CARRIER, the CDMA
+//   send outcome, or the send prompt "> ") and no byte follows within the
+//   port's inter-byte gap of 10 ms, or until a read yields nothing (562 ms of
+//   silence). In the quiet-line mode (AtPacing().bQuietLine) every poll waits
+//   for the silence. A pause of 100 ms follows a poll the parser did not
+//   decide on.
+// - Every command has a wall-clock deadline, the time its poll budget lasts
+//   on a silent line (CommandDeadlineMs); unsolicited lines and trickling
+//   bytes cannot extend it.
+// - A read or write that fails (an I/O error, a hang-up) ends the transaction
+//   at once; so does a reply that outgrows kMaxReplyBytes. Either, or a
+//   command whose polls end without any final line in its reply, marks the
+//   port failed (CAtPort::MarkFailed): every later transaction on it fails at
+//   once without writing.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -20,17 +38,18 @@ constexpr std::size_t kMaxReplyBytes = 256 * 1024;
 constexpr std::size_t kPollByteLimit = 64 * 1024;
 constexpr int kPollTimeLimitMs = 5000;
 
-// Writes `command` (a failed write is not noticed) and polls at most
-// `maxPolls` times: true when the parser answers success; false when it
-// answers failure, the polls run out or the reply outgrows kMaxReplyBytes.
-// Without a driver, a port, an open port or a parser: false, nothing written
-// (the port is not reopened).
+// Drops waiting input, writes `command` and polls at most `maxPolls` times
+// within CommandDeadlineMs(maxPolls): true when the parser answers success;
+// false when it answers failure, the polls or the time run out, or the port
+// fails. Without a driver, a port, an open port or a parser, and on a failed
+// port: false, nothing written (the port is not reopened).
 bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
                     ReplyParser parser, int maxPolls);
 
 // Opens the port when it is closed (nothing is sent when it does not open),
 // then sends every command of the driver's InitCommands in order, shortPolls
-// each; their outcomes are ignored.
+// each, each waiting for its own answer; their outcomes are ignored, but a
+// port that fails ends the list.
 void RunInitCommands(CPhoneCardBase* driver, CAtPort* port);
 
 // One exchange each with the driver's command (or the given text) and its
@@ -47,7 +66,10 @@ bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& b
 // Reads the storage selected before into the driver's message list. The
 // result depends on the PDU-mode switch and the preparing command only;
 // `complete` (if given) is true when the listing and every single read
-// succeeded, so that a caller may delete what was read.
+// succeeded, so that a caller may delete what was read. A single read is
+// written after the waiting input is dropped and gathered without pauses
+// until its reply holds a final line (SingleReadDeadlineMs at most); the
+// reads stop when the port fails.
 bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete = nullptr);
 
 // Sends one text to one number (all parts of a long text): opens the port
@@ -57,8 +79,9 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete = 
 bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
                  const std::string& text);
 
-// Poll budgets and pacing; tests shrink them so that running out of polls
-// costs milliseconds instead of minutes.
+// Poll budgets and pacing. Set once before the first transaction (the
+// program reads TELLMAR_PACING at start); transactions on several threads
+// only read them.
 struct AT_PACING_t {
     int shortPolls = 70;
     int listPolls = 600;
@@ -66,5 +89,17 @@ struct AT_PACING_t {
     int pollSleepMs = 100;
     int singleReadRounds = 100;
     int gatherRounds = 100;
+    // Every poll waits for a quiet line, as before replies ended on their
+    // final line: for modems whose final lines are odd.
+    bool bQuietLine = false;
 };
 AT_PACING_t& AtPacing();
+
+// The deadline of a command with `maxPolls` polls: the budget's time on a
+// silent line, each poll one empty read (562 ms) and the pause (100 ms):
+// 46.3 s for the 70 polls of a short command, 6 min 37 s for the 600 of a
+// listing, 13 min 14 s for the 1200 of a message body.
+std::int64_t CommandDeadlineMs(int maxPolls);
+// The deadline of one single read: its gathering rounds of one empty read
+// each, 56.2 s.
+std::int64_t SingleReadDeadlineMs();

@@ -248,6 +248,23 @@ TEST(InboxDocumentTest, UnreadableMessagesByStorageIndexApartFromTheMessages)
     EXPECT_FALSE(doc["ports"][1].isMember("unreadable"));
 }
 
+TEST(InboxDocumentTest, AnIncompleteReadSaysWhyAndACompleteOneSaysNothing)
+{
+    INBOX_RESULT_t result = ReadClearResult();
+    result.vecPorts[1].strError = "Code:5   Input/output error";
+    const Json::Value doc = Parse(StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII));
+    EXPECT_FALSE(doc["ports"][0].isMember("error"));
+    const Json::Value& failed = doc["ports"][1];
+    EXPECT_EQ(failed.getMemberNames(),
+              (std::vector<std::string>{"clear", "error", "msgcount", "name"}));
+    EXPECT_EQ(failed["error"].asString(), "Code:5   Input/output error");
+    EXPECT_EQ(failed["msgcount"].asInt(), 0);
+
+    // The clear forms read nothing, so they carry no read error.
+    result.vecPorts[1].bRead = false;
+    EXPECT_FALSE(Parse(StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII))["ports"][1].isMember("error"));
+}
+
 TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
 {
     INBOX_RESULT_t result = ReadClearResult();

@@ -179,6 +179,7 @@ TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
     EXPECT_FALSE(read.bHasDriver);
     EXPECT_FALSE(read.bMeRead || read.bSmRead || read.bMeComplete || read.bSmComplete);
     EXPECT_TRUE(read.vecMe.empty() && read.vecSm.empty());
+    EXPECT_EQ("Not Corvel Device", read.strError);
     EXPECT_FALSE(ClearInbox(unknown));
     EXPECT_FALSE(ClearReadMessages(unknown, read));
 
@@ -189,6 +190,7 @@ TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
     EXPECT_FALSE(failed.bMeRead || failed.bSmRead);
     EXPECT_TRUE(failed.bPortError);
     EXPECT_EQ(failed.strPortError.rfind("Code:2   ", 0), 0u) << failed.strPortError;
+    EXPECT_EQ("Code:2   No such file or directory", failed.strError);
     EXPECT_FALSE(ClearInbox(missing));
     EXPECT_FALSE(ClearReadMessages(missing, failed));
 }

@@ -145,11 +145,24 @@ TEST(NonEmptyTest, BaseReadNextAndModelDialHangUp)
     }
 }
 
-TEST(ParseInit, SucceedsOnAnyReplyOfEveryModel)
+TEST(ParseInit, SucceedsOnAnyAnswerOfEveryModelOnceItHasCome)
 {
+    const std::pair<const char*, COM_CMD_OPERATE_RESULT_t> cases[] = {
+        {"\r\nOK\r\n", kOk},
+        {"\r\nERROR\r\n", kOk},
+        {"\r\n+CME ERROR: 100\r\n", kOk},
+        {"\r\nCOMMAND NOT SUPPORT\r\n", kOk},
+        {"AT^RSSIREP=0\r\r\nOK\r\n", kOk},
+        // Nothing yet, an echo alone, unsolicited lines, an unfinished line.
+        {"", kMore},
+        {"ATE0\r\n", kMore},
+        {"\r\n^RSSI:17\r\n\r\n+CMTI: \"SM\",3\r\n", kMore},
+        {"\r\nOK", kMore},
+        {"garbage", kMore},
+    };
     for (auto& driver : AllDrivers()) {
-        for (const char* reply : {"", "\r\nERROR\r\n", "garbage"}) {
-            EXPECT_EQ(driver->ParseInit(reply), kOk);
+        for (const auto& c : cases) {
+            EXPECT_EQ(driver->ParseInit(c.first), c.second) << testing::PrintToString(c.first);
         }
     }
 }

@@ -121,4 +121,46 @@ TEST(LeadingInt, ReadsLikeAtoiWithoutOverflow)
     }
 }
 
+TEST(FinalResult, FinalLinesEndARepliesAndNothingElseDoes)
+{
+    // reply, ends with a final line (or the prompt), holds one anywhere
+    const struct {
+        std::string reply;
+        bool ends;
+        bool holds;
+    } cases[] = {
+        {"\r\nOK\r\n", true, true},
+        {"AT+CSQ\r\r\n+CSQ: 23,99\r\n\r\nOK\r\n", true, true},
+        {"\r\nERROR\r\n", true, true},
+        {"\r\n+CMS ERROR: 500\r\n", true, true},
+        {"\r\n+CME ERROR: SIM not inserted\r\n", true, true},
+        {"\r\nCOMMAND NOT SUPPORT\r\n", true, true},
+        {"\r\nNO CARRIER\r\n", true, true},
+        {"\r\nOK\r\n^HCMGSS:12\r\n", true, true},
+        {"\r\n^HCMGSF:96\r\n", true, true},
+        {"\r\nOK\r\n\r\n", true, true},
+        {" OK \r\n", true, true},
+        {"\r\n> ", true, false},
+        // Not (yet) a final line.
+        {"\r\nOK", false, false},
+        {"\r\nOK\r", false, true},
+        {"\r\n+CMS ERROR:\r\n", false, false},
+        {"\r\nBOOK CLUB OK\r\n", false, false},
+        {"\r\nOKAY\r\n", false, false},
+        {"\r\n+CMTI: \"SM\",3\r\n", false, false},
+        {"\r\n^RSSI:17\r\n\r\nRING\r\n\r\n^BOOT:1,0,0,4,3\r\n", false, false},
+        {"\r\nOK\r\n\r\n+CMTI: \"SM\",3\r\n", false, true},
+        {"\r\n>", false, false},
+        {"", false, false},
+        {std::string("\r\n\0OK\r\n", 7), false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.reply));
+        EXPECT_EQ(c.ends, EndsWithFinalResult(c.reply));
+        EXPECT_EQ(c.holds, HoldsFinalResult(c.reply));
+    }
+    EXPECT_TRUE(IsFinalResultLine("+CME ERROR: 10"));
+    EXPECT_FALSE(IsFinalResultLine("+CMGS: 12"));
+}
+
 }  // namespace

@@ -164,18 +164,23 @@ TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
         EXPECT_EQ(driver.m_strWriteIndex, "12");
     }
 
-    // Every reply ends the service-centre query as a success; the number is
-    // taken only from a whole "+CSCA" line.
-    const std::pair<std::string, std::string> centre[] = {
-        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", "+8613800100500"},
-        {"\r\nOK\r\n", "+8613800100500"},
-        {"\r\n+CMS ERROR: 330\r\n", "+8613800100500"},
-        {"", "+8613800100500"},
-        {"\r\n+CSCA: \"+86138", ""},
+    // Every answer ends the service-centre query as a success once its
+    // final line has come; the number is taken only from a whole "+CSCA" line.
+    const struct {
+        std::string reply;
+        COM_CMD_OPERATE_RESULT_t result;
+        std::string centre;
+    } centre[] = {
+        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500"},
+        {"\r\nOK\r\n", kOk, "+8613800100500"},
+        {"\r\n+CMS ERROR: 330\r\n", kOk, "+8613800100500"},
+        {"", kMore, "+8613800100500"},
+        {"\r\n+CSCA: \"+8613900100500\",145\r\n", kMore, "+8613900100500"},
+        {"\r\n+CSCA: \"+86138", kMore, ""},
     };
     for (const auto& c : centre) {
-        EXPECT_EQ(driver.ParseServiceCentre(c.first), kOk) << testing::PrintToString(c.first);
-        EXPECT_EQ(driver.m_strServiceCentre, c.second);
+        EXPECT_EQ(driver.ParseServiceCentre(c.reply), c.result) << testing::PrintToString(c.reply);
+        EXPECT_EQ(driver.m_strServiceCentre, c.centre);
     }
 }
 

@@ -89,12 +89,21 @@ TEST(VeltGSend, SurrogatePairsStayInOneMessage)
 TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 {
     CPhone_VeltG driver;
-    EXPECT_EQ(driver.ParseList(""), CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), CMD_RESULT_SUCCEED);
     EXPECT_FALSE(driver.HasPendingRead());
 
     driver.m_vecPendingReads = {{2, 1}};
     driver.m_vecMessages = {{"old", "old", "old"}};
-    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), CMD_RESULT_SUCCEED);
+    // Until the final line has come nothing is queued, however often the
+    // growing reply is offered.
+    const std::string listing = LoadFixture("drivers/velt_g/list.txt");
+    const std::size_t ok = listing.rfind("OK");
+    ASSERT_NE(std::string::npos, ok);
+    for (std::size_t cut : {std::size_t{0}, listing.size() / 2, ok + 1}) {
+        EXPECT_EQ(driver.ParseList(listing.substr(0, cut)), CMD_RESULT_INCOMPLETE);
+    }
+    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{2, 1}}));
+    EXPECT_EQ(driver.ParseList(listing), CMD_RESULT_SUCCEED);
     EXPECT_TRUE(driver.GetMessages().empty());
     EXPECT_EQ(driver.m_vecPendingReads, (Reads{{2, 1}, {4, 1}, {7, 0}}));
 
@@ -102,6 +111,15 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
     EXPECT_EQ(driver.ReadNextCommand(), "AT^HCMGR=4\r\n");
     EXPECT_EQ(driver.m_vecPendingReads, (Reads{{7, 0}}));
     EXPECT_TRUE(driver.HasPendingRead());
+}
+
+TEST(VeltGList, AnErrorAnswerFailsAndQueuesNothing)
+{
+    CPhone_VeltG driver;
+    EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"),
+              CMD_RESULT_FAILED);
+    EXPECT_FALSE(driver.HasPendingRead());
+    EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 310");
 }
 
 TEST(VeltGRead, RecordedSingleReads)

@@ -62,7 +62,8 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
     EXPECT_EQ(read.document["check"].asInt(), 1);
     EXPECT_EQ(read.document["portcount"].asInt(), 1);
     EXPECT_EQ(read.document["type"].asString(), "read");
-    EXPECT_GE(read.document["seconds"].asInt(), 1) << "the scan and the reads take seconds";
+    EXPECT_TRUE(read.document["seconds"].isInt());
+    EXPECT_GE(read.document["seconds"].asInt(), 0);
     ASSERT_EQ(read.document["ports"].size(), 1u);
     const Json::Value& port = read.document["ports"][0];
     EXPECT_EQ(port.getMemberNames(), (std::vector<std::string>{"msgcount", "msgs", "name"}));
@@ -117,6 +118,7 @@ TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
     ExpectMessages(port, {{"13800000001", "SIM", "sim one"},
                           {"13800138000", "DEV", u8"设备里的短信"}});
     EXPECT_FALSE(port["clear"].asBool()) << "the SIM was not read whole";
+    EXPECT_EQ(port["error"].asString(), "SIM: read in part");
     EXPECT_EQ(DeletedOn(sim, 4), (std::set<std::pair<std::string, int>>{{"ME", 5}}));
     EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGD=?").empty()) << "the CLM920 listing route";
     EXPECT_FALSE(CommandsStartingWith(sim, 4, "AT+CMGR=1").empty());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scan/port_scan.h"
@@ -69,6 +71,23 @@ public:
         m_masters[number] = master;
         const std::string link = m_dir + "/COM" + std::to_string(number);
         return ::symlink(name, link.c_str()) == 0;
+    }
+
+    // What the program wrote on COM<number> so far (waits up to 1 s for the
+    // first bytes).
+    std::string Written(int number)
+    {
+        pollfd pfd{m_masters.at(number), POLLIN, 0};
+        std::string got;
+        char buffer[256];
+        while (::poll(&pfd, 1, got.empty() ? 1000 : 0) > 0) {
+            const ssize_t n = ::read(m_masters.at(number), buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
     }
 
     // Bytes for the program's side of COM<number>.
@@ -160,6 +179,40 @@ TEST_F(ScanTest, ReadReplyIsOneBoundedReadCutAtNul)
     EXPECT_EQ(reply, "");
     COM_CHECK_RESULT_t unopened;
     EXPECT_FALSE(SetComBaud(unopened, 9600));
+}
+
+TEST_F(ScanTest, AProbeCommandGetsItsOwnAnswerEndingOnItsFinalLine)
+{
+    ASSERT_TRUE(m_ports.Add(1));
+    COM_CHECK_RESULT_t record;
+    record.hCom = std::make_shared<CSerialDevice>();
+    ASSERT_EQ(record.hCom->Open(ListedPort(1)), 0);
+    CDeviceProbeLine line(record.hCom, "COM1");
+    // A quiet gap far longer than the final line's, so that only the final
+    // line can end the read before the late line comes.
+    for (const bool quietLine : {false, true}) {
+        SCOPED_TRACE(quietLine ? "quiet" : "final line");
+        ProbeTiming() = PROBE_TIMING_t{1500, 2500, 0, 10, quietLine};
+        ASSERT_TRUE(SetComBaud(record, 9600));
+        m_ports.Write(1, "\r\nRING\r\n");  // waiting before the command: no answer to it
+        line.Send("AT\r");
+        EXPECT_EQ(m_ports.Written(1), "AT\r");
+        m_ports.Write(1, "\r\nOK\r\n");
+        std::thread late([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            m_ports.Write(1, "\r\n+CMTI: \"SM\",3\r\n");
+        });
+        const std::string reply = line.Receive();
+        late.join();
+        if (quietLine) {
+            EXPECT_EQ(reply, "\r\nOK\r\n\r\n+CMTI: \"SM\",3\r\n");
+        } else {
+            EXPECT_EQ(reply, "\r\nOK\r\n");
+            // The late line is dropped before the next command.
+            EXPECT_EQ(line.Exchange("AT\r"), "");
+            EXPECT_EQ(m_ports.Written(1), "AT\r");
+        }
+    }
 }
 
 TEST_F(ScanTest, SilentAndHeldPortsInFinishingOrderUntilTheRefreshSorts)

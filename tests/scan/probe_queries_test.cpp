@@ -211,6 +211,10 @@ public:
     std::string entryName;
     bool emptyIndexAnswersOk = false;
     std::string cgsnReply = "\r\n+CME ERROR: 100\r\n";
+    std::string selectReply = "\r\nOK\r\n";
+    // Replaces the answer to the read of entry 1 when set: a late, cut or
+    // refused read.
+    const char* readReply = nullptr;
     std::vector<std::string> sent;
 
     void Send(const std::string& command) override
@@ -219,6 +223,10 @@ public:
         const std::string write = "AT^CPBW=1,\"";
         if (command == "AT+CGSN\r") {
             m_pending += cgsnReply;
+        } else if (command == "AT+CPBS=\"ME\"\r") {
+            m_pending += selectReply;
+        } else if (command == "AT^CPBR=1\r" && readReply != nullptr) {
+            m_pending += readReply;
         } else if (command == "AT^CPBR=1\r") {
             if (hasEntry) {
                 m_pending += "\r\n^CPBR: 1,\"" + entryNumber + "\",129,\"" + entryName +
@@ -302,6 +310,50 @@ TEST(CdmaSerialNo, AContactInEntryOneIsNeverOverwritten)
             EXPECT_EQ(command.find("CPBW"), std::string::npos) << command;
         }
     }
+}
+
+TEST(CdmaSerialNo, EntryOneIsWrittenOnlyAfterAReadThatShowsItEmpty)
+{
+    const struct {
+        const char* what;
+        const char* select;
+        const char* read;  // nullptr: the module's own answer (entry 1 empty)
+    } cases[] = {
+        {"the select is refused", "\r\nERROR\r\n", nullptr},
+        {"the select is refused with a number", "\r\n+CME ERROR: 3\r\n", nullptr},
+        {"the select's answer has not come", "", nullptr},
+        {"the read's answer has not come", "\r\nOK\r\n", ""},
+        {"the read's answer is cut", "\r\nOK\r\n", "\r\n^CPBR: 1,\"1380013"},
+        {"the read is refused for another reason", "\r\nOK\r\n", "\r\n+CME ERROR: 14\r\n"},
+        {"the module does not know the read", "\r\nOK\r\n", "\r\nCOMMAND NOT SUPPORT\r\n"},
+        {"an unsolicited line only", "\r\nOK\r\n", "\r\n^RSSI:17\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCdmaPhoneBook module;
+        module.selectReply = c.select;
+        module.readReply = c.read;
+        COM_CHECK_RESULT_t record = CdmaRecord();
+        EXPECT_FALSE(QuerySerialNo(record, module));
+        EXPECT_EQ(record.strSerialNo, "");
+        EXPECT_FALSE(module.hasEntry);
+        for (const std::string& command : module.sent) {
+            EXPECT_EQ(command.find("CPBW"), std::string::npos) << command;
+        }
+    }
+}
+
+TEST(CdmaSerialNo, AStoredNumberIsReadEvenWhenTheSelectIsRefused)
+{
+    CCdmaPhoneBook module;
+    module.hasEntry = true;
+    module.entryNumber = "805021234567890";
+    module.entryName = "WMSN";
+    module.selectReply = "\r\nERROR\r\n";
+    COM_CHECK_RESULT_t record = CdmaRecord();
+    EXPECT_TRUE(QuerySerialNo(record, module));
+    EXPECT_EQ(record.strSerialNo, "805021234567890");
+    EXPECT_EQ(module.entryNumber, "805021234567890");
 }
 
 TEST(CdmaSerialNo, AnEsnFromCgsnSkipsThePhoneBook)

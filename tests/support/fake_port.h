@@ -94,6 +94,7 @@ public:
         return count;
     }
     bool StepsDone() const { return m_steps.empty(); }
+    // Timed reads (Read) so far; ReadWaiting does not count.
     int Reads() const { return m_reads; }
 
     bool Open() override
@@ -171,7 +172,6 @@ public:
         if (!m_open) {
             return false;
         }
-        ++m_reads;
         target.clear();
         const std::int64_t limit = m_now + std::max(waitMs, 0);
         const std::int64_t next = NextArrival();

@@ -237,6 +237,76 @@ TEST(SimulatorFaults, SilenceAfterSomeCommands)
     EXPECT_EQ(line.ReadFor(200), "");
 }
 
+TEST(SimulatorFaults, FromACommandOnSilentOrTrickling)
+{
+    ModemSim sim(R"({"ports":[
+        {"com":3,"model":"M35","echo":false,"faults":{"silent_from":"AT+CPMS"}},
+        {"com":4,"model":"M35","echo":false,"faults":{"trickle":{"from":"at + cpms","every_ms":30}}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    for (int com : {3, 4}) {
+        SCOPED_TRACE(com);
+        SimLine line;
+        ASSERT_TRUE(line.Open(sim.PortPath(com), B9600));
+        EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+        line.Send("AT+CPMS=\"SM\"\r");
+        line.Send("AT\r");
+        const std::string after = line.ReadFor(500);
+        if (com == 3) {
+            EXPECT_EQ(after, "");
+        } else {
+            // One byte at a time, for ever, and never an answer.
+            EXPECT_GE(after.size(), 5u);
+            EXPECT_EQ(after.find_first_not_of('.'), std::string::npos) << after;
+            EXPECT_GE(line.ReadFor(300).size(), 3u);
+        }
+    }
+}
+
+TEST(SimulatorFaults, VanishingInTheMiddleOfAReply)
+{
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+        "storage":{"SM":[{"from":"13912345678","time":"24-05-01 09:30:00","text":"one"},
+                         {"from":"13912345678","time":"24-05-01 09:31:00","text":"two"}]},
+        "faults":{"vanish_in_reply":{"prefix":"AT+CMGL","bytes":40}}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+    line.Send("AT+CMGL=4\r");
+    const std::string part = line.ReadUntilComplete(2000);
+    EXPECT_EQ(part.size(), 40u);
+    EXPECT_EQ(part.rfind("\r\n+CMGL: 1,1,,", 0), 0u) << part;
+    EXPECT_TRUE(line.HungUp() || line.ReadOnce(1000).empty());
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_NE(access(sim.PortPath(3).c_str(), F_OK), 0);
+    EXPECT_EQ(sim.Events("vanish").size(), 1u);
+}
+
+TEST(SimulatorFaults, SomeCommandsAnswerLateAndChosenBodiesAreRefused)
+{
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+        "faults":{"delay_commands":[{"prefix":"AT+CSQ","delay_ms":400}],
+                  "cms_error_body_numbers":[2],"cms_error_code":512}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    line.Send("AT+CSQ\r");
+    EXPECT_EQ(line.ReadFor(150), "");
+    EXPECT_EQ(line.ReadUntilComplete(2000), "\r\n+CSQ: 23,99\r\n\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+
+    const std::string pdu = "0891683108100005F011000D91683108108300F000000005E8329BFD06";
+    std::vector<std::string> replies;
+    for (int i = 0; i < 3; ++i) {
+        line.Command("AT+CMGS=20\r");
+        replies.push_back(line.Command(pdu + "\x1A"));
+    }
+    EXPECT_EQ(replies[0], "\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    EXPECT_EQ(replies[1], "\r\n+CMS ERROR: 512\r\n");
+    EXPECT_EQ(replies[2], "\r\n+CMGS: 2\r\n\r\nOK\r\n");
+    EXPECT_EQ(sim.Events("sms").size(), 2u);
+}
+
 TEST(SimulatorFaults, ReplyDecorations)
 {
     struct Case {
@@ -348,6 +418,10 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
          "longer than one message"},
         {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"index":1,"pdu":"00"},{"index":1,"pdu":"00"}]}}]})",
          "used twice"},
+        {R"({"ports":[{"com":3,"model":"M35","faults":{"trickle":{"from":"AT","every_ms":0}}}]})",
+         "faults.trickle"},
+        {R"({"ports":[{"com":3,"model":"M35","faults":{"cms_error_body_numbers":[0]}}]})",
+         "faults.cms_error_body_numbers"},
     };
     char dir[] = "/tmp/tellmar-simcfg-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 
+#include "drivers/reply_text.h"
 #include "support/fake_port.h"
 
 namespace {
@@ -95,11 +96,29 @@ private:
     std::map<std::string, std::vector<std::string>> m_seen;
 };
 
+// The pacing of one test, restored afterwards.
+class PacingScope {
+public:
+    explicit PacingScope(bool quietLine) : m_saved(AtPacing()) { AtPacing().bQuietLine = quietLine; }
+    ~PacingScope() { AtPacing() = m_saved; }
+    PacingScope(const PacingScope&) = delete;
+    PacingScope& operator=(const PacingScope&) = delete;
+
+private:
+    AT_PACING_t m_saved;
+};
+
 class AtTransactionTest : public ::testing::Test {
 protected:
+    PacingScope pacing{false};
     CFakePort port;
     FakeDriver driver;
 };
+
+auto Always(COM_CMD_OPERATE_RESULT_t result)
+{
+    return [result](CPhoneCardBase*, std::string) { return result; };
+}
 
 TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
 {
@@ -133,6 +152,8 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
         EXPECT_EQ(c.expected, ExecuteCommand(&driver, &line, "AT\r", parser, c.maxPolls));
         EXPECT_EQ(c.calls, calls);
         EXPECT_EQ("AT\r", line.Written());
+        // The modem answered: whatever the parser made of it, the port is fine.
+        EXPECT_FALSE(line.IsFailed());
     }
 }
 
@@ -149,36 +170,231 @@ TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
     EXPECT_EQ("AT+CSQ\r\n", port.Written());
     EXPECT_EQ(0, port.Reads());
     EXPECT_EQ(kOk.size(), port.Unread());
+    EXPECT_FALSE(port.IsFailed());
 }
 
-TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortOrParser)
+TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortParserOrAWorkingPort)
 {
-    auto parser = [](CPhoneCardBase*, std::string) { return CMD_RESULT_SUCCEED; };
+    auto parser = Always(CMD_RESULT_SUCCEED);
     EXPECT_FALSE(ExecuteCommand(nullptr, &port, "AT\r", parser, 3));
     EXPECT_FALSE(ExecuteCommand(&driver, nullptr, "AT\r", parser, 3));
     EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", ReplyParser(), 3));
-    port.RefuseOpen(ENOENT);
-    // The transaction does not reopen a closed port.
+    port.MarkFailed("Code:5   Input/output error");
     EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 3));
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ("", port.Written());
+    driver.initCommands = {"ATE0\r\n"};
+    RunInitCommands(&driver, &port);
+    EXPECT_FALSE(ReadStoredMessages(&driver, &port));
+    EXPECT_FALSE(TransmitSms(&driver, &port, "13800138000", "hi"));
+
+    CFakePort closed;
+    closed.RefuseOpen(ENOENT);
+    // The transaction does not reopen a closed port.
+    EXPECT_FALSE(ExecuteCommand(&driver, &closed, "AT\r", parser, 3));
+    EXPECT_FALSE(closed.IsOpen());
+    EXPECT_EQ("", port.Written() + closed.Written());
 }
 
-TEST_F(AtTransactionTest, TheParserSeesEverythingSinceBeforeTheCommandConcatenated)
+TEST_F(AtTransactionTest, WaitingInputIsDroppedAndThePiecesOfTheReplyJoined)
 {
-    // An unsolicited line that came before the command.
-    port.Arrive(0, "\r\nRING\r\n");
+    // An unsolicited line and the late rest of an earlier reply wait on the
+    // line before the command; they are not this command's answer.
+    port.Arrive(0, "\r\nRING\r\n\r\nOK\r\n");
     const std::string first = "\r\n+CSCA: \"+861380";
     const std::string second = "0100500\",145\r\n";
     port.Expect("AT+CSCA?\r\n", {{0, first}, {2, second}, {900, kOk}});
     EXPECT_TRUE(QueryServiceCentre(&driver, &port));
     const std::vector<std::string> replies = driver.Replies("csca");
     ASSERT_EQ(2u, replies.size());
-    EXPECT_EQ("\r\nRING\r\n" + first + second, replies.front());
-    EXPECT_EQ("\r\nRING\r\n" + first + second + kOk, replies.back());
+    EXPECT_EQ(first + second, replies.front());
+    EXPECT_EQ(first + second + kOk, replies.back());
 }
 
-TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransaction)
+TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
+{
+    // The time the exchange takes on the port's clock: the answer comes
+    // after 3 ms, its last byte is followed by the 10 ms gap, and in the
+    // quiet-line mode by an empty read.
+    const struct {
+        const char* what;
+        std::vector<fakeport::PIECE_t> reply;
+        bool quietLine;
+        std::int64_t endsAt;
+        int reads;
+    } cases[] = {
+        {"final line", {{3, kOk}}, false, 3 + kAtGapMs, 1},
+        {"quiet line", {{3, kOk}}, true, 3 + kAtGapMs + kAtQuietReadMs, 2},
+        {"prompt", {{3, "\r\n> "}}, false, 3 + kAtGapMs, 1},
+        {"an unsolicited line after the final line in the same burst",
+         {{3, kOk + "\r\n+CMTI: \"SM\",2\r\n"}}, false, 3 + kAtGapMs + kAtQuietReadMs, 2},
+        {"an unsolicited line is no final line", {{3, "\r\n^RSSI:17\r\n"}, {200, kOk}}, false,
+         203 + kAtGapMs, 2},
+        {"a text line holding OK is no final line", {{3, "\r\nBOOK CLUB OK?\r\n"}, {100, kOk}},
+         false, 103 + kAtGapMs, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PacingScope mode(c.quietLine);
+        CFakePort line;
+        line.Expect("AT\r", c.reply);
+        std::vector<std::string> seen;
+        auto parser = [&](CPhoneCardBase*, std::string reply) {
+            seen.push_back(reply);
+            return HoldsFinalResult(reply) || EndsWithFinalResult(reply) ? CMD_RESULT_SUCCEED
+                                                                          : CMD_RESULT_INCOMPLETE;
+        };
+        EXPECT_TRUE(ExecuteCommand(&driver, &line, "AT\r", parser, 70));
+        EXPECT_EQ(c.endsAt, line.NowMs());
+        EXPECT_EQ(c.reads, line.Reads());
+        EXPECT_EQ(1u, seen.size());
+    }
+}
+
+TEST_F(AtTransactionTest, AFullChunkEndingOnTheFinalLineLooksWhetherMoreFollows)
+{
+    const std::string head(kAtReadChunk - kOk.size(), 'x');
+    for (const bool more : {false, true}) {
+        SCOPED_TRACE(more ? "more within the gap" : "nothing more");
+        CFakePort line;
+        std::vector<fakeport::PIECE_t> reply = {{0, head + kOk}};
+        if (more) {
+            reply.push_back({5, "\r\n+CMTI: \"SM\",2\r\n" + kOk});
+        }
+        line.Expect("AT\r", reply);
+        std::string last;
+        auto parser = [&](CPhoneCardBase*, std::string r) {
+            last = r;
+            return CMD_RESULT_SUCCEED;
+        };
+        EXPECT_TRUE(ExecuteCommand(&driver, &line, "AT\r", parser, 70));
+        EXPECT_EQ(more ? head + kOk + "\r\n+CMTI: \"SM\",2\r\n" + kOk : head + kOk, last);
+    }
+}
+
+// The faults of a modem's replies give the same result in both modes: the
+// replies the parser sees differ only by what came after the final line.
+TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
+{
+    using Parse = COM_CMD_OPERATE_RESULT_t (CPhoneCardBase::*)(std::string);
+    const std::string body = "\r\n+CMGS: 7\r\n" + kOk;
+    const std::string refused = "\r\n+CMS ERROR: 512\r\n";
+    const std::string centre = "\r\n+CSCA: \"+8613800100500\",145\r\n";
+    const struct {
+        const char* what;
+        std::string before;  // waiting before the command
+        std::vector<fakeport::PIECE_t> reply;
+        Parse parse;
+        bool result;
+        bool sameReply;
+        bool portFails;
+    } cases[] = {
+        {"the final line, then more bytes", "", {{0, body}, {50, "\r\n+CMTI: \"SM\",3\r\n"}},
+         &CPhoneCardBase::ParseSendBody, true, false, false},
+        {"the final line, then more bytes within the gap", "",
+         {{0, kOk}, {5, "\r\n^RSSI:17\r\n"}}, &CPhoneCardBase::ParsePduMode, true, true, false},
+        {"a final line split at every byte", "", fakeport::Split(refused, 1, 15),
+         &CPhoneCardBase::ParseSendBody, false, true, false},
+        {"a final line split at every byte within the gap", "", fakeport::Split(body, 1, 1),
+         &CPhoneCardBase::ParseSendBody, true, true, false},
+        {"unsolicited lines before, inside and after", "\r\nRING\r\n",
+         {{0, centre}, {20, "\r\n+CMTI: \"SM\",1\r\n"}, {20, kOk}, {30, "\r\n^BOOT:1\r\n"}},
+         &CPhoneCardBase::ParseServiceCentre, true, false, false},
+        {"an unterminated OK, decided by the parser", "", {{0, "\r\nOK"}},
+         &CPhoneCardBase::ParsePduMode, true, true, false},
+        {"never a final line", "", {{0, "\r\n+CSQ: 23"}}, &CPhoneCardBase::ParsePduMode, false,
+         true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string replies[2];
+        bool results[2];
+        std::string errors[2];
+        bool retryable[2];
+        for (const bool quietLine : {false, true}) {
+            PacingScope mode(quietLine);
+            CFakePort line;
+            line.Arrive(0, c.before);
+            line.Expect("AT+X", c.reply);
+            CPhoneCardBase real;
+            std::string& last = replies[quietLine];
+            auto parser = [&](CPhoneCardBase* d, std::string reply) {
+                last = reply;
+                return (d->*c.parse)(reply);
+            };
+            results[quietLine] = ExecuteCommand(&real, &line, "AT+X\r", parser, 70);
+            errors[quietLine] = real.GetLastErrorText() + "|" + real.m_strServiceCentre;
+            retryable[quietLine] = real.m_bRetryableError;
+            EXPECT_EQ(c.portFails, line.IsFailed()) << (quietLine ? "quiet" : "final line");
+        }
+        EXPECT_EQ(c.result, results[0]);
+        EXPECT_EQ(results[1], results[0]);
+        EXPECT_EQ(errors[1], errors[0]);
+        EXPECT_EQ(retryable[1], retryable[0]);
+        if (c.sameReply) {
+            EXPECT_EQ(replies[1], replies[0]);
+        } else {
+            EXPECT_EQ(0u, replies[1].rfind(replies[0], 0)) << "the quiet reply goes on";
+            EXPECT_TRUE(EndsWithFinalResult(replies[0]));
+        }
+    }
+}
+
+TEST_F(AtTransactionTest, TricklingBytesCannotOutlastTheDeadline)
+{
+    for (const bool quietLine : {false, true}) {
+        SCOPED_TRACE(quietLine ? "quiet" : "final line");
+        PacingScope mode(quietLine);
+        for (const int polls : {AtPacing().shortPolls, AtPacing().listPolls}) {
+            CFakePort line;
+            line.Trickle(0, 300, '.');
+            EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n",
+                                        Always(CMD_RESULT_INCOMPLETE), polls));
+            const std::int64_t deadline = CommandDeadlineMs(polls);
+            EXPECT_GE(line.NowMs(), deadline);
+            // At most one read and the gap past the deadline.
+            EXPECT_LE(line.NowMs(), deadline + kAtQuietReadMs + kAtGapMs);
+            EXPECT_TRUE(line.IsFailed());
+            EXPECT_EQ("No answer within " + std::to_string((deadline + 500) / 1000) + " s",
+                      line.FailureText());
+        }
+    }
+}
+
+TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
+{
+    const struct {
+        const char* what;
+        void (*setUp)(CFakePort&);
+        std::int64_t endsBy;
+        std::string failure;
+    } cases[] = {
+        {"hang-up in the middle of the reply",
+         [](CFakePort& p) {
+             p.Expect("AT+CMGL=4", {{0, "\r\n+CMGL: 1,1,,23\r\n0791"}});
+             p.VanishAfter(400);
+         },
+         400, "Code:5   Input/output error"},
+        {"gone before the command: the write fails",
+         [](CFakePort& p) { p.VanishAfter(0); }, 0, "Code:5   Input/output error"},
+        {"silent", [](CFakePort&) {}, CommandDeadlineMs(AtPacing().listPolls),
+         "No answer within 397 s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CFakePort line;
+        c.setUp(line);
+        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n",
+                                    Always(CMD_RESULT_INCOMPLETE), AtPacing().listPolls));
+        EXPECT_LE(line.NowMs(), c.endsBy + kAtQuietReadMs);
+        EXPECT_TRUE(line.IsFailed());
+        EXPECT_EQ(c.failure, line.FailureText());
+        // Nothing more is written for the rest of the operation.
+        const std::size_t writes = line.Writes().size();
+        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT\r", Always(CMD_RESULT_SUCCEED), 70));
+        EXPECT_EQ(writes, line.Writes().size());
+    }
+}
+
+TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransactionAndThePort)
 {
     std::size_t largest = 0;
     std::size_t calls = 0;
@@ -195,6 +411,7 @@ TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransaction)
     EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 1000));
     EXPECT_LT(calls, 1000u);
     EXPECT_LE(largest, kMaxReplyBytes);
+    EXPECT_TRUE(port.IsFailed());
 }
 
 TEST_F(AtTransactionTest, InitCommandsAreAllSentInOrderWhateverTheirOutcome)
@@ -225,6 +442,16 @@ TEST_F(AtTransactionTest, InitCommandsAreAllSentInOrderWhateverTheirOutcome)
         EXPECT_EQ(c.written, line.Written());
         EXPECT_EQ(c.commands.size(), fake.Replies("init").size());
     }
+}
+
+TEST_F(AtTransactionTest, InitCommandsStopWhenThePortFails)
+{
+    driver.initCommands = {"AT+CMEE=1\r\n", "AT+CPMS=\"SM\"\r\n", "ATE0\r\n"};
+    port.Expect("AT+CMEE=1", {{0, kOk}});
+    port.VanishAfter(100);
+    RunInitCommands(&driver, &port);
+    EXPECT_EQ("AT+CMEE=1\r\nAT+CPMS=\"SM\"\r\n", port.Written());
+    EXPECT_TRUE(port.IsFailed());
 }
 
 struct SEND_STEP_t {
@@ -310,22 +537,21 @@ TEST_F(AtTransactionTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", port.Written());
 }
 
-TEST_F(AtTransactionTest, OkInsideAStoredTextEndsThatSingleRead)
+TEST_F(AtTransactionTest, ASingleReadWaitsForItsFinalLineNotForAnOkInTheText)
 {
     driver.pending = {1, 2};
     const std::string early = "\r\n+CMGR: 1,,9\r\nBOOK CLUB";
+    const std::string first = early + "\r\n" + kOk;
     const std::string second = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
     port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
     port.Expect("AT+CPMS?\r\n", {{0, kOk}});
     port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
-    port.Expect("AT+CMGR=1\r\n", {{0, early}, {900, kOk}});
-    port.Expect("AT+CMGR=2\r\n", {{400, second}});
-    EXPECT_TRUE(ReadStoredMessages(&driver, &port));
-    const std::vector<std::string> replies = driver.Replies("readnext");
-    ASSERT_EQ(2u, replies.size());
-    EXPECT_EQ(early, replies[0]);
-    // The rest of the first record arrives in front of the second.
-    EXPECT_EQ(kOk + second, replies[1]);
+    port.Expect("AT+CMGR=1\r\n", {{0, early}, {900, "\r\n" + kOk}});
+    port.Expect("AT+CMGR=2\r\n", {{0, second}});
+    bool complete = false;
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
+    EXPECT_TRUE(complete);
+    EXPECT_EQ((std::vector<std::string>{first, second}), driver.Replies("readnext"));
 }
 
 TEST_F(AtTransactionTest, EveryQueuedIndexReadMakesTheReadComplete)
@@ -345,7 +571,7 @@ TEST_F(AtTransactionTest, EveryQueuedIndexReadMakesTheReadComplete)
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=1\r\nAT+CMGR=2\r\n", port.Written());
 }
 
-TEST_F(AtTransactionTest, SingleReadsAreBoundedInRoundsAndGathering)
+TEST_F(AtTransactionTest, ASingleReadLeftUnansweredEndsTheReading)
 {
     // A driver that never runs out of indexes, and a modem that answers the
     // first read only in part and then falls silent.
@@ -357,15 +583,29 @@ TEST_F(AtTransactionTest, SingleReadsAreBoundedInRoundsAndGathering)
     bool complete = true;
     EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    const std::vector<std::string> replies = driver.Replies("readnext");
-    ASSERT_EQ(static_cast<std::size_t>(AtPacing().singleReadRounds), replies.size());
-    EXPECT_EQ("\r\n+CMGR: 1,,9\r\n", replies[0]);
-    EXPECT_EQ("", replies[1]);
-    std::string written = "AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\n";
+    EXPECT_TRUE(driver.Replies("readnext").empty());
+    EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=9\r\n", port.Written());
+    EXPECT_TRUE(port.IsFailed());
+    EXPECT_LE(port.NowMs(), 3 * kAtGapMs + SingleReadDeadlineMs() + kAtQuietReadMs);
+}
+
+TEST_F(AtTransactionTest, SingleReadsAreBoundedInRounds)
+{
+    driver.endlessPending = true;
+    port.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+    port.Expect("AT+CPMS?\r\n", {{0, kOk}});
+    port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
+    const std::string record = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
     for (int round = 0; round < AtPacing().singleReadRounds; ++round) {
-        written += "AT+CMGR=9\r\n";
+        port.Expect("AT+CMGR=9\r\n", {{0, record}});
     }
-    EXPECT_EQ(written, port.Written());
+    bool complete = true;
+    EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(static_cast<std::size_t>(AtPacing().singleReadRounds),
+              driver.Replies("readnext").size());
+    EXPECT_TRUE(port.StepsDone());
+    EXPECT_FALSE(port.IsFailed());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ const std::size_t kMaxPduBody = 2 * 200;  // hex digits: SCA + the longest TPDU
 const std::size_t kMaxCdmaBody = 2048;
 const char kCtrlZ = 0x1A;
 const char kEscape = 0x1B;
+const int kVanishAfterPieceMs = 300;
 
 // Upper case and no blanks outside double quotes: "at + cpms?" and
 // "AT+CPMS?" are the same command to a module.
@@ -225,6 +226,9 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
             m_silent = true;
             return;
         }
+        if (StartsFault(raw)) {
+            return;
+        }
         if (m_echo) m_out.push_back({echo, 0});
         if (overflow) {
             Reply("\r\nERROR\r\n");
@@ -249,10 +253,39 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
     }
 }
 
+bool Modem::Matches(const std::string& command, const std::string& prefix)
+{
+    return !prefix.empty() && StartsWith(Normalise(command), Normalise(prefix));
+}
+
+bool Modem::StartsFault(const std::string& raw)
+{
+    const Faults& f = m_config.faults;
+    if (Matches(raw, f.silentFrom)) {
+        m_silent = true;
+        return true;
+    }
+    if (Matches(raw, f.trickleFrom)) {
+        m_silent = true;
+        m_trickling = true;
+        return true;
+    }
+    return false;
+}
+
 void Modem::RunCommand(const std::string& raw)
 {
     std::string cmd = Normalise(raw);
     if (!StartsWith(cmd, "AT")) return;
+    const Faults& faults = m_config.faults;
+    m_replyDelayMs = faults.delayMs;
+    for (const DelayRule& rule : faults.delayCommands) {
+        if (Matches(cmd, rule.prefix)) m_replyDelayMs = rule.delayMs;
+    }
+    if (!m_vanishInReplyDone && Matches(cmd, faults.vanishInReply)) {
+        m_vanishInReplyDone = true;
+        m_cutReplyAt = faults.vanishInReplyBytes;
+    }
     for (const ErrorRule& rule : m_config.faults.errorCommands) {
         if (StartsWith(cmd, Normalise(rule.prefix))) {
             Reply("\r\n" + rule.reply + "\r\n");
@@ -272,13 +305,27 @@ void Modem::Reply(const std::string& text)
     }
     if (f.garbage > 0) r = Noise(static_cast<std::size_t>(f.garbage)) + r;
     if (f.nulBytes > 0) r += std::string(static_cast<std::size_t>(f.nulBytes), '\0');
+    if (m_cutReplyAt >= 0) {
+        // The module goes in the middle of this reply.
+        r = r.substr(0, static_cast<std::size_t>(m_cutReplyAt));
+        m_cutReplyAt = -1;
+        m_silent = true;
+        Json::Value v;
+        v["event"] = "vanish";
+        Log(v);
+        m_out.push_back({r, m_replyDelayMs});
+        // A hang-up drops what the program has not read yet: the line
+        // closes once it has had time to take the piece.
+        m_out.push_back({"", kVanishAfterPieceMs, true});
+        return;
+    }
     if (f.splitSize > 0) {
         for (std::size_t at = 0; at < r.size(); at += static_cast<std::size_t>(f.splitSize)) {
             m_out.push_back({r.substr(at, static_cast<std::size_t>(f.splitSize)),
-                             at == 0 ? f.delayMs : f.splitGapMs});
+                             at == 0 ? m_replyDelayMs : f.splitGapMs});
         }
     } else {
-        m_out.push_back({r, f.delayMs});
+        m_out.push_back({r, m_replyDelayMs});
     }
     for (const std::string& line : f.unsolicited) {
         if (!m_caretReports && StartsWith(line, "^")) continue;
@@ -736,7 +783,7 @@ void Modem::FinishPduBody()
         CmsError(304);
         return;
     }
-    if (m_bodies <= m_config.faults.cmsErrorBodies) {
+    if (RefusesBody()) {
         e["reason"] = "injected +CMS ERROR: " + std::to_string(m_config.faults.cmsErrorCode);
         Log(e);
         InjectedError(m_config.faults.cmsErrorCode);
@@ -754,6 +801,14 @@ void Modem::FinishPduBody()
     Log(sms);
     Deliver(submit);
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
+}
+
+bool Modem::RefusesBody() const
+{
+    const Faults& f = m_config.faults;
+    return m_bodies <= f.cmsErrorBodies ||
+           std::find(f.cmsErrorBodyNumbers.begin(), f.cmsErrorBodyNumbers.end(), m_bodies) !=
+               f.cmsErrorBodyNumbers.end();
 }
 
 int Modem::NextReference()
@@ -824,7 +879,7 @@ void Modem::FinishCdmaBody()
     const Faults& f = m_config.faults;
     Json::Value e;
     e["event"] = "sms_rejected";
-    if (m_bodies <= f.cmsErrorBodies) {
+    if (RefusesBody()) {
         e["reason"] = "injected +CMS ERROR: " + std::to_string(f.cmsErrorCode);
         Log(e);
         InjectedError(f.cmsErrorCode);

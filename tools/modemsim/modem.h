@@ -16,10 +16,12 @@
 
 namespace modemsim {
 
-// Bytes to send `gapMs` after the previous piece went out (or after now).
+// Bytes to send `gapMs` after the previous piece went out (or after now);
+// `hangUp`: the line closes once they are out.
 struct Outgoing {
     std::string bytes;
     int gapMs = 0;
+    bool hangUp = false;
 };
 
 class Modem {
@@ -37,6 +39,10 @@ class Modem {
     // The module never stops sending (the "flood" fault).
     bool Flooding() const { return m_flooding; }
     std::string FloodChunk();
+    // The module sends one byte every TrickleEveryMs() for ever (the
+    // "trickle" fault).
+    bool Trickling() const { return m_trickling; }
+    int TrickleEveryMs() const { return m_config.faults.trickleEveryMs; }
 
    private:
     enum class Mode { Command, PduBody, TextBody, CdmaBody };
@@ -46,6 +52,11 @@ class Modem {
     // Back to command mode with +CMS ERROR 304, logged as a rejected send.
     void RejectLongBody();
     void RunCommand(const std::string& raw);
+    // Whether the normalised command starts with the normalised prefix.
+    static bool Matches(const std::string& command, const std::string& prefix);
+    // The command starts a fault of the "from this command on" kind; true
+    // when the module answers nothing from now on.
+    bool StartsFault(const std::string& raw);
     // Answers one normalised command (upper case, blanks outside quotes
     // left out, "AT" removed).
     void Answer(const std::string& cmd);
@@ -64,6 +75,8 @@ class Modem {
     void FinishTextBody();
     void FinishCdmaBody();
     void Deliver(const Submit& submit);
+    // The body just counted is refused by the injected network error.
+    bool RefusesBody() const;
     // The reference of the send being accepted; the next one wraps at 256.
     int NextReference();
 
@@ -116,6 +129,10 @@ class Modem {
     bool m_silent = false;
     bool m_vanished = false;
     bool m_flooding = false;
+    bool m_trickling = false;
+    bool m_vanishInReplyDone = false;
+    int m_cutReplyAt = -1;  // >= 0: the reply being built is cut there and the line closes
+    int m_replyDelayMs = 0;
     std::uint32_t m_noiseState;
 
     std::map<std::string, std::map<int, StoredMessage>> m_storage;

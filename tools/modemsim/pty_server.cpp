@@ -129,11 +129,15 @@ void PtyServer::Schedule(Line& line, Clock::time_point now)
     for (Outgoing& out : line.modem->TakeOutput()) {
         Clock::time_point due = std::max(now, line.lastDue) + std::chrono::milliseconds(out.gapMs);
         line.lastDue = due;
-        line.queue.push_back({due, std::move(out.bytes)});
+        line.queue.push_back({due, std::move(out.bytes), out.hangUp});
     }
     if (line.modem->Flooding() && line.queue.empty()) {
         line.lastDue = now + std::chrono::milliseconds(5);
         line.queue.push_back({line.lastDue, line.modem->FloodChunk()});
+    }
+    if (line.modem->Trickling() && line.queue.empty()) {
+        line.lastDue = now + std::chrono::milliseconds(line.modem->TrickleEveryMs());
+        line.queue.push_back({line.lastDue, "."});
     }
 }
 
@@ -149,7 +153,14 @@ void PtyServer::Flush(Line& line, Clock::time_point now)
             return;
         }
         chunk.bytes.erase(0, static_cast<std::size_t>(n));
-        if (chunk.bytes.empty()) line.queue.pop_front();
+        if (chunk.bytes.empty()) {
+            const bool hangUp = chunk.hangUp;
+            line.queue.pop_front();
+            if (hangUp) {
+                Close(line);
+                return;
+            }
+        }
     }
 }
 
@@ -228,7 +239,7 @@ void PtyServer::Run(int stopFd, bool watchStdin)
         for (Line& line : m_lines) {
             if (line.master < 0) continue;
             short events = POLLIN;
-            if (line.modem->Flooding() && line.queue.empty()) {
+            if ((line.modem->Flooding() || line.modem->Trickling()) && line.queue.empty()) {
                 timeoutMs = timeoutMs < 0 ? 5 : std::min(timeoutMs, 5);
             }
             if (line.blocked) {

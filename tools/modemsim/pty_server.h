@@ -44,6 +44,7 @@ class PtyServer {
     struct Chunk {
         Clock::time_point due;
         std::string bytes;
+        bool hangUp = false;  // the line closes once these bytes are out
     };
     struct Line {
         int com = 0;

@@ -93,7 +93,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
             {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
              "cms_error_code", "error_commands", "nul_bytes", "garbage", "overlong_reply", "flood",
              "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms",
-             "pdu_line_suffix"},
+             "pdu_line_suffix", "silent_from", "trickle", "vanish_in_reply", "delay_commands",
+             "cms_error_body_numbers"},
             "faults")) {
         return false;
     }
@@ -119,6 +120,55 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
         for (const Json::Value& line : unsolicited) {
             if (!line.isString()) return check.Fail("unsolicited", "must be a list of lines");
             faults.unsolicited.push_back(line.asString());
+        }
+    }
+    const Json::Value& silentFrom = f["silent_from"];
+    if (!silentFrom.isNull()) {
+        if (!silentFrom.isString() || silentFrom.asString().empty()) {
+            return check.Fail("silent_from", "must be a command prefix");
+        }
+        faults.silentFrom = silentFrom.asString();
+    }
+    const Json::Value& trickle = f["trickle"];
+    if (!trickle.isNull()) {
+        if (!trickle.isObject() || !trickle["from"].isString() || trickle["from"].asString().empty() ||
+            !trickle["every_ms"].isInt() || trickle["every_ms"].asInt() < 1 ||
+            trickle["every_ms"].asInt() > 60000) {
+            return check.Fail("trickle", "must be {\"from\": prefix, \"every_ms\": 1..60000}");
+        }
+        faults.trickleFrom = trickle["from"].asString();
+        faults.trickleEveryMs = trickle["every_ms"].asInt();
+    }
+    const Json::Value& vanish = f["vanish_in_reply"];
+    if (!vanish.isNull()) {
+        if (!vanish.isObject() || !vanish["prefix"].isString() || vanish["prefix"].asString().empty() ||
+            !vanish["bytes"].isInt() || vanish["bytes"].asInt() < 0 ||
+            vanish["bytes"].asInt() > (1 << 20)) {
+            return check.Fail("vanish_in_reply", "must be {\"prefix\": prefix, \"bytes\": n}");
+        }
+        faults.vanishInReply = vanish["prefix"].asString();
+        faults.vanishInReplyBytes = vanish["bytes"].asInt();
+    }
+    const Json::Value& delays = f["delay_commands"];
+    if (!delays.isNull()) {
+        if (!delays.isArray()) return check.Fail("delay_commands", "must be a list");
+        for (const Json::Value& rule : delays) {
+            if (!rule.isObject() || !rule["prefix"].isString() || !rule["delay_ms"].isInt() ||
+                rule["delay_ms"].asInt() < 0 || rule["delay_ms"].asInt() > 60000) {
+                return check.Fail("delay_commands",
+                                  "entries are {\"prefix\", \"delay_ms\": 0..60000} objects");
+            }
+            faults.delayCommands.push_back({rule["prefix"].asString(), rule["delay_ms"].asInt()});
+        }
+    }
+    const Json::Value& refused = f["cms_error_body_numbers"];
+    if (!refused.isNull()) {
+        if (!refused.isArray()) return check.Fail("cms_error_body_numbers", "must be a list");
+        for (const Json::Value& number : refused) {
+            if (!number.isInt() || number.asInt() < 1) {
+                return check.Fail("cms_error_body_numbers", "entries are body numbers from 1");
+            }
+            faults.cmsErrorBodyNumbers.push_back(number.asInt());
         }
     }
     const Json::Value& errors = f["error_commands"];
