@@ -21,17 +21,6 @@ std::vector<std::string> Texts(const Json::Value& port)
     return texts;
 }
 
-std::set<std::pair<std::string, int>> Deleted(const ModemSim& sim, int com)
-{
-    std::set<std::pair<std::string, int>> deleted;
-    for (const Json::Value& e : sim.Events("delete")) {
-        if (e["com"].asInt() == com) {
-            deleted.emplace(e["storage"].asString(), e["index"].asInt());
-        }
-    }
-    return deleted;
-}
-
 // Two messages on the SIM and two in modem memory.
 const char* const kStorage = R"("storage":{
     "SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"sim one"},
@@ -70,8 +59,8 @@ TEST(FaultScenariosE2E, ModemsAnsweringLateAreReadAndClearedExactly)
         EXPECT_FALSE(port.isMember("error")) << port["error"].asString();
     }
     const std::set<std::pair<std::string, int>> all = {{"SM", 1}, {"SM", 2}, {"ME", 3}, {"ME", 4}};
-    EXPECT_EQ(Deleted(sim, 3), all);
-    EXPECT_EQ(Deleted(sim, 6), all);
+    EXPECT_EQ(DeletedOn(sim, 3), all);
+    EXPECT_EQ(DeletedOn(sim, 6), all);
 }
 
 TEST(FaultScenariosE2E, DeadModemsEndTheirReadWithAnErrorAndTheOthersAreServed)
@@ -107,7 +96,7 @@ TEST(FaultScenariosE2E, DeadModemsEndTheirReadWithAnErrorAndTheOthersAreServed)
         EXPECT_EQ(port["error"].asString(), failed[i - 1].error);
         EXPECT_EQ(port["msgcount"].asInt(), 0);
         EXPECT_FALSE(port["clear"].asBool());
-        EXPECT_TRUE(Deleted(sim, port["name"].asString()[3] - '0').empty());
+        EXPECT_TRUE(DeletedOn(sim, port["name"].asString()[3] - '0').empty());
     }
     // A port that stopped answering is not asked again.
     EXPECT_EQ(CommandsStartingWith(sim, 5, "AT+CPMS").size(), 1u);

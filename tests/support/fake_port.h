@@ -21,6 +21,7 @@
 
 #include "platform/serial_device.h"
 #include "transport/at_port.h"
+#include "transport/at_transaction.h"
 
 namespace fakeport {
 
@@ -273,4 +274,17 @@ private:
     int m_error = 0;
     std::string m_errorText;
     int m_reads = 0;
+};
+
+// The transaction's pacing for one test, with the quiet-line mode on or
+// off, restored afterwards.
+class CPacingScope {
+public:
+    explicit CPacingScope(bool quietLine) : m_saved(AtPacing()) { AtPacing().bQuietLine = quietLine; }
+    ~CPacingScope() { AtPacing() = m_saved; }
+    CPacingScope(const CPacingScope&) = delete;
+    CPacingScope& operator=(const CPacingScope&) = delete;
+
+private:
+    AT_PACING_t m_saved;
 };

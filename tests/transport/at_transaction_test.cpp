@@ -96,21 +96,9 @@ private:
     std::map<std::string, std::vector<std::string>> m_seen;
 };
 
-// The pacing of one test, restored afterwards.
-class PacingScope {
-public:
-    explicit PacingScope(bool quietLine) : m_saved(AtPacing()) { AtPacing().bQuietLine = quietLine; }
-    ~PacingScope() { AtPacing() = m_saved; }
-    PacingScope(const PacingScope&) = delete;
-    PacingScope& operator=(const PacingScope&) = delete;
-
-private:
-    AT_PACING_t m_saved;
-};
-
 class AtTransactionTest : public ::testing::Test {
 protected:
-    PacingScope pacing{false};
+    CPacingScope pacing{false};
     CFakePort port;
     FakeDriver driver;
 };
@@ -233,7 +221,7 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        PacingScope mode(c.quietLine);
+        CPacingScope mode(c.quietLine);
         CFakePort line;
         line.Expect("AT\r", c.reply);
         std::vector<std::string> seen;
@@ -310,7 +298,7 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
         std::string errors[2];
         bool retryable[2];
         for (const bool quietLine : {false, true}) {
-            PacingScope mode(quietLine);
+            CPacingScope mode(quietLine);
             CFakePort line;
             line.Arrive(0, c.before);
             line.Expect("AT+X", c.reply);
@@ -342,7 +330,7 @@ TEST_F(AtTransactionTest, TricklingBytesCannotOutlastTheDeadline)
 {
     for (const bool quietLine : {false, true}) {
         SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        PacingScope mode(quietLine);
+        CPacingScope mode(quietLine);
         for (const int polls : {AtPacing().shortPolls, AtPacing().listPolls}) {
             CFakePort line;
             line.Trickle(0, 300, '.');

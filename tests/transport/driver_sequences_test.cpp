@@ -31,17 +31,6 @@ void Play(CFakePort& port, const Script& script, int delayMs, std::size_t pieceB
     }
 }
 
-class QuietLineMode {
-public:
-    explicit QuietLineMode(bool on) : m_saved(AtPacing()) { AtPacing().bQuietLine = on; }
-    ~QuietLineMode() { AtPacing() = m_saved; }
-    QuietLineMode(const QuietLineMode&) = delete;
-    QuietLineMode& operator=(const QuietLineMode&) = delete;
-
-private:
-    AT_PACING_t m_saved;
-};
-
 bool SelectStorage(CPhoneCardBase& driver, CAtPort& port, bool sim)
 {
     const std::string command = sim ? driver.SelectSmStorageCommand() : driver.SelectMeStorageCommand();
@@ -102,7 +91,7 @@ TEST(DriverSequences, AModemAnsweringLateIsReadInFullInBothModes)
         for (const int delayMs : {0, 200, 650, 1500}) {
             SCOPED_TRACE(std::string(quietLine ? "quiet, " : "final line, ") +
                          std::to_string(delayMs) + " ms late");
-            QuietLineMode mode(quietLine);
+            CPacingScope mode(quietLine);
             CFakePort port;
             Play(port, M35Inbox(), delayMs);
             CPhone_VeltC driver;
@@ -143,7 +132,7 @@ TEST(DriverSequences, ACdmaListingAndItsReadsWaitForTheirOwnAnswers)
             SCOPED_TRACE(std::string(quietLine ? "quiet, " : "final line, ") +
                          std::to_string(shape.delayMs) + " ms late, pieces of " +
                          std::to_string(shape.pieceBytes));
-            QuietLineMode mode(quietLine);
+            CPacingScope mode(quietLine);
             CFakePort port;
             Play(port, script, shape.delayMs, shape.pieceBytes, shape.gapMs);
             CPhone_VeltG driver;
@@ -196,7 +185,7 @@ TEST(DriverSequences, ASendToALateModemGoesOutOnceWithEveryStepAnswered)
     ASSERT_EQ(1u, pairs.size());
     for (const bool quietLine : {false, true}) {
         SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        QuietLineMode mode(quietLine);
+        CPacingScope mode(quietLine);
         CFakePort port;
         Play(port,
              {{"AT+CSCA?", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk},
