@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Debian package: built with CPack from the build directory (nothing is
+# rebuilt when it is up to date), checked with lintian, unpacked into a
+# temporary root, and its programs run from there: tellmar -v, and a send
+# and an inbox read against its own simulator.
+#
+# Usage: scripts/ci/package.sh BUILD_DIR
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=$(realpath "${1:?usage: $0 BUILD_DIR}")
+scripts/deps.sh dpkg-dev lintian jq
+
+fail() {
+    echo "package: $*" >&2
+    exit 1
+}
+
+[[ -f "$build/doc/tellmar.1.gz" ]] ||
+    fail "$build has no manual pages: configure it with scdoc installed (scripts/deps.sh)"
+rm -f "$build"/tellmar_*.deb
+(cd "$build" && cpack -G DEB) >"$build/cpack.log" 2>&1 || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
+debs=("$build"/tellmar_*_"$(dpkg --print-architecture)".deb)
+[[ -f "${debs[0]}" ]] || fail "no tellmar_<version>_<arch>.deb in $build"
+deb=${debs[0]}
+echo "built $(basename "$deb")"
+dpkg-deb --field "$deb" Package Version Depends
+
+# Errors fail the check; warnings and notes are shown.
+lintian --fail-on error --display-info "$deb" 2>&1 | grep -v '^running with root privileges' || true
+lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
+
+source scripts/lib/modemsim.bash
+work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-package.XXXXXX")
+cleanup() {
+    modemsim_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+for file in usr/bin/tellmar usr/bin/tellmar-modemsim usr/share/man/man1/tellmar.1.gz \
+    usr/share/man/man1/tellmar-modemsim.1.gz usr/share/doc/tellmar/copyright \
+    usr/share/doc/tellmar/changelog.gz usr/share/doc/tellmar/README.md \
+    usr/share/doc/tellmar/examples/demo.json; do
+    [[ -e "$root/$file" ]] || fail "the package lacks /$file"
+done
+
+export LC_ALL=C.UTF-8
+version=$("$root/usr/bin/tellmar" -v)
+[[ "$version" == "1.8版本 编译时间 "* ]] || fail "unexpected version line: $version"
+echo "tellmar -v: $version"
+
+modemsim_start "$root/usr/bin/tellmar-modemsim" "$root/usr/share/doc/tellmar/examples/demo.json" "$work/sim"
+export TELLMAR_SERIALCOMM=$work/sim/ports
+# The document is what follows any lines the scan printed.
+"$root/usr/bin/tellmar" 3,6 13800138000 "sent by the packaged program" | sed -n '/^{/,$p' >"$work/send.json"
+jq -e '[.result[] | select(.code == 0) | .com] == ["COM3", "COM6"]' "$work/send.json" >/dev/null ||
+    fail "the packaged program did not send: $(cat "$work/send.json")"
+"$root/usr/bin/tellmar" sms sread >"$work/read.json"
+jq -e '.portcount >= 2 and ([.ports[].msgcount] | add) > 0' "$work/read.json" >/dev/null ||
+    fail "the packaged program read no inbox: $(cat "$work/read.json")"
+echo "the unpacked tellmar sent through COM3 and COM6 and read $(jq '[.ports[].msgcount] | add' "$work/read.json") stored messages"
