@@ -20,13 +20,7 @@ if [[ ! -x "$tellmar" || ! -x "$modemsim" ]]; then
 fi
 
 source scripts/lib/modemsim.bash
-work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-demo.XXXXXX")
-cleanup() {
-    modemsim_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+work_folder tellmar-demo
 
 modemsim_start "$modemsim" tools/modemsim/demo.json "$work"
 

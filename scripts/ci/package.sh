@@ -30,12 +30,7 @@ lintian --fail-on error --display-info "$deb" 2>&1 | grep -v '^running with root
 lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
 
 source scripts/lib/modemsim.bash
-work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-package.XXXXXX")
-cleanup() {
-    modemsim_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+work_folder tellmar-package
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"

@@ -12,18 +12,7 @@ scripts/deps.sh ser2net socat jq
 tellmar=$build/src/app/tellmar
 
 source scripts/lib/modemsim.bash
-work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-remote.XXXXXX")
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    modemsim_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+work_folder tellmar-remote
 
 fail() {
     echo "modems over ser2net: $*" >&2
@@ -55,6 +44,19 @@ listening() {
     grep -qi "$hex" /proc/net/tcp
 }
 
+# One connection of ser2net's configuration: NAME TCP-PORT DEVICE SETTINGS.
+ser2net_connection() {
+    cat <<YAML
+connection: &$1
+    accepter: tcp,127.0.0.1,$2
+    enable: on
+    options:
+      kickolduser: true
+    connector: serialdev,$3,$4,local
+
+YAML
+}
+
 # The modem host: two modems, one on each of its serial ports.
 cat >"$work/modems.json" <<'JSON'
 {"ports": [
@@ -75,26 +77,15 @@ for attempt in 1 2 3; do
     port1=$(free_port)
     port2=$(free_port)
     [[ "$port1" != "$port2" ]] || continue
-    cat >"$work/ser2net.yaml" <<YAML
-%YAML 1.1
----
-connection: &modem1
-    accepter: tcp,127.0.0.1,$port1
-    enable: on
-    options:
-      kickolduser: true
-    connector: serialdev,$work/sim/ports/COM1,9600n81,local
-
-connection: &modem2
-    accepter: tcp,127.0.0.1,$port2
-    enable: on
-    options:
-      kickolduser: true
-    connector: serialdev,$work/sim/ports/COM2,115200n81,local
-YAML
+    {
+        echo "%YAML 1.1"
+        echo "---"
+        ser2net_connection modem1 "$port1" "$work/sim/ports/COM1" 9600n81
+        ser2net_connection modem2 "$port2" "$work/sim/ports/COM2" 115200n81
+    } >"$work/ser2net.yaml"
     ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" >"$work/ser2net.log" 2>&1 &
     ser2net_pid=$!
-    pids+=("$ser2net_pid")
+    cleanup_pids+=("$ser2net_pid")
     for _ in $(seq 50); do
         listening "$port1" && listening "$port2" && break
         kill -0 "$ser2net_pid" 2>/dev/null || break
@@ -110,9 +101,9 @@ done
 # This host: one pseudo-terminal per remote port, linked as COM<n>.
 mkdir "$work/ports"
 socat -d pty,link="$work/ports/COM11",raw,echo=0 tcp:127.0.0.1:"$port1" >"$work/socat11.log" 2>&1 &
-pids+=($!)
+cleanup_pids+=($!)
 socat -d pty,link="$work/ports/COM12",raw,echo=0 tcp:127.0.0.1:"$port2" >"$work/socat12.log" 2>&1 &
-pids+=($!)
+cleanup_pids+=($!)
 for _ in $(seq 50); do
     [[ -e "$work/ports/COM11" && -e "$work/ports/COM12" ]] && break
     sleep 0.1

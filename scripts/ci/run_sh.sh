@@ -11,12 +11,7 @@ build=${1:?usage: $0 BUILD_DIR}
 scripts/deps.sh jq
 
 source scripts/lib/modemsim.bash
-work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-run-sh.XXXXXX")
-cleanup() {
-    modemsim_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+work_folder tellmar-run-sh
 
 cat >"$work/config.json" <<'JSON'
 {"ports": [

@@ -1,15 +1,33 @@
 # Sourced by the scripts that run the programs against simulated modems.
 #
 #   source scripts/lib/modemsim.bash
-#   modemsim_start MODEMSIM CONFIG WORKDIR   # ports in WORKDIR/ports
-#   ... TELLMAR_SERIALCOMM=$WORKDIR/ports tellmar ...
-#   modemsim_stop
+#   work_folder tellmar-NAME                 # $work, removed at exit
+#   modemsim_start MODEMSIM CONFIG "$work/sim"   # ports in $work/sim/ports
+#   ... TELLMAR_SERIALCOMM=$work/sim/ports tellmar ...
 #
-# The simulator logs to WORKDIR/log.jsonl and keeps its state in
-# WORKDIR/state.json. The calling script stops it from its EXIT trap
-# (modemsim_stop does nothing when it is not running).
+# The simulator logs to DIR/log.jsonl and keeps its state in DIR/state.json.
+# At exit the processes named in cleanup_pids are ended, the simulator is
+# stopped and $work is removed.
 
 modemsim_pid=
+cleanup_pids=()
+
+# Makes the script's work folder $work and sets the EXIT trap that cleans up.
+work_folder() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+    trap work_cleanup EXIT
+    trap 'exit 130' INT TERM
+}
+
+work_cleanup() {
+    local pid
+    for pid in "${cleanup_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    modemsim_stop
+    rm -rf "$work"
+}
 
 modemsim_stop() {
     if [[ -n "$modemsim_pid" ]]; then
