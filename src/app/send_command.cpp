@@ -193,10 +193,12 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                 // A network error left by the previous number must not make
                 // this one repeat a failure that came before its body.
                 driver->m_bRetryableError = false;
+                // A retry resends only the part the network refused.
+                SMS_SEND_t send;
                 bool sent = false;
                 int attempts = 0;
                 do {
-                    sent = TransmitSms(driver.get(), &port, number, message);
+                    sent = TransmitSms(driver.get(), &port, number, message, send);
                     ++attempts;
                 } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
                 result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;

@@ -291,21 +291,35 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
 }
 
 bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
-                 const std::string& text)
+                 const std::string& text, SMS_SEND_t& send)
 {
     if (driver == nullptr || port == nullptr || port->IsFailed() || !port->Open()) {
         return false;
     }
-    if (!QueryServiceCentre(driver, port) || !SelectPduMode(driver, port)) {
-        return false;
-    }
-    bool sent = false;
-    for (const SendPair& pair : driver->BuildSendCommands(number, text)) {
-        if (!SendPromptCommand(driver, port, pair.first) ||
-            !SendMessageBody(driver, port, pair.second)) {
+    if (!send.bBuilt) {
+        if (!QueryServiceCentre(driver, port) || !SelectPduMode(driver, port)) {
             return false;
         }
-        sent = true;
+        send.vecParts = driver->BuildSendCommands(number, text);
+        send.nAccepted = 0;
+        send.bBuilt = true;
+    } else if (!SelectPduMode(driver, port)) {
+        return false;
     }
-    return sent;
+    while (send.nAccepted < send.vecParts.size()) {
+        const SendPair& part = send.vecParts[send.nAccepted];
+        if (!SendPromptCommand(driver, port, part.first) ||
+            !SendMessageBody(driver, port, part.second)) {
+            return false;
+        }
+        ++send.nAccepted;
+    }
+    return send.Sent();
+}
+
+bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
+                 const std::string& text)
+{
+    SMS_SEND_t send;
+    return TransmitSms(driver, port, number, text, send);
 }

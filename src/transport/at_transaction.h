@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "drivers/phone_card_base.h"
 #include "transport/at_port.h"
@@ -72,10 +73,28 @@ bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& b
 // reads stop when the port fails.
 bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete = nullptr);
 
+// One message on its way: its parts (prompt command and body each), built
+// once, and how many of them the network has accepted so far.
+struct SMS_SEND_t {
+    std::vector<SendPair> vecParts;
+    std::size_t nAccepted = 0;
+    bool bBuilt = false;
+
+    // Every part was accepted (and there was at least one).
+    bool Sent() const { return bBuilt && !vecParts.empty() && nAccepted == vecParts.size(); }
+};
+
 // Sends one text to one number (all parts of a long text): opens the port
-// when it is closed, queries the service centre, selects PDU mode, then
-// sends prompt and body of every part. False when a step fails (parts sent
+// when it is closed, queries the service centre, selects PDU mode, builds the
+// parts into `send` and sends prompt and body of every part. Called again
+// with the same `send` after a failure, it resends from the first part not
+// accepted, with the same reference and part number, and never sends an
+// accepted part again (the service centre is not asked again). True only
+// when every part has been accepted; false when a step fails (parts accepted
 // before stay sent) or the driver builds no part.
+bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
+                 const std::string& text, SMS_SEND_t& send);
+// One attempt with a message of its own.
 bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
                  const std::string& text);
 

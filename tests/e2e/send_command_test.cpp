@@ -160,6 +160,45 @@ TEST(SendCommandE2E, RetryRuleAndDeviceMajorOrder)
     EXPECT_EQ(Delivered(sim).size(), 2u);
 }
 
+TEST(SendCommandE2E, ARetryResendsOnlyThePartTheNetworkRefused)
+{
+    // 180 Chinese characters and the send time: three parts. COM3 refuses
+    // the second body once with a retryable error, COM4 every time.
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+        text += u8"短信重发测试";
+    }
+    ModemSim sim("{\"ports\":[" +
+                 M35(3, ",\"faults\":{\"cms_error_body_numbers\":[2],\"cms_error_code\":500}") + "," +
+                 M35(4, ",\"faults\":{\"cms_error_body_numbers\":[2,3,4],\"cms_error_code\":500}") +
+                 "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const TellmarRun run = RunTellmar(sim, {"3,4", "18300000000", text});
+    ExpectResults(run.document, {{"COM3", "18300000000", 0, "Succeed"},
+                                 {"COM4", "18300000000", 1, "+CMS ERROR: 500"}});
+
+    std::vector<std::string> com3;
+    std::vector<std::string> com4;
+    for (const Json::Value& e : sim.Events("sms")) {
+        const Json::Value& c = e["concat"];
+        (e["com"].asInt() == 3 ? com3 : com4)
+            .push_back(std::to_string(c["ref"].asInt()) + "/" + std::to_string(c["part"].asInt()) +
+                       "/" + std::to_string(c["total"].asInt()));
+    }
+    // Each part billed once, all under one reference.
+    ASSERT_EQ(com3.size(), 3u);
+    const std::string ref = com3[0].substr(0, com3[0].find('/'));
+    EXPECT_EQ(com3, (std::vector<std::string>{ref + "/1/3", ref + "/2/3", ref + "/3/3"}));
+    // Part 2 never got through: part 1 stays the only one, nothing after it.
+    ASSERT_EQ(com4.size(), 1u);
+    EXPECT_EQ(com4[0].substr(com4[0].find('/')), "/1/3");
+    // The recipient of COM3 gets the whole text once; COM4's gets nothing whole.
+    const auto delivered = Delivered(sim);
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(delivered[0].second.rfind(text, 0), 0u);
+    EXPECT_EQ(CommandsStartingWith(sim, 4, "AT+CMGS=").size(), 4u) << "part 1, then part 2 three times";
+}
+
 TEST(SendCommandE2E, ClmAndCdmaRoutes)
 {
     ModemSim sim(R"({"ports":[

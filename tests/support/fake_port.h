@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -54,6 +55,12 @@ public:
     void Expect(std::string command, std::vector<fakeport::PIECE_t> pieces)
     {
         m_steps.push_back({std::move(command), std::move(pieces)});
+    }
+    // The reply, arriving at once, to every write that no step of Expect
+    // matches: a modem played by the test.
+    void Respond(std::function<std::string(const std::string& written)> responder)
+    {
+        m_responder = std::move(responder);
     }
     // Bytes arriving `atMs` from now whatever is written (unsolicited lines,
     // the rest of an earlier reply).
@@ -134,6 +141,8 @@ public:
                 Schedule(at, piece.bytes);
             }
             m_steps.pop_front();
+        } else if (m_responder) {
+            Schedule(m_now, m_responder(data));
         }
         return true;
     }
@@ -262,6 +271,7 @@ private:
     }
 
     std::deque<STEP_t> m_steps;
+    std::function<std::string(const std::string&)> m_responder;
     std::deque<ARRIVAL_t> m_arrivals;
     std::vector<std::string> m_writes;
     std::int64_t m_now = 0;

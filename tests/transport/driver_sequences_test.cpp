@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -198,6 +199,73 @@ TEST(DriverSequences, ASendToALateModemGoesOutOnceWithEveryStepAnswered)
                                             pairs[0].second}),
                   port.Writes());
     }
+}
+
+// A text of three concatenated parts through an M35 whose network refuses
+// the bodies counted in `refused` (1: the first body written) with a
+// retryable error, sent with up to three attempts as the send command does.
+struct RETRY_RUN_t {
+    std::vector<bool> attempts;       // the outcome of each attempt
+    std::vector<std::string> bodies;  // the bodies written, in order
+    SMS_SEND_t send;
+};
+
+RETRY_RUN_t SendThreeParts(const std::set<int>& refused)
+{
+    CPhone_VeltC driver;
+    CFakePort port;
+    int bodies = 0;
+    port.Respond([&](const std::string& written) -> std::string {
+        if (written.rfind("AT+CSCA?", 0) == 0) {
+            return "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk;
+        }
+        if (written.rfind("at+cmgf=0", 0) == 0) {
+            return kOk;
+        }
+        if (written.rfind("AT+CMGS=", 0) == 0) {
+            return "\r\n> ";
+        }
+        if (!written.empty() && written.back() == '\x1A') {
+            return refused.count(++bodies) ? "\r\n+CMS ERROR: 512\r\n" : "\r\n+CMGS: 9\r\n" + kOk;
+        }
+        return "\r\nERROR\r\n";
+    });
+    RETRY_RUN_t run;
+    const std::string text(150, 'x');
+    driver.m_bRetryableError = false;
+    do {
+        run.attempts.push_back(TransmitSms(&driver, &port, "13800138000", text, run.send));
+    } while (!run.attempts.back() && driver.m_bRetryableError && run.attempts.size() < 3);
+    for (const std::string& write : port.Writes()) {
+        if (!write.empty() && write.back() == '\x1A') {
+            run.bodies.push_back(write);
+        }
+    }
+    return run;
+}
+
+TEST(DriverSequences, ARetryResendsOnlyTheRefusedPartWithItsReferenceAndNumber)
+{
+    const RETRY_RUN_t run = SendThreeParts({2});
+    const std::vector<SendPair>& parts = run.send.vecParts;
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(run.attempts, (std::vector<bool>{false, true}));
+    EXPECT_EQ(run.bodies,
+              (std::vector<std::string>{parts[0].second, parts[1].second, parts[1].second,
+                                        parts[2].second}));
+    EXPECT_TRUE(run.send.Sent());
+}
+
+TEST(DriverSequences, APartRefusedEveryTimeIsNeverReportedSentAndTheRestStays)
+{
+    const RETRY_RUN_t run = SendThreeParts({2, 3, 4});
+    const std::vector<SendPair>& parts = run.send.vecParts;
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(run.attempts, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(run.bodies, (std::vector<std::string>{parts[0].second, parts[1].second,
+                                                    parts[1].second, parts[1].second}));
+    EXPECT_EQ(run.send.nAccepted, 1u);
+    EXPECT_FALSE(run.send.Sent());
 }
 
 }  // namespace
