@@ -3,8 +3,12 @@
 //
 // Linux: if TELLMAR_SERIALCOMM is set (and not empty), it names a directory
 // whose entries named COM<n> (symlinks to device nodes, or nodes) are the
-// ports; otherwise the ports are the system's serial devices with hardware
-// behind them, numbered as the README documents (platform/posix/tty_ports.h).
+// ports. A directory that another user could change (one not owned by this
+// user or root, writable by group or others, or below such a directory that
+// is not sticky) is not used: no port is listed and a note
+// (platform/console.h) says why. Otherwise the ports are the system's serial
+// devices with hardware behind them, numbered as the README documents
+// (platform/posix/tty_ports.h).
 // Windows: the ports listed under HKEY_LOCAL_MACHINE
 // "Hardware\DeviceMap\SerialComm".
 

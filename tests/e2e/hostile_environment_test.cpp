@@ -126,6 +126,23 @@ TEST(HostileEnvironmentE2E, ComLinksToOtherDevicesAndTerminals)
     ::close(slave);
 }
 
+// A TELLMAR_SERIALCOMM folder that other users may write is not used: they
+// could point its COM links at any device. The document shows no port and
+// stderr says why.
+TEST(HostileEnvironmentE2E, ASharedPortFolderIsNotUsed)
+{
+    ModemSim sim("{\"ports\":[" + M35(3) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    ASSERT_EQ(::chmod(sim.Dir().c_str(), 0777), 0);
+    const TellmarRun run = RunTellmar(sim, {"sms", "sread"}, 120);
+    ::chmod(sim.Dir().c_str(), 0755);
+    EXPECT_EQ(run.document["portcount"].asInt(), 0) << run.documentText;
+    EXPECT_NE(run.process.err.find("TELLMAR_SERIALCOMM=" + sim.Dir() + " is not used"),
+              std::string::npos)
+        << run.process.err;
+    EXPECT_TRUE(sim.Commands(3).empty()) << "nothing was written to the port";
+}
+
 // The CLM920 switches its network mode during the scan and says so; a script
 // reading the inboxes still gets nothing but the document on stdout, the
 // mode lines on stderr. The send command, which keeps the scan's trace, too.

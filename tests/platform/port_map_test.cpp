@@ -43,6 +43,46 @@ TEST(PortMapTest, SerialCommDirListsItsComEntriesInPortOrder)
     }
 }
 
+// Whoever can change the folder decides which device a COM name opens: a
+// folder that another user could change is not used at all.
+TEST(PortMapTest, ASerialCommDirOthersCouldChangeIsNotUsed)
+{
+    ptytest::TempDir root;
+    ASSERT_FALSE(root.Path().empty());
+    const std::string ports = root.Path() + "/ports";
+    ASSERT_EQ(0, ::mkdir(ports.c_str(), 0755));
+    ASSERT_EQ(0, ::symlink("/dev/null", (ports + "/COM3").c_str()));
+    ScopedEnv env("TELLMAR_SERIALCOMM", ports);
+    const auto listed = [] { return ListComPorts().size(); };
+    EXPECT_EQ(1u, listed()) << "private to this user";
+
+    struct CASE_t {
+        const char* what;
+        const std::string* folder;
+        mode_t mode;
+        std::size_t expected;
+    };
+    const CASE_t cases[] = {
+        {"the folder writable by everyone", &ports, 0777, 0},
+        {"the folder writable by its group", &ports, 0775, 0},
+        {"the folder sticky but writable by everyone", &ports, 01777, 0},
+        {"a folder above it writable by everyone", &root.Path(), 0777, 0},
+        {"a folder above it sticky, as /tmp", &root.Path(), 01777, 1},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(0, ::chmod(c.folder->c_str(), c.mode));
+        EXPECT_EQ(c.expected, listed());
+        ASSERT_EQ(0, ::chmod(c.folder->c_str(), c.folder == &ports ? 0755 : 0700));
+    }
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(ports.c_str(), 65534, 65534));  // nobody
+        EXPECT_EQ(0u, listed()) << "another user's folder";
+        ASSERT_EQ(0, ::chown(ports.c_str(), 0, 0));
+    }
+    EXPECT_EQ(1u, listed());
+}
+
 TEST(PortMapTest, AnEmptyOrMissingSerialCommDirListsNothing)
 {
     ptytest::TempDir dir;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -442,6 +443,31 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
     std::remove(configPath.c_str());
     rmdir((std::string(dir) + "/ports").c_str());
     rmdir(dir);
+}
+
+// The simulator makes links and rewrites its log and state in its folder: a
+// folder that another user may write is refused, as one that is no folder.
+TEST(SimulatorProgram, AFolderOthersMayWriteIsRefused)
+{
+    char dir[] = "/tmp/tellmar-simdir-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string root = dir;
+    std::ofstream(root + "/config.json") << R"({"ports":[{"com":3,"model":"M35"}]})";
+    ASSERT_EQ(mkdir((root + "/shared").c_str(), 0777), 0);
+    ASSERT_EQ(chmod((root + "/shared").c_str(), 0777), 0);
+    std::ofstream(root + "/file") << "";
+    for (const char* folder : {"/shared", "/file"}) {
+        SCOPED_TRACE(folder);
+        ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
+                                      root + folder, "--until-stdin-eof"},
+                                     {}, "", 10);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(Has(r.err, "only this user may write")) << r.err;
+    }
+    EXPECT_NE(access((root + "/shared/COM3").c_str(), F_OK), 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
 }
 
 TEST(SimulatorProgram, MalformedStateFilesAreRefusedWithAReason)

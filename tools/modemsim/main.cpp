@@ -78,6 +78,14 @@ int main(int argc, char** argv)
     if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
         return Fail(dir + ": " + std::strerror(errno));
     }
+    // The links, the log and the state file are made and rewritten in this
+    // folder: one that another user owns or may write could turn them into
+    // links to any file.
+    struct stat dirStat;
+    if (lstat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) ||
+        dirStat.st_uid != geteuid() || (dirStat.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return Fail(dir + ": not a folder of this user's that only this user may write");
+    }
     // Two descriptors per port; hundreds of ports need more than the
     // usual soft limit.
     rlimit files;

@@ -1,6 +1,8 @@
 #include "platform/port_map.h"
 #include "platform/posix/tty_ports.h"
 
+#include "platform/console.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -71,6 +73,40 @@ std::string SerialCommDir()
 {
     const char* dir = std::getenv(kSerialCommEnv);
     return dir != nullptr ? std::string(dir) : std::string();
+}
+
+// Why another user could change what the folder lists (and so which device
+// a COM name opens); empty when nobody but this user and root can. The
+// folder itself must be owned by one of them and writable by nobody else;
+// every folder above it too, unless it is sticky (as /tmp), where others
+// can add entries but cannot move or replace this user's.
+std::string WhoElseCanChange(const std::string& folder)
+{
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::string();  // a missing folder lists nothing anyway
+    }
+    std::string path = real;
+    std::free(real);
+    const uid_t self = ::geteuid();
+    for (bool listed = true;; listed = false) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            return path + " cannot be examined";
+        }
+        if (st.st_uid != self && st.st_uid != 0) {
+            return path + " belongs to another user";
+        }
+        const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (othersWrite && (listed || (st.st_mode & S_ISVTX) == 0)) {
+            return path + " can be written by other users";
+        }
+        if (path == "/") {
+            return std::string();
+        }
+        const std::size_t slash = path.rfind('/');
+        path = slash == 0 ? "/" : path.substr(0, slash);
+    }
 }
 
 bool IsCharDevice(const std::string& path)
@@ -215,6 +251,12 @@ std::vector<COM_PORT_t> ListComPorts()
     std::vector<COM_PORT_t> ports;
     const std::string dir = SerialCommDir();
     if (!dir.empty()) {
+        const std::string why = WhoElseCanChange(dir);
+        if (!why.empty()) {
+            ConsoleNote(std::string(kSerialCommEnv) + "=" + dir + " is not used: " + why +
+                        ", so its COM links could be made to lead anywhere\n");
+            return ports;
+        }
         for (int number : SerialCommDirPorts(dir)) {
             ports.push_back(ResolvedPort(number, dir + "/COM" + std::to_string(number)));
         }
