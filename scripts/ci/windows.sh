@@ -260,6 +260,28 @@ if ((scanCommands > 0)); then
 else
     fail "a modem that vanishes during a send (no scan commands counted)"
 fi
+# More ports than one WaitForMultipleObjects call can wait for (64): every
+# probe is waited for and every port listed.
+ports='{"ports": ['
+reg="$work/many.reg"
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >"$reg"
+for n in $(seq 101 170); do
+    ports+="{\"com\": $n, \"model\": \"silent\"},"
+    printf '"COM%d"="%s"\n' "$n" "$work/sim3/ports/COM$n" >>"$reg"
+done
+start_sim "$work/sim3" "${ports%,}]}"
+wine regedit /S "$reg" >/dev/null 2>&1
+restart_wine
+if printf 'q' | timeout 120 "${default[@]}" wine "$exe" >"$work/many.txt" 2>&1; then
+    rows=$(grep -cE '^COM1[0-7][0-9] +115200 ' "$work/many.txt" || true)
+    if [[ $rows == 70 ]]; then
+        pass "a scan of 70 ports"
+    else
+        fail "a scan of 70 ports ($rows rows)" "$work/many.txt"
+    fi
+else
+    fail "a scan of 70 ports" "$work/many.txt"
+fi
 phase "end-to-end checks"
 
 echo "windows: $passed passed, $failed failed"
