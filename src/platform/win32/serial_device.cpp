@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <vector>
 
 #include "platform/win32/port_open.h"
 #include "platform/win32/wide_text.h"
@@ -30,6 +33,40 @@ DWORD NonNegative(int ms)
 int LastError()
 {
     return static_cast<int>(GetLastError());
+}
+
+// The line settings and time-outs each open port had when it was opened,
+// put back when it is closed: the next program finds the port as it was.
+struct HELD_PORT_t {
+    HANDLE handle;
+    DCB dcb;
+    COMMTIMEOUTS timeouts;
+};
+
+std::mutex gHeldMutex;
+std::vector<HELD_PORT_t> gHeld;
+
+void Hold(HANDLE handle, const DCB& dcb)
+{
+    HELD_PORT_t held{handle, dcb, {}};
+    if (!GetCommTimeouts(handle, &held.timeouts)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(gHeldMutex);
+    gHeld.push_back(held);
+}
+
+void HandBack(HANDLE handle)
+{
+    std::lock_guard<std::mutex> lock(gHeldMutex);
+    const auto held = std::find_if(gHeld.begin(), gHeld.end(),
+                                   [handle](const HELD_PORT_t& h) { return h.handle == handle; });
+    if (held == gHeld.end()) {
+        return;
+    }
+    SetCommState(handle, &held->dcb);
+    SetCommTimeouts(handle, &held->timeouts);
+    gHeld.erase(held);
 }
 
 }  // namespace
@@ -63,6 +100,7 @@ int CSerialDevice::Open(const COM_PORT_t& port)
         CloseHandle(handle);
         return ERROR_INVALID_FUNCTION;
     }
+    Hold(handle, dcb);
     m_handle = reinterpret_cast<std::intptr_t>(handle);
     return 0;
 }
@@ -155,6 +193,7 @@ int CSerialDevice::Close()
     if (!IsOpen()) {
         return 0;
     }
+    HandBack(AsHandle(m_handle));
     const int result = CloseHandle(AsHandle(m_handle)) ? 0 : LastError();
     m_handle = kClosed;
     return result;
