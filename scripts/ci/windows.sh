@@ -86,8 +86,9 @@ expect() {
     done
     pass "$name"
 }
-# run OUT LOCALE... -- ARGS: runs Tellmar.exe with no input; fails the check
-# on a non-zero status or after 120 s.
+# run OUT LOCALE... -- ARGS: runs Tellmar.exe with no input, standard output
+# into OUT and standard error into OUT.err; fails the check on a non-zero
+# status or after 120 s.
 run() {
     local outFile=$1
     shift
@@ -97,7 +98,7 @@ run() {
         shift
     done
     shift
-    if ! timeout 120 "${envCmd[@]}" wine "$exe" "$@" </dev/null >"$outFile" 2>&1; then
+    if ! timeout 120 "${envCmd[@]}" wine "$exe" "$@" </dev/null >"$outFile" 2>"$outFile.err"; then
         echo "  (Tellmar.exe $* ended with status $? )" >>"$outFile"
         return 1
     fi
@@ -135,8 +136,10 @@ start_sim "$work/sim" '{"ports": [
   {"com": 5, "model": "M35", "bauds": [9600], "iccid": "89860012345678901234", "csq": "23,99",
    "storage": {"SM": [{"index": 1, "status": 1, "from": "13912345678", "time": "24-05-01 09:30:00",
                        "text": "你好，今天下午三点开会。", "dcs": 8}]}},
+  {"com": 6, "model": "CLM920_NC5", "bauds": [115200]},
   {"com": 7, "model": "silent"}]}'
 register 5 "$work/sim/ports/COM5"
+register 6 "$work/sim/ports/COM6"
 register 7 "$work/sim/ports/COM7"
 restart_wine
 log="$work/sim/ports/modemsim-log.jsonl"
@@ -197,6 +200,15 @@ for page in chinese default; do
     if run "$work/send-$page.txt" "${envRef[@]}" -- 5 13800138000 "$text"; then
         expect "send a Chinese text ($page code page)" "$work/send-$page.txt" \
             '"code" : 0,' '"com" : "COM5",' '"message" : "Succeed",' '"number" : "13800138000",'
+        # The probe's notes (the CLM920_NC5's network mode on COM6) go to
+        # standard error: standard output is the document alone.
+        if [[ $(head -c1 "$work/send-$page.txt") == "{" &&
+              $(grep -v '^$' "$work/send-$page.txt" | tail -1) == "}" ]] &&
+           grep -qF 'COM6 > MODECONFIG' "$work/send-$page.txt.err"; then
+            pass "standard output is the document alone ($page code page)"
+        else
+            fail "standard output is the document alone ($page code page)" "$work/send-$page.txt"
+        fi
         if grep -F '"event":"sms"' "$log" | grep -qF "\"text\":\"$text "; then
             pass "the modem got the text ($page code page)"
         else

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <mutex>
-#include <vector>
 
+#include "platform/exit_cleanup.h"
 #include "platform/win32/port_open.h"
 #include "platform/win32/wide_text.h"
 
@@ -35,38 +34,86 @@ int LastError()
     return static_cast<int>(GetLastError());
 }
 
-// The line settings and time-outs each open port had when it was opened,
-// put back when it is closed: the next program finds the port as it was.
+// The ports this process holds, with the line settings and time-outs found
+// at open, put back when the port is closed and, by the exit cleanup, when
+// the process ends without closing it: the next program finds the port as it
+// was. A slot is taken, its settings written, and then its handle published;
+// the cleanup reads only published slots.
 struct HELD_PORT_t {
-    HANDLE handle;
-    DCB dcb;
-    COMMTIMEOUTS timeouts;
+    std::atomic<bool> taken{false};
+    std::atomic<HANDLE> handle{nullptr};
+    DCB dcb{};
+    COMMTIMEOUTS timeouts{};
 };
+constexpr int kMaxHeldPorts = 1024;
+HELD_PORT_t gHeldPorts[kMaxHeldPorts];
 
-std::mutex gHeldMutex;
-std::vector<HELD_PORT_t> gHeld;
-
-void Hold(HANDLE handle, const DCB& dcb)
+void HandBack(const HELD_PORT_t& slot, HANDLE handle)
 {
-    HELD_PORT_t held{handle, dcb, {}};
-    if (!GetCommTimeouts(handle, &held.timeouts)) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(gHeldMutex);
-    gHeld.push_back(held);
+    DCB dcb = slot.dcb;
+    COMMTIMEOUTS timeouts = slot.timeouts;
+    SetCommState(handle, &dcb);
+    SetCommTimeouts(handle, &timeouts);
 }
 
-void HandBack(HANDLE handle)
+void HandBackHeldPorts()
 {
-    std::lock_guard<std::mutex> lock(gHeldMutex);
-    const auto held = std::find_if(gHeld.begin(), gHeld.end(),
-                                   [handle](const HELD_PORT_t& h) { return h.handle == handle; });
-    if (held == gHeld.end()) {
+    for (const HELD_PORT_t& slot : gHeldPorts) {
+        if (const HANDLE handle = slot.handle.load(std::memory_order_acquire)) {
+            HandBack(slot, handle);
+        }
+    }
+}
+
+void HoldPort(HANDLE handle, const DCB& dcb)
+{
+    static const bool cleanupAdded = AddExitCleanup(HandBackHeldPorts);
+    (void)cleanupAdded;
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(handle, &timeouts)) {
         return;
     }
-    SetCommState(handle, &held->dcb);
-    SetCommTimeouts(handle, &held->timeouts);
-    gHeld.erase(held);
+    for (HELD_PORT_t& slot : gHeldPorts) {
+        bool expected = false;
+        if (slot.taken.compare_exchange_strong(expected, true)) {
+            slot.dcb = dcb;
+            slot.timeouts = timeouts;
+            slot.handle.store(handle, std::memory_order_release);
+            return;
+        }
+    }
+}
+
+// Bytes written may still wait in the driver's queue; a rate changed under
+// them would garble the last command. Waits until the queue is empty, at
+// most kDrainMs (a line held by flow control never empties).
+constexpr DWORD kDrainMs = 1000;
+void WaitOutputSent(HANDLE handle)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(handle, &errors, &status) || status.cbOutQue == 0 ||
+            GetTickCount() - start >= kDrainMs) {
+            return;
+        }
+        Sleep(5);
+    }
+}
+
+// Hands the port back and frees its slot; the handle stays open.
+void ReleasePort(HANDLE handle)
+{
+    for (HELD_PORT_t& slot : gHeldPorts) {
+        if (slot.handle.load(std::memory_order_acquire) == handle) {
+            WaitOutputSent(handle);
+            HandBack(slot, handle);
+            slot.handle.store(nullptr, std::memory_order_release);
+            slot.taken.store(false, std::memory_order_release);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -100,7 +147,7 @@ int CSerialDevice::Open(const COM_PORT_t& port)
         CloseHandle(handle);
         return ERROR_INVALID_FUNCTION;
     }
-    Hold(handle, dcb);
+    HoldPort(handle, dcb);
     m_handle = reinterpret_cast<std::intptr_t>(handle);
     return 0;
 }
@@ -193,7 +240,7 @@ int CSerialDevice::Close()
     if (!IsOpen()) {
         return 0;
     }
-    HandBack(AsHandle(m_handle));
+    ReleasePort(AsHandle(m_handle));
     const int result = CloseHandle(AsHandle(m_handle)) ? 0 : LastError();
     m_handle = kClosed;
     return result;
