@@ -11,9 +11,11 @@
 // signal takes its usual effect. A signal that is ignored when the first
 // cleanup is added (nohup) stays ignored.
 //
-// The POSIX backend's ports and terminal use it. Windows needs none: it
-// closes a dying process's port handles, which ends their exclusive use, and
-// its console input leaves the console mode as it was; it has no backend.
+// The POSIX backend's ports and terminal use it, and the Windows backend's
+// ports for their line settings (Windows itself closes a dying process's
+// handles, which ends their exclusive use, and its console input leaves the
+// console mode as it was). On Windows the cleanups run at exit and on the
+// console's control events (Ctrl+C, Ctrl+Break, the console closed).
 
 // Adds a cleanup; at most 8 can be added, further ones are refused (false).
 // Safe to call from several threads.
