@@ -1,6 +1,7 @@
 #pragma once
 // Conversions between the internal code page (GB18030, a superset of GBK),
-// UCS-2, UTF-8, hexadecimal text, semi-octets and packed GSM 7-bit data.
+// UCS-2, UTF-8, hexadecimal text and semi-octets (packed GSM 7-bit data:
+// gsm7bit.h).
 // Pure functions over byte strings; none keeps state, none throws.
 //
 // "UCS-2" is big-endian 16-bit units without byte-order mark; a character
@@ -48,11 +49,3 @@ std::string EncodeSemiOctets(const std::string& digits);
 // Swaps each pair back and drops a final "F" (3108108300F0 -> 13800138000).
 // An odd last character is ignored. Characters are not checked.
 std::string DecodeSemiOctets(const std::string& swapped);
-
-// Unpacks GSM 7-bit septets (3GPP TS 23.040 9.2.3.24 packing; n octets give
-// n + n/7 septets) and maps them by the default alphabet and its extension
-// table (3GPP TS 23.038 6.2.1) into internal text: "@" for 0x00, "£" for
-// 0x01, "€" for the pair 1B 65. An escape before a septet the extension
-// table leaves empty gives that septet's own character; a last escape is a
-// space.
-std::string UnpackGsm7Bit(const std::string& packed);

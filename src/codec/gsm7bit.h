@@ -1,6 +1,6 @@
 #pragma once
-// GSM 7-bit default alphabet, for the codec's own use (UnpackGsm7Bit in
-// charset_conv.h is both steps together).
+// GSM 7-bit default alphabet: packed septets to internal text. Pure
+// functions over byte strings, like charset_conv.h.
 
 #include <string>
 
@@ -17,3 +17,11 @@ std::string SeptetsToUcs2(const std::string& septets);
 
 // Septets -> internal text: SeptetsToUcs2, then to the internal code page.
 std::string SeptetsToText(const std::string& septets);
+
+// Unpacks GSM 7-bit septets (3GPP TS 23.040 9.2.3.24 packing; n octets give
+// n + n/7 septets) and maps them by the default alphabet and its extension
+// table (3GPP TS 23.038 6.2.1) into internal text: "@" for 0x00, "£" for
+// 0x01, "€" for the pair 1B 65. An escape before a septet the extension
+// table leaves empty gives that septet's own character; a last escape is a
+// space.
+std::string UnpackGsm7Bit(const std::string& packed);

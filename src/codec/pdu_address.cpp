@@ -1,9 +1,8 @@
-#include <cctype>
+#include "codec/pdu_address.h"
 
 #include "codec/charset_conv.h"
 #include "codec/gb18030_text.h"
 #include "codec/gsm7bit.h"
-#include "codec/pdu_fields.h"
 
 namespace {
 
@@ -38,47 +37,6 @@ std::string WithPlus(const std::string& digits, unsigned typeOctet)
 }
 
 }  // namespace
-
-PduReader::PduReader(const std::string& pdu) : m_text(pdu.substr(0, pdu.find('\0')))
-{
-    for (char& c : m_text) {
-        if (c >= 'a' && c <= 'f') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            m_wellFormed = false;
-        }
-    }
-    if (m_text.size() % 2 != 0) {
-        m_wellFormed = false;
-    }
-}
-
-unsigned PduReader::Octet()
-{
-    return OctetValue(Take(2));
-}
-
-std::string PduReader::Take(std::size_t chars)
-{
-    const std::string piece = m_text.substr(m_pos, chars);
-    m_pos += piece.size();
-    if (piece.size() < chars) {
-        m_complete = false;
-    }
-    return piece;
-}
-
-std::string HexOctet(unsigned value)
-{
-    return BytesToHex(std::string(1, static_cast<char>(value & 0xFF)));
-}
-
-unsigned OctetValue(const std::string& hex)
-{
-    const std::string bytes = HexToBytes(hex.substr(0, 2));
-    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
-}
 
 std::string ServiceCentreField(const SMS_PDU_PARAM_t& param)
 {

@@ -6,7 +6,9 @@
 #include "codec/gb18030_text.h"
 #include "codec/gsm7bit.h"
 #include "codec/pdu.h"
+#include "codec/pdu_address.h"
 #include "codec/pdu_fields.h"
+#include "codec/pdu_push.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #pragma once
-// Field-level helpers shared by the PDU builders and decoders (codec only).
+// Field-level helpers shared by the PDU builders and decoders (codec only):
+// the read position over PDU text, octets as hexadecimal text, and the
+// fixed fields of SMS_PDU_PARAM_t.
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -66,38 +67,3 @@ std::string FieldText(const char (&field)[N])
     const void* nul = std::memchr(field, 0, N);
     return std::string(field, nul ? static_cast<const char*>(nul) - field : N);
 }
-
-// The longest number the builders read from a field.
-const std::size_t kMaxAddressChars = 31;
-
-// The digits of a number field for an address: a leading "+" dropped, at most
-// N-1 (and kMaxAddressChars) characters read, every character other than 0-9
-// left out (they have no place in a semi-octet address and would break the
-// hexadecimal PDU).
-template <std::size_t N>
-std::string AddressDigits(const char (&field)[N])
-{
-    std::string text = FieldText(field).substr(0, std::min(N - 1, kMaxAddressChars));
-    std::string digits;
-    for (std::size_t i = (!text.empty() && text[0] == '+') ? 1 : 0; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            digits.push_back(text[i]);
-        }
-    }
-    return digits;
-}
-
-// Service-centre address, 3GPP TS 23.040 9.1.2.5 / TS 24.011 8.2.5.1: length
-// octet (type octet plus digit octets), type 0x91, semi-octet digits.
-std::string ServiceCentreField(const SMS_PDU_PARAM_t& param);
-
-// Reads the service-centre field into szSca (at most 15 digits kept).
-void ReadServiceCentre(PduReader& reader, SMS_PDU_PARAM_t& param);
-
-// Reads a TP-OA / TP-DA / TP-RA address (3GPP TS 23.040 9.1.2.5) into
-// szNumber by its type of number: "+" before an international number,
-// default-alphabet text for an alphanumeric one.
-void ReadAddress(PduReader& reader, SMS_PDU_PARAM_t& param);
-
-// The push format of data coding 0xF5: szUrl and szText from the user data.
-void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param);

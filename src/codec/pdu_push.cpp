@@ -1,4 +1,4 @@
-#include <string>
+#include "codec/pdu_push.h"
 
 #include "codec/charset_conv.h"
 #include "codec/gb18030_text.h"

@@ -2,6 +2,7 @@
 
 #include "codec/charset_conv.h"
 #include "codec/pdu.h"
+#include "codec/pdu_address.h"
 #include "codec/pdu_fields.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "codec/charset_conv.h"
+#include "codec/gsm7bit.h"
 #include "fuzz_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
