@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "codec/gb18030_text.h"
-#include "codec/iconv_text.h"
+#include "iconv/iconv_text.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 #pragma once
 // A conversion descriptor between two charsets, and the one loop that
 // converts a whole text with it. Shared by the codec's conversions and the
-// platform's charset boundary.
+// platform's charset boundary, which is why it is a library of its own:
+// neither has to link the other for it.
 //
 // The conversion itself is the system's: the C library's iconv on Linux
-// (codec/posix/). On Windows (codec/win32/) "UTF-8", "UTF-16BE", "UTF-32BE"
+// (iconv/posix/). On Windows (iconv/win32/) "UTF-8", "UTF-16BE", "UTF-32BE"
 // and "GB18030" are converted by the program itself, GB18030 with tables
 // made from the build machine's C library, so the internal code page reads
 // and writes exactly as on Linux; "GBK" and "CP<n>" go through the Win32

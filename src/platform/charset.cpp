@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "codec/iconv_text.h"
+#include "iconv/iconv_text.h"
 #include "platform/system_codeset.h"
 
 namespace {

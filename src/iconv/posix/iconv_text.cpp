@@ -1,4 +1,4 @@
-#include "codec/iconv_text.h"
+#include "iconv/iconv_text.h"
 
 #include <iconv.h>
 

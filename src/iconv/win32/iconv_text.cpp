@@ -1,4 +1,4 @@
-#include "codec/iconv_text.h"
+#include "iconv/iconv_text.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/win32/gb18030_tables.h"
+#include "iconv/win32/gb18030_tables.h"
 
 // The Win32 converters work on whole buffers and do not say where a text
 // went wrong; iconv's contract (stop at the bad sequence, say why) needs one
