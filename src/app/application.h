@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/models.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
 #include "platform/port.h"
@@ -97,7 +98,6 @@ public:
 };
 
 // Free functions of the command-line front end.
-CPhoneCardBase* CreatePhoneCard(int deviceType);
 // The items of a list: blanks and ";" count as ",", empty items are skipped,
 // one item that fails `isValidItem` makes the whole result empty.
 std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&));

@@ -1,33 +1,14 @@
 // Device discovery: scan records become device records with a model.
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
-#include "drivers/phone_velt_b.h"
-#include "drivers/phone_velt_c.h"
-#include "drivers/phone_velt_d.h"
-#include "drivers/phone_velt_e.h"
-#include "drivers/phone_velt_f.h"
-#include "drivers/phone_velt_g.h"
+#include "drivers/models.h"
 #include "drivers/reply_text.h"
 #include "platform/port.h"
 
 namespace {
-
-using Prototypes = std::vector<std::unique_ptr<CPhoneCardBase>>;
-
-// One driver of each model, in the fixed order their identities are tried.
-Prototypes MakePrototypes()
-{
-    Prototypes prototypes;
-    for (int type : {PHONE_TYPE_VELT_C, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_D, PHONE_TYPE_VELT_E,
-                     PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G}) {
-        prototypes.emplace_back(CreatePhoneCard(type));
-    }
-    return prototypes;
-}
 
 COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
 {
@@ -41,14 +22,12 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
     return device;
 }
 
-COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record, const Prototypes& prototypes)
+COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record)
 {
     COM_DEVICE_t device = BuildDevice(record);
-    for (const auto& prototype : prototypes) {
-        if (prototype->MatchIdentity(record.strATI)) {
-            device.nDeviceType = prototype->GetDeviceType();
-            break;
-        }
+    const PHONE_TYPE_t type = IdentifyDeviceType(record.strATI);
+    if (type != PHONE_TYPE_UN_KNOWN) {
+        device.nDeviceType = type;
     }
     return device;
 }
@@ -105,30 +84,9 @@ bool IsAllDigits(const std::string& text)
     return true;
 }
 
-CPhoneCardBase* CreatePhoneCard(int deviceType)
-{
-    switch (deviceType) {
-    case PHONE_TYPE_VELT_B:
-        return new CPhone_VeltB;
-    case PHONE_TYPE_VELT_C:
-        return new CPhone_VeltC;
-    case PHONE_TYPE_VELT_D:
-        return new CPhone_VeltD;
-    case PHONE_TYPE_VELT_E:
-        return new CPhone_VeltE;
-    case PHONE_TYPE_VELT_F:
-        return new CPhone_VeltF;
-    case PHONE_TYPE_VELT_G:
-        return new CPhone_VeltG;
-    default:
-        return nullptr;
-    }
-}
-
 bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices)
 {
     devices.clear();
-    const Prototypes prototypes = MakePrototypes();
 
     if (!portList.empty()) {
         const std::vector<std::string> items = SplitPortList(portList);
@@ -144,7 +102,7 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
                 }
             }
             if (match != nullptr) {
-                devices.push_back(BuildIdentifiedDevice(*match, prototypes));
+                devices.push_back(BuildIdentifiedDevice(*match));
                 anyFound = true;
             } else {
                 COM_DEVICE_t missing;
@@ -159,13 +117,13 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
 
     for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
         if (IsComplete(record)) {
-            devices.push_back(BuildIdentifiedDevice(record, prototypes));
+            devices.push_back(BuildIdentifiedDevice(record));
         }
     }
     if (devices.empty()) {
         for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
             if (record.bAT) {
-                devices.push_back(BuildIdentifiedDevice(record, prototypes));
+                devices.push_back(BuildIdentifiedDevice(record));
             }
         }
     }
@@ -180,10 +138,9 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
 void CApplication::CollectInboxDevices(std::vector<COM_DEVICE_t>& devices)
 {
     devices.clear();
-    const Prototypes prototypes = MakePrototypes();
     for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
         if (IsComplete(record)) {
-            devices.push_back(BuildIdentifiedDevice(record, prototypes));
+            devices.push_back(BuildIdentifiedDevice(record));
         }
     }
 }

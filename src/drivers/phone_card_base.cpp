@@ -1,5 +1,6 @@
 #include "drivers/phone_card_base.h"
 
+#include "drivers/models.h"
 #include "drivers/reply_text.h"
 
 namespace {
@@ -27,7 +28,14 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
 
 std::string CPhoneCardBase::SampleIdentity() { return std::string(); }
 
-bool CPhoneCardBase::MatchIdentity(std::string reply) { return Contains(reply, "OK"); }
+bool CPhoneCardBase::MatchIdentity(std::string reply)
+{
+    const MODEL_t& model = ModelOf(GetDeviceType());
+    if (model.nType != GetDeviceType() || model.szIdentity == nullptr) {
+        return Contains(reply, "OK");
+    }
+    return Contains(reply, model.szIdentity) && (!model.bIdentityWithOk || Contains(reply, "OK"));
+}
 
 std::string CPhoneCardBase::IdentifyCcidCommand() { return "ATI+CCID\r\n"; }
 

@@ -28,6 +28,10 @@ public:
     virtual std::string IdentifyCommand();
     virtual COM_CMD_OPERATE_RESULT_t ParseIdentify(std::string reply);
     virtual std::string SampleIdentity();
+    // Whether the "ATI" reply is of this driver's model: it holds the
+    // identity text of the model's row in models.h (with "OK" where the row
+    // asks for it). The base driver, which has no row, takes any reply that
+    // holds "OK".
     virtual bool MatchIdentity(std::string reply);
     virtual std::string IdentifyCcidCommand();
     virtual bool ParseIdentifyCcid(std::string reply);

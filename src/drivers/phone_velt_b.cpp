@@ -48,11 +48,6 @@ std::string CPhone_VeltB::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltB::MatchIdentity(std::string reply)
-{
-    return reply.find("CLM920_NC5") != std::string::npos && reply.find("OK") != std::string::npos;
-}
-
 bool CPhone_VeltB::ParseDial(std::string reply) { return NonEmptyTest(reply); }
 
 std::string CPhone_VeltB::HangUpCommand() { return ChupHangUpCommand(); }

@@ -11,8 +11,6 @@ public:
     ~CPhone_VeltB() override;
 
     std::string SampleIdentity() override;
-    // True when the reply contains both "CLM920_NC5" and "OK".
-    bool MatchIdentity(std::string reply) override;
     bool ParseDial(std::string reply) override;
     std::string HangUpCommand() override;
     bool ParseHangUp(std::string reply) override;

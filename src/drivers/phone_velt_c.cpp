@@ -8,6 +8,4 @@ std::string CPhone_VeltC::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltC::MatchIdentity(std::string reply) { return reply.find("M35") != std::string::npos; }
-
 int CPhone_VeltC::GetDeviceType() { return PHONE_TYPE_VELT_C; }

@@ -13,11 +13,6 @@ std::string CPhone_VeltD::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltD::MatchIdentity(std::string reply)
-{
-    return reply.find("ME909s-821") != std::string::npos;
-}
-
 bool CPhone_VeltD::ParseDial(std::string reply) { return NonEmptyTest(reply); }
 
 std::string CPhone_VeltD::HangUpCommand() { return ChupHangUpCommand(); }

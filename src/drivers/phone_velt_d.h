@@ -8,8 +8,6 @@
 class CPhone_VeltD : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
-    // True when the reply names "ME909s-821".
-    bool MatchIdentity(std::string reply) override;
     bool ParseDial(std::string reply) override;
     std::string HangUpCommand() override;
     bool ParseHangUp(std::string reply) override;

@@ -10,6 +10,4 @@ std::string CPhone_VeltE::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltE::MatchIdentity(std::string reply) { return reply.find("MG301") != std::string::npos; }
-
 int CPhone_VeltE::GetDeviceType() { return PHONE_TYPE_VELT_E; }

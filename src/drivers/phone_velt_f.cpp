@@ -7,9 +7,4 @@ std::string CPhone_VeltF::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltF::MatchIdentity(std::string reply)
-{
-    return reply.find("WAVECOM") != std::string::npos;
-}
-
 int CPhone_VeltF::GetDeviceType() { return PHONE_TYPE_VELT_F; }

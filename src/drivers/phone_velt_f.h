@@ -1,13 +1,12 @@
 #pragma once
 // Driver of the GSM modem built on the Wavecom Q2406B module (device type 6).
-// Only the identification differs from the base driver.
+// Only the identification differs from the base driver: its device type,
+// whose identity text is the model's row in models.h.
 
 #include "drivers/phone_card_base.h"
 
 class CPhone_VeltF : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
-    // True when the reply names "WAVECOM".
-    bool MatchIdentity(std::string reply) override;
     int GetDeviceType() override;
 };

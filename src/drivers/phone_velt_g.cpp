@@ -75,8 +75,6 @@ std::string CPhone_VeltG::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltG::MatchIdentity(std::string reply) { return reply.find("MC323") != std::string::npos; }
-
 std::string CPhone_VeltG::DialCommand(std::string number) { return "AT+CDV" + number + "\r\n"; }
 
 bool CPhone_VeltG::ParseDial(std::string reply) { return NonEmptyTest(reply); }

@@ -16,8 +16,6 @@ public:
     ~CPhone_VeltG() override;
 
     std::string SampleIdentity() override;
-    // True when the reply names "MC323".
-    bool MatchIdentity(std::string reply) override;
     std::string DialCommand(std::string number) override;
     bool ParseDial(std::string reply) override;
     std::string HangUpCommand() override;

@@ -33,8 +33,12 @@ enum PHONE_TYPE_t : int {
     PHONE_TYPE_VELT_E = 5,
     PHONE_TYPE_VELT_F = 6,
     PHONE_TYPE_VELT_G = 7,
+    // Modules the port scan recognises that no driver works: discovery never
+    // gives a device these types.
+    PHONE_TYPE_WISMOQ = 8,
+    PHONE_TYPE_SIEMENS = 9,
 };
 
 // Display name of a device type ("VELT_B", ...); "TYPE_UNKNOWN" for 1 and
-// every value outside 0..7.
+// every value outside 0..7. The model of each type: drivers/models.h.
 std::string DeviceTypeName(int type);

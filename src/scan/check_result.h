@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "drivers/result_codes.h"
 #include "platform/port.h"
 #include "platform/serial_device.h"
 
@@ -19,8 +20,8 @@ struct COM_CHECK_RESULT_t {
     std::string strBaud;      // "9600", "115200", or empty
     std::string strSerialNo;  // IMEI, module serial number, or the CDMA phone-book number
     std::string strSignal;    // "rssi,ber" as cut from the CSQ reply, not trimmed
-    std::string strModel;
-    std::int32_t nModel = 0;
+    std::string strModel;     // the label the scan gives the model (drivers/models.h)
+    PHONE_TYPE_t nModel = PHONE_TYPE_UN_KNOWN;
     std::string strATI;
     std::int32_t nModeConfig = 0;
     // 99 ("not known", as in a CSQ reply) until a signal value parses, so a

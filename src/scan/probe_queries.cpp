@@ -2,41 +2,34 @@
 
 #include <random>
 
+#include "drivers/models.h"
 #include "platform/console.h"
 #include "scan/port_scan.h"
 #include "scan/probe_rules.h"
 
 namespace {
 
-// The model reply after a maker reply: code and label when it names one of
-// the `candidates` together with "OK".
-struct MODEL_CANDIDATE_t {
-    const char* szModelText;
-    int nModel;
-    const char* szLabel;
-};
+// The maker tests of the identification, in the order they are made; the
+// models of each maker are its rows in the model table.
+const char* const kMakers[] = {"HUAWEI", "Huawei", "Yuga"};
 
-template <std::size_t N>
-bool MatchModel(const std::string& reply, const MODEL_CANDIDATE_t (&candidates)[N],
-                COM_CHECK_RESULT_t& record)
+// The model reply after a maker reply: type and label of the first model of
+// that maker that it names together with "OK".
+bool MatchModel(const std::string& reply, const std::string& maker, COM_CHECK_RESULT_t& record)
 {
     if (!Holds(reply, "OK")) {
         return false;
     }
-    for (const MODEL_CANDIDATE_t& candidate : candidates) {
-        if (Holds(reply, candidate.szModelText)) {
-            record.nModel = candidate.nModel;
-            record.strModel = candidate.szLabel;
+    for (const MODEL_t& model : kModels) {
+        if (model.probeQuery == PROBE_QUERY_MODEL && maker == model.szProbeMaker &&
+            Holds(reply, model.szProbeText)) {
+            record.nModel = model.nType;
+            record.strModel = model.szLabel;
             return true;
         }
     }
     return false;
 }
-
-constexpr MODEL_CANDIDATE_t kHuaweiUpper[] = {{"MG301", 1, "HuaWeiMG301"},
-                                              {"MC323", 3, "HuaWeiMC323"}};
-constexpr MODEL_CANDIDATE_t kHuaweiMixed[] = {{"ME909s-821", 6, "HuaWeiME909s"}};
-constexpr MODEL_CANDIDATE_t kYuga[] = {{"CLM920_NC5", 7, "CLM920_NC5"}};
 
 // The CDMA module has no readable serial number; the scan keeps one of its
 // own making in the module's phone book (entry 1, name "WMSN").
@@ -124,42 +117,37 @@ bool QueryModuleSerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
     record.strATI = line.Exchange("ATI\r");
-    record.nModel = 0;
+    record.nModel = PHONE_TYPE_UN_KNOWN;
     record.strModel.clear();
 
     // A maker test that asked for the model leaves the model reply as the
     // text the following maker tests look at.
     std::string current = line.Exchange("AT+CGMI\r");
-    if (Holds(current, "HUAWEI")) {
-        current = line.Exchange("AT+CGMM\r");
-        if (MatchModel(current, kHuaweiUpper, record)) {
-            return;
-        }
-    }
-    if (Holds(current, "Huawei")) {
-        current = line.Exchange("AT+CGMM\r");
-        if (MatchModel(current, kHuaweiMixed, record)) {
-            return;
-        }
-    }
-    if (Holds(current, "Yuga")) {
-        current = line.Exchange("AT+CGMM\r");
-        if (MatchModel(current, kYuga, record)) {
-            return;
+    for (const char* maker : kMakers) {
+        if (Holds(current, maker)) {
+            current = line.Exchange("AT+CGMM\r");
+            if (MatchModel(current, maker, record)) {
+                return;
+            }
         }
     }
 
     if (ModelFromAti3(line.Exchange("ATI3\r"), record.nModel, record.strModel)) {
         return;
     }
-    if (Holds(line.Exchange("ATI\r"), "SIEMENS")) {
-        record.nModel = 2;
+    const std::string ati = line.Exchange("ATI\r");
+    for (const MODEL_t& model : kModels) {
+        if (model.probeQuery == PROBE_QUERY_ATI && Holds(ati, model.szProbeText)) {
+            record.nModel = model.nType;
+            record.strModel = model.szLabel;
+            return;
+        }
     }
 }
 
 void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
-    if (record.nModel != 7) {
+    if (!ModelOf(record.nModel).bNetworkMode) {
         return;
     }
     record.nModeConfig = ModeConfigFromReply(line.Exchange("AT^MODECONFIG?\r"));
@@ -170,17 +158,13 @@ void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
 
 bool QuerySerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
-    switch (record.nModel) {
-    case 3: return QueryCdmaSerialNo(record, line);
-    case 1:
-    case 2:
-    case 5:
-    case 6: return QueryGsmSerialNo(record, line);
-    case 0:
-    case -1:
-    case 7: return QueryModuleSerialNo(record, line);
-    default: return !record.strSerialNo.empty();
+    switch (ModelOf(record.nModel).serialRoute) {
+    case SERIAL_ROUTE_PHONE_BOOK: return QueryCdmaSerialNo(record, line);
+    case SERIAL_ROUTE_CGSN: return QueryGsmSerialNo(record, line);
+    case SERIAL_ROUTE_WMSN: return QueryModuleSerialNo(record, line);
+    case SERIAL_ROUTE_NONE: break;
     }
+    return !record.strSerialNo.empty();
 }
 
 bool QueryCardNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
@@ -202,7 +186,7 @@ void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line)
 
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
-    if (record.nModel != 7 || record.strCardNo.empty()) {
+    if (!ModelOf(record.nModel).bNetworkMode || record.strCardNo.empty()) {
         return;
     }
     const MODE_ADJUSTMENT_t adjustment =

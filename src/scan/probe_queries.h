@@ -9,15 +9,16 @@
 #include "scan/check_result.h"
 #include "scan/probe_io.h"
 
-// strATI, nModel and strModel from "ATI", "AT+CGMI", "AT+CGMM", "ATI3".
+// strATI, nModel and strModel from "ATI", "AT+CGMI", "AT+CGMM", "ATI3", by
+// the rows of the model table (drivers/models.h).
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
-// nModeConfig of the CLM920_NC5 module (code 7; other codes: nothing is
-// sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is on.
+// nModeConfig of a model whose network mode the scan reads (the CLM920_NC5
+// module; other models: nothing is sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is on.
 void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // strSerialNo by the model's route; true when it ends non-empty. The CDMA
-// module (code 3) without a serial number gets one made up and stored as
+// module (SERIAL_ROUTE_PHONE_BOOK) without a serial number gets one made up and stored as
 // phone-book entry 1 named "WMSN", read back by later scans; an entry 1
 // holding something else is never overwritten.
 bool QuerySerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line);
@@ -31,7 +32,7 @@ void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
 // strOperator: the value of the "+COPS" line.
 void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
-// Switches the CLM920_NC5 module (code 7, with a card) between network modes
+// Switches the CLM920_NC5 module (with a card) between network modes
 // 2 and 22 (see ModeAdjustment) and prints "<port path> > setting MODECONFIG=n"
 // whatever gVerbose says.
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);

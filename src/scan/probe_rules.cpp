@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "drivers/models.h"
 #include "drivers/reply_text.h"
 
 namespace {
@@ -132,20 +133,20 @@ std::string GetValueAfterKey(const std::string& reply, const std::string& key)
     return value.substr(first, value.find_last_not_of(" \n\r\t") - first + 1);
 }
 
-bool ModelFromAti3(const std::string& reply, int& nModel, std::string& strModel)
+bool ModelFromAti3(const std::string& reply, PHONE_TYPE_t& nModel, std::string& strModel)
 {
-    if (Holds(reply, "WISMOQ")) {
-        nModel = 4;
-        strModel = "WISMOQ";
-    } else if (Holds(reply, "Q2406B")) {
-        nModel = 5;
-        strModel = "Q2406B";
-    } else if (Holds(reply, ".")) {
-        nModel = -1;
-        strModel = reply.substr(reply.find('.') + 1, 5);
-    } else {
+    for (const MODEL_t& model : kModels) {
+        if (model.probeQuery == PROBE_QUERY_ATI3 && Holds(reply, model.szProbeText)) {
+            nModel = model.nType;
+            strModel = model.szLabel;
+            return true;
+        }
+    }
+    if (!Holds(reply, ".")) {
         return false;
     }
+    nModel = PHONE_TYPE_UN_KNOWN;
+    strModel = reply.substr(reply.find('.') + 1, 5);
     return true;
 }
 
@@ -242,12 +243,7 @@ std::string PhoneBookWriteCommand(const std::string& digits)
 
 std::string CardNoCommand(int nModel)
 {
-    switch (nModel) {
-    case 1:
-    case 6: return "AT^ICCID?\r";
-    case 2: return "AT+CXXCID\r";
-    default: return "AT+CCID\r";
-    }
+    return ModelOf(nModel).szCardCommand;
 }
 
 bool CardNoFromReply(const std::string& reply, std::string& cardNo)

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "drivers/result_codes.h"
+
 // A probe read takes at most this many bytes.
 constexpr std::size_t kProbeReplyBytes = 255;
 
@@ -30,20 +32,23 @@ bool ValueAfterColon(const std::string& reply, std::string& value);
 // reply.
 std::string GetValueAfterKey(const std::string& reply, const std::string& key);
 
-// The "ATI3" rule: true with code 4 "WISMOQ", 5 "Q2406B", or -1 and the at
-// most 5 bytes after the first "." (whatever they are); false when none holds.
-bool ModelFromAti3(const std::string& reply, int& nModel, std::string& strModel);
+// The "ATI3" rule: true with the type and label of the first model whose
+// "ATI3" text the reply holds (drivers/models.h: WISMOQ, then Q2406B), or
+// with no known model and the at most 5 bytes after the first "." as label
+// (whatever they are); false when none holds.
+bool ModelFromAti3(const std::string& reply, PHONE_TYPE_t& nModel, std::string& strModel);
 
 // The network mode in a "^MODECONFIG" reply: the leading decimal number of
 // its value, 0 when there is none.
 int ModeConfigFromReply(const std::string& reply);
 
-// Serial number in the "AT+CGSN" reply of codes 1, 2, 5 and 6 (the reply
+// Serial number in the "AT+CGSN" reply of the SERIAL_ROUTE_CGSN models (the reply
 // holds "OK"): echo and first line end dropped, the text up to the next CR
 // and before "OK", trimmed.
 std::string SerialFromCgsn(const std::string& reply);
 
-// The same for the CDMA module (code 3), which does not cut at a second CR.
+// The same for the CDMA module (SERIAL_ROUTE_PHONE_BOOK), which does not cut
+// at a second CR.
 std::string SerialFromCdmaCgsn(const std::string& reply);
 
 // Serial number after "Serial Number" (and the byte after it) up to the first
@@ -74,7 +79,7 @@ std::string PhoneBookNumber(const std::string& reply);
 // The phone-book write that stores `digits` as entry 1 named "WMSN".
 std::string PhoneBookWriteCommand(const std::string& digits);
 
-// The card-number command of a model code.
+// The card-number command of a model (its row in drivers/models.h).
 std::string CardNoCommand(int nModel);
 
 // The card number in a reply (value after the colon, quotes and blanks kept);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -178,20 +177,6 @@ TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsOnly)
     app.m_vecCheckResults = {Record(3, kM35, true, false)};
     app.CollectInboxDevices(devices);
     EXPECT_TRUE(devices.empty()) << "no fallback";
-}
-
-TEST(CreatePhoneCardTest, ModelClassPerTypeAndNoneOutside)
-{
-    for (int type = -1; type <= 9; ++type) {
-        SCOPED_TRACE(type);
-        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(type));
-        if (type >= 2 && type <= 7) {
-            ASSERT_NE(driver, nullptr);
-            EXPECT_EQ(driver->GetDeviceType(), type);
-        } else {
-            EXPECT_EQ(driver, nullptr);
-        }
-    }
 }
 
 }  // namespace

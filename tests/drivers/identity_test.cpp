@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/models.h"
 #include "drivers/phone_velt_b.h"
 #include "drivers/phone_velt_c.h"
 #include "drivers/phone_velt_d.h"
@@ -13,28 +14,16 @@
 
 namespace {
 
-// The models in the order discovery asks them.
+// One driver of each model, in the order discovery asks them.
 std::vector<std::unique_ptr<CPhoneCardBase>> Models()
 {
     std::vector<std::unique_ptr<CPhoneCardBase>> models;
-    models.emplace_back(new CPhone_VeltC);
-    models.emplace_back(new CPhone_VeltB);
-    models.emplace_back(new CPhone_VeltD);
-    models.emplace_back(new CPhone_VeltE);
-    models.emplace_back(new CPhone_VeltF);
-    models.emplace_back(new CPhone_VeltG);
-    return models;
-}
-
-// The device type of the first model that claims the reply, 0 for none.
-int FirstMatch(const std::string& reply)
-{
-    for (auto& model : Models()) {
-        if (model->MatchIdentity(reply)) {
-            return model->GetDeviceType();
+    for (std::size_t i = 0; i < kModelCount; ++i) {
+        if (kModels[i].create != nullptr) {
+            models.emplace_back(CreatePhoneCard(kModels[i].nType));
         }
     }
-    return PHONE_TYPE_UN_KNOWN;
+    return models;
 }
 
 TEST(MatchIdentity, EverySampleAgainstEveryModel)
@@ -53,7 +42,7 @@ TEST(MatchIdentity, EverySampleAgainstEveryModel)
                 << DeviceTypeName(models[m]->GetDeviceType()) << " on the sample of "
                 << DeviceTypeName(models[s]->GetDeviceType());
         }
-        EXPECT_EQ(FirstMatch(sample), expectedTypes[s]);
+        EXPECT_EQ(IdentifyDeviceType(sample), expectedTypes[s]);
     }
 }
 
@@ -74,7 +63,7 @@ TEST(MatchIdentity, RepliesAsModulesSendThem)
         {std::string("\0MG301\0", 7), PHONE_TYPE_VELT_E},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FirstMatch(c.first), c.second) << testing::PrintToString(c.first);
+        EXPECT_EQ(IdentifyDeviceType(c.first), c.second) << testing::PrintToString(c.first);
     }
 }
 
@@ -88,6 +77,20 @@ TEST(DeviceType, TextBodyCarriesTheTypeName)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.first->TextBodyCommand("hi"), "hi " + c.second + "\r\x1A");
+    }
+}
+
+TEST(CreatePhoneCardTest, ModelClassPerTypeAndNoneOutside)
+{
+    for (int type = -1; type <= 9; ++type) {
+        SCOPED_TRACE(type);
+        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(type));
+        if (type >= 2 && type <= 7) {
+            ASSERT_NE(driver, nullptr);
+            EXPECT_EQ(driver->GetDeviceType(), type);
+        } else {
+            EXPECT_EQ(driver, nullptr);
+        }
     }
 }
 

@@ -78,7 +78,7 @@ std::string CaptureConsole(F body)
 
 struct DIALOGUE_CASE_t {
     const char* dialogue;
-    int nModel;
+    PHONE_TYPE_t nModel;
     std::string strModel;
     std::string strSerialNo;
     std::string strCardNo;
@@ -103,33 +103,33 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 }
 
 const DIALOGUE_CASE_t kDialogues[] = {
-    {"m35", 0, "", "866123450000001", " \"89860012345678901234\"", " 23,99", 23, 99,
+    {"m35", PHONE_TYPE_UN_KNOWN, "", "866123450000001", " \"89860012345678901234\"", " 23,99", 23, 99,
      "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"clm920_nc5", 7, "CLM920_NC5", "YG20190512001", " 89860318000000000001", " 99,99", 99, 99,
+    {"clm920_nc5", PHONE_TYPE_VELT_B, "CLM920_NC5", "YG20190512001", " 89860318000000000001", " 99,99", 99, 99,
      "0,0,\"CHINA TELECOM\",7",
      Then(kStart, {"AT+CGMM", "AT^MODECONFIG?", "AT+WMSN", "AT+CCID", "ATI", "AT+CSQ",
                    "AT+COPS?", "AT^MODECONFIG=2"})},
-    {"me909s", 6, "HuaWeiME909s", "867223020000002", " 98681031000000000002", " 18,99", 18, 99,
+    {"me909s", PHONE_TYPE_VELT_D, "HuaWeiME909s", "867223020000002", " 98681031000000000002", " 18,99", 18, 99,
      "0,0,\"CHINA UNICOM\",2",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"mg301", 1, "HuaWeiMG301", "354321000000003", " 98600000000000000003", " 31,0", 31, 0,
+    {"mg301", PHONE_TYPE_VELT_E, "HuaWeiMG301", "354321000000003", " 98600000000000000003", " 31,0", 31, 0,
      "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"mc323", 3, "HuaWeiMC323", "0x80A1B2C3", " 89860398000000000004", " 20,99", 20, 99,
+    {"mc323", PHONE_TYPE_VELT_G, "HuaWeiMC323", "0x80A1B2C3", " 89860398000000000004", " 20,99", 20, 99,
      "0,2,\"46003\"",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"q2406b", 5, "Q2406B", "351234560000005", " \"89860000000000000005\"", " 12,0", 12, 0,
+    {"q2406b", PHONE_TYPE_VELT_F, "Q2406B", "351234560000005", " \"89860000000000000005\"", " 12,0", 12, 0,
      "0,0,\"CHN-CUGSM\"",
      Then(kStart, {"ATI3", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"wismoq", 4, "WISMOQ", "", " \"89860000000000000006\"", " 9,99", 9, 99, "0",
+    {"wismoq", PHONE_TYPE_WISMOQ, "WISMOQ", "", " \"89860000000000000006\"", " 9,99", 9, 99, "0",
      Then(kStart, {"ATI3", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"siemens", 2, "", "350000000000007", " 89860000000000000007", " 15,99", 15, 99,
+    {"siemens", PHONE_TYPE_SIEMENS, "", "350000000000007", " 89860000000000000007", " 15,99", 15, 99,
      "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"ATI3", "ATI", "AT+CGSN", "AT+CXXCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"huawei_other", 0, "", "", "", "", 99, 99, "",
+    {"huawei_other", PHONE_TYPE_UN_KNOWN, "", "", "", "", 99, 99, "",
      Then(kStart, {"AT+CGMM", "AT+CGMM", "ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID"})},
-    {"dotted", -1, "1\r\n\r\n", "860000000000009", "", "", 99, 99, "",
+    {"dotted", PHONE_TYPE_UN_KNOWN, "1\r\n\r\n", "860000000000009", "", "", 99, 99, "",
      Then(kStart, {"ATI3", "AT+WMSN", "AT+CGSN", "AT+CCID"})},
 };
 
@@ -182,14 +182,14 @@ TEST(AdjustModeConfig, OnlyTheClm920WithACard)
 {
     struct CASE_t {
         const char* name;
-        int nModel;
+        PHONE_TYPE_t nModel;
         std::string cardNo;
         std::vector<std::string> sent;
     };
     const std::vector<CASE_t> cases = {
-        {"clm920 with card", 7, "8986", {"AT^MODECONFIG=2"}},
-        {"clm920 without card", 7, "", {}},
-        {"other model", 6, "8986", {}},
+        {"clm920 with card", PHONE_TYPE_VELT_B, "8986", {"AT^MODECONFIG=2"}},
+        {"clm920 without card", PHONE_TYPE_VELT_B, "", {}},
+        {"other model", PHONE_TYPE_VELT_D, "8986", {}},
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,7 +258,7 @@ private:
 COM_CHECK_RESULT_t CdmaRecord()
 {
     COM_CHECK_RESULT_t record;
-    record.nModel = 3;
+    record.nModel = PHONE_TYPE_VELT_G;
     return record;
 }
 

@@ -80,25 +80,25 @@ struct ATI3_CASE_t {
     const char* name;
     std::string reply;
     bool matched;
-    int nModel;
+    PHONE_TYPE_t nModel;
     std::string strModel;
 };
 
 TEST(ModelFromAti3, WismoqThenQ2406bThenTheTextAfterTheDot)
 {
     const std::vector<ATI3_CASE_t> cases = {
-        {"wismoq", "\r\nWISMOQ 1.2\r\n\r\nOK\r\n", true, 4, "WISMOQ"},
-        {"q2406b before dot", "\r\n651_09gg.Q2406B 2120048\r\n\r\nOK\r\n", true, 5, "Q2406B"},
-        {"five bytes after first dot", "\r\nRev 1.23456.7\r\nOK\r\n", true, -1, "23456"},
-        {"line ends count", "\r\nV1.2\r\nOK\r\n", true, -1, "2\r\nOK"},
-        {"dot at the end", "abc.", true, -1, ""},
-        {"fewer than five left", "x.ab", true, -1, "ab"},
-        {"nothing", "\r\nQuectel_Ltd\r\nQuectel_M35\r\n\r\nOK\r\n", false, 0, ""},
-        {"empty", "", false, 0, ""},
+        {"wismoq", "\r\nWISMOQ 1.2\r\n\r\nOK\r\n", true, PHONE_TYPE_WISMOQ, "WISMOQ"},
+        {"q2406b before dot", "\r\n651_09gg.Q2406B 2120048\r\n\r\nOK\r\n", true, PHONE_TYPE_VELT_F, "Q2406B"},
+        {"five bytes after first dot", "\r\nRev 1.23456.7\r\nOK\r\n", true, PHONE_TYPE_UN_KNOWN, "23456"},
+        {"line ends count", "\r\nV1.2\r\nOK\r\n", true, PHONE_TYPE_UN_KNOWN, "2\r\nOK"},
+        {"dot at the end", "abc.", true, PHONE_TYPE_UN_KNOWN, ""},
+        {"fewer than five left", "x.ab", true, PHONE_TYPE_UN_KNOWN, "ab"},
+        {"nothing", "\r\nQuectel_Ltd\r\nQuectel_M35\r\n\r\nOK\r\n", false, PHONE_TYPE_UN_KNOWN, ""},
+        {"empty", "", false, PHONE_TYPE_UN_KNOWN, ""},
     };
     for (const ATI3_CASE_t& c : cases) {
         SCOPED_TRACE(c.name);
-        int nModel = 0;
+        PHONE_TYPE_t nModel = PHONE_TYPE_UN_KNOWN;
         std::string strModel;
         EXPECT_EQ(ModelFromAti3(c.reply, nModel, strModel), c.matched);
         EXPECT_EQ(nModel, c.nModel);
@@ -208,10 +208,11 @@ TEST(PhoneBook, EntryNameAndNumber)
 
 TEST(CardNo, CommandByModelAndValueFromReply)
 {
-    EXPECT_EQ(CardNoCommand(1), "AT^ICCID?\r");
-    EXPECT_EQ(CardNoCommand(6), "AT^ICCID?\r");
-    EXPECT_EQ(CardNoCommand(2), "AT+CXXCID\r");
-    for (int code : {-1, 0, 3, 4, 5, 7}) {
+    EXPECT_EQ(CardNoCommand(PHONE_TYPE_VELT_E), "AT^ICCID?\r");
+    EXPECT_EQ(CardNoCommand(PHONE_TYPE_VELT_D), "AT^ICCID?\r");
+    EXPECT_EQ(CardNoCommand(PHONE_TYPE_SIEMENS), "AT+CXXCID\r");
+    for (int code : std::initializer_list<int>{-1, PHONE_TYPE_UN_KNOWN, PHONE_TYPE_BASE, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_C,
+                     PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G, PHONE_TYPE_WISMOQ}) {
         EXPECT_EQ(CardNoCommand(code), "AT+CCID\r") << code;
     }
 

@@ -98,7 +98,9 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
         EXPECT_TRUE(r.bOpen);
         EXPECT_TRUE(r.bAT);
         EXPECT_EQ(r.strBaud, "9600");
-        EXPECT_EQ(r.nModel, -1);  // its ATI3 revision holds a "."
+        // No known model; its ATI3 revision holds a ".", whose text is the label.
+        EXPECT_EQ(r.nModel, PHONE_TYPE_UN_KNOWN);
+        EXPECT_EQ(r.strModel, "02\r\n\r");
         EXPECT_EQ(r.strSerialNo, "866000000000002");
         EXPECT_EQ(r.strCardNo, " \"89860012345678901234\"");
         EXPECT_EQ(r.strSignal, " 23,99");
@@ -111,7 +113,7 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
         SCOPED_TRACE("ME909s without a card");
         const COM_CHECK_RESULT_t& r = scan[3];
         EXPECT_TRUE(r.bAT);
-        EXPECT_EQ(r.nModel, 6);
+        EXPECT_EQ(r.nModel, PHONE_TYPE_VELT_D);
         EXPECT_EQ(r.strModel, "HuaWeiME909s");
         EXPECT_EQ(r.strSerialNo, "866000000000003");
         EXPECT_EQ(r.strCardNo, "");
@@ -137,7 +139,7 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
     {
         SCOPED_TRACE("CDMA module, empty phone book");
         const COM_CHECK_RESULT_t& r = scan[5];
-        EXPECT_EQ(r.nModel, 3);
+        EXPECT_EQ(r.nModel, PHONE_TYPE_VELT_G);
         EXPECT_EQ(r.strSerialNo, "");
         const std::vector<Json::Value> book = sim.Events("phonebook");
         ASSERT_EQ(book.size(), 1u);
@@ -149,7 +151,7 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
     {
         SCOPED_TRACE("CLM920 in mode 2 with signal on a CT operator");
         const COM_CHECK_RESULT_t& r = scan[6];
-        EXPECT_EQ(r.nModel, 7);
+        EXPECT_EQ(r.nModel, PHONE_TYPE_VELT_B);
         EXPECT_EQ(r.nModeConfig, 2);
         EXPECT_EQ(r.strSerialNo, "866000000000006");
         EXPECT_EQ(ModeEvents(sim, 6), std::vector<int>{22});
@@ -226,7 +228,7 @@ TEST_F(SimScanTest, HostileModemsGetRecordsAndTheScanEnds)
         EXPECT_FALSE(r.hCom->IsOpen());
     }
     EXPECT_TRUE(scan[5].bAT);
-    EXPECT_EQ(scan[5].nModel, 5);
+    EXPECT_EQ(scan[5].nModel, PHONE_TYPE_VELT_F);
 
     const std::string table = FormatPortTable(records, "2020-05-12 21:05:09", "cost time 1 ms\n");
     const std::string::size_type esc = table.find('\x1b');
