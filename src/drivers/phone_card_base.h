@@ -7,6 +7,32 @@
 // CMD_RESULT_SUCCEED, CMD_RESULT_FAILED or CMD_RESULT_INCOMPLETE (keep
 // polling). The transport (transport/at_transaction.h) joins the two.
 // The order of the virtual operations is part of the interface.
+//
+// The model classes, one file pair each named after the class:
+//
+//   type  class         module               files
+//   2     CPhone_VeltB  Yuga CLM920_NC5      phone_velt_b
+//   3     CPhone_VeltC  Quectel M35          phone_velt_c
+//   4     CPhone_VeltD  Huawei ME909s-821    phone_velt_d
+//   5     CPhone_VeltE  Huawei MG301         phone_velt_e
+//   6     CPhone_VeltF  Wavecom Q2406B       phone_velt_f
+//   7     CPhone_VeltG  Huawei MC323 (CDMA)  phone_velt_g
+//
+// What identifies each model, and what the port scan asks it: models.h.
+//
+// Operations that nothing in the program calls: TestCommand, IdentifyCommand,
+// IdentifyCcidCommand, ImeiCommand, IccidCommand and SignalCommand with their
+// parsers and GetImei, GetIccid and GetSignal (the port scan asks the status
+// over its own probe dialogue and parses those replies itself,
+// scan/probe_queries.h); DialCommand, HangUpCommand, TextModeCommand,
+// TextSendCommand, TextBodyCommand, ReadFirstCommand, SimStorageCommand and
+// StorageQueryCommand with their parsers (the program places no call, sends
+// in PDU mode and selects storages with the Select... operations);
+// SampleIdentity (tests) and ReservedFlag. They are kept because the
+// interface is one fixed order of operations that each model overrides in
+// place, and because they hold, tested against recorded replies, each
+// model's own command for the query (the ME909s-821's AT^ICCID?, the
+// MC323's AT+CDV dial) for a flow that comes to need it.
 
 #include <string>
 #include <utility>
