@@ -1,10 +1,12 @@
 // The send command: argument rules, the send loop and its reports.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
+#include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "console/screen_text.h"
 #include "platform/charset.h"
@@ -41,6 +43,45 @@ std::string SendFailureText(CPhoneCardBase& driver, const CComPortBase& port)
         return port.GetErrorText();
     }
     return ResultTextZh(CMD_RESULT_NOT_AT);
+}
+
+// Every number through one device, in order: one result per number.
+void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string>& numbers,
+                       const std::string& text, const std::function<void(SEND_RESULT_t)>& emit)
+{
+    SEND_RESULT_t result;
+    result.port = device.port;
+    CComPortBase port(device.port, device.nBaud);
+    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+
+    for (const std::string& number : numbers) {
+        result.strNumber = number;
+        result.strTime = NowText();
+        result.strMessage.clear();
+        if (device.strCardNo.empty()) {
+            result.nResult = CMD_RESULT_NO_SIM;
+        } else if (!driver) {
+            result.nResult = DeviceStatusCode(device);
+            result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
+        } else {
+            const std::string message = AppendSendTime(text, number, result.strTime);
+            RunInitCommands(driver.get(), &port);
+            // A network error left by the previous number must not make
+            // this one repeat a failure that came before its body.
+            driver->m_bRetryableError = false;
+            // A retry resends only the part the network refused.
+            SMS_SEND_t send;
+            bool sent = false;
+            int attempts = 0;
+            do {
+                sent = TransmitSms(driver.get(), &port, number, message, send);
+                ++attempts;
+            } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
+            result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+            result.strMessage = SendFailureText(*driver, port);
+        }
+        emit(result);
+    }
 }
 
 }  // namespace
@@ -172,41 +213,14 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                                  const std::vector<std::string>& numbers, const std::string& text)
 {
     m_vecSendResults.clear();
-    for (const COM_DEVICE_t& device : devices) {
-        SEND_RESULT_t result;
-        result.port = device.port;
-        CComPortBase port(device.port, device.nBaud);
-        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-
-        for (const std::string& number : numbers) {
-            result.strNumber = number;
-            result.strTime = NowText();
-            result.strMessage.clear();
-            if (device.strCardNo.empty()) {
-                result.nResult = CMD_RESULT_NO_SIM;
-            } else if (!driver) {
-                result.nResult = DeviceStatusCode(device);
-                result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
-            } else {
-                const std::string message = AppendSendTime(text, number, result.strTime);
-                RunInitCommands(driver.get(), &port);
-                // A network error left by the previous number must not make
-                // this one repeat a failure that came before its body.
-                driver->m_bRetryableError = false;
-                // A retry resends only the part the network refused.
-                SMS_SEND_t send;
-                bool sent = false;
-                int attempts = 0;
-                do {
-                    sent = TransmitSms(driver.get(), &port, number, message, send);
-                    ++attempts;
-                } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
-                result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
-                result.strMessage = SendFailureText(*driver, port);
-            }
-            ReportSendResult(result);
-        }
-    }
+    // All devices at once; the results are reported in device order.
+    CDeviceWorkers<SEND_RESULT_t>::Run(
+        devices,
+        [&numbers, &text](const COM_DEVICE_t& device,
+                          const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
+            SendThroughDevice(device, numbers, text, emit);
+        },
+        [this](SEND_RESULT_t& result) { ReportSendResult(result); });
 }
 
 void CApplication::ReportSendResult(SEND_RESULT_t result)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "console/screen_text.h"
 #include "drivers/result_codes.h"
@@ -58,6 +59,12 @@ void GiveUp()
     PrintRed(kGiveUp);
     ConsoleWrite("\n\n\n");
 }
+
+// One device's read, as a worker hands it to the printing thread.
+struct DEVICE_READ_t {
+    COM_DEVICE_t device;
+    INBOX_READ_t read;
+};
 
 std::string FailureReason(const COM_DEVICE_t& device, const INBOX_READ_t& read)
 {
@@ -148,41 +155,54 @@ void CApplication::ReceiveDialog()
     ConsoleWrite("读取短信耗时: " + std::to_string(seconds) + " 秒\n");
 }
 
+namespace {
+
+void PrintDeviceRead(const COM_DEVICE_t& device, const INBOX_READ_t& read)
+{
+    const std::string& port = device.port.strName;
+    if (!read.bMeRead && !read.bSmRead) {
+        const std::string head = "端口 " + port + " 接收短信失败";
+        PrintRed(head);
+        PrintRed("\t 失败原因: ");
+        // The reason may be the modem's own error reply.
+        PrintRed(LayOutUntrustedText(FailureReason(device, read),
+                                     ColumnAfter("\t 失败原因: ", ColumnAfter(head, 0)),
+                                     kUntrustedIndent, ConsoleColumns()));
+        ConsoleWrite("\n");
+        return;
+    }
+    const std::size_t meCount = read.bMeRead ? read.vecMe.size() : 0;
+    const std::size_t smCount = read.bSmRead ? read.vecSm.size() : 0;
+    PrintGreen("端口 " + port + " 接收短信成功 共 " + std::to_string(meCount + smCount) +
+               " 条短信");
+    ConsoleWrite("\n");
+    // The SIM block comes first although the modem memory is read first.
+    if (read.bSmRead) {
+        PrintGreen("SIM卡中的短信共 " + std::to_string(smCount) + " 条");
+        ConsoleWrite("\n");
+        PrintMessages(read.vecSm);
+        PrintUnreadable("SIM卡中", read.vecSmUnreadable);
+    }
+    if (read.bMeRead) {
+        PrintGreen("设备中的短信共 " + std::to_string(meCount) + " 条");
+        ConsoleWrite("\n");
+        PrintMessages(read.vecMe);
+        PrintUnreadable("设备中", read.vecMeUnreadable);
+    }
+}
+
+}  // namespace
+
 void CApplication::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)
 {
-    for (const COM_DEVICE_t& device : devices) {
-        const INBOX_READ_t read = ReadInbox(device);
-        const std::string& port = device.port.strName;
-        if (!read.bMeRead && !read.bSmRead) {
-            const std::string head = "端口 " + port + " 接收短信失败";
-            PrintRed(head);
-            PrintRed("\t 失败原因: ");
-            // The reason may be the modem's own error reply.
-            PrintRed(LayOutUntrustedText(FailureReason(device, read),
-                                         ColumnAfter("\t 失败原因: ", ColumnAfter(head, 0)),
-                                         kUntrustedIndent, ConsoleColumns()));
-            ConsoleWrite("\n");
-            continue;
-        }
-        const std::size_t meCount = read.bMeRead ? read.vecMe.size() : 0;
-        const std::size_t smCount = read.bSmRead ? read.vecSm.size() : 0;
-        PrintGreen("端口 " + port + " 接收短信成功 共 " + std::to_string(meCount + smCount) +
-                   " 条短信");
-        ConsoleWrite("\n");
-        // The SIM block comes first although the modem memory is read first.
-        if (read.bSmRead) {
-            PrintGreen("SIM卡中的短信共 " + std::to_string(smCount) + " 条");
-            ConsoleWrite("\n");
-            PrintMessages(read.vecSm);
-            PrintUnreadable("SIM卡中", read.vecSmUnreadable);
-        }
-        if (read.bMeRead) {
-            PrintGreen("设备中的短信共 " + std::to_string(meCount) + " 条");
-            ConsoleWrite("\n");
-            PrintMessages(read.vecMe);
-            PrintUnreadable("设备中", read.vecMeUnreadable);
-        }
-    }
+    // All devices are read at once; their blocks are printed in device order.
+    using Workers = CDeviceWorkers<DEVICE_READ_t>;
+    Workers::Run(
+        devices,
+        [](const COM_DEVICE_t& device, const Workers::Emit& emit) {
+            emit(DEVICE_READ_t{device, ReadInbox(device)});
+        },
+        [](DEVICE_READ_t& read) { PrintDeviceRead(read.device, read.read); });
 }
 
 void PrintMessages(std::vector<SmsMessage> messages)

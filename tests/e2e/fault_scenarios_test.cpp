@@ -3,12 +3,15 @@
 // process time-out; the other modems of a run are served in full.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
 #include "e2e/tellmar_run.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -146,6 +149,41 @@ TEST(FaultScenariosE2E, TheScanNeverOverwritesAContactInTheCdmaPhoneBook)
         SCOPED_TRACE(com);
         EXPECT_TRUE(PhoneBookWrites(sim, com).empty());
     }
+}
+
+// Ctrl-C while several devices are worked at once: the program ends at
+// once, every worker with it.
+TEST(FaultScenariosE2E, CtrlCEndsAParallelSendAtOnce)
+{
+    ModemSim sim("{\"ports\":[" + Port(3, "M35", R"("silent_from":"AT+CPMS")") + "," +
+                 Port(4, "M35", R"("silent_from":"AT+CPMS")") + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const pid_t pid = StartTellmar(sim, {"3,4", "18300000000", "hello"});
+    ASSERT_GT(pid, 0);
+    // Both workers are waiting for their modem's answer.
+    const std::int64_t end = MonotonicMs() + 60000;
+    while (MonotonicMs() < end && (CommandsStartingWith(sim, 3, "AT+CPMS").empty() ||
+                                   CommandsStartingWith(sim, 4, "AT+CPMS").empty())) {
+        SleepMs(20);
+    }
+    ASSERT_FALSE(CommandsStartingWith(sim, 4, "AT+CPMS").empty()) << "both devices at once";
+    ASSERT_FALSE(CommandsStartingWith(sim, 3, "AT+CPMS").empty());
+    ::kill(pid, SIGINT);
+    // The answer deadline is 46 s; the signal must not wait for it.
+    int status = 0;
+    pid_t ended = 0;
+    for (int waited = 0; waited < 20000 && ended == 0; waited += 20) {
+        ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == 0) {
+            SleepMs(20);
+        }
+    }
+    if (ended == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the program went on after Ctrl-C";
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
 }
 
 }  // namespace

@@ -167,27 +167,6 @@ TEST(HostileEnvironmentE2E, ModeSwitchLinesGoToStandardError)
         << send.process.err;
 }
 
-// Starts tellmar on the simulator's ports in the background.
-pid_t StartTellmar(const ModemSim& sim, const std::vector<std::string>& args)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::setenv("TELLMAR_SERIALCOMM", sim.Dir().c_str(), 1);
-        std::vector<char*> argv = {const_cast<char*>(TELLMAR_BINARY)};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
 // Whether a port is in exclusive mode, as a new program opening it finds it.
 bool Exclusive(const std::string& path)
 {

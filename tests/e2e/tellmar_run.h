@@ -1,7 +1,9 @@
 #pragma once
 // Runs the real tellmar binary against a simulator and reads its document.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <json/json.h>
 
 #include <algorithm>
@@ -93,4 +95,26 @@ inline std::set<std::pair<std::string, int>> DeletedOn(const ModemSim& sim, int 
         }
     }
     return deleted;
+}
+
+// Starts tellmar on the simulator's ports in the background, its standard
+// streams on /dev/null; the caller waits for it.
+inline pid_t StartTellmar(const ModemSim& sim, const std::vector<std::string>& args)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::setenv("TELLMAR_SERIALCOMM", sim.Dir().c_str(), 1);
+        std::vector<char*> argv = {const_cast<char*>(TELLMAR_BINARY)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
 }
