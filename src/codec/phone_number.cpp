@@ -1,6 +1,7 @@
 #include "codec/phone_number.h"
 
 #include <regex>
+#include <vector>
 
 namespace {
 
@@ -17,8 +18,16 @@ const char* const kInternationalPatterns[] = {
 
 bool ClassifyNumber(const std::string& number)
 {
-    for (const char* pattern : kInternationalPatterns) {
-        const std::regex re(pattern, std::regex::ECMAScript);
+    // Compiled once, on first use: numbers are classified on several threads
+    // at once, and compiling writes the locale's shared character tables.
+    static const std::vector<std::regex> kPatterns = [] {
+        std::vector<std::regex> patterns;
+        for (const char* pattern : kInternationalPatterns) {
+            patterns.emplace_back(pattern, std::regex::ECMAScript);
+        }
+        return patterns;
+    }();
+    for (const std::regex& re : kPatterns) {
         if (std::regex_match(number, re)) {
             return true;
         }

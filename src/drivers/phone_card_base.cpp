@@ -1,5 +1,7 @@
 #include "drivers/phone_card_base.h"
 
+#include <iterator>
+
 #include "drivers/models.h"
 #include "drivers/reply_text.h"
 
@@ -249,13 +251,29 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
     if (Contains(reply, "ERROR")) {
         // A failed listing has read nothing: keeping the previous storage's
         // messages would report them a second time.
+        m_strListingParsed.clear();
+        m_vecListingEntries.clear();
         m_vecMessages.clear();
         m_vecListedIndexes.clear();
         m_vecUnreadable.clear();
         m_strLastError = TrimCrLf(reply);
         return CMD_RESULT_FAILED;
     }
-    const std::vector<SmsListEntry> entries = ParseListEntries(reply);
+    // The reply grows poll after poll: the entries of the part parsed before
+    // are kept, and only what came since is decoded, so that a long listing
+    // costs time in proportion to its length, not to its length times its
+    // polls.
+    if (m_strListingParsed.size() > reply.size() ||
+        reply.compare(0, m_strListingParsed.size(), m_strListingParsed) != 0) {
+        m_strListingParsed.clear();
+        m_vecListingEntries.clear();
+    }
+    std::size_t resumeAt = m_strListingParsed.size();
+    std::vector<SmsListEntry> more = ParseListEntries(reply, resumeAt);
+    m_vecListingEntries.insert(m_vecListingEntries.end(), std::make_move_iterator(more.begin()),
+                               std::make_move_iterator(more.end()));
+    m_strListingParsed.assign(reply, 0, resumeAt);
+    const std::vector<SmsListEntry>& entries = m_vecListingEntries;
     m_vecListedIndexes = ReadableIndexes(entries);
     m_vecUnreadable = UnreadableEntries(entries);
     m_vecMessages = MergeMessages(entries);

@@ -176,4 +176,10 @@ protected:
 
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);
+
+private:
+    // What ParseList has decoded of the listing so far: the bytes of the
+    // reply up to where it stopped, and their entries.
+    std::string m_strListingParsed;
+    std::vector<SmsListEntry> m_vecListingEntries;
 };

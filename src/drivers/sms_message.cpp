@@ -96,7 +96,27 @@ SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed)
 
 std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
 {
-    const std::vector<std::string> lines = SplitLines(reply);
+    std::size_t resumeAt = 0;
+    return ParseListEntries(reply, resumeAt);
+}
+
+std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt)
+{
+    // The complete lines from resumeAt on, as SplitLines cuts them, with
+    // where each starts.
+    std::vector<std::string> lines;
+    std::vector<std::size_t> starts;
+    std::size_t start = std::min(resumeAt, reply.size());
+    for (std::size_t end = reply.find("\r\n", start); end != std::string::npos;
+         end = reply.find("\r\n", start)) {
+        if (end > start) {
+            lines.push_back(reply.substr(start, end - start));
+            starts.push_back(start);
+        }
+        start = end + 2;
+    }
+    // Everything up to the last line end is used, unless a header waits.
+    std::size_t stop = std::max(std::min(resumeAt, reply.size()), start);
     std::vector<SmsListEntry> entries;
     std::size_t i = 0;
     while (i < lines.size()) {
@@ -105,13 +125,15 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
             continue;
         }
         const std::pair<int, int> header = ParseListHeader(lines[i]);
+        const std::size_t headerAt = starts[i];
         ++i;
         if (header.first < 0) {
             continue;
         }
         const LISTED_PDU_t listed = FindPduLine(lines, i);
         if (!listed.bComplete) {
-            break;  // its PDU line has not come yet
+            stop = headerAt;  // its PDU line has not come yet
+            break;
         }
         SmsListEntry entry = DecodeListedPdu(listed);
         entry.nIndex = header.first;
@@ -119,6 +141,7 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
         entries.push_back(entry);
         i = listed.nNext;
     }
+    resumeAt = stop;
     return entries;
 }
 
@@ -144,14 +167,22 @@ std::pair<int, int> ParseListHeader(const std::string& line)
     return {index, status};
 }
 
-std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries)
+std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
 {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const SmsListEntry& x, const SmsListEntry& y) { return x.nIndex < y.nIndex; });
-    std::vector<const SMS_PDU_PARAM_t*> pdus;
+    // Entries are large: they are put in order by reference. A listing is
+    // merged again after every poll.
+    std::vector<const SmsListEntry*> sorted;
+    sorted.reserve(entries.size());
     for (const SmsListEntry& entry : entries) {
-        if (entry.pdu.bReadable) {
-            pdus.push_back(&entry.pdu);
+        sorted.push_back(&entry);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [](const SmsListEntry* x, const SmsListEntry* y) {
+        return x->nIndex < y->nIndex;
+    });
+    std::vector<const SMS_PDU_PARAM_t*> pdus;
+    for (const SmsListEntry* entry : sorted) {
+        if (entry->pdu.bReadable) {
+            pdus.push_back(&entry->pdu);
         }
     }
     std::vector<SMS_JOINED_t> joined = JoinConcatParts(pdus);

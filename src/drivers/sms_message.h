@@ -62,6 +62,13 @@ SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed);
 // yet is left for the next poll.
 std::vector<SmsListEntry> ParseListEntries(const std::string& reply);
 
+// The same from byte `resumeAt` of the reply on (0, or where an earlier call
+// on a shorter form of the same reply stopped), so that a listing that grows
+// poll after poll is decoded once: `resumeAt` becomes where this call
+// stopped, the start of a header whose PDU line has not come yet or the end
+// of the last complete line.
+std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt);
+
 // (index, status) of a "+CMGL: " line; -1 where the line gives none.
 std::pair<int, int> ParseListHeader(const std::string& line);
 
@@ -69,7 +76,7 @@ std::pair<int, int> ParseListHeader(const std::string& line);
 // storage-index order, then one per concatenated message (its parts joined
 // by JoinConcatParts), by reference and then by storage index. Number and
 // time are those of the last part of a message.
-std::vector<SmsMessage> MergeMessages(std::vector<SmsListEntry> entries);
+std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries);
 
 // The entries that could not be read, in listing order.
 std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& entries);

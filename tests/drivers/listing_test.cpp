@@ -85,6 +85,34 @@ TEST(ParseList, RecordedListingsInEveryPrefix)
     }
 }
 
+// The driver keeps what it decoded of a growing reply: after every prefix,
+// and after a reply that does not grow the last one, it knows exactly what
+// a fresh parse of that reply gives.
+TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
+{
+    CPhone_VeltC growing;
+    std::string previous;
+    for (const ListCase& c : kListCases) {
+        SCOPED_TRACE(c.fixture);
+        const std::string reply = LoadFixture(c.fixture);
+        for (std::size_t n = 0; n <= reply.size(); ++n) {
+            const std::string prefix = reply.substr(0, n);
+            CPhone_VeltC fresh;
+            ASSERT_EQ(growing.ParseList(prefix), fresh.ParseList(prefix)) << "prefix " << n;
+            ASSERT_EQ(growing.GetMessages(), fresh.GetMessages()) << "prefix " << n;
+            ASSERT_EQ(growing.GetListedIndexes(), fresh.GetListedIndexes()) << "prefix " << n;
+            ASSERT_EQ(growing.GetUnreadable().size(), fresh.GetUnreadable().size()) << "prefix " << n;
+        }
+        // A shorter reply that is not the start of this one.
+        if (!previous.empty()) {
+            CPhone_VeltC fresh;
+            EXPECT_EQ(growing.ParseList(previous), fresh.ParseList(previous));
+            EXPECT_EQ(growing.GetMessages(), fresh.GetMessages());
+        }
+        previous = reply.substr(0, reply.size() / 2);
+    }
+}
+
 TEST(ParseList, ErrorTextAndNothingKeptFromAnEarlierStorage)
 {
     CPhone_VeltC driver;

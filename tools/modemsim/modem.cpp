@@ -716,6 +716,8 @@ void Modem::AnswerSendCommand(const std::string& args)
 
 void Modem::OnBodyByte(char c)
 {
+    // The network's turnaround: the answer to a body may take its own time.
+    if (m_config.faults.bodyDelayMs >= 0) m_replyDelayMs = m_config.faults.bodyDelayMs;
     if (m_mode == Mode::CdmaBody) {
         m_body += c;
         bool unicode = m_cdmaFormat == 6;

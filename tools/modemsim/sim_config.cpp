@@ -94,7 +94,7 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
              "cms_error_code", "error_commands", "nul_bytes", "garbage", "overlong_reply", "flood",
              "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms",
              "pdu_line_suffix", "silent_from", "trickle", "vanish_in_reply", "delay_commands",
-             "cms_error_body_numbers"},
+             "cms_error_body_numbers", "body_delay_ms"},
             "faults")) {
         return false;
     }
@@ -112,6 +112,7 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.Int(f, "silent_after_commands", faults.silentAfterCommands, 0, 1000000) &&
               check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
               check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
+              check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 60000) &&
               check.String(f, "pdu_line_suffix", faults.pduLineSuffix);
     if (!ok) return false;
     const Json::Value& unsolicited = f["unsolicited"];

@@ -57,6 +57,7 @@ struct Faults {
     std::vector<int> cmsErrorBodyNumbers;  // these valid bodies (1 = the first) are refused
     int hcmgsf = 0;  // 0: the CDMA network accepts sends
     int hcmgssDelayMs = 50;
+    int bodyDelayMs = -1;  // >= 0: the reply to a message body waits this long
     std::string pduLineSuffix;  // after every PDU line of +CMGL and +CMGR
 };
 
