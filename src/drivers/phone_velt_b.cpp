@@ -103,30 +103,20 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
     if (open != std::string::npos && close != std::string::npos && close > open) {
         // Each index goes into a command line of its own, so only plain
         // numbers are queued.
-        m_vecReadQueue.clear();
+        m_readQueue.Clear();
         for (const std::string& piece : SplitByChar(reply.substr(open + 1, close - open - 1), ',')) {
             const std::string index = IndexDigits(piece);
             if (!index.empty()) {
-                m_vecReadQueue.push_back(index);
+                m_readQueue.Push(index);
             }
         }
     }
     return CMD_RESULT_SUCCEED;
 }
 
-bool CPhone_VeltB::HasPendingRead() { return !m_vecReadQueue.empty(); }
+bool CPhone_VeltB::HasPendingRead() { return !m_readQueue.Empty(); }
 
-std::string CPhone_VeltB::ReadNextCommand()
-{
-    if (m_vecReadQueue.empty()) {
-        m_nReadingIndex = -1;
-        return std::string();
-    }
-    const std::string index = m_vecReadQueue.front();
-    m_vecReadQueue.erase(m_vecReadQueue.begin());
-    m_nReadingIndex = LeadingInt(index);
-    return "AT+CMGR=" + index + "\r\n";
-}
+std::string CPhone_VeltB::ReadNextCommand() { return m_readQueue.TakeNext("AT+CMGR="); }
 
 bool CPhone_VeltB::ParseReadNext(std::string reply)
 {
@@ -144,7 +134,7 @@ bool CPhone_VeltB::ParseReadNext(std::string reply)
         // A header followed directly by "OK" is an empty storage place.
         if (listed.bFound || !listed.strPdu.empty()) {
             SmsListEntry entry = DecodeListedPdu(listed);
-            entry.nIndex = m_nReadingIndex;
+            entry.nIndex = m_readQueue.Reading();
             entry.nStatus = ParseReadStatus(*header);
             m_vecReadEntries.push_back(entry);
             // Merged after every read, so that the messages read so far are
@@ -154,7 +144,7 @@ bool CPhone_VeltB::ParseReadNext(std::string reply)
             m_vecUnreadable = UnreadableEntries(m_vecReadEntries);
         }
     }
-    m_nReadingIndex = -1;
+    m_readQueue.Done();
     return true;
 }
 

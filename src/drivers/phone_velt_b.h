@@ -5,6 +5,7 @@
 // in use, which are then read one at a time with AT+CMGR=<index>.
 
 #include "drivers/phone_card_base.h"
+#include "drivers/read_queue.h"
 
 class CPhone_VeltB : public CPhoneCardBase {
 public:
@@ -37,10 +38,7 @@ public:
     bool ParseReadNext(std::string reply) override;
     int GetDeviceType() override;
 
-    std::vector<std::string> m_vecReadQueue;
+    // The indexes of the listing still to read, and the one being read.
+    CReadQueue m_readQueue;
     std::vector<SmsListEntry> m_vecReadEntries;
-
-private:
-    // The index of the single read in flight (-1: none).
-    int m_nReadingIndex = -1;
 };

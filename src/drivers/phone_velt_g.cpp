@@ -133,7 +133,7 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     if (!HoldsFinalResult(reply)) {
         return CMD_RESULT_INCOMPLETE;
     }
-    std::vector<std::pair<int, int>> listed;
+    std::vector<PENDING_READ_t> listed;
     for (const std::string& line : SplitLines(reply)) {
         if (IsFinalResultLine(line)) {
             if (line.find("OK") == std::string::npos) {
@@ -153,26 +153,19 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
         }
         const int index = LeadingInt(line.substr(start, c - start));
         const int status = LeadingInt(line.substr(c + 1, 1));
-        listed.emplace_back(index, status);
+        listed.push_back(PENDING_READ_t{std::to_string(index), status});
     }
     // Indexes left over from a read loop that stopped at its limit stay at
     // the front of the queue.
-    m_vecPendingReads.insert(m_vecPendingReads.end(), listed.begin(), listed.end());
+    for (const PENDING_READ_t& read : listed) {
+        m_readQueue.Push(read.strIndex, read.nStatus);
+    }
     return CMD_RESULT_SUCCEED;
 }
 
-bool CPhone_VeltG::HasPendingRead() { return !m_vecPendingReads.empty(); }
+bool CPhone_VeltG::HasPendingRead() { return !m_readQueue.Empty(); }
 
-std::string CPhone_VeltG::ReadNextCommand()
-{
-    if (m_vecPendingReads.empty()) {
-        m_nReadingIndex = -1;
-        return std::string();
-    }
-    m_nReadingIndex = m_vecPendingReads.front().first;
-    m_vecPendingReads.erase(m_vecPendingReads.begin());
-    return "AT^HCMGR=" + std::to_string(m_nReadingIndex) + "\r\n";
-}
+std::string CPhone_VeltG::ReadNextCommand() { return m_readQueue.TakeNext("AT^HCMGR="); }
 
 bool CPhone_VeltG::ParseReadNext(std::string reply)
 {
@@ -215,10 +208,10 @@ bool CPhone_VeltG::ParseReadNext(std::string reply)
             listed = true;
         }
     }
-    if (listed && m_nReadingIndex >= 0) {
-        m_vecListedIndexes.push_back(m_nReadingIndex);
+    if (listed && m_readQueue.Reading() >= 0) {
+        m_vecListedIndexes.push_back(m_readQueue.Reading());
     }
-    m_nReadingIndex = -1;
+    m_readQueue.Done();
     return true;
 }
 

@@ -7,9 +7,8 @@
 // messages, each ending with its mark "(k/N)". Stored messages are listed
 // with ^HCMGL and read one at a time with ^HCMGR.
 
-#include <utility>
-
 #include "drivers/phone_card_base.h"
+#include "drivers/read_queue.h"
 
 class CPhone_VeltG : public CPhoneCardBase {
 public:
@@ -54,9 +53,7 @@ public:
 
     std::string m_strHcmgsCommand;
     std::string m_strHcmgsBody;
-    std::vector<std::pair<int, int>> m_vecPendingReads;
-
-private:
-    // The index of the single read in flight (-1: none).
-    int m_nReadingIndex = -1;
+    // The (index, status) of the listings still to read, and the index
+    // being read.
+    CReadQueue m_readQueue;
 };

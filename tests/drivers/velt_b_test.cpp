@@ -16,6 +16,16 @@ constexpr COM_CMD_OPERATE_RESULT_t kMore = CMD_RESULT_INCOMPLETE;
 using Messages = std::vector<SmsMessage>;
 using Queue = std::vector<std::string>;
 
+// The indexes still to read, front first.
+Queue Indexes(const CReadQueue& queue)
+{
+    Queue indexes;
+    for (const PENDING_READ_t& read : queue.Pending()) {
+        indexes.push_back(read.strIndex);
+    }
+    return indexes;
+}
+
 const SmsMessage kBalance{"10086", "24-01-02 03:04:05", "Balance 12.50"};
 const SmsMessage kHello{"13912345679", "21-03-05 10:11:12", "你好世界"};
 
@@ -40,11 +50,11 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
     const std::string listing = LoadFixture("drivers/velt_b/list_3_7.txt");
     for (std::size_t n = 0; n < listing.size(); ++n) {
         if (driver.ParseList(listing.substr(0, n)) != kMore) {
-            ASSERT_EQ(driver.m_vecReadQueue, (Queue{"3", "7"})) << "prefix " << n;
+            ASSERT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"})) << "prefix " << n;
         }
     }
     ASSERT_EQ(driver.ParseList(listing), kOk);
-    EXPECT_EQ(driver.m_vecReadQueue, (Queue{"3", "7"}));
+    EXPECT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"}));
 
     const auto commands = ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt",
                                            "drivers/velt_b/cmgr_single_ucs2.txt"});
@@ -142,9 +152,9 @@ TEST(VeltBListing, QueueRows)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CPhone_VeltB driver;
-        driver.m_vecReadQueue = {"old"};
+        driver.m_readQueue.Push("old");
         EXPECT_EQ(driver.ParseList(c.reply), c.result);
-        EXPECT_EQ(driver.m_vecReadQueue, c.queue);
+        EXPECT_EQ(Indexes(driver.m_readQueue), c.queue);
     }
 }
 

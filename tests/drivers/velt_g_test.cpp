@@ -14,6 +14,16 @@ namespace {
 using Messages = std::vector<SmsMessage>;
 using Reads = std::vector<std::pair<int, int>>;
 
+// (index, status) of the reads still to make, front first.
+Reads Pending(const CReadQueue& queue)
+{
+    Reads reads;
+    for (const PENDING_READ_t& read : queue.Pending()) {
+        reads.emplace_back(std::stoi(read.strIndex), read.nStatus);
+    }
+    return reads;
+}
+
 const std::string kCtrlZ("\0\x1A", 2);
 
 TEST(VeltGSend, OneMessageIsRawUcs2)
@@ -92,7 +102,7 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
     EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), CMD_RESULT_SUCCEED);
     EXPECT_FALSE(driver.HasPendingRead());
 
-    driver.m_vecPendingReads = {{2, 1}};
+    driver.m_readQueue.Push("2", 1);
     driver.m_vecMessages = {{"old", "old", "old"}};
     // Until the final line has come nothing is queued, however often the
     // growing reply is offered.
@@ -102,14 +112,14 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
     for (std::size_t cut : {std::size_t{0}, listing.size() / 2, ok + 1}) {
         EXPECT_EQ(driver.ParseList(listing.substr(0, cut)), CMD_RESULT_INCOMPLETE);
     }
-    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{2, 1}}));
+    EXPECT_EQ(Pending(driver.m_readQueue), (Reads{{2, 1}}));
     EXPECT_EQ(driver.ParseList(listing), CMD_RESULT_SUCCEED);
     EXPECT_TRUE(driver.GetMessages().empty());
-    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{2, 1}, {4, 1}, {7, 0}}));
+    EXPECT_EQ(Pending(driver.m_readQueue), (Reads{{2, 1}, {4, 1}, {7, 0}}));
 
     EXPECT_EQ(driver.ReadNextCommand(), "AT^HCMGR=2\r\n");
     EXPECT_EQ(driver.ReadNextCommand(), "AT^HCMGR=4\r\n");
-    EXPECT_EQ(driver.m_vecPendingReads, (Reads{{7, 0}}));
+    EXPECT_EQ(Pending(driver.m_readQueue), (Reads{{7, 0}}));
     EXPECT_TRUE(driver.HasPendingRead());
 }
 
@@ -143,7 +153,7 @@ TEST(VeltGRead, RecordedSingleReads)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
         CPhone_VeltG driver;
-        driver.m_vecPendingReads = {{9, 1}};
+        driver.m_readQueue.Push("9", 1);
         ASSERT_EQ(driver.ReadNextCommand(), "AT^HCMGR=9\r\n");
         const std::string reply = LoadFixture(c.fixture);
         EXPECT_EQ(driver.ParseReadNext(reply), c.result);
