@@ -80,21 +80,20 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
 {
     m_bRetryableError = false;
-    for (const std::string& line : SplitLines(reply)) {
-        if (Contains(line, "OK")) {
-            return CMD_RESULT_SUCCEED;
-        }
-        if (Contains(line, "ERROR")) {
-            // Network-side failures (500..600) are worth another attempt.
-            for (const std::string& piece : SplitByChar(line, ' ')) {
-                const int code = LeadingInt(piece);
-                if (code >= 500 && code <= 600) {
-                    m_bRetryableError = true;
-                }
+    const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
+    if (result.kind == LINE_OK) {
+        return CMD_RESULT_SUCCEED;
+    }
+    if (result.kind == LINE_ERROR) {
+        // Network-side failures (500..600) are worth another attempt.
+        for (const std::string& piece : SplitByChar(result.strLine, ' ')) {
+            const int code = LeadingInt(piece);
+            if (code >= 500 && code <= 600) {
+                m_bRetryableError = true;
             }
-            m_strLastError = TrimCrLf(line);
-            return CMD_RESULT_FAILED;
         }
+        m_strLastError = TrimCrLf(result.strLine);
+        return CMD_RESULT_FAILED;
     }
     return CMD_RESULT_INCOMPLETE;
 }
@@ -214,16 +213,12 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
         m_strServiceCentre = q > start ? reply.substr(start, q - start - 1) : std::string();
         return CMD_RESULT_SUCCEED;
     }
-    for (const std::string& line : SplitLines(reply)) {
-        if (Contains(line, "OK")) {
-            return CMD_RESULT_SUCCEED;
-        }
-        if (Contains(line, "ERROR")) {
-            m_strLastError = TrimCrLf(line);
-            return CMD_RESULT_FAILED;
-        }
+    const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
+    if (result.kind == LINE_ERROR) {
+        m_strLastError = TrimCrLf(result.strLine);
+        return CMD_RESULT_FAILED;
     }
-    return CMD_RESULT_INCOMPLETE;
+    return result.kind == LINE_OK ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
 }
 
 std::string CPhoneCardBase::DeleteAllCommand() { return "AT+CMGD=0,4\r\n"; }
@@ -343,18 +338,17 @@ std::string CPhoneCardBase::DeleteOneCommand(int index) const
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
 {
-    for (const std::string& line : SplitLines(reply)) {
-        if (Contains(line, "OK")) {
-            return CMD_RESULT_SUCCEED;
+    const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
+    if (result.kind == LINE_OK) {
+        return CMD_RESULT_SUCCEED;
+    }
+    if (result.kind == LINE_ERROR) {
+        std::string text = result.strLine;
+        for (char ch : {'\r', '\n', '\r', '\n', '\r', '\n'}) {
+            text = TrimChar(text, ch);
         }
-        if (Contains(line, "ERROR")) {
-            std::string text = line;
-            for (char ch : {'\r', '\n', '\r', '\n', '\r', '\n'}) {
-                text = TrimChar(text, ch);
-            }
-            m_strLastError = text;
-            return CMD_RESULT_FAILED;
-        }
+        m_strLastError = text;
+        return CMD_RESULT_FAILED;
     }
     // An "OK" whose line is not terminated yet still counts; an unterminated
     // "ERROR" waits for its line so that the error text is complete.

@@ -86,9 +86,22 @@ std::string TrimCrLf(std::string text)
     return text;
 }
 
-int LeadingInt(const std::string& text)
+OK_OR_ERROR_LINE_t FirstOkOrErrorLine(const std::string& reply)
 {
-    std::size_t i = 0;
+    for (const std::string& line : SplitLines(reply)) {
+        if (line.find("OK") != std::string::npos) {
+            return {LINE_OK, line};
+        }
+        if (line.find("ERROR") != std::string::npos) {
+            return {LINE_ERROR, line};
+        }
+    }
+    return {};
+}
+
+bool ReadDecimal(const std::string& text, std::size_t& pos, int& value)
+{
+    std::size_t i = pos;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
         ++i;
     }
@@ -97,17 +110,30 @@ int LeadingInt(const std::string& text)
         negative = text[i] == '-';
         ++i;
     }
-    long long value = 0;
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+        return false;
+    }
+    long long magnitude = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
+        if (magnitude <= INT_MAX) {
+            magnitude = magnitude * 10 + (text[i] - '0');
         }
     }
     if (negative) {
-        return static_cast<int>(-value);
+        value = magnitude > INT_MAX ? INT_MIN : static_cast<int>(-magnitude);
+    } else {
+        value = magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
     }
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+    pos = i;
+    return true;
+}
+
+int LeadingInt(const std::string& text)
+{
+    std::size_t pos = 0;
+    int value = 0;
+    ReadDecimal(text, pos, value);
+    return value;
 }
 
 namespace {

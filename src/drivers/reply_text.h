@@ -1,6 +1,7 @@
 #pragma once
 // Helpers that every reply parser uses. They take and return copies and never fail.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,16 @@ std::string TrimChar(std::string text, char ch);
 // text. Two rounds only, so a text with more alternations keeps some.
 std::string TrimCrLf(std::string text);
 
+// The first complete line (SplitLines) of a reply that holds "OK" or
+// "ERROR", as the general rule and the parsers built like it walk a reply:
+// which of the two the line holds ("OK" is looked for first), and the line.
+enum OK_OR_ERROR_t { LINE_NONE, LINE_OK, LINE_ERROR };
+struct OK_OR_ERROR_LINE_t {
+    OK_OR_ERROR_t kind = LINE_NONE;
+    std::string strLine;
+};
+OK_OR_ERROR_LINE_t FirstOkOrErrorLine(const std::string& reply);
+
 // Whether `line` (without its line end; blanks around it do not count) is
 // the final result line of a command: OK, ERROR, +CMS ERROR: <n>,
 // +CME ERROR: <n>, COMMAND NOT SUPPORT, NO CARRIER, or the CDMA module's
@@ -41,6 +52,12 @@ bool EndsWithFinalResult(const std::string& reply);
 // result line.
 bool HoldsFinalResult(const std::string& reply);
 
-// Leading decimal number as atoi reads it: leading blanks, optional sign,
-// digits; 0 when there are none. Never overflows (saturates).
+// One decimal number from `pos` as "%d" reads it: leading blanks, an
+// optional sign, digits. False, with `pos` and `value` unchanged, when no
+// digit follows; otherwise `value` (saturated at INT_MIN and INT_MAX, never
+// overflowing) and `pos` just past the digits.
+bool ReadDecimal(const std::string& text, std::size_t& pos, int& value);
+
+// Leading decimal number as atoi reads it (ReadDecimal from the start); 0
+// when there is none.
 int LeadingInt(const std::string& text);

@@ -1,49 +1,11 @@
 #include "scan/probe_rules.h"
 
-#include <climits>
-
 #include "drivers/models.h"
 #include "drivers/reply_text.h"
 
 namespace {
 
 constexpr char kBlanks[] = " \t\n\v\f\r";
-
-bool IsBlank(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// One "%d" conversion starting at `pos`: blanks, optional sign, digits.
-// Saturates instead of overflowing; on success `pos` is past the digits.
-bool ReadDecimal(const std::string& text, std::size_t& pos, int& value)
-{
-    std::size_t i = pos;
-    while (i < text.size() && IsBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-        return false;
-    }
-    long long magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (magnitude <= INT_MAX) {
-            magnitude = magnitude * 10 + (text[i] - '0');
-        }
-    }
-    if (negative) {
-        value = magnitude > INT_MAX ? INT_MIN : static_cast<int>(-magnitude);
-    } else {
-        value = magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
-    }
-    pos = i;
-    return true;
-}
 
 // The part of `text` before the first `mark`; the whole text without one.
 std::string Before(const std::string& text, const std::string& mark)

@@ -121,6 +121,36 @@ TEST(LeadingInt, ReadsLikeAtoiWithoutOverflow)
     }
 }
 
+TEST(ReadDecimal, ReadsFromAPositionAndSaysWhereItStopped)
+{
+    struct CASE_t {
+        std::string text;
+        std::size_t from;
+        bool read;
+        int value;       // 42 (the value before) when nothing was read
+        std::size_t to;  // `from` when nothing was read
+    };
+    const CASE_t cases[] = {
+        {" 23,99", 0, true, 23, 3},
+        {" 23,99", 4, true, 99, 6},
+        {"+CSQ: -5,x", 5, true, -5, 8},
+        {"x,7", 0, false, 42, 0},
+        {" - 7", 0, false, 42, 0},
+        {"", 0, false, 42, 0},
+        {"12", 2, false, 42, 2},
+        {"2147483648,1", 0, true, INT_MAX, 10},
+        {"-2147483648", 0, true, INT_MIN, 11},
+    };
+    for (const CASE_t& c : cases) {
+        SCOPED_TRACE(c.text + " from " + std::to_string(c.from));
+        std::size_t pos = c.from;
+        int value = 42;
+        EXPECT_EQ(ReadDecimal(c.text, pos, value), c.read);
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(pos, c.to);
+    }
+}
+
 TEST(FinalResult, FinalLinesEndARepliesAndNothingElseDoes)
 {
     // reply, ends with a final line (or the prompt), holds one anywhere
