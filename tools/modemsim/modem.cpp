@@ -394,174 +394,330 @@ std::map<int, StoredMessage>& Modem::Selected()
     return m_storage[m_mem1];
 }
 
-void Modem::Answer(const std::string& cmd)
+// The commands the modules answer, one row each, tried in order: the first
+// row whose pattern matches and whose models include this module answers.
+// A row's pattern is the whole command, or with `prefix` its beginning (the
+// arguments follow). A quirk of one model is a row for that model.
+const std::vector<Modem::CommandRow>& Modem::Commands()
+{
+    // clang-format off
+    static const std::vector<CommandRow> kCommands = {
+        // pattern         prefix  models               answer
+        {"",               false, Speakers::All,        &Modem::AnswerOk},
+        {"&W",             false, Speakers::All,        &Modem::AnswerOk},
+        {"V1",             false, Speakers::All,        &Modem::AnswerOk},
+        {"H",              false, Speakers::All,        &Modem::AnswerOk},
+        {"+CNMI=",         true,  Speakers::All,        &Modem::AnswerOk},
+        {"E0",             false, Speakers::All,        &Modem::AnswerEcho},
+        {"E",              false, Speakers::All,        &Modem::AnswerEcho},
+        {"E1",             false, Speakers::All,        &Modem::AnswerEcho},
+        {"Z",              false, Speakers::All,        &Modem::AnswerReset},
+        {"&F",             false, Speakers::All,        &Modem::AnswerReset},
+        {"I",              false, Speakers::All,        &Modem::AnswerAti},
+        {"I0",             false, Speakers::All,        &Modem::AnswerAti},
+        {"I3",             false, Speakers::All,        &Modem::AnswerAti3},
+        {"+CGMI",          false, Speakers::All,        &Modem::AnswerMaker},
+        {"+GMI",           false, Speakers::All,        &Modem::AnswerMaker},
+        {"+CGMM",          false, Speakers::All,        &Modem::AnswerModel},
+        {"+GMM",           false, Speakers::All,        &Modem::AnswerModel},
+        {"+CMEE=",         true,  Speakers::All,        &Modem::AnswerSetCmee},
+        {"+CMEE?",         false, Speakers::All,        &Modem::AnswerCmee},
+        {"+CGSN",          false, Speakers::All,        &Modem::AnswerSerialNumber},
+        {"+GSN",           false, Speakers::All,        &Modem::AnswerSerialNumber},
+        {"+WMSN",          false, Speakers::All,        &Modem::AnswerWmsn},
+        {"+CCID",          false, Speakers::All,        &Modem::AnswerCcid},
+        {"+CCID?",         false, Speakers::All,        &Modem::AnswerCcid},
+        {"^ICCID?",        false, Speakers::Huawei,     &Modem::AnswerHuaweiIccid},
+        {"+CXXCID",        false, Speakers::All,        &Modem::AnswerCxxcid},
+        {"+CSQ",           false, Speakers::All,        &Modem::AnswerSignal},
+        {"+COPS?",         false, Speakers::All,        &Modem::AnswerOperator},
+        {"+CSCA?",         false, Speakers::Gsm,        &Modem::AnswerServiceCentre},
+        {"+CSCA=",         true,  Speakers::Gsm,        &Modem::AnswerSetServiceCentre},
+        {"+CMGF=",         true,  Speakers::All,        &Modem::AnswerSetCmgf},
+        {"+CMGF?",         false, Speakers::All,        &Modem::AnswerCmgf},
+        {"+CPMS",          true,  Speakers::All,        &Modem::AnswerStorage},
+        {"+CMGL",          false, Speakers::Gsm,        &Modem::AnswerList},
+        {"+CMGL=",         true,  Speakers::Gsm,        &Modem::AnswerList},
+        {"+CMGR=",         true,  Speakers::Gsm,        &Modem::AnswerRead},
+        {"+CMGD=",         true,  Speakers::All,        &Modem::AnswerDelete},
+        {"+ATVER=1",       false, Speakers::Atver,      &Modem::AnswerOk},
+        {"+CMGS=",         true,  Speakers::Gsm,        &Modem::AnswerSendCommand},
+        {"^MODECONFIG?",   false, Speakers::ModeConfig, &Modem::AnswerModeConfig},
+        {"^MODECONFIG=",   true,  Speakers::ModeConfig, &Modem::AnswerSetModeConfig},
+        {"^CURC=",         true,  Speakers::Huawei,     &Modem::AnswerCaretReports},
+        {"^RSSIREP=",      true,  Speakers::Huawei,     &Modem::AnswerRssiReports},
+        {"^HSMSSS=",       true,  Speakers::Cdma,       &Modem::AnswerCdmaFormat},
+        {"^HCMGS=",        true,  Speakers::Cdma,       &Modem::AnswerCdmaSendCommand},
+        {"^HCMGL",         false, Speakers::Cdma,       &Modem::AnswerCdmaList},
+        {"^HCMGL=",        true,  Speakers::Cdma,       &Modem::AnswerCdmaList},
+        {"^HCMGR=",        true,  Speakers::Cdma,       &Modem::AnswerCdmaRead},
+        {"+CPBS=",         true,  Speakers::All,        &Modem::AnswerSetPhoneBookStorage},
+        {"+CPBS?",         false, Speakers::All,        &Modem::AnswerPhoneBookStorage},
+        {"^CPBR=",         true,  Speakers::Cdma,       &Modem::AnswerPhoneBookRead},
+        {"+CPBR=",         true,  Speakers::All,        &Modem::AnswerPhoneBookRead},
+        {"^CPBW=",         true,  Speakers::Cdma,       &Modem::AnswerPhoneBookWrite},
+        {"+CPBW=",         true,  Speakers::All,        &Modem::AnswerPhoneBookWrite},
+    };
+    // clang-format on
+    return kCommands;
+}
+
+bool Modem::Speaks(Speakers speakers) const
 {
     const ModelInfo& model = *m_model;
-    auto identity = [&](const char* key, const char* builtIn) {
-        auto it = m_config.identity.find(key);
-        std::string text = it != m_config.identity.end() ? it->second : builtIn;
-        std::size_t at = text.find("{IMEI}");
-        if (at != std::string::npos) text.replace(at, 6, m_config.imei);
-        Reply(text);
-    };
-    auto arg = [&](const std::string& prefix) { return cmd.substr(prefix.size()); };
+    switch (speakers) {
+        case Speakers::All:
+            return true;
+        case Speakers::Gsm:
+            return !model.cdma;
+        case Speakers::Cdma:
+            return model.cdma;
+        case Speakers::Huawei:
+            return model.huawei;
+        case Speakers::ModeConfig:
+            return model.modeConfig;
+        case Speakers::Atver:
+            return model.atver;
+    }
+    return false;
+}
 
-    if (cmd.empty() || cmd == "&W" || cmd == "V1" || cmd == "H" || StartsWith(cmd, "+CNMI=")) {
-        Ok();
-    } else if (cmd == "E0" || cmd == "E" || cmd == "E1") {
-        m_echo = cmd == "E1";
-        Ok();
-    } else if (cmd == "Z" || cmd == "&F") {
-        m_echo = m_config.echo;
-        m_cmee = 0;
-        m_cmgf = 0;
-        Ok();
-    } else if (cmd == "I" || cmd == "I0") {
-        identity("ati", model.ati);
-    } else if (cmd == "I3") {
-        identity("ati3", model.ati3);
-    } else if (cmd == "+CGMI" || cmd == "+GMI") {
-        identity("cgmi", model.cgmi);
-    } else if (cmd == "+CGMM" || cmd == "+GMM") {
-        identity("cgmm", model.cgmm);
-    } else if (StartsWith(cmd, "+CMEE=")) {
-        int value;
-        if (ToInt(arg("+CMEE="), value) && value <= 2) {
-            m_cmee = value;
-            Ok();
-        } else {
-            CmeError(3);
-        }
-    } else if (cmd == "+CMEE?") {
-        Info({"+CMEE: " + std::to_string(m_cmee)});
-    } else if (cmd == "+CGSN" || cmd == "+GSN") {
-        if (!model.cdma) {
-            Info({m_config.imei});
-        } else if (!m_config.esn.empty()) {
-            Info({m_config.esn});
-        } else {
-            Unknown();
-        }
-    } else if (cmd == "+WMSN") {
-        if (m_config.serial.empty()) {
-            Unknown();
-        } else {
-            Info({"Serial Number: " + m_config.serial});
-        }
-    } else if (cmd == "+CCID" || cmd == "+CCID?") {
-        if (NeedsSim()) Info({"+CCID: \"" + m_config.iccid + "\""});
-    } else if (cmd == "^ICCID?" && model.huawei) {
-        if (NeedsSim()) Info({"^ICCID: " + m_config.iccid});
-    } else if (cmd == "+CXXCID") {
-        if (NeedsSim()) Info({"+CXXCID: " + m_config.iccid});
-    } else if (cmd == "+CSQ") {
-        if (NeedsSim()) Info({"+CSQ: " + m_config.csq});
-    } else if (cmd == "+COPS?") {
-        if (!NeedsSim()) return;
-        if (m_config.operatorName.empty()) {
-            Info({"+COPS: 0"});
-        } else {
-            std::string line = "+COPS: 0,0,\"" + m_config.operatorName + "\"";
-            if (model.accessTechnology >= 0) line += "," + std::to_string(model.accessTechnology);
-            Info({line});
-        }
-    } else if (cmd == "+CSCA?" && !model.cdma) {
-        if (!NeedsSim()) return;
-        const std::string& sca = m_config.serviceCentre;
-        Info({"+CSCA: \"" + sca + "\"," + (!sca.empty() && sca[0] == '+' ? "145" : "129")});
-    } else if (StartsWith(cmd, "+CSCA=") && !model.cdma) {
-        if (!NeedsSim()) return;
-        m_config.serviceCentre = SplitArgs(arg("+CSCA="))[0];
-        Ok();
-    } else if (StartsWith(cmd, "+CMGF=")) {
-        int value;
-        if (ToInt(arg("+CMGF="), value) && value <= 1) {
-            m_cmgf = value;
-            Ok();
-        } else {
-            CmsError(302);
-        }
-    } else if (cmd == "+CMGF?") {
-        Info({"+CMGF: " + std::to_string(m_cmgf)});
-    } else if (StartsWith(cmd, "+CPMS")) {
-        AnswerStorage(arg("+CPMS"));
-    } else if ((cmd == "+CMGL" || StartsWith(cmd, "+CMGL=")) && !model.cdma) {
-        AnswerList(cmd.size() > 5 ? arg("+CMGL=") : "");
-    } else if (StartsWith(cmd, "+CMGR=") && !model.cdma) {
-        AnswerRead(arg("+CMGR="));
-    } else if (StartsWith(cmd, "+CMGD=")) {
-        AnswerDelete(arg("+CMGD="));
-    } else if (cmd == "+ATVER=1" && model.atver) {
-        Ok();
-    } else if (StartsWith(cmd, "+CMGS=") && !model.cdma) {
-        AnswerSendCommand(arg("+CMGS="));
-    } else if (cmd == "^MODECONFIG?" && model.modeConfig) {
-        Info({"^MODECONFIG: " + std::to_string(m_modeConfig)});
-    } else if (StartsWith(cmd, "^MODECONFIG=") && model.modeConfig) {
-        int value;
-        if (!ToInt(arg("^MODECONFIG="), value)) {
-            CmeError(50);
+void Modem::Answer(const std::string& cmd)
+{
+    for (const CommandRow& row : Commands()) {
+        const bool matches = row.prefix ? StartsWith(cmd, row.pattern) : cmd == row.pattern;
+        if (matches && Speaks(row.speakers)) {
+            (this->*row.answer)(cmd, cmd.substr(std::char_traits<char>::length(row.pattern)));
             return;
         }
-        m_modeConfig = value;
-        m_state.Port(m_config.com)["modeconfig"] = value;
-        m_state.Save();
-        Json::Value e;
-        e["event"] = "modeconfig";
-        e["value"] = value;
-        Log(e);
+    }
+    Unknown();
+}
+
+void Modem::AnswerOk(const std::string&, const std::string&)
+{
+    Ok();
+}
+
+void Modem::AnswerEcho(const std::string& cmd, const std::string&)
+{
+    m_echo = cmd == "E1";
+    Ok();
+}
+
+void Modem::AnswerReset(const std::string&, const std::string&)
+{
+    m_echo = m_config.echo;
+    m_cmee = 0;
+    m_cmgf = 0;
+    Ok();
+}
+
+void Modem::Identity(const char* key, const char* builtIn)
+{
+    auto it = m_config.identity.find(key);
+    std::string text = it != m_config.identity.end() ? it->second : builtIn;
+    std::size_t at = text.find("{IMEI}");
+    if (at != std::string::npos) text.replace(at, 6, m_config.imei);
+    Reply(text);
+}
+
+void Modem::AnswerAti(const std::string&, const std::string&)
+{
+    Identity("ati", m_model->ati);
+}
+
+void Modem::AnswerAti3(const std::string&, const std::string&)
+{
+    Identity("ati3", m_model->ati3);
+}
+
+void Modem::AnswerMaker(const std::string&, const std::string&)
+{
+    Identity("cgmi", m_model->cgmi);
+}
+
+void Modem::AnswerModel(const std::string&, const std::string&)
+{
+    Identity("cgmm", m_model->cgmm);
+}
+
+void Modem::AnswerSetCmee(const std::string&, const std::string& args)
+{
+    int value;
+    if (ToInt(args, value) && value <= 2) {
+        m_cmee = value;
         Ok();
-    } else if (StartsWith(cmd, "^CURC=") && model.huawei) {
-        m_caretReports = arg("^CURC=") != "0";
-        Ok();
-    } else if (StartsWith(cmd, "^RSSIREP=") && model.huawei) {
-        m_rssiReports = arg("^RSSIREP=") != "0";
-        Ok();
-    } else if (StartsWith(cmd, "^HSMSSS=") && model.cdma) {
-        std::vector<std::string> args = SplitArgs(arg("^HSMSSS="));
-        int format;
-        if (args.size() != 4 || !ToInt(args[2], format) || (format != 1 && format != 6)) {
-            CmeError(50);
-            return;
-        }
-        m_cdmaFormat = format;
-        Ok();
-    } else if (StartsWith(cmd, "^HCMGS=") && model.cdma) {
-        std::string number = SplitArgs(arg("^HCMGS="))[0];
-        if (number.empty()) {
-            CmsError(304);
-            return;
-        }
-        if (!NeedsSim()) return;
-        m_mode = Mode::CdmaBody;
-        m_bodyNumber = number;
-        m_body.clear();
-        Reply("\r\n> ");
-    } else if ((cmd == "^HCMGL" || StartsWith(cmd, "^HCMGL=")) && model.cdma) {
-        AnswerCdmaList(cmd.size() > 6 ? arg("^HCMGL=") : "4");
-    } else if (StartsWith(cmd, "^HCMGR=") && model.cdma) {
-        AnswerCdmaRead(arg("^HCMGR="));
-    } else if (StartsWith(cmd, "+CPBS=")) {
-        std::string storage = SplitArgs(arg("+CPBS="))[0];
-        if (storage != "ME" && storage != "SM") {
-            CmeError(3);
-            return;
-        }
-        m_phoneBookStorage = storage;
-        Ok();
-    } else if (cmd == "+CPBS?") {
-        Info({"+CPBS: \"" + m_phoneBookStorage + "\"," +
-              std::to_string(m_phoneBook[m_phoneBookStorage].size()) + ",250"});
-    } else if ((StartsWith(cmd, "^CPBR=") && model.cdma) || StartsWith(cmd, "+CPBR=")) {
-        AnswerPhoneBookRead(cmd);
-    } else if ((StartsWith(cmd, "^CPBW=") && model.cdma) || StartsWith(cmd, "+CPBW=")) {
-        AnswerPhoneBookWrite(cmd);
+    } else {
+        CmeError(3);
+    }
+}
+
+void Modem::AnswerCmee(const std::string&, const std::string&)
+{
+    Info({"+CMEE: " + std::to_string(m_cmee)});
+}
+
+void Modem::AnswerSerialNumber(const std::string&, const std::string&)
+{
+    if (!m_model->cdma) {
+        Info({m_config.imei});
+    } else if (!m_config.esn.empty()) {
+        Info({m_config.esn});
     } else {
         Unknown();
     }
 }
 
-void Modem::AnswerStorage(const std::string& args)
+void Modem::AnswerWmsn(const std::string&, const std::string&)
+{
+    if (m_config.serial.empty()) {
+        Unknown();
+    } else {
+        Info({"Serial Number: " + m_config.serial});
+    }
+}
+
+void Modem::AnswerCcid(const std::string&, const std::string&)
+{
+    if (NeedsSim()) Info({"+CCID: \"" + m_config.iccid + "\""});
+}
+
+void Modem::AnswerHuaweiIccid(const std::string&, const std::string&)
+{
+    if (NeedsSim()) Info({"^ICCID: " + m_config.iccid});
+}
+
+void Modem::AnswerCxxcid(const std::string&, const std::string&)
+{
+    if (NeedsSim()) Info({"+CXXCID: " + m_config.iccid});
+}
+
+void Modem::AnswerSignal(const std::string&, const std::string&)
+{
+    if (NeedsSim()) Info({"+CSQ: " + m_config.csq});
+}
+
+void Modem::AnswerOperator(const std::string&, const std::string&)
+{
+    if (!NeedsSim()) return;
+    if (m_config.operatorName.empty()) {
+        Info({"+COPS: 0"});
+    } else {
+        std::string line = "+COPS: 0,0,\"" + m_config.operatorName + "\"";
+        if (m_model->accessTechnology >= 0) line += "," + std::to_string(m_model->accessTechnology);
+        Info({line});
+    }
+}
+
+void Modem::AnswerServiceCentre(const std::string&, const std::string&)
+{
+    if (!NeedsSim()) return;
+    const std::string& sca = m_config.serviceCentre;
+    Info({"+CSCA: \"" + sca + "\"," + (!sca.empty() && sca[0] == '+' ? "145" : "129")});
+}
+
+void Modem::AnswerSetServiceCentre(const std::string&, const std::string& args)
+{
+    if (!NeedsSim()) return;
+    m_config.serviceCentre = SplitArgs(args)[0];
+    Ok();
+}
+
+void Modem::AnswerSetCmgf(const std::string&, const std::string& args)
+{
+    int value;
+    if (ToInt(args, value) && value <= 1) {
+        m_cmgf = value;
+        Ok();
+    } else {
+        CmsError(302);
+    }
+}
+
+void Modem::AnswerCmgf(const std::string&, const std::string&)
+{
+    Info({"+CMGF: " + std::to_string(m_cmgf)});
+}
+
+void Modem::AnswerModeConfig(const std::string&, const std::string&)
+{
+    Info({"^MODECONFIG: " + std::to_string(m_modeConfig)});
+}
+
+void Modem::AnswerSetModeConfig(const std::string&, const std::string& args)
+{
+    int value;
+    if (!ToInt(args, value)) {
+        CmeError(50);
+        return;
+    }
+    m_modeConfig = value;
+    m_state.Port(m_config.com)["modeconfig"] = value;
+    m_state.Save();
+    Json::Value e;
+    e["event"] = "modeconfig";
+    e["value"] = value;
+    Log(e);
+    Ok();
+}
+
+void Modem::AnswerCaretReports(const std::string&, const std::string& args)
+{
+    m_caretReports = args != "0";
+    Ok();
+}
+
+void Modem::AnswerRssiReports(const std::string&, const std::string& args)
+{
+    m_rssiReports = args != "0";
+    Ok();
+}
+
+void Modem::AnswerCdmaFormat(const std::string&, const std::string& args)
+{
+    std::vector<std::string> fields = SplitArgs(args);
+    int format;
+    if (fields.size() != 4 || !ToInt(fields[2], format) || (format != 1 && format != 6)) {
+        CmeError(50);
+        return;
+    }
+    m_cdmaFormat = format;
+    Ok();
+}
+
+void Modem::AnswerCdmaSendCommand(const std::string&, const std::string& args)
+{
+    std::string number = SplitArgs(args)[0];
+    if (number.empty()) {
+        CmsError(304);
+        return;
+    }
+    if (!NeedsSim()) return;
+    m_mode = Mode::CdmaBody;
+    m_bodyNumber = number;
+    m_body.clear();
+    Reply("\r\n> ");
+}
+
+void Modem::AnswerSetPhoneBookStorage(const std::string&, const std::string& args)
+{
+    std::string storage = SplitArgs(args)[0];
+    if (storage != "ME" && storage != "SM") {
+        CmeError(3);
+        return;
+    }
+    m_phoneBookStorage = storage;
+    Ok();
+}
+
+void Modem::AnswerPhoneBookStorage(const std::string&, const std::string&)
+{
+    Info({"+CPBS: \"" + m_phoneBookStorage + "\"," +
+          std::to_string(m_phoneBook[m_phoneBookStorage].size()) + ",250"});
+}
+
+void Modem::AnswerStorage(const std::string&, const std::string& args)
 {
     auto counts = [&](const std::string& mem) {
         return std::to_string(m_storage[mem].size()) + "," + std::to_string(m_config.capacity[mem]);
@@ -597,7 +753,7 @@ void Modem::AnswerStorage(const std::string& args)
     Info({"+CPMS: " + counts(m_mem1) + "," + counts(m_mem2) + "," + counts(m_mem3)});
 }
 
-void Modem::AnswerList(const std::string& args)
+void Modem::AnswerList(const std::string&, const std::string& args)
 {
     int stat = 0;
     if (!NeedsSimForMessages()) return;
@@ -616,7 +772,7 @@ void Modem::AnswerList(const std::string& args)
     Info(lines);
 }
 
-void Modem::AnswerRead(const std::string& args)
+void Modem::AnswerRead(const std::string&, const std::string& args)
 {
     int index;
     if (!NeedsSimForMessages()) return;
@@ -637,7 +793,7 @@ void Modem::AnswerRead(const std::string& args)
     if (message.status == 0) message.status = 1;
 }
 
-void Modem::AnswerDelete(const std::string& args)
+void Modem::AnswerDelete(const std::string&, const std::string& args)
 {
     if (!NeedsSimForMessages()) return;
     auto& storage = Selected();
@@ -690,7 +846,7 @@ void Modem::AnswerDelete(const std::string& args)
     Ok();
 }
 
-void Modem::AnswerSendCommand(const std::string& args)
+void Modem::AnswerSendCommand(const std::string&, const std::string& args)
 {
     if (!NeedsSimForMessages()) return;
     if (m_cmgf == 1) {
@@ -918,11 +1074,12 @@ void Modem::FinishCdmaBody()
     m_out.push_back({"\r\n^HCMGSS:" + std::to_string(reference) + "\r\n", f.hcmgssDelayMs});
 }
 
-void Modem::AnswerCdmaList(const std::string& args)
+void Modem::AnswerCdmaList(const std::string& cmd, const std::string& args)
 {
     int stat;
     if (!NeedsSimForMessages()) return;
-    if (!ToInt(args, stat) || stat > 4) {
+    // The bare command lists every message.
+    if (!ToInt(cmd == "^HCMGL" ? "4" : args, stat) || stat > 4) {
         CmsError(302);
         return;
     }
@@ -935,7 +1092,7 @@ void Modem::AnswerCdmaList(const std::string& args)
     Info(lines);
 }
 
-void Modem::AnswerCdmaRead(const std::string& args)
+void Modem::AnswerCdmaRead(const std::string&, const std::string& args)
 {
     int index;
     if (!NeedsSimForMessages()) return;
@@ -967,9 +1124,9 @@ void Modem::AnswerCdmaRead(const std::string& args)
     if (m.status == 0) m.status = 1;
 }
 
-void Modem::AnswerPhoneBookRead(const std::string& cmd)
+void Modem::AnswerPhoneBookRead(const std::string& cmd, const std::string& text)
 {
-    std::vector<std::string> args = SplitArgs(cmd.substr(6));
+    std::vector<std::string> args = SplitArgs(text);
     int first;
     int last;
     if (!ToInt(args[0], first) || args.size() > 2) {
@@ -995,9 +1152,9 @@ void Modem::AnswerPhoneBookRead(const std::string& cmd)
     }
 }
 
-void Modem::AnswerPhoneBookWrite(const std::string& cmd)
+void Modem::AnswerPhoneBookWrite(const std::string&, const std::string& text)
 {
-    std::vector<std::string> args = SplitArgs(cmd.substr(6));
+    std::vector<std::string> args = SplitArgs(text);
     int index;
     if (!ToInt(args[0], index) || index < 1 || index > 250 || args.size() > 4) {
         CmeError(21);

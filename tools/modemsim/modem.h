@@ -58,18 +58,64 @@ class Modem {
     // when the module answers nothing from now on.
     bool StartsFault(const std::string& raw);
     // Answers one normalised command (upper case, blanks outside quotes
-    // left out, "AT" removed).
+    // left out, "AT" removed) by the first row of the command table that
+    // matches it and that this module speaks; an unknown command otherwise.
     void Answer(const std::string& cmd);
 
-    void AnswerStorage(const std::string& args);
-    void AnswerList(const std::string& args);
-    void AnswerRead(const std::string& args);
-    void AnswerDelete(const std::string& args);
-    void AnswerSendCommand(const std::string& args);
-    void AnswerCdmaList(const std::string& args);
-    void AnswerCdmaRead(const std::string& args);
-    void AnswerPhoneBookRead(const std::string& args);
-    void AnswerPhoneBookWrite(const std::string& args);
+    // Which modules answer a row of the command table (ModelInfo's families).
+    enum class Speakers { All, Gsm, Cdma, Huawei, ModeConfig, Atver };
+    // The answer of a row: `cmd` the normalised command, `args` what follows
+    // the row's pattern.
+    using Answerer = void (Modem::*)(const std::string& cmd, const std::string& args);
+    struct CommandRow {
+        const char* pattern;
+        bool prefix;  // the pattern begins the command; its arguments follow
+        Speakers speakers;
+        Answerer answer;
+    };
+    static const std::vector<CommandRow>& Commands();
+    bool Speaks(Speakers speakers) const;
+
+    // The answers of the command table.
+    void AnswerOk(const std::string& cmd, const std::string& args);
+    void AnswerEcho(const std::string& cmd, const std::string& args);
+    void AnswerReset(const std::string& cmd, const std::string& args);
+    void AnswerAti(const std::string& cmd, const std::string& args);
+    void AnswerAti3(const std::string& cmd, const std::string& args);
+    void AnswerMaker(const std::string& cmd, const std::string& args);
+    void AnswerModel(const std::string& cmd, const std::string& args);
+    void AnswerSetCmee(const std::string& cmd, const std::string& args);
+    void AnswerCmee(const std::string& cmd, const std::string& args);
+    void AnswerSerialNumber(const std::string& cmd, const std::string& args);
+    void AnswerWmsn(const std::string& cmd, const std::string& args);
+    void AnswerCcid(const std::string& cmd, const std::string& args);
+    void AnswerHuaweiIccid(const std::string& cmd, const std::string& args);
+    void AnswerCxxcid(const std::string& cmd, const std::string& args);
+    void AnswerSignal(const std::string& cmd, const std::string& args);
+    void AnswerOperator(const std::string& cmd, const std::string& args);
+    void AnswerServiceCentre(const std::string& cmd, const std::string& args);
+    void AnswerSetServiceCentre(const std::string& cmd, const std::string& args);
+    void AnswerSetCmgf(const std::string& cmd, const std::string& args);
+    void AnswerCmgf(const std::string& cmd, const std::string& args);
+    void AnswerStorage(const std::string& cmd, const std::string& args);
+    void AnswerList(const std::string& cmd, const std::string& args);
+    void AnswerRead(const std::string& cmd, const std::string& args);
+    void AnswerDelete(const std::string& cmd, const std::string& args);
+    void AnswerSendCommand(const std::string& cmd, const std::string& args);
+    void AnswerModeConfig(const std::string& cmd, const std::string& args);
+    void AnswerSetModeConfig(const std::string& cmd, const std::string& args);
+    void AnswerCaretReports(const std::string& cmd, const std::string& args);
+    void AnswerRssiReports(const std::string& cmd, const std::string& args);
+    void AnswerCdmaFormat(const std::string& cmd, const std::string& args);
+    void AnswerCdmaSendCommand(const std::string& cmd, const std::string& args);
+    void AnswerCdmaList(const std::string& cmd, const std::string& args);
+    void AnswerCdmaRead(const std::string& cmd, const std::string& args);
+    void AnswerSetPhoneBookStorage(const std::string& cmd, const std::string& args);
+    void AnswerPhoneBookStorage(const std::string& cmd, const std::string& args);
+    void AnswerPhoneBookRead(const std::string& cmd, const std::string& args);
+    void AnswerPhoneBookWrite(const std::string& cmd, const std::string& args);
+    // The identity text `key` of the configuration, else the model's own.
+    void Identity(const char* key, const char* builtIn);
 
     void FinishPduBody();
     void FinishTextBody();
