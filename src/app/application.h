@@ -98,11 +98,6 @@ public:
 };
 
 // Free functions of the command-line front end.
-// The items of a list: blanks and ";" count as ",", empty items are skipped,
-// one item that fails `isValidItem` makes the whole result empty.
-std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&));
-std::vector<std::string> SplitPortList(std::string text);
-bool IsAllDigits(const std::string& text);
 // Reads both storages of one device (modem memory first, then SIM). A storage
 // that cannot be selected or read is left empty with its read flag false;
 // strError says what kept the read from being complete.
@@ -116,9 +111,6 @@ bool ClearInbox(COM_DEVICE_t device);
 // When neither storage was read completely the port is not opened.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
-std::string StripQuotes(const std::string& text);
-std::vector<std::string> SplitNumberList(std::string text);
-bool IsValidNumber(const std::string& number);
 std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time);
 COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
 void PrintSendResultLine(const SEND_RESULT_t& result);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/arguments.h"
 #include "drivers/models.h"
 #include "drivers/reply_text.h"
 #include "platform/port.h"
@@ -39,50 +40,6 @@ bool IsComplete(const COM_CHECK_RESULT_t& record)
 }
 
 }  // namespace
-
-std::vector<std::string> SplitPortList(std::string text)
-{
-    return SplitListItems(std::move(text), IsAllDigits);
-}
-
-std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&))
-{
-    for (char& c : text) {
-        if (c == ' ' || c == ';') {
-            c = ',';
-        }
-    }
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(',', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string piece = text.substr(start, end - start);
-        if (!piece.empty()) {
-            if (!isValidItem(piece)) {
-                return {};
-            }
-            items.push_back(std::move(piece));
-        }
-        start = end + 1;
-    }
-    return items;
-}
-
-bool IsAllDigits(const std::string& text)
-{
-    if (text.empty()) {
-        return false;
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices)
 {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/arguments.h"
 #include "platform/build_info.h"
 #include "platform/charset.h"
 #include "platform/console.h"
@@ -15,29 +16,6 @@
 #include "transport/at_transaction.h"
 
 namespace {
-
-const char* const kHelpKeywords[] = {"help", "/?", "-help", "--help", "-h", "--h"};
-const char* const kVersionKeywords[] = {"version", "-version", "--version", "v", "-v"};
-
-bool IsOneOf(const std::string& word, const char* const* table, std::size_t count)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        if (word == table[i]) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string AsciiLower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 // TELLMAR_PACING=quiet: every poll of a reply waits for a quiet line, as for
 // modems whose final lines are odd. Unset or empty: replies end on their
@@ -103,18 +81,24 @@ int CApplication::Run(int argc, char** argv)
     internalArgv.push_back(nullptr);
     char** av = internalArgv.data();
 
-    if (argc == 1) {
+    switch (EntryModeOf(args)) {
+    case ENTRY_MODE_CONSOLE:
         RunMenuLoop();
-    } else if (argc == 2 && IsOneOf(args[1], kHelpKeywords, std::size(kHelpKeywords))) {
+        break;
+    case ENTRY_MODE_HELP:
         PrintHelp();
-    } else if (argc == 2 && IsOneOf(args[1], kVersionKeywords, std::size(kVersionKeywords))) {
+        break;
+    case ENTRY_MODE_VERSION:
         PrintVersion();
-    } else if (args[1].size() == 3 && argc >= 3 && AsciiLower(args[1]) == "sms") {
+        break;
+    case ENTRY_MODE_INBOX:
         SendNotesToStandardError();
         RunInboxCommand(AsciiLower(args[2]));
-    } else {
+        break;
+    case ENTRY_MODE_SEND:
         SendNotesToStandardError();
         RunSendCommand(argc, av);
+        break;
     }
     ConsoleFlush();
     return 0;

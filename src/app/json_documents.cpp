@@ -204,28 +204,6 @@ Json::Value SendErrorDocument(int outcome)
     return document;
 }
 
-INBOX_REQUEST_t ParseInboxWord(const std::string& word)
-{
-    static const struct {
-        const char* word;
-        INBOX_OPERATION_t operation;
-        bool compact;
-    } kWords[] = {
-        {"read", INBOX_OPERATION_READ, false},
-        {"clear", INBOX_OPERATION_CLEAR, false},
-        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
-        {"sread", INBOX_OPERATION_READ, true},
-        {"sclear", INBOX_OPERATION_CLEAR, true},
-        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
-    };
-    for (const auto& entry : kWords) {
-        if (word == entry.word) {
-            return INBOX_REQUEST_t{entry.operation, entry.compact};
-        }
-    }
-    return INBOX_REQUEST_t{};
-}
-
 Json::Value InboxDocument(const INBOX_RESULT_t& result)
 {
     Json::Value document(Json::objectValue);

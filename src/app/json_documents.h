@@ -12,15 +12,8 @@
 #include <json/value.h>
 
 #include "app/application.h"
+#include "app/arguments.h"
 #include "drivers/sms_message.h"
-
-// Outcomes of ParseSendArguments.
-enum SEND_PARSE_OUTCOME_t : int {
-    SEND_PARSE_NO_PORT = 0,
-    SEND_PARSE_BAD_NUMBER = 1,
-    SEND_PARSE_BAD_COUNT = 2,
-    SEND_PARSE_SENT = 3,
-};
 
 // One element of the send result document's "result" array.
 Json::Value SendResultElement(const SEND_RESULT_t& result);
@@ -32,22 +25,6 @@ Json::Value SendResultDocument(const std::vector<SEND_RESULT_t>& results);
 // The fixed error document of an outcome 0, 1 or 2 of ParseSendArguments
 // (codes 1, 2, 3); a null value for any other outcome.
 Json::Value SendErrorDocument(int outcome);
-
-// What the inbox command's word asks for.
-enum INBOX_OPERATION_t : int {
-    INBOX_OPERATION_NONE = 0,
-    INBOX_OPERATION_READ = 1,
-    INBOX_OPERATION_CLEAR = 2,
-    INBOX_OPERATION_READ_CLEAR = 3,
-};
-
-struct INBOX_REQUEST_t {
-    INBOX_OPERATION_t nOperation = INBOX_OPERATION_NONE;
-    bool bCompact = false;  // the one-line writer
-};
-
-// The sub-command of a (lower-cased) word; whole words only.
-INBOX_REQUEST_t ParseInboxWord(const std::string& word);
 
 // One device of the inbox document.
 struct INBOX_PORT_RESULT_t {

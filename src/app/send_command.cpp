@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/arguments.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "console/screen_text.h"
@@ -18,15 +19,8 @@
 namespace {
 
 constexpr int kMaxAttempts = 3;
-constexpr std::size_t kMinNumberLength = 5;
-constexpr std::size_t kMaxNumberLength = 29;
 // The carriers' service numbers (10086, 10010) get the text without the time.
 constexpr std::size_t kServiceNumberLength = 5;
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // Why a send failed: a port that stopped working says so first (a driver
 // error text may be left from an earlier number), then the modem's error
@@ -85,32 +79,6 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
 }
 
 }  // namespace
-
-std::string StripQuotes(const std::string& text)
-{
-    const std::size_t first = text.find('"');
-    if (text.size() <= 5 || first == std::string::npos) {
-        return text;
-    }
-    const std::size_t last = text.rfind('"');
-    if (last == first) {
-        return text.substr(first + 1);
-    }
-    return text.substr(first + 1, last - first - 1);
-}
-
-std::vector<std::string> SplitNumberList(std::string text)
-{
-    return SplitListItems(std::move(text), IsValidNumber);
-}
-
-bool IsValidNumber(const std::string& number)
-{
-    if (number.size() < kMinNumberLength || number.size() > kMaxNumberLength) {
-        return false;
-    }
-    return (IsDigit(number[0]) || number[0] == '+') && IsAllDigits(number.substr(1));
-}
 
 std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time)
 {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/arguments.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "console/screen_text.h"

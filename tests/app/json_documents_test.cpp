@@ -127,33 +127,6 @@ TEST(SendResultDocumentTest, NoResultsNoResultMember)
               "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
 }
 
-TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
-{
-    const struct {
-        const char* word;
-        INBOX_OPERATION_t operation;
-        bool compact;
-    } cases[] = {
-        {"read", INBOX_OPERATION_READ, false},
-        {"clear", INBOX_OPERATION_CLEAR, false},
-        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
-        {"sread", INBOX_OPERATION_READ, true},
-        {"sclear", INBOX_OPERATION_CLEAR, true},
-        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
-        {"reader", INBOX_OPERATION_NONE, false},
-        {"clears", INBOX_OPERATION_NONE, false},
-        {"READ", INBOX_OPERATION_NONE, false},  // the entry lower-cases before
-        {"", INBOX_OPERATION_NONE, false},
-        {"s", INBOX_OPERATION_NONE, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.word);
-        const INBOX_REQUEST_t request = ParseInboxWord(c.word);
-        EXPECT_EQ(request.nOperation, c.operation);
-        EXPECT_EQ(request.bCompact, c.compact);
-    }
-}
-
 SmsMessage Message(const std::string& from, const std::string& time, const std::string& text)
 {
     return SmsMessage{from, time, text};

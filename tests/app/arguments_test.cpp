@@ -1,11 +1,11 @@
-// The text rules of the command line: port and number lists, quotes, time text.
+// The argument rules of the command line: the mode, port and number lists, quotes, the inbox word.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "app/arguments.h"
 
 namespace {
 
@@ -129,45 +129,61 @@ TEST(SplitNumberListTest, SeparatorsAndOneBadNumberEmptiesTheList)
     }
 }
 
-TEST(AppendSendTimeTest, ServiceNumbersGetTheTextAlone)
+TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
 {
-    const std::string time = "2026-05-12 13:28:56";
-    EXPECT_EQ(AppendSendTime("hello", "10086", time), "hello");
-    EXPECT_EQ(AppendSendTime("hello", "10010", time), "hello");
-    EXPECT_EQ(AppendSendTime("hello", "18300000000", time), "hello 2026-05-12 13:28:56");
-    EXPECT_EQ(AppendSendTime("hello", "+1234", time), "hello");
-    EXPECT_EQ(AppendSendTime("hello", "100861", time), "hello 2026-05-12 13:28:56");
-    EXPECT_EQ(AppendSendTime("", "18300000000", time), " 2026-05-12 13:28:56");
-}
-
-TEST(DeviceStatusCodeTest, FirstReasonThatApplies)
-{
-    COM_DEVICE_t complete;
-    complete.bAT = true;
-    complete.strSerialNo = "866000000000001";
-    complete.strCardNo = "89860012345678901234";
-    complete.strSignal = " 23,99";
-
     const struct {
-        const char* name;
-        void (*change)(COM_DEVICE_t&);
-        COM_CMD_OPERATE_RESULT_t expected;
+        const char* word;
+        INBOX_OPERATION_t operation;
+        bool compact;
     } cases[] = {
-        {"complete, unknown model", [](COM_DEVICE_t&) {}, CMD_RESULT_FOREIGN_DEVICE},
-        {"port not found", [](COM_DEVICE_t& d) { d.bPortFound = false; d.bAT = false; }, CMD_RESULT_NO_PORT},
-        {"not AT", [](COM_DEVICE_t& d) { d.bAT = false; d.strSerialNo.clear(); }, CMD_RESULT_NOT_AT},
-        {"no serial", [](COM_DEVICE_t& d) { d.strSerialNo.clear(); d.strCardNo.clear(); }, CMD_RESULT_FOREIGN_SMS_DEVICE},
-        {"no SIM", [](COM_DEVICE_t& d) { d.strCardNo.clear(); d.strSignal.clear(); }, CMD_RESULT_NO_SIM},
-        {"no signal", [](COM_DEVICE_t& d) { d.strSignal.clear(); }, CMD_RESULT_NO_SIGNAL},
+        {"read", INBOX_OPERATION_READ, false},
+        {"clear", INBOX_OPERATION_CLEAR, false},
+        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
+        {"sread", INBOX_OPERATION_READ, true},
+        {"sclear", INBOX_OPERATION_CLEAR, true},
+        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+        {"reader", INBOX_OPERATION_NONE, false},
+        {"clears", INBOX_OPERATION_NONE, false},
+        {"READ", INBOX_OPERATION_NONE, false},  // the entry lower-cases before
+        {"", INBOX_OPERATION_NONE, false},
+        {"s", INBOX_OPERATION_NONE, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        COM_DEVICE_t device = complete;
-        c.change(device);
-        const COM_CMD_OPERATE_RESULT_t code = DeviceStatusCode(device);
-        EXPECT_EQ(code, c.expected);
-        EXPECT_NE(code, CMD_RESULT_SUCCEED);
+        SCOPED_TRACE(c.word);
+        const INBOX_REQUEST_t request = ParseInboxWord(c.word);
+        EXPECT_EQ(request.nOperation, c.operation);
+        EXPECT_EQ(request.bCompact, c.compact);
     }
+}
+
+TEST(EntryModeOfTest, KeywordsAloneTheSmsWordAndEverythingElseSends)
+{
+    using Args = std::vector<std::string>;
+    const struct {
+        Args args;
+        ENTRY_MODE_t mode;
+    } cases[] = {
+        {{"tellmar"}, ENTRY_MODE_CONSOLE},
+        {{}, ENTRY_MODE_CONSOLE},
+        {{"tellmar", "help"}, ENTRY_MODE_HELP},
+        {{"tellmar", "/?"}, ENTRY_MODE_HELP},
+        {{"tellmar", "--h"}, ENTRY_MODE_HELP},
+        {{"tellmar", "HELP"}, ENTRY_MODE_SEND},
+        {{"tellmar", "help", "x"}, ENTRY_MODE_SEND},
+        {{"tellmar", "version"}, ENTRY_MODE_VERSION},
+        {{"tellmar", "-v"}, ENTRY_MODE_VERSION},
+        {{"tellmar", "sms", "read"}, ENTRY_MODE_INBOX},
+        {{"tellmar", "SmS", "whatever", "more"}, ENTRY_MODE_INBOX},
+        {{"tellmar", "sms"}, ENTRY_MODE_SEND},
+        {{"tellmar", "smss", "read"}, ENTRY_MODE_SEND},
+        {{"tellmar", "13800138000", "hello"}, ENTRY_MODE_SEND},
+        {{"tellmar", "3", "13800138000", "hello"}, ENTRY_MODE_SEND},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(EntryModeOf(c.args), c.mode);
+    }
+    EXPECT_EQ(AsciiLower("SmS \xC4\xE3"), "sms \xC4\xE3");
 }
 
 }  // namespace
