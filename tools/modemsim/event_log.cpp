@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 namespace modemsim {
 
@@ -27,10 +28,15 @@ bool EventLog::Open(const std::string& path, std::string& error)
 void EventLog::Write(const Json::Value& event)
 {
     if (m_fd < 0) return;
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    std::string line = Json::writeString(builder, event) + "\n";
+    if (!m_writer) {
+        Json::StreamWriterBuilder builder;
+        builder["indentation"] = "";
+        builder["emitUTF8"] = true;
+        m_writer.reset(builder.newStreamWriter());
+    }
+    std::ostringstream text;
+    m_writer->write(event, &text);
+    std::string line = text.str() + "\n";
     const char* p = line.data();
     std::size_t left = line.size();
     while (left > 0) {

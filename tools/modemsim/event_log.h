@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <memory>
 #include <string>
 
 namespace modemsim {
@@ -23,6 +24,8 @@ class EventLog {
 
    private:
     int m_fd = -1;
+    // One writer for every line: a scan of hundreds of ports logs thousands.
+    std::unique_ptr<Json::StreamWriter> m_writer;
 };
 
 }  // namespace modemsim
