@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_errors.h"
 #include "drivers/models.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
@@ -51,10 +52,7 @@ struct INBOX_READ_t {
     std::string strError;
     // Why nothing could be read, for the interactive receive's failure line.
     bool bHasDriver = false;
-    std::string strDriverError;      // the driver's GetLastErrorText
-    bool bPortError = false;         // the port's HasError, or it failed
-    std::string strPortError;        // the port's GetErrorText, or why it failed
-    bool bPortFailed = false;        // the port stopped working during the read
+    DEVICE_ERRORS_t errors;
 };
 
 class CApplication {

@@ -132,14 +132,11 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
         const std::string sm =
             ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes,
                         read.vecSmUnreadable, read.bSmRead, read.bSmComplete);
-        read.strDriverError = driver->GetLastErrorText();
         read.strError = opened ? ReadError(port, {me, sm}) : TrimCrLf(port.GetErrorText());
     } else {
         read.strError = ResultTextEn(CMD_RESULT_FOREIGN_DEVICE);
     }
-    read.bPortFailed = port.IsFailed();
-    read.bPortError = port.HasError() || read.bPortFailed;
-    read.strPortError = read.bPortFailed ? port.FailureText() : port.GetErrorText();
+    read.errors = DeviceErrors(driver.get(), port);
     return read;
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/arguments.h"
+#include "app/device_errors.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "console/screen_text.h"
@@ -21,23 +22,6 @@ namespace {
 constexpr int kMaxAttempts = 3;
 // The carriers' service numbers (10086, 10010) get the text without the time.
 constexpr std::size_t kServiceNumberLength = 5;
-
-// Why a send failed: a port that stopped working says so first (a driver
-// error text may be left from an earlier number), then the modem's error
-// line, then the port's last error.
-std::string SendFailureText(CPhoneCardBase& driver, const CComPortBase& port)
-{
-    if (port.IsFailed()) {
-        return port.FailureText();
-    }
-    if (!driver.GetLastErrorText().empty()) {
-        return driver.GetLastErrorText();
-    }
-    if (port.HasError()) {
-        return port.GetErrorText();
-    }
-    return ResultTextZh(CMD_RESULT_NOT_AT);
-}
 
 // Every number through one device, in order: one result per number.
 void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string>& numbers,
@@ -72,7 +56,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
                 ++attempts;
             } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
             result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
-            result.strMessage = SendFailureText(*driver, port);
+            result.strMessage = FailureReason(DeviceErrors(driver.get(), port));
         }
         emit(result);
     }

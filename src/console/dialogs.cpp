@@ -75,16 +75,7 @@ std::string FailureReason(const COM_DEVICE_t& device, const INBOX_READ_t& read)
     if (!read.bHasDriver) {
         return ResultTextZh(CMD_RESULT_NOT_AT);
     }
-    if (read.bPortFailed) {
-        return read.strPortError;
-    }
-    if (!read.strDriverError.empty()) {
-        return read.strDriverError;
-    }
-    if (read.bPortError) {
-        return read.strPortError;
-    }
-    return ResultTextZh(CMD_RESULT_NOT_AT);
+    return FailureReason(read.errors);
 }
 
 }  // namespace

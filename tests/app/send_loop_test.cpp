@@ -188,8 +188,8 @@ TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
     const INBOX_READ_t failed = ReadInbox(missing);
     EXPECT_TRUE(failed.bHasDriver);
     EXPECT_FALSE(failed.bMeRead || failed.bSmRead);
-    EXPECT_TRUE(failed.bPortError);
-    EXPECT_EQ(failed.strPortError.rfind("Code:2   ", 0), 0u) << failed.strPortError;
+    EXPECT_TRUE(failed.errors.bPortError);
+    EXPECT_EQ(failed.errors.strPortError.rfind("Code:2   ", 0), 0u) << failed.errors.strPortError;
     EXPECT_EQ("Code:2   No such file or directory", failed.strError);
     EXPECT_FALSE(ClearInbox(missing));
     EXPECT_FALSE(ClearReadMessages(missing, failed));

@@ -93,8 +93,8 @@ TEST_F(HeldPortTest, ASendThroughItFailsWithThePortsError)
     EXPECT_EQ(0u, element["message"].asString().rfind("Code:5   ", 0));
 
     const INBOX_READ_t read = ReadInbox(device);
-    EXPECT_TRUE(read.bPortError);
-    EXPECT_EQ("Code:5   " + FormatSystemError(5), read.strPortError);
+    EXPECT_TRUE(read.errors.bPortError);
+    EXPECT_EQ("Code:5   " + FormatSystemError(5), read.errors.strPortError);
     EXPECT_FALSE(ClearInbox(device));
 }
 
