@@ -13,5 +13,6 @@ void CApplication::RefreshPorts()
 void CApplication::PrintPortTable()
 {
     RefreshPorts();
+    CleanPortFields(m_vecCheckResults);
     ConsoleWrite(FormatPortTable(m_vecCheckResults, NowText(), m_strCostText));
 }

@@ -32,12 +32,15 @@ void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records);
 // handles and sets `costText` to "cost time %d ms\n".
 void RefreshScan(std::vector<COM_CHECK_RESULT_t>& records, std::string& costText);
 
-// The port table of the records (after a refresh) as the console shows it,
-// title time `nowText`, ending with the cost line. Cleans the card, signal
-// and serial fields of the records in place. Values from the modems are shown
-// with control characters neutralised.
-std::string FormatPortTable(std::vector<COM_CHECK_RESULT_t>& records, const std::string& nowText,
-                            const std::string& costText);
+// The card, signal and serial fields of the records as the port table shows
+// them, cleaned in place: quotes and blanks around them removed.
+void CleanPortFields(std::vector<COM_CHECK_RESULT_t>& records);
+
+// The port table of the records (after a refresh, fields cleaned) as the
+// console shows it, title time `nowText`, ending with the cost line. Values
+// from the modems are shown with control characters neutralised.
+std::string FormatPortTable(const std::vector<COM_CHECK_RESULT_t>& records,
+                            const std::string& nowText, const std::string& costText);
 
 // The probe's trace switch; the inbox command turns it off.
 extern std::atomic<bool> gVerbose;

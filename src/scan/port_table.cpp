@@ -31,7 +31,7 @@ std::string Trimmed(std::string text, const char* chars)
     return text;
 }
 
-std::string FormatRow(COM_CHECK_RESULT_t& record)
+std::string FormatRow(const COM_CHECK_RESULT_t& record)
 {
     std::string row(90, '-');
     row += "\n";
@@ -40,12 +40,6 @@ std::string FormatRow(COM_CHECK_RESULT_t& record)
     row += PadRight(record.strBaud.empty() ? "unknow" : record.strBaud, 10);
     const char* state = !record.bOpen ? "端口不可用" : record.bAT ? "OK" : "不AT";
     row += PadRight(state, 15);
-
-    for (int pass = 0; pass < 3; ++pass) {
-        record.strCardNo = Trimmed(record.strCardNo, "\" \"");
-        record.strSignal = Trimmed(record.strSignal, "\" ");
-        record.strSerialNo = Trimmed(record.strSerialNo, "\" ");
-    }
 
     row += PadRight(Shown(record.strCardNo, "未读卡"), 25);
     row += PadRight(Shown(record.strSignal, "无信号"), 10);
@@ -56,15 +50,26 @@ std::string FormatRow(COM_CHECK_RESULT_t& record)
 
 }  // namespace
 
-std::string FormatPortTable(std::vector<COM_CHECK_RESULT_t>& records, const std::string& nowText,
-                            const std::string& costText)
+void CleanPortFields(std::vector<COM_CHECK_RESULT_t>& records)
+{
+    for (COM_CHECK_RESULT_t& record : records) {
+        for (int pass = 0; pass < 3; ++pass) {
+            record.strCardNo = Trimmed(record.strCardNo, "\" \"");
+            record.strSignal = Trimmed(record.strSignal, "\" ");
+            record.strSerialNo = Trimmed(record.strSerialNo, "\" ");
+        }
+    }
+}
+
+std::string FormatPortTable(const std::vector<COM_CHECK_RESULT_t>& records,
+                            const std::string& nowText, const std::string& costText)
 {
     std::string table = "\n\n";
     table += PadLeft("Corvel短信设备检测 V1.8 ", 45) + " " + nowText + "\n";
     table += std::string(90, '=') + "\n";
     table += PadRight("端口号", 10) + PadRight("波特率", 10) + PadRight("AT标识", 15) +
              PadRight("SMS卡号", 25) + PadRight("信号强度", 10) + "设备序列号" + "\n";
-    for (COM_CHECK_RESULT_t& record : records) {
+    for (const COM_CHECK_RESULT_t& record : records) {
         table += FormatRow(record);
     }
     table += std::string(90, '=') + "\n\n";

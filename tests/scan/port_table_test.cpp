@@ -67,6 +67,7 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
     COM_CHECK_RESULT_t unnamed;
 
     std::vector<COM_CHECK_RESULT_t> records = {answering, notAt, closed, shortValues, unnamed};
+    CleanPortFields(records);
     const std::string table = FormatPortTable(records, kNow, "cost time 1234 ms\n");
 
     const std::string expected =
@@ -91,7 +92,7 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
     EXPECT_EQ(records[3].strCardNo, "\"1");
 }
 
-TEST(FormatPortTable, CleaningStripsNestedQuotesAndBlanks)
+TEST(CleanPortFields, NestedQuotesAndBlanksGo)
 {
     struct CASE_t {
         std::string card;
@@ -114,7 +115,7 @@ TEST(FormatPortTable, CleaningStripsNestedQuotesAndBlanks)
         record.strSignal = c.signal;
         record.strSerialNo = c.serial;
         std::vector<COM_CHECK_RESULT_t> records = {record};
-        FormatPortTable(records, kNow, "cost time 0 ms\n");
+        CleanPortFields(records);
         EXPECT_EQ(records[0].strCardNo, c.cleanCard);
         EXPECT_EQ(records[0].strSignal, c.cleanSignal);
         EXPECT_EQ(records[0].strSerialNo, c.cleanSerial);
@@ -138,6 +139,7 @@ TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
     record.strSignal = "\x9b" "5,0";
     record.strSerialNo = "86\x1b]0;title\x07" "6";
     std::vector<COM_CHECK_RESULT_t> records = {record};
+    CleanPortFields(records);
     const std::string table = FormatPortTable(records, kNow, "cost time 0 ms\n");
 
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
