@@ -1,6 +1,7 @@
 #pragma once
 // The application object: one per run, created by main.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
 #include "platform/port.h"
+#include "platform/styled_text.h"
 #include "scan/check_result.h"
 
 // The text sent when none is given, on the command line or in the dialogue.
@@ -57,12 +59,16 @@ struct INBOX_READ_t {
 
 class CApplication {
 public:
-    // app/dispatch: entry modes
-    int Run(int argc, char** argv);
+    // The interactive mode, which the console layer provides (console/console.h).
+    using InteractiveMode = int (*)(CApplication& app);
+    // One send result, as soon as it is there.
+    using SendReport = std::function<void(const SEND_RESULT_t& result)>;
+
+    // app/dispatch: entry modes; without arguments `interactive` runs.
+    int Run(int argc, char** argv, InteractiveMode interactive);
 
     // scan results, kept as the application's state
     void RefreshPorts();
-    void PrintPortTable();
 
     // discovery and driver sessions
     bool DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices);
@@ -71,28 +77,24 @@ public:
     // send command
     void RunSendCommand(int argc, char** argv);
     int ParseSendArguments(int argc, char** argv);
+    // The send loop: every number through every device, all devices at once.
+    // `report` gets each result on the calling thread, in device order and,
+    // within a device, in number order, as soon as it and those before it
+    // are there.
     void SendToDevices(const std::vector<COM_DEVICE_t>& devices,
-                       const std::vector<std::string>& numbers, const std::string& text);
-    void ReportSendResult(SEND_RESULT_t result);
+                       const std::vector<std::string>& numbers, const std::string& text,
+                       const SendReport& report);
+    // The send loop of the command: m_vecSendResults emptied, then filled.
+    void CollectSendResults(const std::vector<COM_DEVICE_t>& devices,
+                            const std::vector<std::string>& numbers, const std::string& text);
     void PrintSendResults();
 
     // inbox command
     void RunInboxCommand(const std::string& word);
 
-    // interactive console
-    int RunMenuLoop();
-    int ShowMenu();
-    void SendDialog();
-    void ReceiveDialog();
-    bool AskNumbers(std::vector<std::string>& numbers);
-    bool AskPorts(std::vector<COM_DEVICE_t>& devices);
-    bool AskText(std::string& text);
-    void ReceiveAll(const std::vector<COM_DEVICE_t>& devices);
-
     std::vector<COM_CHECK_RESULT_t> m_vecCheckResults;
     std::string m_strCostText;
     std::vector<SEND_RESULT_t> m_vecSendResults;
-    bool m_bReportAtOnce = true;
 };
 
 // Free functions of the command-line front end.
@@ -111,12 +113,8 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time);
 COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
-void PrintSendResultLine(const SEND_RESULT_t& result);
-void PrintMessages(std::vector<SmsMessage> messages);
-// The stored messages of one storage that could not be read, after a red
-// title line naming the storage ("SIM卡中" / "设备中"): storage index and PDU
-// line of each, between separators; nothing when there are none.
-void PrintUnreadable(const std::string& where, const std::vector<SmsUnreadable>& entries);
 
-void PrintHelp();
-void PrintVersion();
+// The help text: a green title line, then the usage lines.
+CStyledText HelpText();
+// The version line.
+std::string VersionText();

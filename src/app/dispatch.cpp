@@ -12,6 +12,7 @@
 #include "platform/charset.h"
 #include "platform/console.h"
 #include "platform/port_trace.h"
+#include "platform/styled_text.h"
 #include "scan/port_scan.h"
 #include "transport/at_transaction.h"
 
@@ -35,11 +36,11 @@ void ApplyPacingSetting()
 
 }  // namespace
 
-void PrintHelp()
+CStyledText HelpText()
 {
     // 56 bytes: 8 dashes, 5 spaces, maker, rights and address, 2 spaces, 9 dashes.
-    PrintGreen("--------     Corvel(C)2026 www.corvel.example  ---------");
-    ConsoleWrite("\n\n");
+    CStyledText text;
+    text.Green("--------     Corvel(C)2026 www.corvel.example  ---------").Plain("\n\n");
     static const char* const kLines[] = {
         "1. 执行Corvel检测工具  执行Tellmar.exe ",
         "2. 查看帮助信息  执行Tellmar.exe help 可以输出本帮助信息 ",
@@ -55,17 +56,18 @@ void PrintHelp()
         "7. 读取所有短信之后清除 Tellmar.exe sms readclear",
     };
     for (const char* line : kLines) {
-        ConsoleWrite(std::string(line) + "\n");
+        text.Plain(std::string(line) + "\n");
     }
+    return text;
 }
 
-void PrintVersion()
+std::string VersionText()
 {
-    ConsoleWrite(std::string("1.8版本 编译时间 ") + __DATE__ + " " + __TIME__ + "  编译器版本" +
-                 std::to_string(CompilerVersionNumber()) + "\n");
+    return std::string("1.8版本 编译时间 ") + __DATE__ + " " + __TIME__ + "  编译器版本" +
+           std::to_string(CompilerVersionNumber()) + "\n";
 }
 
-int CApplication::Run(int argc, char** argv)
+int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
 {
     InitCharsetBoundary();
     SetupConsole();
@@ -83,13 +85,13 @@ int CApplication::Run(int argc, char** argv)
 
     switch (EntryModeOf(args)) {
     case ENTRY_MODE_CONSOLE:
-        RunMenuLoop();
+        interactive(*this);
         break;
     case ENTRY_MODE_HELP:
-        PrintHelp();
+        ConsoleWriteStyled(HelpText());
         break;
     case ENTRY_MODE_VERSION:
-        PrintVersion();
+        ConsoleWrite(VersionText());
         break;
     case ENTRY_MODE_INBOX:
         SendNotesToStandardError();

@@ -10,7 +10,6 @@
 #include "app/device_errors.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
-#include "console/screen_text.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -94,32 +93,8 @@ COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device)
     return CMD_RESULT_FOREIGN_DEVICE;
 }
 
-void PrintSendResultLine(const SEND_RESULT_t& result)
-{
-    const std::string& port = result.port.strName;
-    if (result.nResult == CMD_RESULT_SUCCEED) {
-        PrintGreen("端口 ");
-        PrintGreen(port);
-        PrintGreen(" 发送到 ");
-        PrintGreen(result.strNumber);
-        PrintGreen(" 的短信发送成功");
-    } else {
-        PrintRed("端口 ");
-        PrintGreen(port);
-        PrintRed(" 发送到 ");
-        PrintRed(result.strNumber);
-        const std::string head = "端口 " + port + " 发送到 " + result.strNumber + " 的短信发送失败,失败原因: ";
-        PrintRed(" 的短信发送失败,失败原因: ");
-        // The reason may be the modem's own error reply.
-        PrintRed(LayOutUntrustedText(result.strMessage, ColumnAfter(head, 0), kUntrustedIndent,
-                                     ConsoleColumns()));
-    }
-    ConsoleWrite("\n");
-}
-
 void CApplication::RunSendCommand(int argc, char** argv)
 {
-    m_bReportAtOnce = false;
     const int outcome = ParseSendArguments(argc, argv);
     if (outcome == SEND_PARSE_SENT) {
         PrintSendResults();
@@ -157,14 +132,14 @@ int CApplication::ParseSendArguments(int argc, char** argv)
     if (text.empty()) {
         text = kDefaultSmsText;
     }
-    SendToDevices(devices, numbers, text);
+    CollectSendResults(devices, numbers, text);
     return SEND_PARSE_SENT;
 }
 
 void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
-                                 const std::vector<std::string>& numbers, const std::string& text)
+                                 const std::vector<std::string>& numbers, const std::string& text,
+                                 const SendReport& report)
 {
-    m_vecSendResults.clear();
     // All devices at once; the results are reported in device order.
     CDeviceWorkers<SEND_RESULT_t>::Run(
         devices,
@@ -172,19 +147,16 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                           const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
             SendThroughDevice(device, numbers, text, emit);
         },
-        [this](SEND_RESULT_t& result) { ReportSendResult(result); });
+        [&report](SEND_RESULT_t& result) { report(result); });
 }
 
-void CApplication::ReportSendResult(SEND_RESULT_t result)
+void CApplication::CollectSendResults(const std::vector<COM_DEVICE_t>& devices,
+                                      const std::vector<std::string>& numbers,
+                                      const std::string& text)
 {
-    if (!m_bReportAtOnce) {
-        m_vecSendResults.push_back(result);
-        return;
-    }
-    if (result.strMessage.empty()) {
-        result.strMessage = ResultTextZh(result.nResult);
-    }
-    PrintSendResultLine(result);
+    m_vecSendResults.clear();
+    SendToDevices(devices, numbers, text,
+                  [this](const SEND_RESULT_t& result) { m_vecSendResults.push_back(result); });
 }
 
 void CApplication::PrintSendResults()

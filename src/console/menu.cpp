@@ -2,8 +2,10 @@
 
 #include <vector>
 
-#include "app/application.h"
+#include "console/console.h"
+#include "platform/clock.h"
 #include "platform/console.h"
+#include "scan/port_scan.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ const int kKeyEnter = 13;
 
 }  // namespace
 
-int CApplication::ShowMenu()
+int CConsole::ShowMenu()
 {
     PrintPortTable();
     ConsoleWrite("回车键刷新 1发送短信 2接收短信 q退出\n");
@@ -43,13 +45,13 @@ int CApplication::ShowMenu()
     }
 }
 
-int CApplication::RunMenuLoop()
+int CConsole::RunMenuLoop()
 {
     for (;;) {
         switch (ShowMenu()) {
         case MENU_ACTION_REFRESH:
             // The next turn scans again: the table after Enter is the second scan.
-            RefreshPorts();
+            m_app.RefreshPorts();
             break;
         case MENU_ACTION_SEND:
             SendDialog();
@@ -68,4 +70,16 @@ int CApplication::RunMenuLoop()
             break;
         }
     }
+}
+
+void CConsole::PrintPortTable()
+{
+    m_app.RefreshPorts();
+    CleanPortFields(m_app.m_vecCheckResults);
+    ConsoleWrite(FormatPortTable(m_app.m_vecCheckResults, NowText(), m_app.m_strCostText));
+}
+
+int RunConsole(CApplication& app)
+{
+    return CConsole(app).RunMenuLoop();
 }

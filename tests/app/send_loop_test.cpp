@@ -61,14 +61,13 @@ protected:
 TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
 {
     CApplication app;
-    app.m_bReportAtOnce = false;
-    app.m_vecSendResults.resize(5);  // the loop starts from an empty list
+    app.m_vecSendResults.resize(5);  // the command's list starts empty
     const std::vector<COM_DEVICE_t> devices = {
         Device("COM3", 3, true),          // a known model whose port does not open
         Device("COM7", 1, false, false),  // named, not seen by the scan
         Device("COM9", 1, true),          // complete, no known model
     };
-    app.SendToDevices(devices, {"18300000000", "10086"}, "hello");
+    app.CollectSendResults(devices, {"18300000000", "10086"}, "hello");
 
     const struct {
         const char* port;
@@ -98,38 +97,17 @@ TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
     EXPECT_EQ(app.m_vecSendResults[4].strMessage, "设备不AT");
 }
 
-TEST_F(NoModemTest, ResultsPrintedAtOnceCarryTheChineseReason)
+TEST_F(NoModemTest, EachResultIsReportedAsItComesInDeviceOrder)
 {
     CApplication app;
-    ASSERT_TRUE(app.m_bReportAtOnce);
-    testing::internal::CaptureStdout();
+    std::vector<std::string> reported;
     app.SendToDevices({Device("COM7", 1, false, false), Device("COM9", 1, true)},
-                      {"18300000000"}, "hello");
-    ConsoleFlush();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(app.m_vecSendResults.empty());
-    EXPECT_EQ(out,
-              u8"端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡\n"
-              u8"端口 COM9 发送到 18300000000 的短信发送失败,失败原因: 设备不AT\n");
-}
-
-TEST_F(NoModemTest, ResultLineForSuccessAndNeutralisedModemText)
-{
-    SEND_RESULT_t ok;
-    ok.port = PortNamed("COM3");
-    ok.strNumber = "10086";
-    SEND_RESULT_t failed = ok;
-    failed.nResult = CMD_RESULT_FAILED;
-    failed.strMessage = "+CMS ERROR: 500\x1b]0;owned\x07";
-    testing::internal::CaptureStdout();
-    PrintSendResultLine(ok);
-    PrintSendResultLine(failed);
-    ConsoleFlush();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.substr(0, out.find('\n') + 1), u8"端口 COM3 发送到 10086 的短信发送成功\n");
-    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
-    EXPECT_EQ(out.find('\x07'), std::string::npos) << out;
-    EXPECT_NE(out.find("+CMS ERROR: 500"), std::string::npos) << out;
+                      {"18300000000", "10086"}, "hello", [&](const SEND_RESULT_t& result) {
+                          reported.push_back(result.port.strName + " " + result.strNumber);
+                      });
+    EXPECT_EQ(reported, (std::vector<std::string>{"COM7 18300000000", "COM7 10086",
+                                                  "COM9 18300000000", "COM9 10086"}));
+    EXPECT_TRUE(app.m_vecSendResults.empty()) << "only the command collects";
 }
 
 TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
@@ -155,7 +133,6 @@ TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
         }
         argv.push_back(nullptr);
         CApplication app;
-        app.m_bReportAtOnce = false;
         EXPECT_EQ(app.ParseSendArguments(static_cast<int>(args.size()), argv.data()), c.outcome);
         EXPECT_TRUE(app.m_vecSendResults.empty());
     }
@@ -168,7 +145,7 @@ TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
     ConsoleFlush();
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\"\n}\n\n");
-    EXPECT_FALSE(app.m_bReportAtOnce);
+    EXPECT_TRUE(app.m_vecSendResults.empty());
 }
 
 TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)

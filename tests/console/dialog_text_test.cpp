@@ -1,59 +1,38 @@
-// The message block of the interactive receive, captured from standard output.
+// The texts of the dialogues, compared as text (internal code page) with
+// their colours marked: <g>green</g>, <r>red</r>.
+
+#include "console/dialog_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "app/application.h"
-#include "platform/console.h"
+#include "platform/port.h"
 
 namespace {
 
-// Standard output goes to a pipe while alive; Text() flushes the writer and
-// returns what was written (UTF-8: the console charset before the locale is read).
-class StdoutCapture {
-public:
-    StdoutCapture()
-    {
-        ConsoleFlush();
-        EXPECT_EQ(::pipe(m_fds), 0);
-        m_saved = ::dup(STDOUT_FILENO);
-        ::dup2(m_fds[1], STDOUT_FILENO);
-        ::close(m_fds[1]);
-    }
-    ~StdoutCapture() { Restore(); }
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
-
-    std::string Text()
-    {
-        ConsoleFlush();
-        Restore();
-        std::string out;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(m_fds[0], buffer, sizeof buffer)) > 0) {
-            out.append(buffer, static_cast<std::size_t>(n));
-        }
-        return out;
-    }
-
-private:
-    void Restore()
-    {
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDOUT_FILENO);
-            ::close(m_saved);
-            m_saved = -1;
-        }
-    }
-    int m_fds[2] = {-1, -1};
-    int m_saved = -1;
-};
-
 const std::string kSeparator = std::string(50, '-') + "\n";
+
+// The text with each coloured piece marked.
+std::string Marked(const CStyledText& text)
+{
+    std::string out;
+    for (const STYLED_PIECE_t& piece : text.Pieces()) {
+        switch (piece.colour) {
+        case TEXT_GREEN:
+            out += "<g>" + piece.text + "</g>";
+            break;
+        case TEXT_RED:
+            out += "<r>" + piece.text + "</r>";
+            break;
+        case TEXT_PLAIN:
+            out += piece.text;
+            break;
+        }
+    }
+    return out;
+}
 
 SmsMessage Message(const std::string& from, const std::string& time, const std::string& text)
 {
@@ -64,74 +43,179 @@ SmsMessage Message(const std::string& from, const std::string& time, const std::
     return m;
 }
 
-TEST(PrintMessages, EachMessageBetweenSeparatorsWithItsNumber)
+TEST(MessagesText, EachMessageBetweenSeparatorsWithItsNumber)
 {
-    StdoutCapture capture;
-    PrintMessages({Message("+8613800138000", "24-05-31 09:15:02", "\xC4\xE3\xBA\xC3"),  // 你好
-                   Message("10086", "", "line one\nline two")});
-    const std::string expected = kSeparator + std::string(u8" 第 1 条短信\n") +
-                                 u8"发送号码: +8613800138000\n" + u8"发送时间: 24-05-31 09:15:02\n" +
-                                 u8"短信内容: 你好\n" + kSeparator + u8" 第 2 条短信\n" +
-                                 u8"发送号码: 10086\n" + u8"发送时间: \n" +
-                                 u8"短信内容: line one\n          line two\n" + kSeparator;
-    EXPECT_EQ(capture.Text(), expected);
+    const CStyledText text = MessagesText(
+        {Message("+8613800138000", "24-05-31 09:15:02", "你好"), Message("10086", "", "line one\nline two")},
+        0);
+    const std::string expected = kSeparator + " 第 1 条短信\n" + "发送号码: +8613800138000\n" +
+                                 "发送时间: 24-05-31 09:15:02\n" + "短信内容: 你好\n" + kSeparator +
+                                 " 第 2 条短信\n" + "发送号码: 10086\n" + "发送时间: \n" +
+                                 "短信内容: line one\n          line two\n" + kSeparator;
+    EXPECT_EQ(Marked(text), expected);
 }
 
-TEST(PrintMessages, EmptyListIsOneSeparator)
+TEST(MessagesText, EmptyListIsOneSeparator)
 {
-    StdoutCapture capture;
-    PrintMessages({});
-    EXPECT_EQ(capture.Text(), kSeparator);
+    EXPECT_EQ(Marked(MessagesText({}, 0)), kSeparator);
 }
 
 // A message is the network's text: its controls must not drive the terminal,
 // whichever field carries them.
-TEST(PrintMessages, ControlsInEveryFieldAreShownNeutralised)
+TEST(MessagesText, ControlsInEveryFieldAreShownNeutralised)
 {
-    StdoutCapture capture;
-    PrintMessages({Message("\x1b]0;x\x07" "10086", "24-05-31\r", "\x1b[2J\x1b[31mpay\x81\x30\x83\x37" "0m")});
-    const std::string out = capture.Text();
+    const std::string out =
+        MessagesText({Message("\x1b]0;x\x07" "10086", "24-05-31\r",
+                              "\x1b[2J\x1b[31mpay\x81\x30\x83\x37" "0m")},
+                     0)
+            .Text();
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
     EXPECT_EQ(out.find('\x07'), std::string::npos);
     EXPECT_EQ(out.find('\r'), std::string::npos);
-    EXPECT_EQ(out.find("\xC2\x9B"), std::string::npos);  // C1 CSI in UTF-8
-    EXPECT_NE(out.find(u8"发送号码: \\x1B]0;x\\x0710086\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(u8"发送时间: 24-05-31\\x0D\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(u8"短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\x81\x30\x83\x37"), std::string::npos);  // C1 CSI in GB18030
+    EXPECT_NE(out.find("发送号码: \\x1B]0;x\\x0710086\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("发送时间: 24-05-31\\x0D\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n"), std::string::npos) << out;
 }
 
 // A message's own line breaks cannot print a line of the dialogue's: its
-// further lines start under the text (standard output is no terminal here,
-// so nothing else is broken).
-TEST(PrintMessages, AMessageCannotPrintTheDialoguesOwnLines)
+// further lines start under the text (no terminal width here, so nothing
+// else is broken).
+TEST(MessagesText, AMessageCannotPrintTheDialoguesOwnLines)
 {
-    StdoutCapture capture;
-    PrintMessages({Message("10086", "24-05-31 09:15:02",
-                           "ok\n" + std::string(50, '-') + "\n \xB5\xDA 2 \xCC\xF5\xB6\xCC\xD0\xC5\n"
-                           "\xB7\xA2\xCB\xCD\xBA\xC5\xC2\xEB: 95588\n\n")});  // 第 2 条短信, 发送号码
-    const std::string expected = kSeparator + std::string(u8" 第 1 条短信\n") + u8"发送号码: 10086\n" +
-                                 u8"发送时间: 24-05-31 09:15:02\n" + u8"短信内容: ok\n" +
-                                 "          " + std::string(50, '-') + "\n" +
-                                 u8"           第 2 条短信\n" + u8"          发送号码: 95588\n" + "\n" +
-                                 "\n" + kSeparator;
-    EXPECT_EQ(capture.Text(), expected);
+    const CStyledText text = MessagesText(
+        {Message("10086", "24-05-31 09:15:02",
+                 "ok\n" + std::string(50, '-') + "\n 第 2 条短信\n发送号码: 95588\n\n")},
+        0);
+    const std::string expected = kSeparator + " 第 1 条短信\n" + "发送号码: 10086\n" +
+                                 "发送时间: 24-05-31 09:15:02\n" + "短信内容: ok\n" + "          " +
+                                 std::string(50, '-') + "\n" + "           第 2 条短信\n" +
+                                 "          发送号码: 95588\n" + "\n" + "\n" + kSeparator;
+    EXPECT_EQ(Marked(text), expected);
 }
 
-TEST(PrintUnreadable, IndexAndPduLineOfEachUnderTheStorageTitle)
+// On a terminal, a long text is broken before the right edge and goes on
+// under the text.
+TEST(MessagesText, LongTextsWrapWithinTheTerminal)
 {
-    StdoutCapture capture;
-    PrintUnreadable("SIM卡中", {SmsUnreadable{6, "0BD0\x1B[31m"}, SmsUnreadable{9, ""}});
-    const std::string expected = std::string(u8"SIM卡中无法解读的短信共 2 条\n") + kSeparator +
-                                 u8"存储位置: 6\n" + u8"原始数据: 0BD0\\x1B[31m\n" + kSeparator +
-                                 u8"存储位置: 9\n" + u8"原始数据: \n" + kSeparator;
-    EXPECT_EQ(capture.Text(), expected);
+    const std::string out = MessagesText({Message("10086", "", std::string(30, 'x'))}, 30).Text();
+    EXPECT_NE(out.find("短信内容: " + std::string(19, 'x') + "\n" + std::string(10, ' ') +
+                       std::string(11, 'x') + "\n"),
+              std::string::npos)
+        << out;
 }
 
-TEST(PrintUnreadable, NothingWhenEveryMessageWasRead)
+TEST(UnreadableText, IndexAndPduLineOfEachUnderARedStorageTitle)
 {
-    StdoutCapture capture;
-    PrintUnreadable("设备中", {});
-    EXPECT_EQ(capture.Text(), "");
+    const CStyledText text =
+        UnreadableText("SIM卡中", {SmsUnreadable{6, "0BD0\x1B[31m"}, SmsUnreadable{9, ""}}, 0);
+    const std::string expected = "<r>SIM卡中无法解读的短信共 2 条</r>\n" + kSeparator +
+                                 "存储位置: 6\n" + "原始数据: 0BD0\\x1B[31m\n" + kSeparator +
+                                 "存储位置: 9\n" + "原始数据: \n" + kSeparator;
+    EXPECT_EQ(Marked(text), expected);
+}
+
+TEST(UnreadableText, NothingWhenEveryMessageWasRead)
+{
+    EXPECT_TRUE(UnreadableText("设备中", {}, 0).Pieces().empty());
+}
+
+TEST(SendResultLine, GreenWhenSentRedWithTheReasonWhenNot)
+{
+    SEND_RESULT_t ok;
+    ok.port = PortNamed("COM3");
+    ok.strNumber = "10086";
+    EXPECT_EQ(Marked(SendResultLine(ok, 0)),
+              "<g>端口 </g><g>COM3</g><g> 发送到 </g><g>10086</g><g> 的短信发送成功</g>\n");
+
+    // As the send loop reports devices it cannot use: a missing SIM carries
+    // no message (the line says why by its code), a device of no known model
+    // says "not AT".
+    SEND_RESULT_t noSim;
+    noSim.port = PortNamed("COM7");
+    noSim.strNumber = "18300000000";
+    noSim.nResult = CMD_RESULT_NO_SIM;
+    SEND_RESULT_t unknown = noSim;
+    unknown.port = PortNamed("COM9");
+    unknown.nResult = CMD_RESULT_FOREIGN_DEVICE;
+    unknown.strMessage = "设备不AT";
+    EXPECT_EQ(SendResultLine(noSim, 0).Text() + SendResultLine(unknown, 0).Text(),
+              "端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡\n"
+              "端口 COM9 发送到 18300000000 的短信发送失败,失败原因: 设备不AT\n");
+    EXPECT_EQ(Marked(SendResultLine(noSim, 0)),
+              "<r>端口 </r><g>COM7</g><r> 发送到 </r><r>18300000000</r>"
+              "<r> 的短信发送失败,失败原因: </r><r>设备未插卡</r>\n");
+}
+
+TEST(SendResultLine, TheModemsTextCannotDriveTheTerminal)
+{
+    SEND_RESULT_t failed;
+    failed.port = PortNamed("COM3");
+    failed.strNumber = "10086";
+    failed.nResult = CMD_RESULT_FAILED;
+    failed.strMessage = "+CMS ERROR: 500\x1b]0;owned\x07";
+    const std::string out = SendResultLine(failed, 0).Text();
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x07'), std::string::npos) << out;
+    EXPECT_NE(out.find("+CMS ERROR: 500"), std::string::npos) << out;
+}
+
+COM_DEVICE_t Device(const char* port)
+{
+    COM_DEVICE_t device;
+    device.port = PortNamed(port);
+    device.strCardNo = "89860012345678901234";
+    return device;
+}
+
+TEST(DeviceReadText, ANothingReadLineSaysWhyInTheChosenOrder)
+{
+    INBOX_READ_t noDriver;
+    INBOX_READ_t failedPort;
+    failedPort.bHasDriver = true;
+    failedPort.errors = DEVICE_ERRORS_t{true, "+CMS ERROR: 310", true, "Code:5   Input/output error"};
+    INBOX_READ_t modemError = failedPort;
+    modemError.errors.bPortFailed = false;
+    const struct {
+        const char* name;
+        COM_DEVICE_t device;
+        INBOX_READ_t read;
+        std::string reason;
+    } cases[] = {
+        {"no SIM", COM_DEVICE_t{}, failedPort, "设备未插卡"},
+        {"no driver", Device("COM4"), noDriver, "设备不AT"},
+        {"the port failed", Device("COM4"), failedPort, "Code:5   Input/output error"},
+        {"the modem's line", Device("COM4"), modemError, "+CMS ERROR: 310"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string port = c.device.port.strName;
+        EXPECT_EQ(Marked(DeviceReadText(c.device, c.read, 0)),
+                  "<r>端口 " + port + " 接收短信失败</r><r>\t 失败原因: </r><r>" + c.reason + "</r>\n");
+    }
+}
+
+TEST(DeviceReadText, TheSimBlockComesFirstEachWithItsUnreadable)
+{
+    INBOX_READ_t read;
+    read.bMeRead = true;
+    read.bSmRead = true;
+    read.vecMe = {Message("10086", "24-05-31 09:15:02", "me")};
+    read.vecSm = {Message("10010", "24-05-30 08:00:00", "sim"), Message("95588", "", "two")};
+    read.vecMeUnreadable = {SmsUnreadable{4, "FF"}};
+    const std::string text = Marked(DeviceReadText(Device("COM4"), read, 0));
+    const std::string expected =
+        "<g>端口 COM4 接收短信成功 共 3 条短信</g>\n" + std::string("<g>SIM卡中的短信共 2 条</g>\n") +
+        MessagesText(read.vecSm, 0).Text() + "<g>设备中的短信共 1 条</g>\n" +
+        MessagesText(read.vecMe, 0).Text() + Marked(UnreadableText("设备中", read.vecMeUnreadable, 0));
+    EXPECT_EQ(text, expected);
+
+    // A storage that could not be read has no block and no count.
+    read.bSmRead = false;
+    const std::string meOnly = Marked(DeviceReadText(Device("COM4"), read, 0));
+    EXPECT_EQ(meOnly.rfind("<g>端口 COM4 接收短信成功 共 1 条短信</g>\n<g>设备中的短信共 1 条</g>\n", 0), 0u)
+        << meOnly;
+    EXPECT_EQ(meOnly.find("SIM"), std::string::npos) << meOnly;
 }
 
 }  // namespace

@@ -81,8 +81,7 @@ TEST_F(HeldPortTest, ASendThroughItFailsWithThePortsError)
     device.strSerialNo = "866000000000005";
 
     CApplication app;
-    app.m_bReportAtOnce = false;
-    app.SendToDevices({device}, {"13800138000"}, "hello");
+    app.CollectSendResults({device}, {"13800138000"}, "hello");
     ASSERT_EQ(1u, app.m_vecSendResults.size());
     const SEND_RESULT_t& result = app.m_vecSendResults[0];
     EXPECT_EQ(CMD_RESULT_FAILED, result.nResult);
