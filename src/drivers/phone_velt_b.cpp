@@ -8,20 +8,6 @@
 
 namespace {
 
-// The digits of a queue piece, blanks around them allowed; empty when the
-// piece is no plain number.
-std::string IndexDigits(const std::string& piece)
-{
-    const std::size_t first = piece.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const std::string digits = piece.substr(first, piece.find_last_not_of(' ') - first + 1);
-    const bool decimal =
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return decimal ? digits : std::string();
-}
-
 // The status of a "+CMGR: <stat>,..." line; -1 when it gives none.
 int ParseReadStatus(const std::string& header)
 {
@@ -105,9 +91,9 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
         // numbers are queued.
         m_readQueue.Clear();
         for (const std::string& piece : SplitByChar(reply.substr(open + 1, close - open - 1), ',')) {
-            const std::string index = IndexDigits(piece);
-            if (!index.empty()) {
-                m_readQueue.Push(index);
+            const int index = PlainIndex(piece);
+            if (index >= 0) {
+                m_readQueue.Push(std::to_string(index));
             }
         }
     }

@@ -151,7 +151,10 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
         if (c == std::string::npos) {
             continue;
         }
-        const int index = LeadingInt(line.substr(start, c - start));
+        const int index = PlainIndex(line.substr(start, c - start));
+        if (index < 0) {
+            continue;  // no place of the storage can be told from this header
+        }
         const int status = LeadingInt(line.substr(c + 1, 1));
         listed.push_back(PENDING_READ_t{std::to_string(index), status});
     }

@@ -219,3 +219,23 @@ bool HoldsFinalResult(const std::string& reply)
     }
     return false;
 }
+
+int PlainIndex(const std::string& field)
+{
+    const std::size_t first = field.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return -1;
+    }
+    const std::size_t end = field.find_last_not_of(' ') + 1;
+    if (end - first > 9) {
+        return -1;
+    }
+    int index = 0;
+    for (std::size_t i = first; i < end; ++i) {
+        if (field[i] < '0' || field[i] > '9') {
+            return -1;
+        }
+        index = index * 10 + (field[i] - '0');
+    }
+    return index;
+}

@@ -61,3 +61,9 @@ bool ReadDecimal(const std::string& text, std::size_t& pos, int& value);
 // Leading decimal number as atoi reads it (ReadDecimal from the start); 0
 // when there is none.
 int LeadingInt(const std::string& text);
+
+// A storage index as a listing writes it: plain decimal digits, at most 9,
+// with spaces around them allowed; -1 for anything else. Messages are
+// deleted by index, so a garbled header must not name a place (0, or
+// another number) that the modem never listed.
+int PlainIndex(const std::string& field);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "drivers/reply_text.h"
 
@@ -159,7 +160,7 @@ std::pair<int, int> ParseListHeader(const std::string& line)
     if (b == std::string::npos) {
         return {index, status};
     }
-    index = LeadingInt(line.substr(colon + 1, b - colon - 1));
+    index = PlainIndex(line.substr(colon + 1, b - colon - 1));
     const std::size_t c = line.find(',', b + 1);
     if (index >= 0 && c != std::string::npos) {
         status = LeadingInt(line.substr(b + 1, c - b - 1));
@@ -217,9 +218,18 @@ std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& en
 
 std::vector<int> ReadableIndexes(const std::vector<SmsListEntry>& entries)
 {
+    // A storage place listed more than once, and once unreadable, is not
+    // deleted: which of the two the modem holds there nobody can tell.
+    std::set<int> unreadable;
+    for (const SmsListEntry& entry : entries) {
+        if (!entry.pdu.bReadable) {
+            unreadable.insert(entry.nIndex);
+        }
+    }
     std::vector<int> indexes;
     for (const SmsListEntry& entry : entries) {
-        if (entry.pdu.bReadable && entry.nIndex >= 0) {
+        if (entry.pdu.bReadable && entry.nIndex >= 0 && unreadable.count(entry.nIndex) == 0 &&
+            std::find(indexes.begin(), indexes.end(), entry.nIndex) == indexes.end()) {
             indexes.push_back(entry.nIndex);
         }
     }

@@ -81,8 +81,9 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries);
 // The entries that could not be read, in listing order.
 std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& entries);
 
-// The storage indexes of the readable entries: what a read-then-clear may
-// delete.
+// The storage indexes of the readable entries, each once: what a
+// read-then-clear may delete. An index that an unreadable entry also has is
+// left out.
 std::vector<int> ReadableIndexes(const std::vector<SmsListEntry>& entries);
 
 // "YYMMDDhhmmss.." -> "YY-MM-DD hh:mm:ss"; empty for fewer than 13 characters.

@@ -181,7 +181,8 @@ std::string FinalLineOf(const std::string& reply)
 bool ShowsEntryOneEmpty(const std::string& reply)
 {
     const std::string final = FinalLineOf(reply);
-    return (final == "OK" && !ShowsEntry(reply)) || final == "ERROR" || final == "+CME ERROR: 22";
+    // An entry anywhere in the reply, even after a final line, is no proof.
+    return !ShowsEntry(reply) && (final == "OK" || final == "ERROR" || final == "+CME ERROR: 22");
 }
 
 std::string PhoneBookNumber(const std::string& reply)

@@ -173,8 +173,11 @@ TEST(ParseListHeader, IndexAndStatus)
         {"+CMGL:  12 , 0 ,,24", 12, 0},
         {"+CMGL: 3,1", 3, -1},
         {"+CMGL: 3", -1, -1},
-        {"+CMGL: -3,1,,24", -3, -1},
-        {"+CMGL: x,1,,24", 0, 1},
+        // An index that is no plain number names no storage place: the
+        // header is ignored rather than taken for place 0 or a negative one.
+        {"+CMGL: -3,1,,24", -1, -1},
+        {"+CMGL: x,1,,24", -1, -1},
+        {"+CMGL: 1234567890,1,,24", -1, -1},
         {"+CMGL:3,1,,24", -1, -1},
         {"+CMGR: 3,1,,24", -1, -1},
         {"", -1, -1},

@@ -206,6 +206,26 @@ TEST(PhoneBook, EntryNameAndNumber)
     EXPECT_EQ(PhoneBookWriteCommand("123"), "AT^CPBW=1,\"123\",129,\"WMSN\"\r");
 }
 
+// Entry 1 may be written only on proof that it is empty: a complete answer
+// without any entry. Found by fuzzing: an entry after an ERROR line.
+TEST(PhoneBook, EntryOneEmptyOnlyOnAProof)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"\r\nOK\r\n", true},
+        {"\r\nERROR\r\n", true},
+        {"\r\n+CME ERROR: 22\r\n", true},
+        {"\r\n^CPBR: 1,\"13800138000\",129,\"Mum\"\r\n\r\nOK\r\n", false},
+        {"\r\nERROR\r\n^CPBR: 1,\"13800138000\",129,\"Mum\"\r\n", false},
+        {"\r\n+CME ERROR: 3\r\n", false},
+        {"\r\nOK", false},
+        {"", false},
+    };
+    for (const auto& [reply, empty] : cases) {
+        SCOPED_TRACE(reply);
+        EXPECT_EQ(ShowsEntryOneEmpty(reply), empty);
+    }
+}
+
 TEST(CardNo, CommandByModelAndValueFromReply)
 {
     EXPECT_EQ(CardNoCommand(PHONE_TYPE_VELT_E), "AT^ICCID?\r");
