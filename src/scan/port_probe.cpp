@@ -1,4 +1,3 @@
-#include <chrono>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -11,15 +10,16 @@
 
 namespace {
 
-// The records of the running scan in publication order, and their lock.
+// The records of the running scan in publication order, and their lock. A
+// plain mutex: a publisher waits until it has the lock however long that
+// takes (a bounded wait retried until it succeeds, as the list was once
+// guarded, comes to the same), and thread checkers see every hold of it.
 std::vector<COM_CHECK_RESULT_t> gCheckList;
-std::timed_mutex gCheckMutex;
+std::mutex gCheckMutex;
 
 // One scan at a time per process: a second scan would clear the list the
 // first one is filling.
 std::mutex gScanMutex;
-
-constexpr auto kPublishWait = std::chrono::milliseconds(5000);
 
 bool AnswersAt(COM_CHECK_RESULT_t& record, CProbeLine& line, int baudRate)
 {
@@ -29,13 +29,10 @@ bool AnswersAt(COM_CHECK_RESULT_t& record, CProbeLine& line, int baudRate)
     return record.bAT;
 }
 
+// A record is never dropped and never appended without the lock.
 void Publish(const COM_CHECK_RESULT_t& record)
 {
-    // The bound only paces the wait: a record is never dropped and never
-    // appended without the lock, so a thread whose bound passed waits again.
-    while (!gCheckMutex.try_lock_for(kPublishWait)) {
-    }
-    std::lock_guard<std::timed_mutex> hold(gCheckMutex, std::adopt_lock);
+    std::lock_guard<std::mutex> hold(gCheckMutex);
     gCheckList.push_back(record);
 }
 
@@ -78,7 +75,7 @@ void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results)
     EnumComPorts(ports);
 
     {
-        std::lock_guard<std::timed_mutex> hold(gCheckMutex);
+        std::lock_guard<std::mutex> hold(gCheckMutex);
         gCheckList.clear();
     }
 

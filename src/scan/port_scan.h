@@ -19,7 +19,7 @@ COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port);
 
 // Probes every port, one thread each, and appends one record per port in the
 // order the probes finished. Returns when every probe has ended, however many
-// ports there are. A probe waits for the shared list in rounds of 5000 ms
+// ports there are. A probe waits for the shared list as long as it takes
 // and never drops its record; a port whose thread cannot be started is
 // probed on the calling thread. One scan runs at a time per process.
 void CheckAllPorts(std::vector<COM_CHECK_RESULT_t>& results);
