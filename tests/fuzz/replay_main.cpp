@@ -134,6 +134,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s CORPUS_ROOT\n", argv[0]);
         return 2;
     }
+    // What the entries print (the probe's notes) is not looked at; the
+    // summary goes to stderr.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+        return 2;
+    }
     Random rng;
     for (const Entry& entry : kEntries) {
         const std::vector<std::string> corpus = LoadCorpus(std::string(argv[1]) + "/" + entry.name);
@@ -147,7 +152,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < kMutationsPerEntry; ++i) {
             Run(entry.fn, Mutate(corpus[rng.Below(corpus.size())], corpus, rng));
         }
-        std::printf("%s: %zu seeds, %d mutations\n", entry.name, corpus.size(), kMutationsPerEntry);
+        std::fprintf(stderr, "%s: %zu seeds, %d mutations\n", entry.name, corpus.size(),
+                     kMutationsPerEntry);
     }
     return 0;
 }

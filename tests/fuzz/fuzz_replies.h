@@ -1,0 +1,180 @@
+#pragma once
+// How the driver and probe entries read their input: modem replies as a
+// port delivers them.
+//
+// Input layout: byte 0 chooses what is fuzzed where an entry has a choice,
+// byte 1 the size of the pieces in which a reply arrives (1 to 64 bytes, as
+// polls gather it), the rest is the replies, one after the other, separated
+// by the byte 0x1E. The seeds are recorded replies in this layout.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "drivers/result_codes.h"
+#include "drivers/sms_message.h"
+#include "fuzz_checks.h"
+
+constexpr char kReplySeparator = '\x1E';
+
+struct FUZZ_REPLIES_t {
+    unsigned choice = 0;
+    std::size_t piece = 1;
+    std::vector<std::string> replies;
+
+    // The reply at `i`, empty past the last one (a modem that stopped).
+    const std::string& Reply(std::size_t i) const
+    {
+        static const std::string none;
+        return i < replies.size() ? replies[i] : none;
+    }
+};
+
+// The literals of the code under test hold internal (GB18030) bytes, as in
+// the program, whichever compiler built it (clang has no GB18030 execution
+// charset; tests/fuzz/CMakeLists.txt says how its build gets them).
+inline void RequireInternalLiterals()
+{
+    // "设备未插卡"
+    FuzzRequire(ResultTextZh(CMD_RESULT_NO_SIM) == "\xC9\xE8\xB1\xB8\xCE\xB4\xB2\xE5\xBF\xA8");
+}
+
+inline FUZZ_REPLIES_t ReadFuzzReplies(const std::uint8_t* data, std::size_t size)
+{
+    static const bool literalsChecked = (RequireInternalLiterals(), true);
+    (void)literalsChecked;
+    FUZZ_REPLIES_t input;
+    if (size < 2) {
+        return input;
+    }
+    input.choice = data[0];
+    input.piece = 1 + data[1] % 64;
+    std::string current;
+    for (std::size_t i = 2; i < size; ++i) {
+        if (data[i] == static_cast<std::uint8_t>(kReplySeparator)) {
+            input.replies.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(static_cast<char>(data[i]));
+        }
+    }
+    input.replies.push_back(current);
+    return input;
+}
+
+inline bool IsResult(int result)
+{
+    return result == CMD_RESULT_SUCCEED || result == CMD_RESULT_FAILED ||
+           result == CMD_RESULT_INCOMPLETE;
+}
+
+// Feeds a parser the growing prefixes of `reply`, `piece` bytes more each
+// time, as the transaction does, until it answers something other than
+// "incomplete" or the reply has come whole. Returns the last answer and
+// leaves in `seen` the prefix it was given.
+template <class Parse>
+int FeedInPieces(const std::string& reply, std::size_t piece, Parse parse, std::string& seen)
+{
+    int result = CMD_RESULT_INCOMPLETE;
+    std::size_t length = 0;
+    do {
+        length = std::min(reply.size(), length + piece);
+        seen = reply.substr(0, length);
+        result = parse(seen);
+        FuzzRequire(IsResult(result));
+    } while (result == CMD_RESULT_INCOMPLETE && length < reply.size());
+    return result;
+}
+
+// The numbers written as plain decimal digits (blanks around them allowed)
+// in the first field after each `key` of a reply: what a listing header
+// offers as storage indexes.
+inline std::set<int> HeaderIndexes(const std::string& reply, const std::string& key)
+{
+    std::set<int> indexes;
+    for (std::size_t at = reply.find(key); at != std::string::npos; at = reply.find(key, at + 1)) {
+        std::size_t i = at + key.size();
+        while (i < reply.size() && reply[i] == ' ') {
+            ++i;
+        }
+        long value = 0;
+        std::size_t digits = 0;
+        while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9' && value < 100000000) {
+            value = value * 10 + (reply[i] - '0');
+            ++digits;
+            ++i;
+        }
+        while (i < reply.size() && reply[i] == ' ') {
+            ++i;
+        }
+        if (digits > 0 && (i == reply.size() || reply[i] == ',' || reply[i] == ')' ||
+                           reply[i] == '\r' || reply[i] == '\n')) {
+            indexes.insert(static_cast<int>(value));
+        }
+    }
+    return indexes;
+}
+
+// Everything a driver hands out of what it read stays within a bound of
+// what came: no reply can make it grow without end.
+template <class Driver>
+void RequireBoundedMessages(Driver& driver, std::size_t inputSize)
+{
+    std::size_t total = 0;
+    for (const SmsMessage& m : driver.GetMessages()) {
+        total += m.strFrom.size() + m.strTime.size() + m.strText.size();
+    }
+    for (const SmsUnreadable& u : driver.GetUnreadable()) {
+        total += u.strPdu.size();
+    }
+    // A UCS-2 or 7-bit text is at most twice its octets in internal text,
+    // each message adds a time and a number of fixed size.
+    FuzzRequire(total <= 4 * inputSize + 64 * (driver.GetMessages().size() + 1));
+}
+
+// The numbers of the first "(...)" group of a reply, each written as plain
+// decimal digits with blanks around it allowed: the storage indexes a
+// "+CMGD: (1,2,5),(0-4)" answer lists.
+inline std::set<int> IndexesInParentheses(const std::string& reply)
+{
+    std::set<int> indexes;
+    const std::size_t open = reply.find('(');
+    const std::size_t close = reply.find(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) {
+        return indexes;
+    }
+    const std::string group = "," + reply.substr(open + 1, close - open - 1);
+    for (int index : HeaderIndexes(group, ",")) {
+        indexes.insert(index);
+    }
+    return indexes;
+}
+
+// The reads of a driver that lists first and then reads one stored message
+// at a time, as the transport runs them: at most 100 reads, each answered by
+// the next reply. Returns the indexes the read commands named (the digits
+// after "=").
+template <class Driver>
+std::set<int> RunSingleReads(Driver& driver, const FUZZ_REPLIES_t& input, std::size_t firstReply)
+{
+    std::set<int> read;
+    for (int round = 0; round < 100 && driver.HasPendingRead(); ++round) {
+        const std::string command = driver.ReadNextCommand();
+        const std::set<int> named = HeaderIndexes(command, "=");
+        FuzzRequire(named.size() == 1);
+        read.insert(*named.begin());
+        driver.ParseReadNext(input.Reply(firstReply + static_cast<std::size_t>(round)));
+    }
+    return read;
+}
+
+// Every index offered for deletion is one of `allowed`.
+inline void RequireOfferedFrom(const std::vector<int>& offered, const std::set<int>& allowed)
+{
+    for (int index : offered) {
+        FuzzRequire(allowed.count(index) == 1);
+    }
+}

@@ -1,0 +1,87 @@
+// The status and command parsers of every model: the test and identity
+// replies, IMEI, ICCID, signal, service centre, PDU mode, init, storage
+// selection, deletion, prompt and message body, fed in the pieces polls
+// deliver. Byte 0 chooses the model and the parser. Every answer is one of
+// the three results, and what a parser keeps is cut from the reply.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "drivers/phone_card_base.h"
+#include "drivers/phone_velt_b.h"
+#include "drivers/phone_velt_c.h"
+#include "drivers/phone_velt_d.h"
+#include "drivers/phone_velt_e.h"
+#include "drivers/phone_velt_f.h"
+#include "drivers/phone_velt_g.h"
+#include "fuzz_replies.h"
+
+namespace {
+
+std::unique_ptr<CPhoneCardBase> MakeDriver(unsigned model)
+{
+    switch (model % 7) {
+    case 0: return std::make_unique<CPhoneCardBase>();
+    case 1: return std::make_unique<CPhone_VeltB>();
+    case 2: return std::make_unique<CPhone_VeltC>();
+    case 3: return std::make_unique<CPhone_VeltD>();
+    case 4: return std::make_unique<CPhone_VeltE>();
+    case 5: return std::make_unique<CPhone_VeltF>();
+    default: return std::make_unique<CPhone_VeltG>();
+    }
+}
+
+using Result = COM_CMD_OPERATE_RESULT_t;
+using Parser = Result (CPhoneCardBase::*)(std::string);
+using Test = bool (CPhoneCardBase::*)(std::string);
+
+const Parser kParsers[] = {
+    &CPhoneCardBase::ParseTest,           &CPhoneCardBase::ParseIdentify,
+    &CPhoneCardBase::ParseImei,           &CPhoneCardBase::ParseIccid,
+    &CPhoneCardBase::ParseSignal,         &CPhoneCardBase::ParseServiceCentre,
+    &CPhoneCardBase::ParsePduMode,        &CPhoneCardBase::ParseInit,
+    &CPhoneCardBase::ParseSelectMeStorage, &CPhoneCardBase::ParseSelectSmStorage,
+    &CPhoneCardBase::ParseDeleteAll,      &CPhoneCardBase::ParsePrepareRead,
+    &CPhoneCardBase::ParseSendPrompt,     &CPhoneCardBase::ParseSendBody,
+};
+
+// The yes/no parsers: each answer counts as final, as their callers use them.
+const Test kTests[] = {
+    &CPhoneCardBase::MatchIdentity,  &CPhoneCardBase::ParseIdentifyCcid,
+    &CPhoneCardBase::ParseDial,      &CPhoneCardBase::ParseHangUp,
+    &CPhoneCardBase::ParseTextMode,  &CPhoneCardBase::ParseTextSend,
+    &CPhoneCardBase::ParseTextBody,  &CPhoneCardBase::ParseReadFirst,
+    &CPhoneCardBase::ParseSimStorage, &CPhoneCardBase::ParseStorageQuery,
+};
+
+constexpr unsigned kParserCount = sizeof kParsers / sizeof kParsers[0];
+constexpr unsigned kTestCount = sizeof kTests / sizeof kTests[0];
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const FUZZ_REPLIES_t input = ReadFuzzReplies(data, size);
+    const std::unique_ptr<CPhoneCardBase> driver = MakeDriver(input.choice);
+    const unsigned which = (input.choice / 7) % (kParserCount + kTestCount);
+    const std::string& reply = input.Reply(0);
+    std::string seen;
+    if (which < kParserCount) {
+        const Parser parse = kParsers[which];
+        FeedInPieces(reply, input.piece,
+                     [&](const std::string& r) { return ((*driver).*parse)(r); }, seen);
+    } else {
+        (*driver.*kTests[which - kParserCount])(reply);
+        seen = reply;
+    }
+    // What a parser keeps is a part of the reply, at most trimmed; an error
+    // text may carry a short prefix of the driver's own.
+    FuzzRequire(driver->GetImei().size() <= seen.size());
+    FuzzRequire(driver->GetIccid().size() <= seen.size());
+    FuzzRequire(driver->GetSignal().size() <= seen.size());
+    FuzzRequire(driver->m_strServiceCentre.size() <= seen.size());
+    FuzzRequire(driver->GetLastErrorText().size() <= seen.size() + 64);
+    FuzzRequire(!driver->m_bRetryableError || seen.find("ERROR") != std::string::npos);
+    return 0;
+}
