@@ -86,7 +86,8 @@ TEST(HostileEnvironmentE2E, LockFilesThatAreNoLocksHoldNothing)
     ASSERT_EQ(run.document["portcount"].asInt(), 2) << run.documentText;
     ExpectServedInFull(run.document["ports"][0], 3);
     ExpectServedInFull(run.document["ports"][1], 4);
-    EXPECT_LT(run.process.maxRssKb, 64 * 1024) << "kilobytes";
+    // Far below the file, with room for a sanitizer build's own memory.
+    EXPECT_LT(run.process.maxRssKb, 256 * 1024) << "kilobytes";
 }
 
 // TELLMAR_SERIALCOMM may name a node that is no serial port: a device of

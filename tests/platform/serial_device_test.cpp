@@ -465,7 +465,8 @@ TEST_F(SerialDeviceTest, HostileLockFilesHoldNothingAndCostNothing)
         ::close(report[0]);
         ASSERT_TRUE(answered) << "the open hung";
         EXPECT_EQ(0, line[0]);
-        EXPECT_LT(line[1], 64L * 1024) << "kilobytes of memory at most";
+        // Far below the file, with room for a sanitizer build's own memory.
+        EXPECT_LT(line[1], 256L * 1024) << "kilobytes of memory at most";
     }
     std::remove(lockFile.c_str());
 }
