@@ -21,6 +21,7 @@
 // PDU unreadable (bReadable false). A PDU text ends at its first NUL.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,23 @@ struct SMS_PDU_PARAM_t {
     std::string strUserText;
     bool bUserTextUcs2 = false;
 };
+
+// Writes `value` into a fixed field of SMS_PDU_PARAM_t: zero-filled, at
+// most N-1 bytes, always NUL-terminated.
+template <std::size_t N>
+void StoreField(char (&field)[N], const std::string& value)
+{
+    std::memset(field, 0, N);
+    std::memcpy(field, value.data(), value.size() < N ? value.size() : N - 1);
+}
+
+// The text of a fixed field up to its first NUL, never beyond the field.
+template <std::size_t N>
+std::string FieldText(const char (&field)[N])
+{
+    const void* nul = std::memchr(field, 0, N);
+    return std::string(field, nul ? static_cast<const char*>(nul) - field : N);
+}
 
 // The builders read the number fields up to their NUL or their size less
 // one (szSca at most 15 characters: a longer service centre is cut there;

@@ -1,9 +1,8 @@
 #pragma once
 // Field-level helpers shared by the PDU builders and decoders (codec only):
-// the read position over PDU text, octets as hexadecimal text, and the
-// fixed fields of SMS_PDU_PARAM_t.
+// the read position over PDU text and octets as hexadecimal text (the fixed
+// fields of SMS_PDU_PARAM_t: StoreField and FieldText in pdu.h).
 
-#include <cstring>
 #include <string>
 
 #include "codec/pdu.h"
@@ -50,20 +49,3 @@ std::string HexOctet(unsigned value);
 // The octet that the first two characters of `hex` spell (HexToBytes
 // arithmetic); 0 when fewer than two are there.
 unsigned OctetValue(const std::string& hex);
-
-// Writes `value` into a fixed field: zero-filled, at most N-1 bytes, always
-// NUL-terminated.
-template <std::size_t N>
-void StoreField(char (&field)[N], const std::string& value)
-{
-    std::memset(field, 0, N);
-    std::memcpy(field, value.data(), value.size() < N ? value.size() : N - 1);
-}
-
-// The text of a fixed field up to its first NUL, never beyond the field.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N])
-{
-    const void* nul = std::memchr(field, 0, N);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : N);
-}

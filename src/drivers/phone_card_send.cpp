@@ -2,7 +2,6 @@
 // concatenated parts for a long one. The reply parsers are in phone_card_base.cpp.
 
 #include <cstdio>
-#include <cstring>
 
 #include "codec/charset_conv.h"
 #include "codec/pdu.h"
@@ -15,13 +14,6 @@ constexpr std::size_t kMaxSingleUcs2Octets = 140;
 // szText holds at most this many bytes of the internal text.
 constexpr std::size_t kMaxSingleTextBytes = sizeof(SMS_PDU_PARAM_t::szText) - 1;
 
-void CopyField(char* field, std::size_t fieldSize, const std::string& text)
-{
-    const std::size_t n = text.size() < fieldSize - 1 ? text.size() : fieldSize - 1;
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
 void SetDestination(SMS_PDU_PARAM_t& request, const std::string& number)
 {
     // A leading "+" makes the number international (type 145) with the
@@ -31,7 +23,7 @@ void SetDestination(SMS_PDU_PARAM_t& request, const std::string& number)
     const bool international = plus || ClassifyNumber(number);
     request.bNational = !international;
     // Numbers longer than the field are cut.
-    CopyField(request.szNumber, sizeof request.szNumber,
+    StoreField(request.szNumber,
               plus ? number : NormalizeNumber(number, international));
 }
 
@@ -57,7 +49,7 @@ bool CPhoneCardBase::PrepareSubmitRequest(SMS_PDU_PARAM_t& request, const std::s
         RefuseSend("Service centre number too long: " + m_strServiceCentre);
         return false;
     }
-    CopyField(request.szSca, sizeof request.szSca, sca);
+    StoreField(request.szSca, sca);
     SetDestination(request, number);
     request.byDcs = 8;
     return true;
@@ -86,7 +78,7 @@ std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::stri
     if (!PrepareSubmitRequest(request, number)) {
         return {};
     }
-    CopyField(request.szText, sizeof request.szText, text);
+    StoreField(request.szText, text);
     const std::string body = BuildSubmitPdu(request, m_strSendCommand);
     return {SendPair(m_strSendCommand, body)};
 }

@@ -1,19 +1,11 @@
 #include "drivers/sms_message.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 #include "drivers/reply_text.h"
 
 namespace {
-
-// A field of the PDU block as text, never reading past the field.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N])
-{
-    return std::string(field, strnlen(field, N));
-}
 
 bool IsHexDigit(char c)
 {
