@@ -542,15 +542,18 @@ void Modem::AnswerModel(const std::string&, const std::string&)
     Identity("cgmm", m_model->cgmm);
 }
 
-void Modem::AnswerSetCmee(const std::string&, const std::string& args)
+bool Modem::SetNumber(const std::string& args, int most, int& setting)
 {
     int value;
-    if (ToInt(args, value) && value <= 2) {
-        m_cmee = value;
-        Ok();
-    } else {
-        CmeError(3);
-    }
+    if (!ToInt(args, value) || value > most) return false;
+    setting = value;
+    Ok();
+    return true;
+}
+
+void Modem::AnswerSetCmee(const std::string&, const std::string& args)
+{
+    if (!SetNumber(args, 2, m_cmee)) CmeError(3);
 }
 
 void Modem::AnswerCmee(const std::string&, const std::string&)
@@ -626,13 +629,7 @@ void Modem::AnswerSetServiceCentre(const std::string&, const std::string& args)
 
 void Modem::AnswerSetCmgf(const std::string&, const std::string& args)
 {
-    int value;
-    if (ToInt(args, value) && value <= 1) {
-        m_cmgf = value;
-        Ok();
-    } else {
-        CmsError(302);
-    }
+    if (!SetNumber(args, 1, m_cmgf)) CmsError(302);
 }
 
 void Modem::AnswerCmgf(const std::string&, const std::string&)

@@ -114,6 +114,9 @@ class Modem {
     void AnswerPhoneBookStorage(const std::string& cmd, const std::string& args);
     void AnswerPhoneBookRead(const std::string& cmd, const std::string& args);
     void AnswerPhoneBookWrite(const std::string& cmd, const std::string& args);
+    // A setting of 0 to `most`: stored, and answered OK; false (nothing
+    // answered) for anything else.
+    bool SetNumber(const std::string& args, int most, int& setting);
     // The identity text `key` of the configuration, else the model's own.
     void Identity(const char* key, const char* builtIn);
 
