@@ -251,6 +251,51 @@ std::int64_t Budget(int constantMs, int perByteMs, std::size_t bytes)
            static_cast<std::int64_t>(std::max(perByteMs, 0)) * static_cast<std::int64_t>(bytes);
 }
 
+// One wait for input on `fd` until `deadline`, then one read of at most
+// `want` bytes (none when `want` is 0) appended to `out`.
+struct READ_STEP_t {
+    int error = 0;          // EBADF, EIO for a device that has gone, or poll's or read's errno
+    bool quiet = false;     // nothing came by the deadline (or nothing was to be read)
+    std::size_t bytes = 0;  // bytes read; none without error or quiet: interrupted, try again
+};
+
+READ_STEP_t WaitAndRead(int fd, std::int64_t deadline, std::size_t want, std::string& out)
+{
+    READ_STEP_t step;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, MsUntil(deadline));
+    if (ready < 0) {
+        step.error = errno == EINTR ? 0 : errno;
+        return step;
+    }
+    if (ready == 0 || want == 0) {
+        step.quiet = true;
+        return step;
+    }
+    if ((pfd.revents & POLLNVAL) != 0) {
+        step.error = EBADF;
+        return step;
+    }
+    if ((pfd.revents & POLLIN) == 0) {
+        // Hang-up or error with nothing left to read: the device is gone
+        // (unplugged, or the other end of a pseudo-terminal closed).
+        step.error = EIO;
+        return step;
+    }
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, want));
+    if (n > 0) {
+        out.append(buffer, static_cast<std::size_t>(n));
+        step.bytes = static_cast<std::size_t>(n);
+    } else if (n == 0) {
+        // A hung-up tty reads as end of file; waiting on would spin.
+        step.error = EIO;
+    } else if (errno != EAGAIN && errno != EINTR) {
+        step.error = errno;
+    }
+    return step;
+}
+
 }  // namespace
 
 CSerialDevice::~CSerialDevice()
@@ -398,7 +443,6 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
         MonotonicMs() + Budget(m_timeouts.totalConstantMs, m_timeouts.totalPerByteMs, maxBytes);
     std::int64_t lastByteAt = 0;
     std::size_t got = 0;
-    char buffer[4096];
     while (got < maxBytes) {
         std::int64_t deadline = totalDeadline;
         if (got > 0 && m_timeouts.intervalMs > 0) {
@@ -407,36 +451,16 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
         if (MonotonicMs() >= deadline) {
             break;
         }
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, MsUntil(deadline));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
+        const READ_STEP_t step = WaitAndRead(fd, deadline, maxBytes - got, out);
+        if (step.error != 0) {
+            return step.error;
         }
-        if (ready == 0) {
+        if (step.quiet) {
             break;
         }
-        if ((pfd.revents & POLLNVAL) != 0) {
-            return EBADF;
-        }
-        if ((pfd.revents & POLLIN) == 0) {
-            // Hang-up or error with nothing left to read: the device is gone
-            // (unplugged, or the other end of a pseudo-terminal closed).
-            return EIO;
-        }
-        const std::size_t want = std::min(sizeof buffer, maxBytes - got);
-        const ssize_t n = ::read(fd, buffer, want);
-        if (n > 0) {
-            out.append(buffer, static_cast<std::size_t>(n));
-            got += static_cast<std::size_t>(n);
+        if (step.bytes > 0) {
+            got += step.bytes;
             lastByteAt = MonotonicMs();
-        } else if (n == 0) {
-            // A hung-up tty reads as end of file; waiting on would spin.
-            return EIO;
-        } else if (errno != EAGAIN && errno != EINTR) {
-            return errno;
         }
     }
     return 0;
@@ -450,34 +474,9 @@ int CSerialDevice::ReadAvailable(std::string& out, std::size_t maxBytes, int wai
     const int fd = static_cast<int>(m_handle);
     const std::int64_t deadline = MonotonicMs() + std::max(waitMs, 0);
     for (;;) {
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, MsUntil(deadline));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (ready == 0 || maxBytes == 0) {
-            return 0;
-        }
-        if ((pfd.revents & POLLNVAL) != 0) {
-            return EBADF;
-        }
-        if ((pfd.revents & POLLIN) == 0) {
-            return EIO;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, maxBytes));
-        if (n > 0) {
-            out.append(buffer, static_cast<std::size_t>(n));
-            return 0;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        if (errno != EAGAIN && errno != EINTR) {
-            return errno;
+        const READ_STEP_t step = WaitAndRead(fd, deadline, maxBytes, out);
+        if (step.error != 0 || step.quiet || step.bytes > 0) {
+            return step.error;
         }
     }
 }
