@@ -27,7 +27,8 @@ namespace {
 // list_concat_out_of_order.txt): a default-alphabet text, a UCS-2 text, and
 // part 1 of a three-part UCS-2 message whose reference octet and part number
 // are set per message below.
-const char kSeptets[] = "0891683108100005F00405810180F60000421020304050000DC2303BEC1E97413199AB0603";
+const char kSeptets[] =
+    "0891683108100005F00405810180F60000421020304050000DC2303BEC1E97413199AB0603";
 const char kUcs2[] = "0891683108100005F0040B813119325476F9000812305001112100084F60597D4E16754C";
 const char kPartHead[] = "0891683108100005F0440B813107001011F10008123060102030000C050003";
 const char kPartText[] = "7B2C4E006BB5";
@@ -112,8 +113,7 @@ BENCHMARK(BM_BuildThreePartChinese);
 
 void BM_DecodeDeliver(benchmark::State& state)
 {
-    const std::string pdus[] = {kSeptets, kUcs2,
-                                std::string(kPartHead) + "510301" + kPartText};
+    const std::string pdus[] = {kSeptets, kUcs2, std::string(kPartHead) + "510301" + kPartText};
     for (auto _ : state) {
         for (const std::string& pdu : pdus) {
             SMS_PDU_PARAM_t param;

@@ -156,8 +156,9 @@ std::string Modem(int com, const std::string& extra = "")
 {
     char iccid[32];
     std::snprintf(iccid, sizeof iccid, "89860012345678%06d", com);
-    return "{\"com\":" + std::to_string(com) + ",\"model\":\"M35\",\"bauds\":[115200],\"iccid\":\"" +
-           iccid + "\",\"faults\":{\"body_delay_ms\":200}" + extra + "}";
+    return "{\"com\":" + std::to_string(com) +
+           ",\"model\":\"M35\",\"bauds\":[115200],\"iccid\":\"" + iccid +
+           "\",\"faults\":{\"body_delay_ms\":200}" + extra + "}";
 }
 
 std::string Config(int modems, const std::string& extra = "")
@@ -184,8 +185,9 @@ std::string ThirtyMessages()
         for (int part = 1; part <= 3; ++part, ++index) {
             storage += ",{\"index\":" + std::to_string(index) +
                        ",\"from\":\"10086\",\"time\":\"24-05-02 08:00:00\",\"dcs\":8,"
-                       "\"concat\":{\"ref\":" + std::to_string(ref) + ",\"total\":3,\"part\":" +
-                       std::to_string(part) + "},\"text\":\"\\u5c0a\\u656c\\u7684\\u5ba2\\u6237\"}";
+                       "\"concat\":{\"ref\":" +
+                       std::to_string(ref) + ",\"total\":3,\"part\":" + std::to_string(part) +
+                       "},\"text\":\"\\u5c0a\\u656c\\u7684\\u5ba2\\u6237\"}";
         }
     }
     return storage + "]}";
@@ -306,8 +308,10 @@ void Scan(int modems, RUN_t& fast, RUN_t& quiet)
         std::fprintf(stderr, "the simulator did not start for %d modems\n", modems);
         return;
     }
-    const std::string what = "scan of " + std::to_string(modems) + " modem" + (modems > 1 ? "s" : "");
-    Compare(sim, what, {}, "COM" + std::to_string(modems) + " ", modems == 1 ? 0.3 : 0, &fast, &quiet);
+    const std::string what =
+        "scan of " + std::to_string(modems) + " modem" + (modems > 1 ? "s" : "");
+    Compare(sim, what, {}, "COM" + std::to_string(modems) + " ", modems == 1 ? 0.3 : 0, &fast,
+            &quiet);
     Add({what + " (peak memory)", fast.peakKib / 1024.0, quiet.peakKib / 1024.0, "MiB", "", true});
 }
 

@@ -40,7 +40,8 @@ int main(int argc, char** argv)
 
     const double off = NanosecondsPerCall(calls, [&] { TracePortIo("COM3", '<', reply, 0); });
 
-    std::string dir = std::filesystem::temp_directory_path().string() + "/tellmar-tracebench-XXXXXX";
+    std::string dir =
+        std::filesystem::temp_directory_path().string() + "/tellmar-tracebench-XXXXXX";
     if (::mkdtemp(dir.data()) == nullptr || !StartPortTraceAt(dir + "/trace.txt")) {
         return 1;
     }

@@ -39,13 +39,13 @@ struct SEND_RESULT_t {
 
 // Messages of one device, as an inbox read leaves them.
 struct INBOX_READ_t {
-    std::vector<SmsMessage> vecMe;   // modem memory
-    std::vector<SmsMessage> vecSm;   // SIM
-    bool bMeRead = false;            // storage selected and read
+    std::vector<SmsMessage> vecMe;  // modem memory
+    std::vector<SmsMessage> vecSm;  // SIM
+    bool bMeRead = false;           // storage selected and read
     bool bSmRead = false;
-    bool bMeComplete = false;        // listing and every single read succeeded
+    bool bMeComplete = false;  // listing and every single read succeeded
     bool bSmComplete = false;
-    std::vector<int> vecMeIndexes;   // storage indexes read, for deleting exactly them
+    std::vector<int> vecMeIndexes;  // storage indexes read, for deleting exactly them
     std::vector<int> vecSmIndexes;
     std::vector<SmsUnreadable> vecMeUnreadable;  // stored messages that could not be read
     std::vector<SmsUnreadable> vecSmUnreadable;
@@ -111,7 +111,8 @@ bool ClearInbox(COM_DEVICE_t device);
 // When neither storage was read completely the port is not opened.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
-std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time);
+std::string AppendSendTime(const std::string& text, const std::string& number,
+                           const std::string& time);
 COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
 
 // The help text: a green title line, then the usage lines.

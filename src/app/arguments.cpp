@@ -1,6 +1,5 @@
 #include "app/arguments.h"
 
-
 namespace {
 
 constexpr std::size_t kMinNumberLength = 5;

@@ -69,5 +69,5 @@ void CApplication::RunInboxCommand(const std::string& word)
     result.nSeconds = WallSeconds() - start;
     const Json::Value document = InboxDocument(result);
     ConsoleWrite(request.bCompact ? CompactDocumentText(document, ConsoleDocumentCharset())
-                                 : StyledDocumentText(document, ConsoleDocumentCharset()));
+                                  : StyledDocumentText(document, ConsoleDocumentCharset()));
 }

@@ -18,12 +18,16 @@ bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage
     if (storage == STORAGE_ME) {
         return ExecuteCommand(
             driver, port, driver->SelectMeStorageCommand(),
-            [](CPhoneCardBase* d, std::string reply) { return d->ParseSelectMeStorage(std::move(reply)); },
+            [](CPhoneCardBase* d, std::string reply) {
+                return d->ParseSelectMeStorage(std::move(reply));
+            },
             AtPacing().shortPolls);
     }
     return ExecuteCommand(
         driver, port, driver->SelectSmStorageCommand(),
-        [](CPhoneCardBase* d, std::string reply) { return d->ParseSelectSmStorage(std::move(reply)); },
+        [](CPhoneCardBase* d, std::string reply) {
+            return d->ParseSelectSmStorage(std::move(reply));
+        },
         AtPacing().shortPolls);
 }
 

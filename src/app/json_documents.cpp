@@ -164,7 +164,7 @@ Json::Value SendResultElement(const SEND_RESULT_t& result)
     element["time"] = Utf8(result.strTime);
     element["code"] = static_cast<int>(result.nResult);
     element["message"] = Utf8(result.nResult == CMD_RESULT_FAILED ? result.strMessage
-                                                                   : ResultTextEn(result.nResult));
+                                                                  : ResultTextEn(result.nResult));
     return element;
 }
 

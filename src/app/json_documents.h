@@ -29,20 +29,20 @@ Json::Value SendErrorDocument(int outcome);
 // One device of the inbox document.
 struct INBOX_PORT_RESULT_t {
     COM_PORT_t port;
-    bool bRead = false;               // "msgcount" (and "msgs") are shown
-    std::vector<SmsMessage> vecSm;    // SIM messages, listed first
-    std::vector<SmsMessage> vecMe;    // modem-memory messages
+    bool bRead = false;             // "msgcount" (and "msgs") are shown
+    std::vector<SmsMessage> vecSm;  // SIM messages, listed first
+    std::vector<SmsMessage> vecMe;  // modem-memory messages
     // Stored messages that could not be read ("unreadable"), SIM first.
     std::vector<SmsUnreadable> vecSmUnreadable;
     std::vector<SmsUnreadable> vecMeUnreadable;
-    std::string strError;             // "error" (read forms): why the read is not complete
-    bool bCleared = false;            // "clear" is shown
+    std::string strError;   // "error" (read forms): why the read is not complete
+    bool bCleared = false;  // "clear" is shown
     bool bClear = false;
 };
 
 struct INBOX_RESULT_t {
-    std::string strType;              // the word as received (lower-cased)
-    bool bCheck = false;              // one of the six sub-commands
+    std::string strType;  // the word as received (lower-cased)
+    bool bCheck = false;  // one of the six sub-commands
     std::vector<INBOX_PORT_RESULT_t> vecPorts;
     std::int64_t nSeconds = 0;
 };

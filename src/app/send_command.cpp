@@ -63,7 +63,8 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
 
 }  // namespace
 
-std::string AppendSendTime(const std::string& text, const std::string& number, const std::string& time)
+std::string AppendSendTime(const std::string& text, const std::string& number,
+                           const std::string& time)
 {
     if (number.size() == kServiceNumberLength) {
         return text;
@@ -161,5 +162,6 @@ void CApplication::CollectSendResults(const std::vector<COM_DEVICE_t>& devices,
 
 void CApplication::PrintSendResults()
 {
-    ConsoleWrite(StyledDocumentText(SendResultDocument(m_vecSendResults), ConsoleDocumentCharset()));
+    ConsoleWrite(
+        StyledDocumentText(SendResultDocument(m_vecSendResults), ConsoleDocumentCharset()));
 }

@@ -44,30 +44,30 @@ enum SMS_ALPHABET_t : std::uint8_t {
 };
 
 struct SMS_PDU_PARAM_t {
-    std::uint16_t nPartNo = 0;      // decoding: part number of a concatenated part (1 = first)
-    char szSca[16] = {};            // service centre, digits with optional leading "+"
+    std::uint16_t nPartNo = 0;  // decoding: part number of a concatenated part (1 = first)
+    char szSca[16] = {};        // service centre, digits with optional leading "+"
     // Sending: the destination (at most 31 characters are read); decoding:
     // originator, destination or recipient (an alphanumeric one of 11
     // letters takes up to 44 bytes).
     char szNumber[48] = {};
-    std::uint8_t byPid = 0;         // TP-PID
-    std::uint8_t byDcs = 0;         // TP-DCS; sending: 8 (UCS-2)
-    char szTime[15] = {};           // decoding: time stamp as 14 digits (a status report's TP-DT)
+    std::uint8_t byPid = 0;           // TP-PID
+    std::uint8_t byDcs = 0;           // TP-DCS; sending: 8 (UCS-2)
+    char szTime[15] = {};             // decoding: time stamp as 14 digits (a status report's TP-DT)
     const char* pLongText = nullptr;  // sending a long text: NUL-terminated, owned by the caller
-    char szText[161] = {};          // sending one PDU: the text; decoding: the decoded text
-    char szUrl[129] = {};           // decoding data coding 0xF5: the URL
-    std::uint8_t byRefUcs2 = 0;     // decoding: concatenation reference of a UCS-2 part
-    bool bNational = false;         // sending: destination in national form
-    char szPartHex[536] = {};       // decoding a part: user data after the user-data header, hex
-    std::int32_t nPartHexLen = 0;   // characters in szPartHex
-    bool bConcat = false;           // decoding: the PDU is a concatenated part
-    std::uint16_t nConcatRef = 0;   // decoding: concatenation reference (8 or 16 bits)
-    std::uint16_t nConcatTotal = 0; // decoding: number of parts
+    char szText[161] = {};            // sending one PDU: the text; decoding: the decoded text
+    char szUrl[129] = {};             // decoding data coding 0xF5: the URL
+    std::uint8_t byRefUcs2 = 0;       // decoding: concatenation reference of a UCS-2 part
+    bool bNational = false;           // sending: destination in national form
+    char szPartHex[536] = {};         // decoding a part: user data after the user-data header, hex
+    std::int32_t nPartHexLen = 0;     // characters in szPartHex
+    bool bConcat = false;             // decoding: the PDU is a concatenated part
+    std::uint16_t nConcatRef = 0;     // decoding: concatenation reference (8 or 16 bits)
+    std::uint16_t nConcatTotal = 0;   // decoding: number of parts
 
     std::uint8_t byMessageType = SMS_PDU_DELIVER;  // decoding: TP-MTI (SMS_PDU_TYPE_t)
     std::uint8_t byAlphabet = SMS_ALPHABET_GSM7;   // decoding: SMS_ALPHABET_t of byDcs
-    std::uint8_t byReference = 0;  // decoding a SUBMIT or a status report: TP-MR
-    std::uint8_t byStatus = 0;     // decoding a status report: TP-ST
+    std::uint8_t byReference = 0;                  // decoding a SUBMIT or a status report: TP-MR
+    std::uint8_t byStatus = 0;                     // decoding a status report: TP-ST
     // Decoding: every field the PDU announces is there (user data and header
     // included) and its text is in a coding that can be read. A PDU that is
     // not readable may still have filled some fields.

@@ -11,7 +11,10 @@ namespace {
 const unsigned kInternational = 1;
 const unsigned kAlphanumeric = 5;
 
-unsigned TypeOfNumber(unsigned typeOctet) { return (typeOctet >> 4) & 0x07; }
+unsigned TypeOfNumber(unsigned typeOctet)
+{
+    return (typeOctet >> 4) & 0x07;
+}
 
 // Semi-octet digits, each pair swapped, a final "F" filler dropped; the
 // values 10 to 14 are "*", "#", "a", "b", "c" (3GPP TS 23.040 9.1.2.3).
@@ -20,12 +23,23 @@ std::string AddressDigitsOf(const std::string& swapped)
     std::string digits = DecodeSemiOctets(swapped);
     for (char& c : digits) {
         switch (c) {
-        case 'A': c = '*'; break;
-        case 'B': c = '#'; break;
-        case 'C': c = 'a'; break;
-        case 'D': c = 'b'; break;
-        case 'E': c = 'c'; break;
-        default: break;
+        case 'A':
+            c = '*';
+            break;
+        case 'B':
+            c = '#';
+            break;
+        case 'C':
+            c = 'a';
+            break;
+        case 'D':
+            c = 'b';
+            break;
+        case 'E':
+            c = 'c';
+            break;
+        default:
+            break;
         }
     }
     return digits;

@@ -2,8 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <map>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codec/charset_conv.h"

@@ -156,7 +156,8 @@ void ReadUserData(PduReader& reader, unsigned firstOctet, bool push, SMS_PDU_PAR
         readable = readable && skip <= udl;
         param.strUserText = SeptetsToUcs2(all.substr(std::min(skip, all.size())));
         param.bUserTextUcs2 = true;
-        StoreField(param.szText, CutToCharBoundary(Ucs2ToAnsiString(param.strUserText), kTextBytes));
+        StoreField(param.szText,
+                   CutToCharBoundary(Ucs2ToAnsiString(param.strUserText), kTextBytes));
         break;
     }
     case SMS_ALPHABET_UCS2:

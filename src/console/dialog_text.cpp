@@ -34,12 +34,21 @@ CStyledText SendResultLine(const SEND_RESULT_t& result, int columns)
     const std::string& port = result.port.strName;
     CStyledText line;
     if (result.nResult == CMD_RESULT_SUCCEED) {
-        line.Green("端口 ").Green(port).Green(" 发送到 ").Green(result.strNumber).Green(" 的短信发送成功");
+        line.Green("端口 ")
+            .Green(port)
+            .Green(" 发送到 ")
+            .Green(result.strNumber)
+            .Green(" 的短信发送成功");
     } else {
         const std::string reason =
             result.strMessage.empty() ? ResultTextZh(result.nResult) : result.strMessage;
-        const std::string head = "端口 " + port + " 发送到 " + result.strNumber + " 的短信发送失败,失败原因: ";
-        line.Red("端口 ").Green(port).Red(" 发送到 ").Red(result.strNumber).Red(" 的短信发送失败,失败原因: ");
+        const std::string head =
+            "端口 " + port + " 发送到 " + result.strNumber + " 的短信发送失败,失败原因: ";
+        line.Red("端口 ")
+            .Green(port)
+            .Red(" 发送到 ")
+            .Red(result.strNumber)
+            .Red(" 的短信发送失败,失败原因: ");
         // The reason may be the modem's own error reply.
         line.Red(LayOutUntrustedText(reason, ColumnAfter(head, 0), kUntrustedIndent, columns));
     }

@@ -4,4 +4,7 @@
 #include <string>
 
 // Hang-up of the Yuga and Huawei GSM modules.
-inline std::string ChupHangUpCommand() { return "at+chup;\r\n"; }
+inline std::string ChupHangUpCommand()
+{
+    return "at+chup;\r\n";
+}

@@ -16,11 +16,20 @@ bool Contains(const std::string& text, const char* key)
 
 CPhoneCardBase::~CPhoneCardBase() = default;
 
-std::string CPhoneCardBase::TestCommand() { return "AT\r\n"; }
+std::string CPhoneCardBase::TestCommand()
+{
+    return "AT\r\n";
+}
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseTest(std::string reply) { return GeneralRule(reply); }
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseTest(std::string reply)
+{
+    return GeneralRule(reply);
+}
 
-std::string CPhoneCardBase::IdentifyCommand() { return "ATI\r\n"; }
+std::string CPhoneCardBase::IdentifyCommand()
+{
+    return "ATI\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
 {
@@ -28,7 +37,10 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
     return MatchIdentity(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
 }
 
-std::string CPhoneCardBase::SampleIdentity() { return std::string(); }
+std::string CPhoneCardBase::SampleIdentity()
+{
+    return std::string();
+}
 
 bool CPhoneCardBase::MatchIdentity(std::string reply)
 {
@@ -39,25 +51,55 @@ bool CPhoneCardBase::MatchIdentity(std::string reply)
     return Contains(reply, model.szIdentity) && (!model.bIdentityWithOk || Contains(reply, "OK"));
 }
 
-std::string CPhoneCardBase::IdentifyCcidCommand() { return "ATI+CCID\r\n"; }
+std::string CPhoneCardBase::IdentifyCcidCommand()
+{
+    return "ATI+CCID\r\n";
+}
 
-bool CPhoneCardBase::ParseIdentifyCcid(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseIdentifyCcid(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::DialCommand(std::string number) { return "ATD" + number + ";\r\n"; }
+std::string CPhoneCardBase::DialCommand(std::string number)
+{
+    return "ATD" + number + ";\r\n";
+}
 
-bool CPhoneCardBase::ParseDial(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseDial(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::HangUpCommand() { return "ATH\r\n"; }
+std::string CPhoneCardBase::HangUpCommand()
+{
+    return "ATH\r\n";
+}
 
-bool CPhoneCardBase::ParseHangUp(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseHangUp(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::TextModeCommand() { return "at+cmgf=1\r\n"; }
+std::string CPhoneCardBase::TextModeCommand()
+{
+    return "at+cmgf=1\r\n";
+}
 
-bool CPhoneCardBase::ParseTextMode(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseTextMode(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::PduModeCommand() { return "at+cmgf=0\r\n"; }
+std::string CPhoneCardBase::PduModeCommand()
+{
+    return "at+cmgf=0\r\n";
+}
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePduMode(std::string reply) { return GeneralRule(reply); }
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePduMode(std::string reply)
+{
+    return GeneralRule(reply);
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
 {
@@ -103,28 +145,55 @@ std::string CPhoneCardBase::TextSendCommand(std::string number)
     return "at+cmgs=\"" + number + "\"\r\n";
 }
 
-bool CPhoneCardBase::ParseTextSend(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseTextSend(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
 std::string CPhoneCardBase::TextBodyCommand(std::string text)
 {
     return text + " " + DeviceTypeName(GetDeviceType()) + "\r" + '\x1A';
 }
 
-bool CPhoneCardBase::ParseTextBody(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseTextBody(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::ReadFirstCommand() { return "at+cmgr=1\r\n"; }
+std::string CPhoneCardBase::ReadFirstCommand()
+{
+    return "at+cmgr=1\r\n";
+}
 
-bool CPhoneCardBase::ParseReadFirst(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseReadFirst(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::SimStorageCommand() { return "at+cpms=\"SM\"\r\n"; }
+std::string CPhoneCardBase::SimStorageCommand()
+{
+    return "at+cpms=\"SM\"\r\n";
+}
 
-bool CPhoneCardBase::ParseSimStorage(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseSimStorage(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::StorageQueryCommand() { return "at + cpms?\r\n"; }
+std::string CPhoneCardBase::StorageQueryCommand()
+{
+    return "at + cpms?\r\n";
+}
 
-bool CPhoneCardBase::ParseStorageQuery(std::string reply) { return SuccessTest(reply); }
+bool CPhoneCardBase::ParseStorageQuery(std::string reply)
+{
+    return SuccessTest(reply);
+}
 
-std::string CPhoneCardBase::IccidCommand() { return "AT+CCID\r\n"; }
+std::string CPhoneCardBase::IccidCommand()
+{
+    return "AT+CCID\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
 {
@@ -156,7 +225,10 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply
     return CMD_RESULT_SUCCEED;
 }
 
-std::string CPhoneCardBase::ImeiCommand() { return "AT+CGSN\r\n"; }
+std::string CPhoneCardBase::ImeiCommand()
+{
+    return "AT+CGSN\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
 {
@@ -178,7 +250,10 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
     return CMD_RESULT_SUCCEED;
 }
 
-std::string CPhoneCardBase::SignalCommand() { return "at+csq\r\n"; }
+std::string CPhoneCardBase::SignalCommand()
+{
+    return "at+csq\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
 {
@@ -196,7 +271,10 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
     return CMD_RESULT_SUCCEED;
 }
 
-std::string CPhoneCardBase::ServiceCentreCommand() { return "AT+CSCA?\r\n"; }
+std::string CPhoneCardBase::ServiceCentreCommand()
+{
+    return "AT+CSCA?\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
 {
@@ -221,11 +299,20 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
     return result.kind == LINE_OK ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
 }
 
-std::string CPhoneCardBase::DeleteAllCommand() { return "AT+CMGD=0,4\r\n"; }
+std::string CPhoneCardBase::DeleteAllCommand()
+{
+    return "AT+CMGD=0,4\r\n";
+}
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseDeleteAll(std::string reply) { return GeneralRule(reply); }
+COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseDeleteAll(std::string reply)
+{
+    return GeneralRule(reply);
+}
 
-std::string CPhoneCardBase::PrepareReadCommand() { return "AT\r"; }
+std::string CPhoneCardBase::PrepareReadCommand()
+{
+    return "AT\r";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePrepareRead(std::string reply)
 {
@@ -239,7 +326,10 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePrepareRead(std::string reply)
     return CMD_RESULT_INCOMPLETE;
 }
 
-std::string CPhoneCardBase::ListCommand() { return "AT+CMGL=4\r\n"; }
+std::string CPhoneCardBase::ListCommand()
+{
+    return "AT+CMGL=4\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
 {
@@ -283,19 +373,40 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
     return CMD_RESULT_INCOMPLETE;
 }
 
-bool CPhoneCardBase::HasPendingRead() { return false; }
+bool CPhoneCardBase::HasPendingRead()
+{
+    return false;
+}
 
-std::string CPhoneCardBase::ReadNextCommand() { return "AT\r\n"; }
+std::string CPhoneCardBase::ReadNextCommand()
+{
+    return "AT\r\n";
+}
 
-bool CPhoneCardBase::ParseReadNext(std::string reply) { return NonEmptyTest(reply); }
+bool CPhoneCardBase::ParseReadNext(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-int CPhoneCardBase::GetDeviceType() { return PHONE_TYPE_BASE; }
+int CPhoneCardBase::GetDeviceType()
+{
+    return PHONE_TYPE_BASE;
+}
 
-std::string CPhoneCardBase::GetIccid() { return m_strIccid; }
+std::string CPhoneCardBase::GetIccid()
+{
+    return m_strIccid;
+}
 
-std::string CPhoneCardBase::GetSignal() { return m_strSignal; }
+std::string CPhoneCardBase::GetSignal()
+{
+    return m_strSignal;
+}
 
-std::string CPhoneCardBase::GetImei() { return m_strImei; }
+std::string CPhoneCardBase::GetImei()
+{
+    return m_strImei;
+}
 
 std::string CPhoneCardBase::GetLastErrorText()
 {
@@ -303,16 +414,25 @@ std::string CPhoneCardBase::GetLastErrorText()
     return m_strLastError;
 }
 
-bool CPhoneCardBase::ReservedFlag() { return false; }
+bool CPhoneCardBase::ReservedFlag()
+{
+    return false;
+}
 
-std::string CPhoneCardBase::SelectMeStorageCommand() { return "AT+CPMS=\"ME\"\r\n"; }
+std::string CPhoneCardBase::SelectMeStorageCommand()
+{
+    return "AT+CPMS=\"ME\"\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectMeStorage(std::string reply)
 {
     return GeneralRule(reply);
 }
 
-std::string CPhoneCardBase::SelectSmStorageCommand() { return "AT+CPMS=\"SM\"\r\n"; }
+std::string CPhoneCardBase::SelectSmStorageCommand()
+{
+    return "AT+CPMS=\"SM\"\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectSmStorage(std::string reply)
 {

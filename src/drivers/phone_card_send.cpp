@@ -23,14 +23,15 @@ void SetDestination(SMS_PDU_PARAM_t& request, const std::string& number)
     const bool international = plus || ClassifyNumber(number);
     request.bNational = !international;
     // Numbers longer than the field are cut.
-    StoreField(request.szNumber,
-              plus ? number : NormalizeNumber(number, international));
+    StoreField(request.szNumber, plus ? number : NormalizeNumber(number, international));
 }
 
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return 0;
 }
 

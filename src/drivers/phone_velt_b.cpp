@@ -34,11 +34,20 @@ std::string CPhone_VeltB::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltB::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltB::ParseDial(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltB::HangUpCommand() { return ChupHangUpCommand(); }
+std::string CPhone_VeltB::HangUpCommand()
+{
+    return ChupHangUpCommand();
+}
 
-bool CPhone_VeltB::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltB::ParseHangUp(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
 {
@@ -63,9 +72,15 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
     return HoldsFinalResult(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
 }
 
-std::string CPhone_VeltB::PrepareReadCommand() { return "AT+ATVER=1\r"; }
+std::string CPhone_VeltB::PrepareReadCommand()
+{
+    return "AT+ATVER=1\r";
+}
 
-std::string CPhone_VeltB::ListCommand() { return "AT+CMGD=?\r\n"; }
+std::string CPhone_VeltB::ListCommand()
+{
+    return "AT+CMGD=?\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
 {
@@ -90,7 +105,8 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
         // Each index goes into a command line of its own, so only plain
         // numbers are queued.
         m_readQueue.Clear();
-        for (const std::string& piece : SplitByChar(reply.substr(open + 1, close - open - 1), ',')) {
+        for (const std::string& piece :
+             SplitByChar(reply.substr(open + 1, close - open - 1), ',')) {
             const int index = PlainIndex(piece);
             if (index >= 0) {
                 m_readQueue.Push(std::to_string(index));
@@ -100,9 +116,15 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
     return CMD_RESULT_SUCCEED;
 }
 
-bool CPhone_VeltB::HasPendingRead() { return !m_readQueue.Empty(); }
+bool CPhone_VeltB::HasPendingRead()
+{
+    return !m_readQueue.Empty();
+}
 
-std::string CPhone_VeltB::ReadNextCommand() { return m_readQueue.TakeNext("AT+CMGR="); }
+std::string CPhone_VeltB::ReadNextCommand()
+{
+    return m_readQueue.TakeNext("AT+CMGR=");
+}
 
 bool CPhone_VeltB::ParseReadNext(std::string reply)
 {
@@ -134,4 +156,7 @@ bool CPhone_VeltB::ParseReadNext(std::string reply)
     return true;
 }
 
-int CPhone_VeltB::GetDeviceType() { return PHONE_TYPE_VELT_B; }
+int CPhone_VeltB::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_B;
+}

@@ -8,4 +8,7 @@ std::string CPhone_VeltC::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-int CPhone_VeltC::GetDeviceType() { return PHONE_TYPE_VELT_C; }
+int CPhone_VeltC::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_C;
+}

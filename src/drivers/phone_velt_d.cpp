@@ -13,13 +13,25 @@ std::string CPhone_VeltD::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltD::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltD::ParseDial(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltD::HangUpCommand() { return ChupHangUpCommand(); }
+std::string CPhone_VeltD::HangUpCommand()
+{
+    return ChupHangUpCommand();
+}
 
-bool CPhone_VeltD::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltD::ParseHangUp(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltD::IccidCommand() { return "AT^ICCID?\r\n"; }
+std::string CPhone_VeltD::IccidCommand()
+{
+    return "AT^ICCID?\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
 {
@@ -44,7 +56,10 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
     return CMD_RESULT_FAILED;
 }
 
-int CPhone_VeltD::GetDeviceType() { return PHONE_TYPE_VELT_D; }
+int CPhone_VeltD::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_D;
+}
 
 std::vector<std::string> CPhone_VeltD::InitCommands()
 {

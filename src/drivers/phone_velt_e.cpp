@@ -10,4 +10,7 @@ std::string CPhone_VeltE::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-int CPhone_VeltE::GetDeviceType() { return PHONE_TYPE_VELT_E; }
+int CPhone_VeltE::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_E;
+}

@@ -7,4 +7,7 @@ std::string CPhone_VeltF::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-int CPhone_VeltF::GetDeviceType() { return PHONE_TYPE_VELT_F; }
+int CPhone_VeltF::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_F;
+}

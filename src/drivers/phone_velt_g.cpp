@@ -43,7 +43,10 @@ std::vector<std::size_t> PartLengths(const std::string& ucs2, std::size_t total)
     return lengths;
 }
 
-std::string HcmgsCommand(const std::string& number) { return "AT^HCMGS=\"" + number + "\"\r"; }
+std::string HcmgsCommand(const std::string& number)
+{
+    return "AT^HCMGS=\"" + number + "\"\r";
+}
 
 std::string UnquotedText(const std::string& line, const std::string& format)
 {
@@ -75,15 +78,30 @@ std::string CPhone_VeltG::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-std::string CPhone_VeltG::DialCommand(std::string number) { return "AT+CDV" + number + "\r\n"; }
+std::string CPhone_VeltG::DialCommand(std::string number)
+{
+    return "AT+CDV" + number + "\r\n";
+}
 
-bool CPhone_VeltG::ParseDial(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltG::ParseDial(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltG::HangUpCommand() { return "AT+CHV\r\n"; }
+std::string CPhone_VeltG::HangUpCommand()
+{
+    return "AT+CHV\r\n";
+}
 
-bool CPhone_VeltG::ParseHangUp(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltG::ParseHangUp(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltG::PduModeCommand() { return "AT^HSMSSS=0,0,6,0\r\n"; }
+std::string CPhone_VeltG::PduModeCommand()
+{
+    return "AT^HSMSSS=0,0,6,0\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
 {
@@ -104,11 +122,20 @@ std::string CPhone_VeltG::TextSendCommand(std::string number)
     return "AT^HCMGS=\"" + number + "\"\r\n";
 }
 
-bool CPhone_VeltG::ParseTextSend(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltG::ParseTextSend(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
-std::string CPhone_VeltG::ReadFirstCommand() { return "at^hcmgr=1\r\n"; }
+std::string CPhone_VeltG::ReadFirstCommand()
+{
+    return "at^hcmgr=1\r\n";
+}
 
-bool CPhone_VeltG::ParseReadFirst(std::string reply) { return NonEmptyTest(reply); }
+bool CPhone_VeltG::ParseReadFirst(std::string reply)
+{
+    return NonEmptyTest(reply);
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
 {
@@ -119,9 +146,15 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
 }
 
 // The module has no service-centre query; "AT" keeps the send sequence.
-std::string CPhone_VeltG::ServiceCentreCommand() { return "AT\r"; }
+std::string CPhone_VeltG::ServiceCentreCommand()
+{
+    return "AT\r";
+}
 
-std::string CPhone_VeltG::ListCommand() { return "AT^HCMGL=4\r\n"; }
+std::string CPhone_VeltG::ListCommand()
+{
+    return "AT^HCMGL=4\r\n";
+}
 
 COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
 {
@@ -166,9 +199,15 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     return CMD_RESULT_SUCCEED;
 }
 
-bool CPhone_VeltG::HasPendingRead() { return !m_readQueue.Empty(); }
+bool CPhone_VeltG::HasPendingRead()
+{
+    return !m_readQueue.Empty();
+}
 
-std::string CPhone_VeltG::ReadNextCommand() { return m_readQueue.TakeNext("AT^HCMGR="); }
+std::string CPhone_VeltG::ReadNextCommand()
+{
+    return m_readQueue.TakeNext("AT^HCMGR=");
+}
 
 bool CPhone_VeltG::ParseReadNext(std::string reply)
 {
@@ -218,7 +257,10 @@ bool CPhone_VeltG::ParseReadNext(std::string reply)
     return true;
 }
 
-int CPhone_VeltG::GetDeviceType() { return PHONE_TYPE_VELT_G; }
+int CPhone_VeltG::GetDeviceType()
+{
+    return PHONE_TYPE_VELT_G;
+}
 
 std::vector<std::string> CPhone_VeltG::InitCommands()
 {

@@ -160,7 +160,8 @@ bool IsFinalResultRange(const std::string& text, std::size_t from, std::size_t t
     }
     static const char* const kWhole[] = {"OK", "ERROR", "COMMAND NOT SUPPORT", "NO CARRIER"};
     for (const char* whole : kWhole) {
-        if (to - from == std::char_traits<char>::length(whole) && StartsWith(text, from, to, whole)) {
+        if (to - from == std::char_traits<char>::length(whole) &&
+            StartsWith(text, from, to, whole)) {
             return true;
         }
     }

@@ -17,7 +17,10 @@ bool IsHeader(const std::string& line)
     return line.find("+CMGL: ") != std::string::npos || line.find("+CMGR:") != std::string::npos;
 }
 
-bool IsListHeader(const std::string& line) { return line.find("+CMGL: ") != std::string::npos; }
+bool IsListHeader(const std::string& line)
+{
+    return line.find("+CMGL: ") != std::string::npos;
+}
 
 // The lines that end a reply.
 bool IsFinalLine(const std::string& line)
@@ -169,9 +172,9 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
     for (const SmsListEntry& entry : entries) {
         sorted.push_back(&entry);
     }
-    std::stable_sort(sorted.begin(), sorted.end(), [](const SmsListEntry* x, const SmsListEntry* y) {
-        return x->nIndex < y->nIndex;
-    });
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [](const SmsListEntry* x, const SmsListEntry* y) { return x->nIndex < y->nIndex; });
     std::vector<const SMS_PDU_PARAM_t*> pdus;
     for (const SmsListEntry* entry : sorted) {
         if (entry->pdu.bReadable) {
@@ -185,14 +188,15 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
         const SMS_PDU_PARAM_t& first = *pdus[message.vecParts.front()];
         return first.bConcat ? 1 + static_cast<long>(first.nConcatRef) : 0L;
     };
-    std::stable_sort(joined.begin(), joined.end(),
-                     [&](const SMS_JOINED_t& x, const SMS_JOINED_t& y) { return rank(x) < rank(y); });
+    std::stable_sort(
+        joined.begin(), joined.end(),
+        [&](const SMS_JOINED_t& x, const SMS_JOINED_t& y) { return rank(x) < rank(y); });
 
     std::vector<SmsMessage> messages;
     for (const SMS_JOINED_t& message : joined) {
         const SMS_PDU_PARAM_t& last = *pdus[message.vecParts.back()];
-        messages.push_back(SmsMessage{FieldText(last.szNumber), FormatSmsTime(FieldText(last.szTime)),
-                                      message.strText});
+        messages.push_back(SmsMessage{FieldText(last.szNumber),
+                                      FormatSmsTime(FieldText(last.szTime)), message.strText});
     }
     return messages;
 }

@@ -11,7 +11,7 @@
 // One message as a driver hands it out (internal code page).
 struct SmsMessage {
     std::string strFrom;
-    std::string strTime;   // YY-MM-DD hh:mm:ss, or empty
+    std::string strTime;  // YY-MM-DD hh:mm:ss, or empty
     std::string strText;
 };
 
@@ -25,8 +25,8 @@ struct SmsUnreadable {
 // One listed message while a listing is parsed.
 struct SmsListEntry {
     int nIndex = -1;
-    int nStatus = -1;  // 0 unread, 1 read, 2 stored unsent, 3 stored sent
-    std::string strPdu;  // the PDU line (its hexadecimal digits when it was readable as one)
+    int nStatus = -1;     // 0 unread, 1 read, 2 stored unsent, 3 stored sent
+    std::string strPdu;   // the PDU line (its hexadecimal digits when it was readable as one)
     SMS_PDU_PARAM_t pdu;  // decoded by the PDU's own type; pdu.bReadable tells whether it could be
 };
 

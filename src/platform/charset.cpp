@@ -53,7 +53,8 @@ std::string EncodeFromPivot(const std::string& utf32, const std::string& charset
             CIconv probe(charset.c_str(), kPivot);
             std::string fffd;
             AppendCodePoint(fffd, 0xFFFD);
-            replacement = probe.Run(fffd, [](std::string&, std::size_t, int) { return std::size_t{4}; });
+            replacement =
+                probe.Run(fffd, [](std::string&, std::size_t, int) { return std::size_t{4}; });
             if (replacement.empty()) {
                 replacement = "?";
             }

@@ -36,7 +36,8 @@ std::string FormatRow(const COM_CHECK_RESULT_t& record)
     std::string row(90, '-');
     row += "\n";
 
-    row += PadRight(record.port.strName.empty() ? "unknow" : NeutraliseControls(record.port.strName), 10);
+    row += PadRight(
+        record.port.strName.empty() ? "unknow" : NeutraliseControls(record.port.strName), 10);
     row += PadRight(record.strBaud.empty() ? "unknow" : record.strBaud, 10);
     const char* state = !record.bOpen ? "端口不可用" : record.bAT ? "OK" : "不AT";
     row += PadRight(state, 15);

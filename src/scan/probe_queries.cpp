@@ -152,17 +152,22 @@ void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
     }
     record.nModeConfig = ModeConfigFromReply(line.Exchange("AT^MODECONFIG?\r"));
     if (gVerbose) {
-        ConsoleNote(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) + "\n");
+        ConsoleNote(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) +
+                    "\n");
     }
 }
 
 bool QuerySerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
     switch (ModelOf(record.nModel).serialRoute) {
-    case SERIAL_ROUTE_PHONE_BOOK: return QueryCdmaSerialNo(record, line);
-    case SERIAL_ROUTE_CGSN: return QueryGsmSerialNo(record, line);
-    case SERIAL_ROUTE_WMSN: return QueryModuleSerialNo(record, line);
-    case SERIAL_ROUTE_NONE: break;
+    case SERIAL_ROUTE_PHONE_BOOK:
+        return QueryCdmaSerialNo(record, line);
+    case SERIAL_ROUTE_CGSN:
+        return QueryGsmSerialNo(record, line);
+    case SERIAL_ROUTE_WMSN:
+        return QueryModuleSerialNo(record, line);
+    case SERIAL_ROUTE_NONE:
+        break;
     }
     return !record.strSerialNo.empty();
 }

@@ -14,7 +14,8 @@
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // nModeConfig of a model whose network mode the scan reads (the CLM920_NC5
-// module; other models: nothing is sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is on.
+// module; other models: nothing is sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is
+// on.
 void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // strSerialNo by the model's route; true when it ends non-empty. The CDMA

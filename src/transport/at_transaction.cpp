@@ -18,7 +18,9 @@ ReplyParser InitParser()
 template <COM_CMD_OPERATE_RESULT_t (CPhoneCardBase::*Parse)(std::string)>
 ReplyParser ParserOf()
 {
-    return [](CPhoneCardBase* driver, std::string reply) { return (driver->*Parse)(std::move(reply)); };
+    return [](CPhoneCardBase* driver, std::string reply) {
+        return (driver->*Parse)(std::move(reply));
+    };
 }
 
 // How a poll ended.

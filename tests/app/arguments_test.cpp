@@ -48,8 +48,9 @@ TEST(IsAllDigitsTest, OnlyAsciiDigitsAndNotEmpty)
         const char* text;
         bool expected;
     } cases[] = {
-        {"0", true}, {"0123456789", true}, {"", false}, {" 3", false}, {"3 ", false},
-        {"-1", false}, {"+1", false}, {"3a", false}, {"\xA3\xB3", false},  // full-width 3 in GBK
+        {"0", true},   {"0123456789", true}, {"", false},   {" 3", false},       {"3 ", false},
+        {"-1", false}, {"+1", false},        {"3a", false}, {"\xA3\xB3", false},  // full-width 3 in
+                                                                                  // GBK
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -64,10 +65,10 @@ TEST(StripQuotesTest, KeepsWhatStandsBetweenFirstAndLastQuote)
         const char* expected;
     } cases[] = {
         {"abc\"def\"ghi", "def"},
-        {"ab\"cd", "ab\"cd"},          // five bytes: unchanged
-        {"\"abcd\"", "abcd"},          // six bytes
+        {"ab\"cd", "ab\"cd"},  // five bytes: unchanged
+        {"\"abcd\"", "abcd"},  // six bytes
         {"abcdef", "abcdef"},
-        {"abc\"defgh", "defgh"},       // a single quote: everything after it
+        {"abc\"defgh", "defgh"},  // a single quote: everything after it
         {"a\"b\"c\"d\"e", "b\"c\"d"},
         {"abcde\"", ""},
         {"\"\"\"\"\"\"", "\"\"\"\""},
@@ -89,10 +90,10 @@ TEST(IsValidNumberTest, LengthDigitsAndLeadingPlus)
         {"10086", true},
         {"1008", false},
         {"18300000000", true},
-        {"+8618300000000", true},             // "+" and 13 digits
-        {"8618300+000000", false},            // "+" after the seventh digit
+        {"+8618300000000", true},   // "+" and 13 digits
+        {"8618300+000000", false},  // "+" after the seventh digit
         {"++861830000", false},
-        {"+1234", true},                      // the "+" counts towards the length
+        {"+1234", true},  // the "+" counts towards the length
         {"+123", false},
         {std::string(29, '1'), true},
         {std::string(30, '1'), false},

@@ -20,7 +20,8 @@ TEST(FailureReasonTest, FailedPortThenModemLineThenPortErrorThenNotAt)
         std::string reason;
     } cases[] = {
         {"the port stopped working: an older modem line does not count",
-         {true, modem, true, failed}, failed},
+         {true, modem, true, failed},
+         failed},
         {"the modem's error line", {false, modem, true, busy}, modem},
         {"the port's last error", {false, "", true, busy}, busy},
         {"nothing said", {false, "", false, ""}, ResultTextZh(CMD_RESULT_NOT_AT)},

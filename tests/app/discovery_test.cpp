@@ -26,9 +26,11 @@ COM_CHECK_RESULT_t Record(int com, const char* ati, bool at = true, bool complet
     return record;
 }
 
-const char* const kM35 = "ATI\r\r\nQuectel_Ltd\r\nQuectel_M35\r\nRevision: M35FBR02A03\r\n\r\nOK\r\n";
+const char* const kM35 =
+    "ATI\r\r\nQuectel_Ltd\r\nQuectel_M35\r\nRevision: M35FBR02A03\r\n\r\nOK\r\n";
 const char* const kClm920 = "\r\nYuga\r\nCLM920_NC5\r\n\r\nOK\r\n";
-const char* const kMc323 = "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\nModel:MC323-a\r\n\r\nOK\r\n";
+const char* const kMc323 =
+    "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\nModel:MC323-a\r\n\r\nOK\r\n";
 
 class DiscoveryTest : public ::testing::Test {
 protected:
@@ -111,7 +113,8 @@ TEST_F(DiscoveryTest, PortsTheScanDidNotSee)
     EXPECT_FALSE(missing.bAT);
     EXPECT_FALSE(missing.bPortFound);
     EXPECT_EQ(missing.nDeviceType, 1);
-    EXPECT_TRUE(missing.strCardNo.empty() && missing.strSignal.empty() && missing.strSerialNo.empty());
+    EXPECT_TRUE(missing.strCardNo.empty() && missing.strSignal.empty() &&
+                missing.strSerialNo.empty());
 
     // 03 is not 3: a record for \\.\COM03, and false when nothing else was seen.
     EXPECT_FALSE(app.DiscoverDevices("03", devices));
@@ -171,8 +174,8 @@ TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsOnly)
     app.m_vecCheckResults.back().strCardNo.clear();
     app.m_vecCheckResults.push_back(Record(16, kM35, false));
     app.CollectInboxDevices(devices);
-    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4", "\\\\.\\COM10",
-                                                        "\\\\.\\COM12"}));
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4",
+                                                        "\\\\.\\COM10", "\\\\.\\COM12"}));
 
     app.m_vecCheckResults = {Record(3, kM35, true, false)};
     app.CollectInboxDevices(devices);

@@ -45,7 +45,8 @@ TEST(SendErrorDocumentTest, FixedDocumentsInTheStyledLayoutWithAnEmptyLineAfter)
         {SEND_PARSE_NO_PORT,
          "{\n   \"code\" : 1,\n   \"message\" : \"com port error\",\n   \"result\" : []\n}\n\n"},
         {SEND_PARSE_BAD_NUMBER,
-         "{\n   \"code\" : 2,\n   \"message\" : \"phone number error\",\n   \"result\" : []\n}\n\n"},
+         "{\n   \"code\" : 2,\n   \"message\" : \"phone number error\",\n   \"result\" : "
+         "[]\n}\n\n"},
         {SEND_PARSE_BAD_COUNT,
          "{\n   \"code\" : 3,\n   \"message\" : \"param count error\",\n   \"result\" : []\n}\n\n"},
     };
@@ -104,7 +105,8 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
 TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
 {
     const std::string text = StyledDocumentText(
-        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "")}), DOCUMENT_ASCII);
+        SendResultDocument({Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "")}),
+        DOCUMENT_ASCII);
     EXPECT_EQ(text,
               "{\n"
               "   \"code\" : 0,\n"
@@ -235,7 +237,9 @@ TEST(InboxDocumentTest, AnIncompleteReadSaysWhyAndACompleteOneSaysNothing)
 
     // The clear forms read nothing, so they carry no read error.
     result.vecPorts[1].bRead = false;
-    EXPECT_FALSE(Parse(StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII))["ports"][1].isMember("error"));
+    EXPECT_FALSE(
+        Parse(StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII))["ports"][1].isMember(
+            "error"));
 }
 
 TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
@@ -247,7 +251,8 @@ TEST(InboxDocumentTest, CompactFormIsOneLineThenAnEmptyLine)
               "{\"from\":\"+8613800138000\",\"storage\":\"SIM\","
               "\"text\":\"\\u5317\\u4eac\\u6b22\\u8fce\\u4f60\",\"time\":\"26-05-11 09:30:00\"},"
               "{\"from\":\"13900000000\",\"storage\":\"SIM\",\"text\":\"sim two\",\"time\":\"\"},"
-              "{\"from\":\"10086\",\"storage\":\"DEV\",\"text\":\"dev one\",\"time\":\"26-05-12 08:00:01\"}],"
+              "{\"from\":\"10086\",\"storage\":\"DEV\",\"text\":\"dev one\",\"time\":\"26-05-12 "
+              "08:00:01\"}],"
               "\"name\":\"COM3\"},{\"clear\":false,\"msgcount\":0,\"name\":\"COM10\"}],"
               "\"seconds\":7,\"type\":\"sreadclear\"}\n\n");
 }
@@ -281,7 +286,8 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
     none.bCheck = true;
     none.nSeconds = 3;
     EXPECT_EQ(StyledDocumentText(InboxDocument(none), DOCUMENT_ASCII),
-              "{\n   \"check\" : 1,\n   \"portcount\" : 0,\n   \"seconds\" : 3,\n   \"type\" : \"read\"\n}\n\n");
+              "{\n   \"check\" : 1,\n   \"portcount\" : 0,\n   \"seconds\" : 3,\n   \"type\" : "
+              "\"read\"\n}\n\n");
 
     INBOX_RESULT_t unknown;
     unknown.strType = "foo\xB1\xB1";
@@ -305,7 +311,10 @@ INBOX_RESULT_t OneMessage(const std::string& text)
 
 TEST(InboxDocumentTest, InvalidCodePageBytesStayVisibleAndTheDocumentStaysValid)
 {
-    INBOX_RESULT_t result = OneMessage(std::string("a\xFF" "b\0c", 5));
+    INBOX_RESULT_t result =
+        OneMessage(std::string("a\xFF"
+                               "b\0c",
+                               5));
     result.vecPorts[0].vecSm[0].strFrom = "1\x1b[2J";
     const std::string text = StyledDocumentText(InboxDocument(result), DOCUMENT_ASCII);
     for (unsigned char c : text) {

@@ -34,10 +34,30 @@ TEST(DeviceStatusCodeTest, FirstReasonThatApplies)
         COM_CMD_OPERATE_RESULT_t expected;
     } cases[] = {
         {"complete, unknown model", [](COM_DEVICE_t&) {}, CMD_RESULT_FOREIGN_DEVICE},
-        {"port not found", [](COM_DEVICE_t& d) { d.bPortFound = false; d.bAT = false; }, CMD_RESULT_NO_PORT},
-        {"not AT", [](COM_DEVICE_t& d) { d.bAT = false; d.strSerialNo.clear(); }, CMD_RESULT_NOT_AT},
-        {"no serial", [](COM_DEVICE_t& d) { d.strSerialNo.clear(); d.strCardNo.clear(); }, CMD_RESULT_FOREIGN_SMS_DEVICE},
-        {"no SIM", [](COM_DEVICE_t& d) { d.strCardNo.clear(); d.strSignal.clear(); }, CMD_RESULT_NO_SIM},
+        {"port not found",
+         [](COM_DEVICE_t& d) {
+             d.bPortFound = false;
+             d.bAT = false;
+         },
+         CMD_RESULT_NO_PORT},
+        {"not AT",
+         [](COM_DEVICE_t& d) {
+             d.bAT = false;
+             d.strSerialNo.clear();
+         },
+         CMD_RESULT_NOT_AT},
+        {"no serial",
+         [](COM_DEVICE_t& d) {
+             d.strSerialNo.clear();
+             d.strCardNo.clear();
+         },
+         CMD_RESULT_FOREIGN_SMS_DEVICE},
+        {"no SIM",
+         [](COM_DEVICE_t& d) {
+             d.strCardNo.clear();
+             d.strSignal.clear();
+         },
+         CMD_RESULT_NO_SIM},
         {"no signal", [](COM_DEVICE_t& d) { d.strSignal.clear(); }, CMD_RESULT_NO_SIGNAL},
     };
     for (const auto& c : cases) {

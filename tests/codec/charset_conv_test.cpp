@@ -31,7 +31,10 @@ TEST(AnsiToUcs2, ConvertsInternalTextToBigEndianUnits)
         {"emoji", std::string("\x94\x39\xFC\x36"), "D83DDE00"},
         // A BMP character GBK lacks (Hangul GA) in its four-byte form.
         {"hangul", std::string("\x82\x37\xCF\x35"), "AC00"},
-        {"invalid lead byte", std::string("A\xFF" "B"), "0041FFFD0042"},
+        {"invalid lead byte",
+         std::string("A\xFF"
+                     "B"),
+         "0041FFFD0042"},
         {"lead byte cut off at the end", std::string("A\xD6"), "0041FFFD"},
         {"lead byte before a byte that is no trail", std::string("\xD6\x7F"), "FFFD007F"},
     };
@@ -51,7 +54,9 @@ TEST(Ucs2ToAnsi, ConvertsUnitsToInternalText)
         {"lone high surrogate", HexToBytes("D83D0041"), "3F41"},
         {"lone low surrogate", HexToBytes("DE000041"), "3F41"},
         {"high surrogate at the end", HexToBytes("0041D83D"), "413F"},
-        {"byte-order mark is a character, not a marker", HexToBytes("FEFF0041"), "84319533" "41"},
+        {"byte-order mark is a character, not a marker", HexToBytes("FEFF0041"),
+         "84319533"
+         "41"},
         {"empty", "", ""},
     };
     for (const auto& c : cases) {
@@ -103,16 +108,24 @@ TEST(Utf8AndAnsi, ConvertBothWaysWithVisibleReplacements)
     EXPECT_EQ(AnsiToUtf8(std::string("\x94\x39\xFC\x36")), u8"\U0001F600");
 
     const std::vector<ConversionCase> badUtf8 = {
-        {"stray continuation byte", std::string("a\x80" "b"), "613F62"},
+        {"stray continuation byte",
+         std::string("a\x80"
+                     "b"),
+         "613F62"},
         {"truncated sequence at the end", std::string("a\xE4\xB8"), "613F"},
-        {"truncated sequence before ASCII", std::string("\xE4\xB8" "a"), "3F3F61"},
+        {"truncated sequence before ASCII",
+         std::string("\xE4\xB8"
+                     "a"),
+         "3F3F61"},
         {"overlong form is one replacement", std::string("\xC0\xAF"), "3F"},
     };
     for (const auto& c : badUtf8) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Hex(Utf8ToAnsi(c.input)), c.expectedHex);
     }
-    EXPECT_EQ(AnsiToUtf8(std::string("a\xFF" "b")), u8"a\uFFFDb");
+    EXPECT_EQ(AnsiToUtf8(std::string("a\xFF"
+                                     "b")),
+              u8"a\uFFFDb");
 }
 
 TEST(Hex, BytesToHexWritesUpperCasePairs)

@@ -29,7 +29,8 @@ TEST(UnpackGsm7Bit, UnpacksSeptetsAndMapsTheAlphabetAndItsExtension)
         {"escape before an unknown septet", "9B30", "a"},
         {"escape as the last septet is a space", "E10D", "a "},
         {"escape before escape: a space", "9B0D0F", " <"},
-        {"letters that differ from ASCII", "010109B8FD02", Utf8ToAnsi(u8"\u00A3$\u00A4\u00A1\u00C4\u00A7")},
+        {"letters that differ from ASCII", "010109B8FD02",
+         Utf8ToAnsi(u8"\u00A3$\u00A4\u00A1\u00C4\u00A7")},
         {"empty", "", ""},
     };
     for (const auto& c : cases) {

@@ -4,8 +4,8 @@
 
 #include <cstring>
 #include <map>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "codec/charset_conv.h"
@@ -67,17 +67,36 @@ TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
     };
     const std::vector<Case> cases = {
         {"international destination", "+8613800100500", "8613800138000", false,
-         "0891683108100005F0" "1100" "0D91683108108300F0"},
+         "0891683108100005F0"
+         "1100"
+         "0D91683108108300F0"},
         {"leading + of the destination not counted", "+8613800100500", "+8613800138000", false,
-         "0891683108100005F0" "1100" "0D91683108108300F0"},
+         "0891683108100005F0"
+         "1100"
+         "0D91683108108300F0"},
         {"service centre without +", "8613800100500", "10086", true,
-         "0891683108100005F0" "1100" "0581" "0180F6"},
-        {"empty service centre", "", "10086", true, "0191" "1100" "0581" "0180F6"},
+         "0891683108100005F0"
+         "1100"
+         "0581"
+         "0180F6"},
+        {"empty service centre", "", "10086", true,
+         "0191"
+         "1100"
+         "0581"
+         "0180F6"},
         {"15-character service centre", "123456789012345", "10086", true,
-         "0991" "21436587092143F5" "1100"},
+         "0991"
+         "21436587092143F5"
+         "1100"},
         // Characters that have no place in an address would break the hex text.
-        {"non-digits are left out", "86-1380010\r0500", "138\x1A" "00138000", true,
-         "0891683108100005F0" "1100" "0B81" "3108108300F0"},
+        {"non-digits are left out", "86-1380010\r0500",
+         "138\x1A"
+         "00138000",
+         true,
+         "0891683108100005F0"
+         "1100"
+         "0B81"
+         "3108108300F0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -87,7 +106,8 @@ TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
         const std::string pdu = BuildSubmitPdu(param, command);
         EXPECT_EQ(pdu.substr(0, c.expectedPrefix.size()), c.expectedPrefix);
         EXPECT_EQ(pdu.substr(pdu.size() - 13), "0008AA020041\x1A");
-        EXPECT_EQ(command, "AT+CMGS=" + std::to_string(TpduOctets(pdu.substr(0, pdu.size() - 1))) + "\r");
+        EXPECT_EQ(command,
+                  "AT+CMGS=" + std::to_string(TpduOctets(pdu.substr(0, pdu.size() - 1))) + "\r");
     }
 }
 
@@ -106,7 +126,11 @@ TEST(BuildSubmitPdu, FieldsWithoutTerminatorAreReadWithinTheirSize)
     const std::string pdu = BuildSubmitPdu(param, command);
     // Service centre cut to 15 digits, destination to 31.
     EXPECT_EQ(pdu.substr(0, 20), "0991" + std::string(14, '1') + "F1");
-    EXPECT_EQ(pdu.substr(20, 40), "1100" "1F91" + std::string(30, '2') + "F2") << pdu;
+    EXPECT_EQ(pdu.substr(20, 40),
+              "1100"
+              "1F91" +
+                  std::string(30, '2') + "F2")
+        << pdu;
     EXPECT_EQ(pdu.substr(60, 8), "0008AA8C");
 }
 
@@ -128,10 +152,20 @@ TEST(BuildConcatHeader, DiffersFromTheSinglePduInThreePlaces)
 {
     SMS_PDU_PARAM_t param = Request("8613800100500", "13800138000", true);
     param.byDcs = 8;
-    EXPECT_EQ(BuildConcatHeader(param), "0891683108100005F0" "5100" "0BA13108108300F0" "0008" "A7");
+    EXPECT_EQ(BuildConcatHeader(param),
+              "0891683108100005F0"
+              "5100"
+              "0BA13108108300F0"
+              "0008"
+              "A7");
     param.bNational = false;
     param.byPid = 0x3F;
-    EXPECT_EQ(BuildConcatHeader(param), "0891683108100005F0" "5100" "0B913108108300F0" "3F08" "A7");
+    EXPECT_EQ(BuildConcatHeader(param),
+              "0891683108100005F0"
+              "5100"
+              "0B913108108300F0"
+              "3F08"
+              "A7");
 }
 
 class ConcatPdusTest : public ::testing::Test {
@@ -186,7 +220,9 @@ TEST_F(ConcatPdusTest, PartCountsAtTheBoundaries)
         {"300 ASCII characters", Repeat("a", 300), {"8C", "8C", "8C", "8C", "46"}},
         // An emoji would straddle parts 1 and 2: part 1 carries 66 units.
         {"surrogate pair at the cut", Repeat("a", 66) + "\x94\x39\xFC\x36" + "b", {"8A", "0C"}},
-        {"surrogate pair just before the cut", Repeat("a", 65) + "\x94\x39\xFC\x36" + "b", {"8C", "08"}},
+        {"surrogate pair just before the cut",
+         Repeat("a", 65) + "\x94\x39\xFC\x36" + "b",
+         {"8C", "08"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

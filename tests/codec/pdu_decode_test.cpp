@@ -12,7 +12,7 @@ namespace {
 
 const std::string kSca = "0891683108100005F0";
 const std::string kNationalOriginator = "0B813119325476F8";  // 13912345678
-const std::string kTimeStamp = "12304050607000";              // 21-03-04 05:06:07, zone 00
+const std::string kTimeStamp = "12304050607000";             // 21-03-04 05:06:07, zone 00
 
 std::string Deliver(const std::string& firstOctet, const std::string& dcs, const std::string& udl,
                     const std::string& ud)
@@ -52,20 +52,52 @@ TEST(DecodeDeliverPdu, ServiceCentreAndOriginatorForms)
         const char* text;
     };
     const std::vector<Case> cases = {
-        {"no service centre (length 0)", "00" "04" + kNationalOriginator + "0008" + kTimeStamp + "020041",
+        {"no service centre (length 0)",
+         "00"
+         "04" +
+             kNationalOriginator + "0008" + kTimeStamp + "020041",
          "", "13912345678", "A"},
-        {"service centre of the type octet only", "0191" "04" + kNationalOriginator + "0008" + kTimeStamp +
-         "020041", "", "13912345678", "A"},
-        {"international originator", kSca + "04" "0D91683119325476F8" "0008" + kTimeStamp + "020041",
+        {"service centre of the type octet only",
+         "0191"
+         "04" +
+             kNationalOriginator + "0008" + kTimeStamp + "020041",
+         "", "13912345678", "A"},
+        {"international originator",
+         kSca +
+             "04"
+             "0D91683119325476F8"
+             "0008" +
+             kTimeStamp + "020041",
          "+8613800100500", "+8613912345678", "A"},
         // Type 101: packed default-alphabet text (python3-gammu reads "Bali").
-        {"alphanumeric originator", kSca + "04" "08D0C2303BAD" "0008" + kTimeStamp + "020041",
+        {"alphanumeric originator",
+         kSca +
+             "04"
+             "08D0C2303BAD"
+             "0008" +
+             kTimeStamp + "020041",
          "+8613800100500", "Bali", "A"},
-        {"semi-octets A to E are * # a b c", kSca + "04" "0581BADCFE" "0008" + kTimeStamp + "020041",
+        {"semi-octets A to E are * # a b c",
+         kSca +
+             "04"
+             "0581BADCFE"
+             "0008" +
+             kTimeStamp + "020041",
          "+8613800100500", "*#ab\x63", "A"},
-        {"international service centre without digits", "0191" "04" "039121F4" "0008" + kTimeStamp +
-         "020041", "", "+124", "A"},
-        {"empty originator", kSca + "04" "0081" "0008" + kTimeStamp + "020041", "+8613800100500", "", "A"},
+        {"international service centre without digits",
+         "0191"
+         "04"
+         "039121F4"
+         "0008" +
+             kTimeStamp + "020041",
+         "", "+124", "A"},
+        {"empty originator",
+         kSca +
+             "04"
+             "0081"
+             "0008" +
+             kTimeStamp + "020041",
+         "+8613800100500", "", "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,18 +132,19 @@ TEST(DecodeDeliverPdu, ConcatenationRules)
         std::string text;
     };
     const std::vector<Case> cases = {
-        {"first octet 04 rules the header out", Deliver("04", "08", "0A", "050003A702014E2D6587"), false,
-         Ucs2ToAnsi(HexToBytes("050003A702014E2D6587"))},
+        {"first octet 04 rules the header out", Deliver("04", "08", "0A", "050003A702014E2D6587"),
+         false, Ucs2ToAnsi(HexToBytes("050003A702014E2D6587"))},
         {"first octet 24 rules the header out", Deliver("24", "08", "02", "0500030102"), false, ""},
         {"without the header bit there is no header", Deliver("00", "08", "08", "05000301020141"),
          false, Ucs2ToAnsi(HexToBytes("05000301020141"))},
-        {"a header with nothing after it is a part", Deliver("44", "08", "06", "050003010201"), true, ""},
+        {"a header with nothing after it is a part", Deliver("44", "08", "06", "050003010201"),
+         true, ""},
         {"16-bit reference", Deliver("44", "08", "0B", "0608040001020100410042"), true, "AB"},
         {"part number 0 is no part", Deliver("44", "08", "08", "0500030102000041"), false, "A"},
         {"part number above the count is no part", Deliver("44", "08", "08", "0500030102030041"),
          false, "A"},
-        {"other elements skipped by their length", Deliver("44", "08", "0E",
-         "0B0504123400000003A702020041"), true, "A"},
+        {"other elements skipped by their length",
+         Deliver("44", "08", "0E", "0B0504123400000003A702020041"), true, "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,10 +175,11 @@ TEST(DecodeDeliverPdu, SevenBitText)
         {"escape pair, spare bits not read", Deliver("04", "00", "07", "61F1985CDEF000"), "abcde["},
         {"TP-UDL beyond the data", Deliver("04", "00", "FF", "E8329BFD06"), "hello"},
         {"TP-UDL 0", Deliver("04", "00", "00", "E8329BFD06"), ""},
-        {"160 characters of 255 fit the field", Deliver("04", "00", "FF", Repeat("C16030180C0683", 32)),
-         Repeat("AAAAAAAA", 20)},
+        {"160 characters of 255 fit the field",
+         Deliver("04", "00", "FF", Repeat("C16030180C0683", 32)), Repeat("AAAAAAAA", 20)},
         // Header of 6 octets plus one fill bit: 7 septets, then the text.
-        {"concatenated part without its header", Deliver("44", "00", "0A", "050003010201C2E231"), "abc"},
+        {"concatenated part without its header", Deliver("44", "00", "0A", "050003010201C2E231"),
+         "abc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,7 +200,8 @@ TEST(DecodeDeliverPdu, EightBitAndOtherCodings)
         {"8-bit octets as they are", Deliver("04", "04", "03", "41FF42"), "41FF42"},
         {"8-bit text ends at a zero octet", Deliver("04", "04", "03", "410042"), "41"},
         {"8-bit part without its header", Deliver("44", "04", "08", "0500030102014142"), "4142"},
-        {"8-bit, 200 octets cut to the field", Deliver("04", "04", "C8", Repeat("41", 200)), Repeat("41", 160)},
+        {"8-bit, 200 octets cut to the field", Deliver("04", "04", "C8", Repeat("41", 200)),
+         Repeat("41", 160)},
         {"coding 0x11 is the default alphabet, class 1", Deliver("04", "11", "05", "E8329BFD06"),
          BytesToHex("hello")},
         {"coding 0x19 is UCS-2", Deliver("04", "19", "04", "4E2D6587"), BytesToHex("中文")},
@@ -226,16 +261,46 @@ TEST(DecodeDeliverPdu, PushFormat)
     const std::vector<Case> cases = {
         {"type other than 5: URL only", lead + "03" + std::string(54, '0') + url + "00" + text,
          "http://a.cn", ""},
-        {"type 5, then 1", lead + "05" + std::string(14, '0') + url + "00" "01" "00" + text,
+        {"type 5, then 1",
+         lead + "05" + std::string(14, '0') + url +
+             "00"
+             "01"
+             "00" +
+             text,
          "http://a.cn", "推送"},
-        {"type 5, then 7 and 7", lead + "05" + std::string(14, '0') + url + "00" "03" "00" "07" +
-         std::string(18, '0') + "07" + std::string(14, '0') + "0000" + text, "http://a.cn", "推送"},
-        {"type 5, then 7 and other", lead + "05" + std::string(14, '0') + url + "00" "03" "00" "07" +
-         std::string(18, '0') + "02" + std::string(8, '0') + "0000" + text, "http://a.cn", "推送"},
-        {"type 5, then other", lead + "05" + std::string(14, '0') + url + "00" "03" "00" "02" +
-         std::string(8, '0') + "0000" + text, "http://a.cn", "推送"},
-        {"text ends at a zero byte", lead + "05" + std::string(14, '0') + url + "00" "01" "00" + text +
-         "00" "41", "http://a.cn", "推送"},
+        {"type 5, then 7 and 7",
+         lead + "05" + std::string(14, '0') + url +
+             "00"
+             "03"
+             "00"
+             "07" +
+             std::string(18, '0') + "07" + std::string(14, '0') + "0000" + text,
+         "http://a.cn", "推送"},
+        {"type 5, then 7 and other",
+         lead + "05" + std::string(14, '0') + url +
+             "00"
+             "03"
+             "00"
+             "07" +
+             std::string(18, '0') + "02" + std::string(8, '0') + "0000" + text,
+         "http://a.cn", "推送"},
+        {"type 5, then other",
+         lead + "05" + std::string(14, '0') + url +
+             "00"
+             "03"
+             "00"
+             "02" +
+             std::string(8, '0') + "0000" + text,
+         "http://a.cn", "推送"},
+        {"text ends at a zero byte",
+         lead + "05" + std::string(14, '0') + url +
+             "00"
+             "01"
+             "00" +
+             text +
+             "00"
+             "41",
+         "http://a.cn", "推送"},
         {"URL without its zero octet", lead + "03" + std::string(54, '0') + url, "http://a.c", ""},
         // No skip fits: the octets at the start are taken as they come.
         {"user data too short for the offsets", "0568", "\x05", "h"},
@@ -251,11 +316,13 @@ TEST(DecodeDeliverPdu, PushFormat)
 
     SMS_PDU_PARAM_t param;
     std::strcpy(param.szUrl, "kept");
-    DecodeDeliverPdu(Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + "00" + url), param);
+    DecodeDeliverPdu(Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + "00" + url),
+                     param);
     EXPECT_STREQ(param.szUrl, "kept") << "a zero octet where the URL starts writes nothing";
 
-    DecodeDeliverPdu(Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + Repeat("41", 200) + "00"),
-                     param);
+    DecodeDeliverPdu(
+        Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + Repeat("41", 200) + "00"),
+        param);
     EXPECT_EQ(std::string(param.szUrl), std::string(128, 'A')) << "cut to the field";
 }
 
@@ -269,18 +336,23 @@ TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
         std::string text;
     };
     const std::vector<Case> cases = {
-        {"relative validity", "0891683108100005F011000B813108108300F00008AA0400410042", "13800138000", 8,
-         "AB"},
+        {"relative validity", "0891683108100005F011000B813108108300F00008AA0400410042",
+         "13800138000", 8, "AB"},
         {"7-bit", "0891683108100005F011000D91683108108300F000000005E8329BFD06", "+8613800138000", 0,
          "hello"},
         {"8-bit", "0011000B813108108300F00004AA024142", "13800138000", 4, "AB"},
-        {"0xF5 is 8-bit data in a SUBMIT", "0011000B813108108300F000F5AA024142", "13800138000", 0xF5,
-         "AB"},
+        {"0xF5 is 8-bit data in a SUBMIT", "0011000B813108108300F000F5AA024142", "13800138000",
+         0xF5, "AB"},
         // TP-VPF decides how many validity octets follow TP-DCS.
         {"no validity period", "0001000B813108108300F000080400410042", "13800138000", 8, "AB"},
-        {"absolute validity period", "0019000B813108108300F0000812304050607000" "0400410042",
+        {"absolute validity period",
+         "0019000B813108108300F0000812304050607000"
+         "0400410042",
          "13800138000", 8, "AB"},
-        {"enhanced validity period", "0009000B813108108300F00008" "01000000000000" "0400410042",
+        {"enhanced validity period",
+         "0009000B813108108300F00008"
+         "01000000000000"
+         "0400410042",
          "13800138000", 8, "AB"},
     };
     for (const auto& c : cases) {
@@ -300,7 +372,10 @@ TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
 
     // A stored part of a long outgoing message: header walked, text after it.
     SMS_PDU_PARAM_t part;
-    DecodeSubmitPdu("0051000B813108108300F00008A70A050003070201" "00410042", part);
+    DecodeSubmitPdu(
+        "0051000B813108108300F00008A70A050003070201"
+        "00410042",
+        part);
     EXPECT_TRUE(part.bConcat);
     EXPECT_EQ(part.nConcatRef, 7);
     EXPECT_EQ(part.nPartNo, 1);
@@ -316,18 +391,22 @@ TEST(AlphabetOfDcs, EveryCodingGroup)
     };
     const std::vector<Case> cases = {
         {0x00, SMS_ALPHABET_GSM7}, {0x03, SMS_ALPHABET_GSM7},  // general, no class bit
-        {0x04, SMS_ALPHABET_8BIT}, {0x08, SMS_ALPHABET_UCS2}, {0x0C, SMS_ALPHABET_NONE},
-        {0x10, SMS_ALPHABET_GSM7}, {0x11, SMS_ALPHABET_GSM7}, {0x13, SMS_ALPHABET_GSM7},  // class 0-3
-        {0x15, SMS_ALPHABET_8BIT}, {0x18, SMS_ALPHABET_UCS2}, {0x19, SMS_ALPHABET_UCS2},
-        {0x20, SMS_ALPHABET_NONE}, {0x38, SMS_ALPHABET_NONE},  // compressed
-        {0x40, SMS_ALPHABET_GSM7}, {0x48, SMS_ALPHABET_UCS2}, {0x53, SMS_ALPHABET_GSM7},  // auto-delete
-        {0x60, SMS_ALPHABET_NONE},
-        {0x80, SMS_ALPHABET_NONE}, {0xBF, SMS_ALPHABET_NONE},  // reserved groups
+        {0x04, SMS_ALPHABET_8BIT}, {0x08, SMS_ALPHABET_UCS2},
+        {0x0C, SMS_ALPHABET_NONE}, {0x10, SMS_ALPHABET_GSM7},
+        {0x11, SMS_ALPHABET_GSM7}, {0x13, SMS_ALPHABET_GSM7},  // class 0-3
+        {0x15, SMS_ALPHABET_8BIT}, {0x18, SMS_ALPHABET_UCS2},
+        {0x19, SMS_ALPHABET_UCS2}, {0x20, SMS_ALPHABET_NONE},
+        {0x38, SMS_ALPHABET_NONE},  // compressed
+        {0x40, SMS_ALPHABET_GSM7}, {0x48, SMS_ALPHABET_UCS2},
+        {0x53, SMS_ALPHABET_GSM7},  // auto-delete
+        {0x60, SMS_ALPHABET_NONE}, {0x80, SMS_ALPHABET_NONE},
+        {0xBF, SMS_ALPHABET_NONE},                             // reserved groups
         {0xC0, SMS_ALPHABET_GSM7}, {0xC8, SMS_ALPHABET_GSM7},  // message waiting, discard
         {0xD0, SMS_ALPHABET_GSM7}, {0xDB, SMS_ALPHABET_GSM7},  // message waiting, store
         {0xE0, SMS_ALPHABET_UCS2}, {0xEB, SMS_ALPHABET_UCS2},  // message waiting, store, UCS-2
-        {0xF0, SMS_ALPHABET_GSM7}, {0xF1, SMS_ALPHABET_GSM7}, {0xF3, SMS_ALPHABET_GSM7},
-        {0xF4, SMS_ALPHABET_8BIT}, {0xF6, SMS_ALPHABET_8BIT}, {0xF5, SMS_ALPHABET_PUSH},
+        {0xF0, SMS_ALPHABET_GSM7}, {0xF1, SMS_ALPHABET_GSM7},
+        {0xF3, SMS_ALPHABET_GSM7}, {0xF4, SMS_ALPHABET_8BIT},
+        {0xF6, SMS_ALPHABET_8BIT}, {0xF5, SMS_ALPHABET_PUSH},
         {0xF9, SMS_ALPHABET_NONE},  // bit 3 of the 0xF0 group is reserved
     };
     for (const auto& c : cases) {
@@ -344,11 +423,22 @@ TEST(DecodeDeliverPdu, HeadersInTheDefaultAlphabetEndOnASeptet)
     };
     const std::vector<Case> cases = {
         // 7 header octets (16-bit reference): 56 bits, no fill, 8 septets.
-        {"16-bit reference, no fill bits", Deliver("40", "00", "0B", "060804012C0201" "C3B018"), "Cab"},
+        {"16-bit reference, no fill bits",
+         Deliver("40", "00", "0B",
+                 "060804012C0201"
+                 "C3B018"),
+         "Cab"},
         // 8-bit port addressing, 5 octets: 40 bits, 2 fill bits, 6 septets.
-        {"port addressing, 2 fill bits", Deliver("40", "00", "09", "0404020BE2" "84C563"), "abc"},
+        {"port addressing, 2 fill bits",
+         Deliver("40", "00", "09",
+                 "0404020BE2"
+                 "84C563"),
+         "abc"},
         // Two elements, 12 octets: 96 bits, 2 fill bits, 14 septets.
-        {"two elements, 2 fill bits", Deliver("40", "00", "11", "0B0504123400000003A70202" "E0F37A"),
+        {"two elements, 2 fill bits",
+         Deliver("40", "00", "11",
+                 "0B0504123400000003A70202"
+                 "E0F37A"),
          "xyz"},
     };
     for (const auto& c : cases) {
@@ -371,9 +461,16 @@ TEST(DecodeDeliverPdu, ReadableOnlyWhenEveryAnnouncedFieldIsThere)
     };
     const std::vector<Case> cases = {
         {"whole", Deliver("04", "00", "05", "E8329BFD06"), true},
-        {"lower-case digits", "0891683108100005f0040b813119325476f8000012304050607000" "05e8329bfd06", true},
+        {"lower-case digits",
+         "0891683108100005f0040b813119325476f8000012304050607000"
+         "05e8329bfd06",
+         true},
         {"user data cut short", Deliver("04", "00", "05", "E8329B"), false},
-        {"cut in the time stamp", kSca + "04" + kNationalOriginator + "0000" "123040", false},
+        {"cut in the time stamp",
+         kSca + "04" + kNationalOriginator +
+             "0000"
+             "123040",
+         false},
         {"odd number of digits", Deliver("04", "00", "05", "E8329BFD06") + "0", false},
         {"non-hex character", Deliver("04", "00", "05", "E8329BFDG6"), false},
         {"header longer than the user data", Deliver("44", "08", "04", "0A000301"), false},
@@ -403,7 +500,8 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
     };
     const std::vector<Case> cases = {
         {"delivered", "00", "Delivery report for message 7: delivered (TP-ST 0x00)"},
-        {"replaced counts as delivered", "02", "Delivery report for message 7: delivered (TP-ST 0x02)"},
+        {"replaced counts as delivered", "02",
+         "Delivery report for message 7: delivered (TP-ST 0x02)"},
         {"pending", "30", "Delivery report for message 7: pending (TP-ST 0x30)"},
         {"failed", "41", "Delivery report for message 7: failed (TP-ST 0x41)"},
         {"failed, no more attempts", "62", "Delivery report for message 7: failed (TP-ST 0x62)"},
@@ -412,7 +510,13 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SMS_PDU_PARAM_t param;
-        DecodeStoredPdu(kSca + "06" "07" "0D91683108108300F0" "42403031001500" "42403031002500" + c.st,
+        DecodeStoredPdu(kSca +
+                            "06"
+                            "07"
+                            "0D91683108108300F0"
+                            "42403031001500"
+                            "42403031002500" +
+                            c.st,
                         param);
         EXPECT_EQ(param.byMessageType, SMS_PDU_STATUS_REPORT);
         EXPECT_STREQ(param.szNumber, "+8613800138000");
@@ -422,7 +526,13 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
         EXPECT_FALSE(param.bConcat);
     }
     SMS_PDU_PARAM_t cut;
-    DecodeStoredPdu(kSca + "06" "07" "0D91683108108300F0" "42403031001500" "424030", cut);
+    DecodeStoredPdu(kSca +
+                        "06"
+                        "07"
+                        "0D91683108108300F0"
+                        "42403031001500"
+                        "424030",
+                    cut);
     EXPECT_FALSE(cut.bReadable);
 }
 

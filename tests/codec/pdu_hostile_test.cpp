@@ -16,13 +16,16 @@ namespace {
 const std::string kUcs2Deliver =
     "0891683108100005F0040B813119325476F9000812305001112100084F60597D4E16754C";
 const std::string kConcatDeliver =
-    "0891683108100005F0440B813107001011F10008123060102030001A050003A703034E2D6587957F77ED4FE14E2D6587"
+    "0891683108100005F0440B813107001011F10008123060102030001A050003A703034E2D6587957F77ED4FE14E2D65"
+    "87"
     "957F";
 const std::string kSevenBitDeliver =
     "0891683108100005F0040B813119325476F80000123040506070000FC8329BFD0699E5EF36E8264ED301";
 const std::string kPushDeliver = "0891683108100005F0440B813119325476F800F51230405060700030" +
                                  std::string(34, '0') + "05" + std::string(14, '0') +
-                                 "687474703A2F2F612E636E00" "0100" "E68EA8E98081";
+                                 "687474703A2F2F612E636E00"
+                                 "0100"
+                                 "E68EA8E98081";
 const std::string kSubmit = "0891683108100005F011000B813108108300F00008AA044E2D6587";
 
 // A DELIVER without service centre, from originator 123, stamped
@@ -30,11 +33,14 @@ const std::string kSubmit = "0891683108100005F011000B813108108300F00008AA044E2D6
 std::string Short(const std::string& firstOctet, const std::string& dcs, const std::string& udl,
                   const std::string& ud)
 {
-    return "00" + firstOctet + "038121F3" "00" + dcs + "12304050607000" + udl + ud;
+    return "00" + firstOctet +
+           "038121F3"
+           "00" +
+           dcs + "12304050607000" + udl + ud;
 }
 
-const std::vector<std::string> kSeeds = {kUcs2Deliver, kConcatDeliver, kSevenBitDeliver, kPushDeliver,
-                                         kSubmit};
+const std::vector<std::string> kSeeds = {kUcs2Deliver, kConcatDeliver, kSevenBitDeliver,
+                                         kPushDeliver, kSubmit};
 
 // The block between guard bytes: a write past a field of the block shows in
 // the guards, a field without its NUL in the checks.
@@ -133,10 +139,18 @@ TEST_F(GuardedDecode, MalformedTexts)
         {"non-hex letters", std::string(kUcs2Deliver.size(), 'Z')},
         {"blanks and line ends", "08 91 68\r\n31 08\t10"},
         {"high bytes", std::string(200, '\xFF')},
-        {"embedded NUL", std::string("0891683108100005F0\0" "040B81", 25)},
+        {"embedded NUL", std::string("0891683108100005F0\0"
+                                     "040B81",
+                                     25)},
         {"service centre 0xFF", "FF91" + std::string(600, '1')},
-        {"service centre 0xFF, short", "FF91" "1234"},
-        {"originator length 0xFF", "00" "04" "FF81" + std::string(300, '2')},
+        {"service centre 0xFF, short",
+         "FF91"
+         "1234"},
+        {"originator length 0xFF",
+         "00"
+         "04"
+         "FF81" +
+             std::string(300, '2')},
         {"UDL 0xFF, 7-bit, short data", Short("04", "00", "FF", "E832")},
         {"UDL 0xFF, UCS-2, short data", Short("04", "08", "FF", "4E2D")},
         {"UDL 0xFF, 8-bit, short data", Short("04", "04", "FF", "41")},
@@ -149,9 +163,16 @@ TEST_F(GuardedDecode, MalformedTexts)
                std::string(34, '0') + "05" + std::string(14, '0') + std::string(400, '4') +
                    "000100" + std::string(2000, 'E'))},
         {"push with no zero after the URL",
-         Short("44", "F5", "FF", std::string(34, '0') + "03" + std::string(54, '0') +
-                                     std::string(600, '7'))},
-        {"submit, absolute validity cut off", "00" "19" "00" "0381" "21F3" "0008" "1230"},
+         Short("44", "F5", "FF",
+               std::string(34, '0') + "03" + std::string(54, '0') + std::string(600, '7'))},
+        {"submit, absolute validity cut off",
+         "00"
+         "19"
+         "00"
+         "0381"
+         "21F3"
+         "0008"
+         "1230"},
         {"long garbage", std::string(20000, '9')},
     };
     for (const auto& c : cases) {
@@ -166,7 +187,12 @@ TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
     DecodeDeliverPdu("FF91" + std::string(600, '1'), p);
     EXPECT_EQ(std::string(p.szSca), "+" + std::string(14, '1'));
 
-    DecodeDeliverPdu("00" "04" "FF81" + std::string(300, '2'), p);
+    DecodeDeliverPdu(
+        "00"
+        "04"
+        "FF81" +
+            std::string(300, '2'),
+        p);
     EXPECT_EQ(std::string(p.szNumber), std::string(47, '2'));
 
     std::string chinese;

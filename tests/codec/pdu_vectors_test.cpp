@@ -169,7 +169,8 @@ TEST(PduVectors, LibraryDecodesWhatOurBuildersMake)
             EXPECT_EQ(number[0] == '+', !param.bNational) << "type 91 is international";
             EXPECT_EQ(number.substr(number[0] == '+' ? 1 : 0), b["number"].asString());
             const std::string sca = b["sca"].asString();
-            EXPECT_EQ(d["smsc"].asString(), "+" + sca.substr(!sca.empty() && sca[0] == '+' ? 1 : 0));
+            EXPECT_EQ(d["smsc"].asString(),
+                      "+" + sca.substr(!sca.empty() && sca[0] == '+' ? 1 : 0));
             EXPECT_EQ(d["coding"].asString(), "Unicode_No_Compression");
             if (recorded.size() > 1) {
                 EXPECT_EQ(d["udh"]["type"].asString(), "ConcatenatedMessages");

@@ -45,9 +45,9 @@ SmsMessage Message(const std::string& from, const std::string& time, const std::
 
 TEST(MessagesText, EachMessageBetweenSeparatorsWithItsNumber)
 {
-    const CStyledText text = MessagesText(
-        {Message("+8613800138000", "24-05-31 09:15:02", "你好"), Message("10086", "", "line one\nline two")},
-        0);
+    const CStyledText text = MessagesText({Message("+8613800138000", "24-05-31 09:15:02", "你好"),
+                                           Message("10086", "", "line one\nline two")},
+                                          0);
     const std::string expected = kSeparator + " 第 1 条短信\n" + "发送号码: +8613800138000\n" +
                                  "发送时间: 24-05-31 09:15:02\n" + "短信内容: 你好\n" + kSeparator +
                                  " 第 2 条短信\n" + "发送号码: 10086\n" + "发送时间: \n" +
@@ -64,11 +64,13 @@ TEST(MessagesText, EmptyListIsOneSeparator)
 // whichever field carries them.
 TEST(MessagesText, ControlsInEveryFieldAreShownNeutralised)
 {
-    const std::string out =
-        MessagesText({Message("\x1b]0;x\x07" "10086", "24-05-31\r",
-                              "\x1b[2J\x1b[31mpay\x81\x30\x83\x37" "0m")},
-                     0)
-            .Text();
+    const std::string out = MessagesText({Message("\x1b]0;x\x07"
+                                                  "10086",
+                                                  "24-05-31\r",
+                                                  "\x1b[2J\x1b[31mpay\x81\x30\x83\x37"
+                                                  "0m")},
+                                         0)
+                                .Text();
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
     EXPECT_EQ(out.find('\x07'), std::string::npos);
     EXPECT_EQ(out.find('\r'), std::string::npos);
@@ -173,7 +175,8 @@ TEST(DeviceReadText, ANothingReadLineSaysWhyInTheChosenOrder)
     INBOX_READ_t noDriver;
     INBOX_READ_t failedPort;
     failedPort.bHasDriver = true;
-    failedPort.errors = DEVICE_ERRORS_t{true, "+CMS ERROR: 310", true, "Code:5   Input/output error"};
+    failedPort.errors =
+        DEVICE_ERRORS_t{true, "+CMS ERROR: 310", true, "Code:5   Input/output error"};
     INBOX_READ_t modemError = failedPort;
     modemError.errors.bPortFailed = false;
     const struct {
@@ -190,8 +193,9 @@ TEST(DeviceReadText, ANothingReadLineSaysWhyInTheChosenOrder)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string port = c.device.port.strName;
-        EXPECT_EQ(Marked(DeviceReadText(c.device, c.read, 0)),
-                  "<r>端口 " + port + " 接收短信失败</r><r>\t 失败原因: </r><r>" + c.reason + "</r>\n");
+        EXPECT_EQ(
+            Marked(DeviceReadText(c.device, c.read, 0)),
+            "<r>端口 " + port + " 接收短信失败</r><r>\t 失败原因: </r><r>" + c.reason + "</r>\n");
     }
 }
 
@@ -205,15 +209,18 @@ TEST(DeviceReadText, TheSimBlockComesFirstEachWithItsUnreadable)
     read.vecMeUnreadable = {SmsUnreadable{4, "FF"}};
     const std::string text = Marked(DeviceReadText(Device("COM4"), read, 0));
     const std::string expected =
-        "<g>端口 COM4 接收短信成功 共 3 条短信</g>\n" + std::string("<g>SIM卡中的短信共 2 条</g>\n") +
-        MessagesText(read.vecSm, 0).Text() + "<g>设备中的短信共 1 条</g>\n" +
-        MessagesText(read.vecMe, 0).Text() + Marked(UnreadableText("设备中", read.vecMeUnreadable, 0));
+        "<g>端口 COM4 接收短信成功 共 3 条短信</g>\n" +
+        std::string("<g>SIM卡中的短信共 2 条</g>\n") + MessagesText(read.vecSm, 0).Text() +
+        "<g>设备中的短信共 1 条</g>\n" + MessagesText(read.vecMe, 0).Text() +
+        Marked(UnreadableText("设备中", read.vecMeUnreadable, 0));
     EXPECT_EQ(text, expected);
 
     // A storage that could not be read has no block and no count.
     read.bSmRead = false;
     const std::string meOnly = Marked(DeviceReadText(Device("COM4"), read, 0));
-    EXPECT_EQ(meOnly.rfind("<g>端口 COM4 接收短信成功 共 1 条短信</g>\n<g>设备中的短信共 1 条</g>\n", 0), 0u)
+    EXPECT_EQ(
+        meOnly.rfind("<g>端口 COM4 接收短信成功 共 1 条短信</g>\n<g>设备中的短信共 1 条</g>\n", 0),
+        0u)
         << meOnly;
     EXPECT_EQ(meOnly.find("SIM"), std::string::npos) << meOnly;
 }

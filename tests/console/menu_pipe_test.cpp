@@ -27,7 +27,8 @@ const std::string kSeparator = std::string(50, '-') + "\n";
 std::size_t Count(const std::string& text, const std::string& piece)
 {
     std::size_t n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + 1)) {
         ++n;
     }
     return n;
@@ -80,7 +81,8 @@ void PrintTo(const MenuCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class ConsoleKeysTest : public ConsoleWithoutPorts, public ::testing::WithParamInterface<MenuCase> {};
+class ConsoleKeysTest : public ConsoleWithoutPorts,
+                        public ::testing::WithParamInterface<MenuCase> {};
 
 TEST_P(ConsoleKeysTest, EndsAtTheEndOfInputWithStatusZero)
 {
@@ -102,22 +104,27 @@ const MenuCase kMenuCases[] = {
     {"CapitalQIsNoQuit", "Qxq", {{kMenuLine, 2}}},
     {"ArrowIsOneKey", "\x1b[Aq", {{kMenuLine, 2}}},
     {"Enter", "\nq", {{kMenuLine, 2}}},
-    {"ThreeBadNumberEntries", "1abc\nCOM3\n12\nq",
+    {"ThreeBadNumberEntries",
+     "1abc\nCOM3\n12\nq",
      {{kNumberPrompt, 3}, {kNumberRetry, 3}, {kGiveUp, 1}, {kPortPrompt, 0}, {kMenuLine, 2}}},
-    {"OneInvalidNumberRefusesTheList", "113800138000,12\n13800138000\n",
+    {"OneInvalidNumberRefusesTheList",
+     "113800138000,12\n13800138000\n",
      {{kNumberPrompt, 2}, {kNumberRetry, 1}, {kPortPrompt, 1}}},
     // At the end of input the number question fails three times.
     {"NumbersAtEndOfInput", "1", {{kNumberPrompt, 3}, {kGiveUp, 1}, {kPortPrompt, 0}}},
     // The port question at the end of input is an empty answer: discovery
     // picks the devices itself (none here) and the text takes its default.
-    {"SendWithPortsAtEndOfInput", "113800138000\n",
+    {"SendWithPortsAtEndOfInput",
+     "113800138000\n",
      {{kNumberPrompt, 1}, {kPortPrompt, 1}, {kPortRetry, 0}, {kTextPrompt, 1}, {kMenuLine, 2}}},
     {"HiddenPortCheckEmptyAnswer", "d\nq", {{kPortPrompt, 1}, {kPortRetry, 0}, {kMenuLine, 2}}},
-    {"HiddenPortCheckThreeWrong", "dCOM3\n0\nabc\nq",
+    {"HiddenPortCheckThreeWrong",
+     "dCOM3\n0\nabc\nq",
      {{kPortPrompt, 3}, {kPortRetry, 3}, {kGiveUp, 1}, {kMenuLine, 2}}},
     {"ReceivePortRetryThenEmptyAnswer", "2x\n\n", {{kPortPrompt, 2}, {kPortRetry, 1}}},
     // A typed line beyond the bound is cut, and the user is told at once.
-    {"OverlongAnswerIsCutAndSaid", "1" + std::string(70000, '1') + "\n13800138000\n",
+    {"OverlongAnswerIsCutAndSaid",
+     "1" + std::string(70000, '1') + "\n13800138000\n",
      {{kNumberPrompt, 2}, {kCutLine, 1}, {kNumberRetry, 1}, {kPortPrompt, 1}}},
 };
 
@@ -127,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ConsoleKeysTest, ::testing::ValuesIn(kMenuCases),
 TEST_F(ConsoleWithoutPorts, DialogueLayoutIsLineEndPromptAnswerLineEnd)
 {
     const ProcessResult r = RunConsole(s_dir, "1abc\n");
-    const std::string expected = std::string(kMenuLine) + "\n" + kNumberPrompt + "\n" + kNumberRetry;
+    const std::string expected =
+        std::string(kMenuLine) + "\n" + kNumberPrompt + "\n" + kNumberRetry;
     EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
 }
 
@@ -177,9 +185,11 @@ TEST(ConsoleReceive, SuccessCountsReadStoragesAndFailuresGiveTheirReason)
 
     // Reasons in their order: no SIM card first; else the modem's own error.
     EXPECT_NE(out.find(std::string(u8"端口 COM5 接收短信失败\t 失败原因: 设备未插卡\n")),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find(std::string(u8"端口 COM6 接收短信失败\t 失败原因: +CMS ERROR: 302\n")),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
     EXPECT_LT(out.find("COM3 "), out.find("COM5 "));
     EXPECT_LT(out.find("COM5 "), out.find("COM6 "));
     EXPECT_GE(ReadingSeconds(out), 1);

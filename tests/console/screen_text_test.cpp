@@ -31,13 +31,13 @@ const LAYOUT_CASE_t kCases[] = {
     {"no terminal: no breaks of its own", std::string(200, 'x'), 10, 0, std::string(200, 'x')},
     {"the last column stays free", std::string(25, 'x'), 10, 30,
      std::string(19, 'x') + "\n" + k10 + std::string(6, 'x')},
-    {"a character beyond ASCII counts two columns", kChinese + kChinese + kChinese + kChinese, 10, 25,
-     kChinese + kChinese + kChinese + "\xD6\xD0\n" + k10 + "\xCE\xC4"},
+    {"a character beyond ASCII counts two columns", kChinese + kChinese + kChinese + kChinese, 10,
+     25, kChinese + kChinese + kChinese + "\xD6\xD0\n" + k10 + "\xCE\xC4"},
     {"a tab reaches the next multiple of eight", "abcdef\tc", 10, 20, "abcdef\n" + k10 + "\tc"},
     {"a text that begins past the edge starts on a line of its own", "xy", 40, 30,
      "\n" + k10 + "xy"},
-    {"a terminal too narrow for a tab past the margin breaks only at line breaks", "abcdef\ng", 10, 19,
-     "abcdef\n" + k10 + "g"},
+    {"a terminal too narrow for a tab past the margin breaks only at line breaks", "abcdef\ng", 10,
+     19, "abcdef\n" + k10 + "g"},
 };
 
 class LayOutTest : public ::testing::TestWithParam<LAYOUT_CASE_t> {};
@@ -69,8 +69,15 @@ TEST(LayOutProperty, EveryLineFitsAndEveryFurtherLineIsIndented)
         state ^= state << 5;
         return state;
     };
-    const std::vector<std::string> pieces = {"A", " ", "\n", "\t", kChinese, "\x1b", "\x81\x30\x81\x30",
-                                             "\xB7\xA2\xCB\xCD\xBA\xC5\xC2\xEB: ", std::string(37, 'p')};
+    const std::vector<std::string> pieces = {"A",
+                                             " ",
+                                             "\n",
+                                             "\t",
+                                             kChinese,
+                                             "\x1b",
+                                             "\x81\x30\x81\x30",
+                                             "\xB7\xA2\xCB\xCD\xBA\xC5\xC2\xEB: ",
+                                             std::string(37, 'p')};
     for (int round = 0; round < 2000; ++round) {
         std::string text;
         const int count = static_cast<int>(next() % 40);

@@ -61,7 +61,8 @@ TEST(GeneralRule, DecidesOnTheFirstCompleteOkOrErrorLine)
 {
     const std::pair<const char*, Rule> rules[] = {
         {"ParseTest", [](CPhoneCardBase& d, const std::string& r) { return d.ParseTest(r); }},
-        {"ParseDeleteAll", [](CPhoneCardBase& d, const std::string& r) { return d.ParseDeleteAll(r); }},
+        {"ParseDeleteAll",
+         [](CPhoneCardBase& d, const std::string& r) { return d.ParseDeleteAll(r); }},
         {"ParseSelectMeStorage",
          [](CPhoneCardBase& d, const std::string& r) { return d.ParseSelectMeStorage(r); }},
         {"ParseSelectSmStorage",
@@ -134,9 +135,9 @@ TEST(NonEmptyTest, BaseReadNextAndModelDialHangUp)
     for (const std::string& reply : {std::string(), std::string("\r\nERROR\r\n")}) {
         const bool expected = !reply.empty();
         EXPECT_EQ(base.ParseReadNext(reply), expected);
-        for (CPhoneCardBase* model : {static_cast<CPhoneCardBase*>(&veltB),
-                                      static_cast<CPhoneCardBase*>(&veltD),
-                                      static_cast<CPhoneCardBase*>(&veltG)}) {
+        for (CPhoneCardBase* model :
+             {static_cast<CPhoneCardBase*>(&veltB), static_cast<CPhoneCardBase*>(&veltD),
+              static_cast<CPhoneCardBase*>(&veltG)}) {
             EXPECT_EQ(model->ParseDial(reply), expected);
             EXPECT_EQ(model->ParseHangUp(reply), expected);
         }

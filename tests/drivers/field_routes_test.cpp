@@ -63,7 +63,8 @@ RouteResult ByIndex(const std::vector<Stored>& stored)
     for (const Stored& s : stored) {
         indexes += (indexes.empty() ? "" : ",") + std::to_string(s.index);
     }
-    EXPECT_EQ(driver.ParseList("\r\n+CMGD: (" + indexes + "),(0-4)\r\n\r\nOK\r\n"), CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList("\r\n+CMGD: (" + indexes + "),(0-4)\r\n\r\nOK\r\n"),
+              CMD_RESULT_SUCCEED);
     for (const Stored& s : stored) {
         EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=" + std::to_string(s.index) + "\r\n");
         const std::string header = s.header.empty() ? "+CMGR: 1,,0" : s.header;
@@ -74,8 +75,9 @@ RouteResult ByIndex(const std::vector<Stored>& stored)
 
 SmsMessage Expected(const Json::Value& v)
 {
-    return SmsMessage{Utf8ToAnsi(v["number"].isString() ? v["number"].asString() : v["from"].asString()),
-                      v["time"].asString(), Utf8ToAnsi(v["text_utf8"].asString())};
+    return SmsMessage{
+        Utf8ToAnsi(v["number"].isString() ? v["number"].asString() : v["from"].asString()),
+        v["time"].asString(), Utf8ToAnsi(v["text_utf8"].asString())};
 }
 
 TEST(FieldRoutes, EveryRecordedPduOnBothRoutes)
@@ -131,7 +133,8 @@ TEST(FieldRoutes, PartsJoinIntoTheSameMessagesOnBothRoutes)
 // the middle is unreadable, and the messages next to it are not lost.
 TEST(FieldRoutes, LenientLinesAndTheirNeighbours)
 {
-    const std::string hello = "0891683108100005F0040B813119325476F9000812305001112100084F60597D4E16754C";
+    const std::string hello =
+        "0891683108100005F0040B813119325476F9000812305001112100084F60597D4E16754C";
     const std::vector<Stored> stored = {{1, "", hello + "\""},
                                         {2, "", hello.substr(0, 20) + "Z" + hello.substr(20)},
                                         {3, "", hello + " \" "}};

@@ -70,9 +70,12 @@ TEST(MatchIdentity, RepliesAsModulesSendThem)
 TEST(DeviceType, TextBodyCarriesTheTypeName)
 {
     const std::pair<std::unique_ptr<CPhoneCardBase>, std::string> cases[] = {
-        {std::make_unique<CPhoneCardBase>(), "TYPE_UNKNOWN"}, {std::make_unique<CPhone_VeltB>(), "VELT_B"},
-        {std::make_unique<CPhone_VeltC>(), "VELT-C-X"},       {std::make_unique<CPhone_VeltD>(), "VELT_D"},
-        {std::make_unique<CPhone_VeltE>(), "VELT_E"},         {std::make_unique<CPhone_VeltF>(), "VELT_F_X"},
+        {std::make_unique<CPhoneCardBase>(), "TYPE_UNKNOWN"},
+        {std::make_unique<CPhone_VeltB>(), "VELT_B"},
+        {std::make_unique<CPhone_VeltC>(), "VELT-C-X"},
+        {std::make_unique<CPhone_VeltD>(), "VELT_D"},
+        {std::make_unique<CPhone_VeltE>(), "VELT_E"},
+        {std::make_unique<CPhone_VeltF>(), "VELT_F_X"},
         {std::make_unique<CPhone_VeltG>(), "VELT_G"},
     };
     for (const auto& c : cases) {

@@ -26,39 +26,47 @@ struct ListCase {
 };
 
 const ListCase kListCases[] = {
-    {"drivers/base/list_order.txt", kOk,
+    {"drivers/base/list_order.txt",
+     kOk,
      {{"13912345679", "21-03-05 10:11:12", "你好世界"},
       {"10086", "24-01-02 03:04:05", "Balance 12.50"}},
      {5, 2}},
     // Part 3 is stored first and stamped last: the joined message carries
     // its number and time.
-    {"drivers/base/list_concat_out_of_order.txt", kOk,
+    {"drivers/base/list_concat_out_of_order.txt",
+     kOk,
      {{"13700001111", "21-03-06 01:02:09", "第一段第二段第三段"}},
      {1, 2, 3}},
-    {"drivers/base/list_two_refs.txt", kOk,
+    {"drivers/base/list_two_refs.txt",
+     kOk,
      {{"13912345679", "21-03-05 10:11:12", "你好世界"},
       {"13600000007", "21-03-06 01:02:03", "seven-one seven-two"},
       {"13600000009", "21-03-06 01:02:03", "nine-one nine-two"}},
      {1, 2, 3, 4, 5}},
     // 7-bit parts carry their own text: joined as text, not as UCS-2 data.
-    {"drivers/base/list_concat_7bit.txt", kOk,
+    {"drivers/base/list_concat_7bit.txt",
+     kOk,
      {{"85261234567", "22-06-01 09:30:15",
        "Long English message for a concatenation test. Long English message for a "
        "concatenation test. Long English message for a concatenation test. Long English "
        "message for a concatenation test. "}},
      {8, 9}},
-    {"drivers/base/list_lone_part.txt", kOk,
+    {"drivers/base/list_lone_part.txt",
+     kOk,
      {{"13500000000", "21-03-06 01:02:03", "只有第二段"}},
      {7}},
-    {"drivers/base/list_sms_full.txt", kOk,
+    {"drivers/base/list_sms_full.txt",
+     kOk,
      {{"13912345679", "21-03-05 10:11:12", "你好世界"}},
      {1}},
-    {"drivers/base/list_header_without_pdu.txt", kOk,
+    {"drivers/base/list_header_without_pdu.txt",
+     kOk,
      {{"13912345679", "21-03-05 10:11:12", "你好世界"}},
      {6}},
     // A stored outgoing message has its destination and no time stamp; a
     // status outside 0..3 does not matter: the PDU's own type decides.
-    {"drivers/base/list_outgoing.txt", kOk,
+    {"drivers/base/list_outgoing.txt",
+     kOk,
      {{"13800138000", "", "中文短信"}, {"13912345679", "21-03-05 10:11:12", "你好世界"}},
      {3, 8}},
     {"drivers/base/list_error.txt", kFail, {}, {}},
@@ -101,7 +109,8 @@ TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
             ASSERT_EQ(growing.ParseList(prefix), fresh.ParseList(prefix)) << "prefix " << n;
             ASSERT_EQ(growing.GetMessages(), fresh.GetMessages()) << "prefix " << n;
             ASSERT_EQ(growing.GetListedIndexes(), fresh.GetListedIndexes()) << "prefix " << n;
-            ASSERT_EQ(growing.GetUnreadable().size(), fresh.GetUnreadable().size()) << "prefix " << n;
+            ASSERT_EQ(growing.GetUnreadable().size(), fresh.GetUnreadable().size())
+                << "prefix " << n;
         }
         // A shorter reply that is not the start of this one.
         if (!previous.empty()) {
@@ -214,7 +223,9 @@ SmsListEntry Entry(int index, const std::string& udh, const std::string& ucs2Hex
     entry.nIndex = index;
     entry.nStatus = 1;
     DecodeStoredPdu("0891683108100005F0" + std::string(udh.empty() ? "04" : "44") + originator +
-                        "0008" "12306010203000" + udl + ud,
+                        "0008"
+                        "12306010203000" +
+                        udl + ud,
                     entry.pdu);
     return entry;
 }
@@ -269,10 +280,12 @@ TEST(MergeMessages, PartsJoinByMessageNotByPosition)
          {Entry(1, Concat8(5, 3, 1), "0061"), Entry(2, Concat8(5, 3, 3), "0063")},
          {{"13700001111", "21-03-06 01:02:03", "ac"}}},
         {"singles first by index, then long messages by reference",
-         {Entry(9, Concat8(2, 1, 1), "0078"), Entry(7, "", "0073"), Entry(8, Concat8(1, 1, 1), "0079"),
-          Entry(3, "", "0074")},
-         {{"13700001111", "21-03-06 01:02:03", "t"}, {"13700001111", "21-03-06 01:02:03", "s"},
-          {"13700001111", "21-03-06 01:02:03", "y"}, {"13700001111", "21-03-06 01:02:03", "x"}}},
+         {Entry(9, Concat8(2, 1, 1), "0078"), Entry(7, "", "0073"),
+          Entry(8, Concat8(1, 1, 1), "0079"), Entry(3, "", "0074")},
+         {{"13700001111", "21-03-06 01:02:03", "t"},
+          {"13700001111", "21-03-06 01:02:03", "s"},
+          {"13700001111", "21-03-06 01:02:03", "y"},
+          {"13700001111", "21-03-06 01:02:03", "x"}}},
         {"nothing", {}, {}},
     };
     for (const auto& c : cases) {

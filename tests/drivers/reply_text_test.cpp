@@ -36,12 +36,8 @@ TEST(SplitLines, KeepsOnlyTerminatedNonEmptyLines)
 TEST(SplitByChar, KeepsInnerEmptyPiecesButNoEmptyLastOne)
 {
     const SplitCase cases[] = {
-        {"a,,b,", {"a", "", "b"}},
-        {",a", {"", "a"}},
-        {"", {}},
-        {",", {""}},
-        {"abc", {"abc"}},
-        {"1,2,5", {"1", "2", "5"}},
+        {"a,,b,", {"a", "", "b"}}, {",a", {"", "a"}},          {"", {}}, {",", {""}},
+        {"abc", {"abc"}},          {"1,2,5", {"1", "2", "5"}},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -111,9 +107,17 @@ TEST(TrimCrLf, TakesTwoRoundsOfCrThenLf)
 TEST(LeadingInt, ReadsLikeAtoiWithoutOverflow)
 {
     const std::pair<std::string, int> cases[] = {
-        {"512", 512},      {"  38", 38},   {"-7x", -7},        {"+5", 5},
-        {"ERROR:", 0},     {"", 0},        {"12abc", 12},      {"99999999999999", INT_MAX},
-        {"-99999999999999", INT_MIN},       {"\t\r\n 4", 4},    {"- 4", 0},
+        {"512", 512},
+        {"  38", 38},
+        {"-7x", -7},
+        {"+5", 5},
+        {"ERROR:", 0},
+        {"", 0},
+        {"12abc", 12},
+        {"99999999999999", INT_MAX},
+        {"-99999999999999", INT_MIN},
+        {"\t\r\n 4", 4},
+        {"- 4", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);

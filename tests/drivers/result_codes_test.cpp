@@ -36,9 +36,17 @@ TEST(ResultTexts, EveryCodeAndTheOnesOutsideTheTable)
 TEST(DeviceTypeName, EveryTypeAndTheOnesOutsideTheTable)
 {
     const std::pair<int, const char*> cases[] = {
-        {0, "PHONE_TYPE_UN_KNOWN"}, {1, "TYPE_UNKNOWN"}, {2, "VELT_B"},       {3, "VELT-C-X"},
-        {4, "VELT_D"},              {5, "VELT_E"},       {6, "VELT_F_X"},     {7, "VELT_G"},
-        {8, "TYPE_UNKNOWN"},        {9, "TYPE_UNKNOWN"}, {-1, "TYPE_UNKNOWN"},
+        {0, "PHONE_TYPE_UN_KNOWN"},
+        {1, "TYPE_UNKNOWN"},
+        {2, "VELT_B"},
+        {3, "VELT-C-X"},
+        {4, "VELT_D"},
+        {5, "VELT_E"},
+        {6, "VELT_F_X"},
+        {7, "VELT_G"},
+        {8, "TYPE_UNKNOWN"},
+        {9, "TYPE_UNKNOWN"},
+        {-1, "TYPE_UNKNOWN"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DeviceTypeName(c.first), c.second) << c.first;

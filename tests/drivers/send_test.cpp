@@ -192,8 +192,20 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
     } cases[] = {
         {std::string(70, 'a'), 1},
         {std::string(71, 'a'), 2},
-        {[] { std::string t; for (int i = 0; i < 70; ++i) t += "中"; return t; }(), 1},
-        {[] { std::string t; for (int i = 0; i < 71; ++i) t += "中"; return t; }(), 2},
+        {[] {
+             std::string t;
+             for (int i = 0; i < 70; ++i)
+                 t += "中";
+             return t;
+         }(),
+         1},
+        {[] {
+             std::string t;
+             for (int i = 0; i < 71; ++i)
+                 t += "中";
+             return t;
+         }(),
+         2},
         {std::string(), 1},
         {std::string(67 * 3, 'a'), 3},
         {std::string(67 * 3 + 1, 'a'), 4},
@@ -222,8 +234,8 @@ TEST(BuildSendCommands, DestinationIsCutTo31Digits)
     CPhone_VeltC driver;
     driver.m_strServiceCentre = "";
     const std::string number(40, '1');
-    for (const SendPair& pair : {driver.BuildPduSend(number, "x").at(0),
-                                 driver.BuildLongPduSend(number, "x").at(0)}) {
+    for (const SendPair& pair :
+         {driver.BuildPduSend(number, "x").at(0), driver.BuildLongPduSend(number, "x").at(0)}) {
         // Empty service centre "0191", first octet and reference, then the
         // destination length: 31 digits.
         EXPECT_EQ(pair.second.substr(0, 4), "0191");
@@ -236,7 +248,8 @@ TEST(BuildSendCommands, CdmaUsesTheSameLengthChoice)
 {
     CPhone_VeltG driver;
     std::string text;
-    for (int i = 0; i < 70; ++i) text += "中";
+    for (int i = 0; i < 70; ++i)
+        text += "中";
     EXPECT_EQ(driver.BuildSendCommands("10086", text).size(), 1u);
     EXPECT_EQ(driver.m_strHcmgsCommand, "AT^HCMGS=\"10086\"\r");
     EXPECT_EQ(driver.m_strHcmgsBody.size(), 142u);

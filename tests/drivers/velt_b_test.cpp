@@ -56,8 +56,8 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
     ASSERT_EQ(driver.ParseList(listing), kOk);
     EXPECT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"}));
 
-    const auto commands = ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt",
-                                           "drivers/velt_b/cmgr_single_ucs2.txt"});
+    const auto commands = ReadAll(
+        driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
     EXPECT_EQ(commands, (std::vector<std::string>{"AT+CMGR=3\r\n", "AT+CMGR=7\r\n"}));
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetMessages(), (Messages{kBalance, kHello}));

@@ -41,7 +41,8 @@ TEST(VeltGSend, HundredChineseCharactersMakeTwoMarkedParts)
 {
     CPhone_VeltG driver;
     std::string text;
-    for (int i = 0; i < 100; ++i) text += "测";
+    for (int i = 0; i < 100; ++i)
+        text += "测";
     const std::string ucs2 = AnsiToUcs2(text);
     const std::vector<SendPair> pairs = driver.BuildLongPduSend("13800138000", text);
     ASSERT_EQ(pairs.size(), 2u);
@@ -57,13 +58,13 @@ TEST(VeltGSend, MarksCountTheRealNumberOfParts)
 {
     const std::pair<std::size_t, std::size_t> cases[] = {
         // UCS-2 characters, expected parts
-        {71, 2},     {128, 2},    {576, 9},  {640, 11}, {64 * 9 + 1, 10},
-        {1240, 20},  {6000, 97},  {64, 1},
+        {71, 2}, {128, 2}, {576, 9}, {640, 11}, {64 * 9 + 1, 10}, {1240, 20}, {6000, 97}, {64, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.first) + " characters");
         std::string text;
-        for (std::size_t i = 0; i < c.first; ++i) text += static_cast<char>('a' + i % 26);
+        for (std::size_t i = 0; i < c.first; ++i)
+            text += static_cast<char>('a' + i % 26);
         CPhone_VeltG driver;
         const std::vector<SendPair> pairs = driver.BuildLongPduSend("10086", text);
         ASSERT_EQ(pairs.size(), c.second);
@@ -75,7 +76,8 @@ TEST(VeltGSend, MarksCountTheRealNumberOfParts)
             ASSERT_GE(body.size(), mark.size() + 2);
             EXPECT_LE(body.size(), 138u + 2);
             EXPECT_EQ(body.substr(body.size() - 2), kCtrlZ);
-            ASSERT_EQ(body.substr(body.size() - 2 - mark.size(), mark.size()), mark) << "part " << k + 1;
+            ASSERT_EQ(body.substr(body.size() - 2 - mark.size(), mark.size()), mark)
+                << "part " << k + 1;
             joined += body.substr(0, body.size() - 2 - mark.size());
         }
         EXPECT_EQ(joined, AnsiToUcs2(text));
@@ -126,8 +128,7 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 TEST(VeltGList, AnErrorAnswerFailsAndQueuesNothing)
 {
     CPhone_VeltG driver;
-    EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"),
-              CMD_RESULT_FAILED);
+    EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"), CMD_RESULT_FAILED);
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 310");
 }
@@ -139,10 +140,10 @@ TEST(VeltGRead, RecordedSingleReads)
         bool result;
         Messages messages;
     } cases[] = {
-        {"drivers/velt_g/read_unicode.txt", true,
-         {{"13800138000", "2021-03-05 10:11:12", "你好"}}},
+        {"drivers/velt_g/read_unicode.txt", true, {{"13800138000", "2021-03-05 10:11:12", "你好"}}},
         // A text that contains "OK" is still the text.
-        {"drivers/velt_g/read_ascii_ok_text.txt", true,
+        {"drivers/velt_g/read_ascii_ok_text.txt",
+         true,
          {{"10086", "2024-01-02 03:04:05", "OK, see you"}}},
         {"drivers/velt_g/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", "佋"}}},
         {"drivers/velt_g/read_eight_fields.txt", true, {}},

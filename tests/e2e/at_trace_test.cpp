@@ -76,7 +76,8 @@ Trace ReadTrace(const std::string& path)
     return trace;
 }
 
-const char* const kConfig = u8R"({"ports":[
+const char* const kConfig =
+    u8R"({"ports":[
   {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
    "storage":{"SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"Meeting at 10:30"}]}},
   {"com":6,"model":"MC323","bauds":[115200],"iccid":"89860320245710000006",
@@ -106,7 +107,7 @@ TEST(AtTraceE2E, ASendAndAnInboxReadShowEveryCommandAndReplyOfEveryPort)
     EXPECT_EQ(trace.starts, 2) << "the second run appends";
 
     std::map<std::string, std::string> written;  // every byte written, per port
-    std::map<std::string, std::string> replies;   // every byte read, per port
+    std::map<std::string, std::string> replies;  // every byte read, per port
     long previous = 0;
     for (const TraceLine& line : trace.lines) {
         EXPECT_GE(line.ms, previous) << "time order";

@@ -11,7 +11,8 @@ namespace {
 
 TEST(DocumentCharsetE2E, TheSameDocumentReadableInUtf8AndAsciiElsewhere)
 {
-    ModemSim sim(u8R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+    ModemSim sim(
+        u8R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
       "storage":{"SM":[{"index":1,"from":"13700001111","time":"24-05-01 12:00:05","dcs":8,
                         "text":"你好，今天下午三点开会。"}]}}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();

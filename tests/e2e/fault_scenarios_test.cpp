@@ -34,9 +34,10 @@ const char* const kStorage = R"("storage":{
 std::string Port(int com, const std::string& model, const std::string& faults, bool echo = true)
 {
     return R"({"com":)" + std::to_string(com) + R"(,"model":")" + model + R"(","echo":)" +
-           (echo ? "true" : "false") + R"(,"bauds":[115200],"iccid":"8986001234567890123)" + std::to_string(com % 10) +
-           R"(","phonebook":[{"index":1,"number":"8000000000000)" + std::to_string(com % 10) +
-           R"(","type":129,"name":"WMSN"}],)" + kStorage + R"(,"faults":{)" + faults + "}}";
+           (echo ? "true" : "false") + R"(,"bauds":[115200],"iccid":"8986001234567890123)" +
+           std::to_string(com % 10) + R"(","phonebook":[{"index":1,"number":"8000000000000)" +
+           std::to_string(com % 10) + R"(","type":129,"name":"WMSN"}],)" + kStorage +
+           R"(,"faults":{)" + faults + "}}";
 }
 
 const std::vector<std::string> kAllFour = {"SIM:sim one", "SIM:sim two", "DEV:dev one",
@@ -123,12 +124,16 @@ TEST(FaultScenariosE2E, TheScanNeverOverwritesAContactInTheCdmaPhoneBook)
     // answers 200 ms late; both hold a contact in entry 1. COM8 answers late
     // too but its phone book is empty: it gets the serial-number entry.
     const std::string contact = R"("phonebook":[{"index":1,"number":"13800138000","name":"Mum"}])";
-    const std::string slowRead = R"("faults":{"delay_commands":[{"prefix":"AT^CPBR","delay_ms":200}]})";
+    const std::string slowRead =
+        R"("faults":{"delay_commands":[{"prefix":"AT^CPBR","delay_ms":200}]})";
     ModemSim sim(R"({"ports":[
-        {"com":6,"model":"MC323","iccid":"89860320245710000006",)" + contact +
+        {"com":6,"model":"MC323","iccid":"89860320245710000006",)" +
+                 contact +
                  R"(,"faults":{"error_commands":["AT+CPBS"]}},
-        {"com":7,"model":"MC323","iccid":"89860320245710000007",)" + contact + "," + slowRead + R"(},
-        {"com":8,"model":"MC323","iccid":"89860320245710000008",)" + slowRead + "}]}");
+        {"com":7,"model":"MC323","iccid":"89860320245710000007",)" +
+                 contact + "," + slowRead + R"(},
+        {"com":8,"model":"MC323","iccid":"89860320245710000008",)" +
+                 slowRead + "}]}");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
 
     const TellmarRun first = RunTellmar(sim, {"sms", "sread"});

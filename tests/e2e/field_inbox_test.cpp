@@ -61,7 +61,8 @@ Json::Value Message(const std::string& from, const std::string& time, const std:
 
 Json::Value MessageOf(const Json::Value& c, const char* storage)
 {
-    return Message(c["number"].asString(), c["time"].asString(), c["text_utf8"].asString(), storage);
+    return Message(c["number"].asString(), c["time"].asString(), c["text_utf8"].asString(),
+                   storage);
 }
 
 Json::Value Unreadable(int index, const std::string& pdu, const char* storage)
@@ -86,8 +87,10 @@ TEST(FieldInboxE2E, RecordedPdusOnBothRoutesAndReadClearKeepsTheUnreadable)
     const Json::Value& mwi = Named(cases, "ofono simple_mwi");      // data coding 0xC8
     const Json::Value& classOne = Named(cases, "at-sms/29.dump");   // data coding 0x11
     const Json::Value& refused = Named(cases, "at-sms-failing/13.dump");
-    const Json::Value& emoji = Named(joins, "an emoji whose surrogate pair is split between two parts");
-    const Json::Value& twoSenders = Named(joins, "two senders with the same reference, interleaved");
+    const Json::Value& emoji =
+        Named(joins, "an emoji whose surrogate pair is split between two parts");
+    const Json::Value& twoSenders =
+        Named(joins, "two senders with the same reference, interleaved");
     const Json::Value& wide = Named(joins, "16-bit reference");
     const std::string hello = letters["pdu"].asString();
     const std::string midGarbage = hello.substr(0, 30) + "*" + hello.substr(30);
@@ -132,16 +135,19 @@ TEST(FieldInboxE2E, RecordedPdusOnBothRoutesAndReadClearKeepsTheUnreadable)
     for (const Json::Value* c : {&report, &submit, &deliver, &alnum, &letters}) {
         expected.append(MessageOf(*c, "SIM"));
     }
-    expected.append(Message(emoji["expected"][0]["from"].asString(), emoji["expected"][0]["time"].asString(),
+    expected.append(Message(emoji["expected"][0]["from"].asString(),
+                            emoji["expected"][0]["time"].asString(),
                             emoji["expected"][0]["text_utf8"].asString(), "SIM"));
     for (const Json::Value* c : {&classOne, &mwi}) {
         expected.append(MessageOf(*c, "DEV"));
     }
     for (const Json::Value& m : twoSenders["expected"]) {
-        expected.append(Message(m["from"].asString(), m["time"].asString(), m["text_utf8"].asString(), "DEV"));
+        expected.append(
+            Message(m["from"].asString(), m["time"].asString(), m["text_utf8"].asString(), "DEV"));
     }
     const Json::Value& w = wide["expected"][0];
-    expected.append(Message(w["from"].asString(), w["time"].asString(), w["text_utf8"].asString(), "DEV"));
+    expected.append(
+        Message(w["from"].asString(), w["time"].asString(), w["text_utf8"].asString(), "DEV"));
     Json::Value unreadable(Json::arrayValue);
     // The lines as the modem sent them, quote included.
     unreadable.append(Unreadable(6, refused["pdu"].asString() + "\"", "SIM"));

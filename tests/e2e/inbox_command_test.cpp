@@ -35,7 +35,8 @@ void ExpectMessages(const Json::Value& port, const std::vector<Msg>& expected)
 
 // COM3 holds two SIM messages and, in modem memory, a two-part message stored
 // out of order; COM8 has no SIM and is never visited.
-const char* const kM35Config = u8R"({"ports":[
+const char* const kM35Config =
+    u8R"({"ports":[
   {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
    "storage":{
     "SM":[{"index":1,"status":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"Meeting at 10:30"},
@@ -88,8 +89,8 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
               (std::vector<std::string>{"clear", "msgcount", "msgs", "name"}));
     ExpectMessages(cleared, expected);
     EXPECT_TRUE(cleared["clear"].asBool());
-    EXPECT_EQ(DeletedOn(sim, 3), (std::set<std::pair<std::string, int>>{
-                                   {"SM", 1}, {"SM", 2}, {"ME", 3}, {"ME", 4}}));
+    EXPECT_EQ(DeletedOn(sim, 3),
+              (std::set<std::pair<std::string, int>>{{"SM", 1}, {"SM", 2}, {"ME", 3}, {"ME", 4}}));
     // One deletion per message read: a message that arrives after the
     // listing is never caught by a delete-all.
     EXPECT_EQ(CommandsStartingWith(sim, 3, "AT+CMGD=").size(), 4u);
@@ -102,7 +103,8 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
 TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
 {
     // The single read of SIM index 2 fails: the SIM keeps both its messages.
-    ModemSim sim(u8R"({"ports":[
+    ModemSim sim(
+        u8R"({"ports":[
       {"com":4,"model":"CLM920_NC5","bauds":[115200],"iccid":"89860318760203456789",
        "faults":{"error_commands":[{"prefix":"AT+CMGR=2","reply":"+CMS ERROR: 321"}]},
        "storage":{
@@ -115,8 +117,8 @@ TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
     ASSERT_EQ(readClear.document["portcount"].asInt(), 1);
     const Json::Value& port = readClear.document["ports"][0];
     EXPECT_EQ(port["name"].asString(), "COM4");
-    ExpectMessages(port, {{"13800000001", "SIM", "sim one"},
-                          {"13800138000", "DEV", u8"设备里的短信"}});
+    ExpectMessages(port,
+                   {{"13800000001", "SIM", "sim one"}, {"13800138000", "DEV", u8"设备里的短信"}});
     EXPECT_FALSE(port["clear"].asBool()) << "the SIM was not read whole";
     EXPECT_EQ(port["error"].asString(), "SIM: read in part");
     EXPECT_EQ(DeletedOn(sim, 4), (std::set<std::pair<std::string, int>>{{"ME", 5}}));
@@ -129,7 +131,8 @@ TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)
 
 TEST(InboxCommandE2E, CdmaAndUnknownModelsThenClearEmptiesBothStorages)
 {
-    ModemSim sim(u8R"({"ports":[
+    ModemSim sim(
+        u8R"({"ports":[
       {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
        "storage":{"SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"on sim"}],
                   "ME":[{"index":1,"from":"13912345679","time":"24-05-01 09:31:00","text":"in memory"}]}},
@@ -144,7 +147,8 @@ TEST(InboxCommandE2E, CdmaAndUnknownModelsThenClearEmptiesBothStorages)
     ASSERT_EQ(read.document["portcount"].asInt(), 3) << read.documentText;
     const Json::Value& ports = read.document["ports"];
     EXPECT_EQ(ports[0]["name"].asString(), "COM3");
-    ExpectMessages(ports[0], {{"13912345678", "SIM", "on sim"}, {"13912345679", "DEV", "in memory"}});
+    ExpectMessages(ports[0],
+                   {{"13912345678", "SIM", "on sim"}, {"13912345679", "DEV", "in memory"}});
     EXPECT_EQ(ports[1]["name"].asString(), "COM6");
     ExpectMessages(ports[1], {{"18912345678", "SIM", u8"天气预报：明天晴"}});
     EXPECT_FALSE(CommandsStartingWith(sim, 6, "AT^HCMGR=").empty()) << "the CDMA reading route";

@@ -96,14 +96,19 @@ TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
 
     // Wrong argument counts and unknown sub-commands touch no port.
     const std::vector<std::vector<std::string>> countErrors = {
-        {"HELP"}, {"-V"}, {"sms"}, {"3", "18300000000", "text", "extra"}, {"3", "4", "5", "6", "7"}};
+        {"HELP"},
+        {"-V"},
+        {"sms"},
+        {"3", "18300000000", "text", "extra"},
+        {"3", "4", "5", "6", "7"}};
     for (const auto& args : countErrors) {
         SCOPED_TRACE(args[0] + " and " + std::to_string(args.size() - 1) + " more");
         const TellmarRun run = RunTellmar(sim, args);
         EXPECT_EQ(run.process.out, kParamCountError);
     }
     const TellmarRun unknown = RunTellmar(sim, {"sms", "foo"});
-    EXPECT_EQ(unknown.document.getMemberNames(), (std::vector<std::string>{"check", "seconds", "type"}));
+    EXPECT_EQ(unknown.document.getMemberNames(),
+              (std::vector<std::string>{"check", "seconds", "type"}));
     EXPECT_EQ(unknown.document["check"].asInt(), 0);
     EXPECT_EQ(unknown.document["type"].asString(), "foo");
     EXPECT_EQ(unknown.documentText.rfind("{\n   \"check\" : 0,\n   \"seconds\" : ", 0), 0u);
@@ -168,10 +173,10 @@ TEST(SendCommandE2E, ARetryResendsOnlyThePartTheNetworkRefused)
     for (int i = 0; i < 30; ++i) {
         text += u8"短信重发测试";
     }
-    ModemSim sim("{\"ports\":[" +
-                 M35(3, ",\"faults\":{\"cms_error_body_numbers\":[2],\"cms_error_code\":500}") + "," +
-                 M35(4, ",\"faults\":{\"cms_error_body_numbers\":[2,3,4],\"cms_error_code\":500}") +
-                 "]}");
+    ModemSim sim(
+        "{\"ports\":[" +
+        M35(3, ",\"faults\":{\"cms_error_body_numbers\":[2],\"cms_error_code\":500}") + "," +
+        M35(4, ",\"faults\":{\"cms_error_body_numbers\":[2,3,4],\"cms_error_code\":500}") + "]}");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     const TellmarRun run = RunTellmar(sim, {"3,4", "18300000000", text});
     ExpectResults(run.document, {{"COM3", "18300000000", 0, "Succeed"},
@@ -196,7 +201,8 @@ TEST(SendCommandE2E, ARetryResendsOnlyThePartTheNetworkRefused)
     const auto delivered = Delivered(sim);
     ASSERT_EQ(delivered.size(), 1u);
     EXPECT_EQ(delivered[0].second.rfind(text, 0), 0u);
-    EXPECT_EQ(CommandsStartingWith(sim, 4, "AT+CMGS=").size(), 4u) << "part 1, then part 2 three times";
+    EXPECT_EQ(CommandsStartingWith(sim, 4, "AT+CMGS=").size(), 4u)
+        << "part 1, then part 2 three times";
 }
 
 TEST(SendCommandE2E, ClmAndCdmaRoutes)
@@ -207,13 +213,14 @@ TEST(SendCommandE2E, ClmAndCdmaRoutes)
     ASSERT_TRUE(sim.Start()) << sim.LastError();
 
     const TellmarRun run = RunTellmar(sim, {"4,6", "18300000000", u8"你好, hello"});
-    ExpectResults(run.document, {{"COM4", "18300000000", 0, "Succeed"},
-                                 {"COM6", "18300000000", 0, "Succeed"}});
+    ExpectResults(run.document,
+                  {{"COM4", "18300000000", 0, "Succeed"}, {"COM6", "18300000000", 0, "Succeed"}});
     ASSERT_TRUE(sim.WaitForEvents("message", 2, 5000));
     for (const Json::Value& e : sim.Events("message")) {
         SCOPED_TRACE(e["com"].asInt());
         EXPECT_EQ(e["number"].asString(), "18300000000");
-        const std::string time = run.document["result"][e["com"].asInt() == 4 ? 0 : 1]["time"].asString();
+        const std::string time =
+            run.document["result"][e["com"].asInt() == 4 ? 0 : 1]["time"].asString();
         EXPECT_EQ(e["text"].asString(), u8"你好, hello " + time);
     }
     EXPECT_EQ(CommandsStartingWith(sim, 6, "AT^HCMGS=").size(), 1u);

@@ -3,8 +3,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <json/json.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -41,8 +41,8 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
 {
     std::vector<std::string> argv = {TELLMAR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    for (const auto& [name, value] :
-         {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"}, {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"},
+                                      {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
         if (std::none_of(env.begin(), env.end(), [&](const auto& e) { return e.first == name; })) {
             env.emplace_back(name, value);
         }
@@ -63,7 +63,8 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
     });
     std::smatch escape;
     if (utf8 && std::regex_search(text, escape, std::regex(R"(\\u(?!00[01]|007f|008|009))"))) {
-        ADD_FAILURE() << "an escaped character in a UTF-8 document: " << escape.str() << "\n" << text;
+        ADD_FAILURE() << "an escaped character in a UTF-8 document: " << escape.str() << "\n"
+                      << text;
     }
     if (!utf8) {
         EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/clock.h"
@@ -42,7 +42,8 @@ std::string ColourOf(const std::string& coloured, const std::string& piece)
 std::size_t Count(const std::string& text, const std::string& piece)
 {
     std::size_t n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + 1)) {
         ++n;
     }
     return n;
@@ -137,7 +138,8 @@ public:
     // renders them.
     std::string Screen(bool colours = false) const
     {
-        std::vector<std::string> args = {"capture-pane", "-p", "-J", "-S", "-", "-E", "-", "-t", "t"};
+        std::vector<std::string> args = {"capture-pane", "-p", "-J", "-S", "-",
+                                         "-E",           "-",  "-t", "t"};
         if (colours) {
             args.push_back("-e");
         }
@@ -243,8 +245,10 @@ TEST_F(TmuxConsoleTest, TableAndMenuThenQAsFirstKeyQuitsWithoutAnotherScan)
     ASSERT_TRUE(pane.Started());
     ASSERT_TRUE(pane.WaitForCount(kMenuLine, 1)) << pane.Screen();
     const std::string screen = pane.Screen();
-    EXPECT_NE(screen.find("COM3      9600      OK             89860012345678901233     23,99     SN0003"),
-              std::string::npos) << screen;
+    EXPECT_NE(
+        screen.find("COM3      9600      OK             89860012345678901233     23,99     SN0003"),
+        std::string::npos)
+        << screen;
     EXPECT_NE(screen.find("COM5 "), std::string::npos);
     EXPECT_NE(screen.find("cost time "), std::string::npos);
     EXPECT_LT(screen.find("cost time "), screen.find(kMenuLine));

@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FUZZ_REPLIES_t input = ReadFuzzReplies(data, size);
     CPhoneCardBase driver;
     std::string seen;
-    FeedInPieces(input.Reply(0), input.piece,
-                 [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
+    FeedInPieces(
+        input.Reply(0), input.piece,
+        [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
     RequireOfferedFrom(driver.GetListedIndexes(), HeaderIndexes(seen, "+CMGL:"));
     for (const SmsUnreadable& entry : driver.GetUnreadable()) {
         for (int index : driver.GetListedIndexes()) {

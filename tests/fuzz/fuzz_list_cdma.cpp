@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FUZZ_REPLIES_t input = ReadFuzzReplies(data, size);
     CPhone_VeltG driver;
     std::string seen;
-    FeedInPieces(input.Reply(0), input.piece,
-                 [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
+    FeedInPieces(
+        input.Reply(0), input.piece,
+        [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
     const std::set<int> read = RunSingleReads(driver, input, 1);
     RequireOfferedFrom(std::vector<int>(read.begin(), read.end()), HeaderIndexes(seen, "^HCMGL:"));
     RequireOfferedFrom(driver.GetListedIndexes(), read);

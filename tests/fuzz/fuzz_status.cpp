@@ -22,13 +22,20 @@ namespace {
 std::unique_ptr<CPhoneCardBase> MakeDriver(unsigned model)
 {
     switch (model % 7) {
-    case 0: return std::make_unique<CPhoneCardBase>();
-    case 1: return std::make_unique<CPhone_VeltB>();
-    case 2: return std::make_unique<CPhone_VeltC>();
-    case 3: return std::make_unique<CPhone_VeltD>();
-    case 4: return std::make_unique<CPhone_VeltE>();
-    case 5: return std::make_unique<CPhone_VeltF>();
-    default: return std::make_unique<CPhone_VeltG>();
+    case 0:
+        return std::make_unique<CPhoneCardBase>();
+    case 1:
+        return std::make_unique<CPhone_VeltB>();
+    case 2:
+        return std::make_unique<CPhone_VeltC>();
+    case 3:
+        return std::make_unique<CPhone_VeltD>();
+    case 4:
+        return std::make_unique<CPhone_VeltE>();
+    case 5:
+        return std::make_unique<CPhone_VeltF>();
+    default:
+        return std::make_unique<CPhone_VeltG>();
     }
 }
 
@@ -37,21 +44,28 @@ using Parser = Result (CPhoneCardBase::*)(std::string);
 using Test = bool (CPhoneCardBase::*)(std::string);
 
 const Parser kParsers[] = {
-    &CPhoneCardBase::ParseTest,           &CPhoneCardBase::ParseIdentify,
-    &CPhoneCardBase::ParseImei,           &CPhoneCardBase::ParseIccid,
-    &CPhoneCardBase::ParseSignal,         &CPhoneCardBase::ParseServiceCentre,
-    &CPhoneCardBase::ParsePduMode,        &CPhoneCardBase::ParseInit,
-    &CPhoneCardBase::ParseSelectMeStorage, &CPhoneCardBase::ParseSelectSmStorage,
-    &CPhoneCardBase::ParseDeleteAll,      &CPhoneCardBase::ParsePrepareRead,
-    &CPhoneCardBase::ParseSendPrompt,     &CPhoneCardBase::ParseSendBody,
+    &CPhoneCardBase::ParseTest,
+    &CPhoneCardBase::ParseIdentify,
+    &CPhoneCardBase::ParseImei,
+    &CPhoneCardBase::ParseIccid,
+    &CPhoneCardBase::ParseSignal,
+    &CPhoneCardBase::ParseServiceCentre,
+    &CPhoneCardBase::ParsePduMode,
+    &CPhoneCardBase::ParseInit,
+    &CPhoneCardBase::ParseSelectMeStorage,
+    &CPhoneCardBase::ParseSelectSmStorage,
+    &CPhoneCardBase::ParseDeleteAll,
+    &CPhoneCardBase::ParsePrepareRead,
+    &CPhoneCardBase::ParseSendPrompt,
+    &CPhoneCardBase::ParseSendBody,
 };
 
 // The yes/no parsers: each answer counts as final, as their callers use them.
 const Test kTests[] = {
-    &CPhoneCardBase::MatchIdentity,  &CPhoneCardBase::ParseIdentifyCcid,
-    &CPhoneCardBase::ParseDial,      &CPhoneCardBase::ParseHangUp,
-    &CPhoneCardBase::ParseTextMode,  &CPhoneCardBase::ParseTextSend,
-    &CPhoneCardBase::ParseTextBody,  &CPhoneCardBase::ParseReadFirst,
+    &CPhoneCardBase::MatchIdentity,   &CPhoneCardBase::ParseIdentifyCcid,
+    &CPhoneCardBase::ParseDial,       &CPhoneCardBase::ParseHangUp,
+    &CPhoneCardBase::ParseTextMode,   &CPhoneCardBase::ParseTextSend,
+    &CPhoneCardBase::ParseTextBody,   &CPhoneCardBase::ParseReadFirst,
     &CPhoneCardBase::ParseSimStorage, &CPhoneCardBase::ParseStorageQuery,
 };
 
@@ -69,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string seen;
     if (which < kParserCount) {
         const Parser parse = kParsers[which];
-        FeedInPieces(reply, input.piece,
-                     [&](const std::string& r) { return ((*driver).*parse)(r); }, seen);
+        FeedInPieces(
+            reply, input.piece, [&](const std::string& r) { return ((*driver).*parse)(r); }, seen);
     } else {
         (*driver.*kTests[which - kParserCount])(reply);
         seen = reply;

@@ -1,11 +1,11 @@
 // Runs every fuzz entry over its seed corpus (tests/data/fuzz/<entry>/) and
 // over a fixed number of deterministic mutations of those seeds, so that the
 // entries run in every test run without libFuzzer.
+#include <dirent.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -94,7 +94,8 @@ std::string Mutate(std::string s, const std::vector<std::string>& corpus, Random
             }
             break;
         case 2:
-            s.insert(rng.Below(s.size() + 1), 1 + rng.Below(8), kAlphabet[rng.Below(sizeof kAlphabet - 1)]);
+            s.insert(rng.Below(s.size() + 1), 1 + rng.Below(8),
+                     kAlphabet[rng.Below(sizeof kAlphabet - 1)]);
             break;
         case 3:
             if (!s.empty()) {

@@ -15,14 +15,14 @@ using namespace std::string_literals;
 
 // Internal (GB18030) bytes, written out so that the rows do not depend on the
 // compiler's execution charset.
-const std::string kZhongWen = "\xD6\xD0\xCE\xC4";         // 中文
-const std::string kGrinning = "\x94\x39\xFC\x36";         // U+1F600
-const std::string kReplacementGb = "\x84\x31\xA4\x37";    // U+FFFD
-const std::string kReplacementUtf8 = "\xEF\xBF\xBD";      // U+FFFD
-const std::string kYu = "\x81\x80";                       // 亐: both bytes in 0x80..0x9F
-const std::string kGan = "\x82\x89";                      // 倝
-const std::string kCheng = "\x81\x5C";                    // 乗: trail byte is a backslash
-const std::string kEAcute = "\xA8\xA6";                   // é
+const std::string kZhongWen = "\xD6\xD0\xCE\xC4";       // 中文
+const std::string kGrinning = "\x94\x39\xFC\x36";       // U+1F600
+const std::string kReplacementGb = "\x84\x31\xA4\x37";  // U+FFFD
+const std::string kReplacementUtf8 = "\xEF\xBF\xBD";    // U+FFFD
+const std::string kYu = "\x81\x80";                     // 亐: both bytes in 0x80..0x9F
+const std::string kGan = "\x82\x89";                    // 倝
+const std::string kCheng = "\x81\x5C";                  // 乗: trail byte is a backslash
+const std::string kEAcute = "\xA8\xA6";                 // é
 
 std::string Str(const char* utf8)
 {
@@ -54,7 +54,10 @@ const ToCase kToCases[] = {
     {"LoneLeadAtEnd", "ab\x81", "UTF-8", "ab" + kReplacementUtf8},
     // The byte after a broken lead is kept, not swallowed with it.
     {"LeadWithBadTrail", "\x81 x", "UTF-8", kReplacementUtf8 + " x"},
-    {"InvalidBytes", "a\x80\xFF" "b", "UTF-8", "a" + kReplacementUtf8 + kReplacementUtf8 + "b"},
+    {"InvalidBytes",
+     "a\x80\xFF"
+     "b",
+     "UTF-8", "a" + kReplacementUtf8 + kReplacementUtf8 + "b"},
     {"TruncatedFourByte", "\x94\x39", "UTF-8", kReplacementUtf8 + "9"},
     {"Latin1HasEAcute", kEAcute, "ISO-8859-1", "\xE9"},
     {"Latin1LacksChinese", "x" + kZhongWen + "y", "ISO-8859-1", "x??y"},
@@ -86,7 +89,10 @@ const FromCase kFromCases[] = {
     {"Chinese", Str(u8"中文"), "UTF-8", kZhongWen},
     {"Emoji", Str(u8"hi\U0001F600"), "UTF-8", "hi" + kGrinning},
     {"BadContinuation", "\xC3(", "UTF-8", kReplacementGb + "("},
-    {"LoneContinuation", "a\x80" "b", "UTF-8", "a" + kReplacementGb + "b"},
+    {"LoneContinuation",
+     "a\x80"
+     "b",
+     "UTF-8", "a" + kReplacementGb + "b"},
     {"Surrogate", "\xED\xA0\x80", "UTF-8", kReplacementGb + kReplacementGb + kReplacementGb},
     {"TruncatedAtEnd", "x\xE4\xB8", "UTF-8", "x" + kReplacementGb + kReplacementGb},
     {"Latin1", "caf\xE9", "ISO-8859-1", "caf" + kEAcute},
@@ -99,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, FromCharsetTest, ::testing::ValuesIn(kFromCases),
 TEST(CharsetRoundTrip, ValidTextSurvivesTheBoundary)
 {
     const std::vector<std::string> texts = {
-        kZhongWen, kGrinning, kYu + kGan + kCheng, "ASCII only", kEAcute + "\n\t" + kZhongWen,
+        kZhongWen,
+        kGrinning,
+        kYu + kGan + kCheng,
+        "ASCII only",
+        kEAcute + "\n\t" + kZhongWen,
         std::string("\0x", 2),
     };
     for (const std::string& text : texts) {
@@ -114,8 +124,9 @@ TEST(CharsetLocale, CodesetChoosesTheConsoleCharset)
         const char* codeset;
         const char* expected;
     } rows[] = {
-        {"ANSI_X3.4-1968", "UTF-8"}, {"", "UTF-8"},          {"UTF-8", "UTF-8"},
-        {"utf8", "UTF-8"},           {"GBK", "GB18030"},     {"GB2312", "GB18030"},
+        {"ANSI_X3.4-1968", "UTF-8"}, {"", "UTF-8"},
+        {"UTF-8", "UTF-8"},          {"utf8", "UTF-8"},
+        {"GBK", "GB18030"},          {"GB2312", "GB18030"},
         {"GB18030", "GB18030"},      {"ISO-8859-15", "ISO-8859-15"},
     };
     for (const auto& row : rows) {
@@ -144,7 +155,10 @@ const NeutraliseCase kNeutraliseCases[] = {
     {"RetitleOsc", "\x1B]0;owned\x07", "\\x1B]0;owned\\x07"},
     {"CarriageReturnOverwrite", "pay 10\rpay 99", "pay 10\\x0Dpay 99"},
     {"NulAndDel", "a\0b\x7F"s, "a\\x00b\\x7F"},
-    {"C1Csi", "\x81\x30\x83\x37" "2J", "\\x9B2J"},
+    {"C1Csi",
+     "\x81\x30\x83\x37"
+     "2J",
+     "\\x9B2J"},
     {"C1FirstAndLast", "\x81\x30\x81\x30\x81\x30\x84\x31", "\\x80\\x9F"},
     {"NbspAfterC1Kept", "\x81\x30\x84\x32", "\x81\x30\x84\x32"},
     {"ChineseWith80To9FBytes", kYu + kGan + kZhongWen, kYu + kGan + kZhongWen},
@@ -154,7 +168,9 @@ const NeutraliseCase kNeutraliseCases[] = {
     // A lead byte must not hide the control that follows it from the check.
     {"LeadThenEsc", "\x81\x1B[0m", "\\x81\\x1B[0m"},
     {"LoneHighBytes", "\x80 \xFF", "\\x80 \\xFF"},
-    {"TruncatedFourByte", "\x81\x30", "\\x81" "0"},
+    {"TruncatedFourByte", "\x81\x30",
+     "\\x81"
+     "0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, NeutraliseTest, ::testing::ValuesIn(kNeutraliseCases),
@@ -173,7 +189,9 @@ TEST(NeutraliseProperty, RandomBytesReachTheTerminalWithoutControls)
         for (int k = 0; k < n; ++k) {
             // Bias towards the interesting ranges: controls, GB18030 leads and 0x30..0x39.
             const int pick = byte(rng);
-            input.push_back(static_cast<char>(pick < 64 ? 0x81 + pick % 4 : pick < 96 ? 0x30 + pick % 10 : byte(rng)));
+            input.push_back(static_cast<char>(pick < 64   ? 0x81 + pick % 4
+                                              : pick < 96 ? 0x30 + pick % 10
+                                                          : byte(rng)));
         }
         const std::string shown = ConvertToCharset(NeutraliseControls(input), "UTF-8");
         SCOPED_TRACE(testing::PrintToString(input));

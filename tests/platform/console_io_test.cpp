@@ -4,24 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
-#include <poll.h>
-#include <pty.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
-#include "platform/console.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -44,7 +44,9 @@ std::string ReadAll(int fd, int limitMs = 10000)
             ADD_FAILURE() << "child output did not end; got: " << out;
             break;
         }
-        struct pollfd pfd {fd, POLLIN, 0};
+        struct pollfd pfd {
+            fd, POLLIN, 0
+        };
         if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
             continue;
         }
@@ -248,7 +250,9 @@ TEST(ConsoleWriter, PromptIsShownBeforeTheLineIsRead)
     std::string seen;
     const std::int64_t end = MonotonicMs() + 10000;
     while (seen.find("Number? ") == std::string::npos && MonotonicMs() < end) {
-        struct pollfd pfd {c.out, POLLIN, 0};
+        struct pollfd pfd {
+            c.out, POLLIN, 0
+        };
         if (::poll(&pfd, 1, 100) > 0) {
             char buffer[64];
             const ssize_t n = ::read(c.out, buffer, sizeof buffer);
@@ -322,7 +326,8 @@ const KeyCase kKeyCases[] = {
     {"ApplicationModeArrow", "\x1bOA", {224, 72}},
     {"ModifiedArrow", "\x1b[1;5A", {224, 72}},
     {"FunctionKeys", "\x1bOP\x1b[15~\x1b[24~\x1b[[A", {224, 59, 224, 63, 224, 134, 224, 59}},
-    {"EditingKeys", "\x1b[2~\x1b[3~\x1b[5~\x1b[6~\x1b[H\x1b[F",
+    {"EditingKeys",
+     "\x1b[2~\x1b[3~\x1b[5~\x1b[6~\x1b[H\x1b[F",
      {224, 82, 224, 83, 224, 73, 224, 81, 224, 71, 224, 79}},
     {"UnknownSequenceIsOneKey", "\x1b[99~x", {224, 0, 'x'}},
     {"HugeParameterStaysBounded", "\x1b[99999999999999999999~", {224, 0}},

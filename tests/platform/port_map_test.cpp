@@ -101,10 +101,21 @@ TEST(PortMapTest, LinkEntriesCountOnlyAsComWithAPlainNumber)
         int number;
     };
     const CASE_t cases[] = {
-        {"COM3", 3},      {"COM12", 12},    {"COM9999999", 9999999}, {"COM10000000", -1},
-        {"COM99999999999999999999", -1},    {"COM0", -1},            {"COM03", -1},
-        {"COM", -1},      {"", -1},         {"COM3 ", -1},           {"COM-3", -1},
-        {"com3", -1},     {"LPT1", -1},     {"ttyS0", -1},           {"COM3\\", -1},
+        {"COM3", 3},
+        {"COM12", 12},
+        {"COM9999999", 9999999},
+        {"COM10000000", -1},
+        {"COM99999999999999999999", -1},
+        {"COM0", -1},
+        {"COM03", -1},
+        {"COM", -1},
+        {"", -1},
+        {"COM3 ", -1},
+        {"COM-3", -1},
+        {"com3", -1},
+        {"LPT1", -1},
+        {"ttyS0", -1},
+        {"COM3\\", -1},
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,8 +132,8 @@ TEST(PortValueTest, ANameGivesItsNumberAndPathAndNoNode)
         int number;
     };
     const CASE_t cases[] = {
-        {"COM3", 3},   {"COM12", 12},  {"COM03", 3},         {"CNCA0", 0},
-        {"COM", 0},    {"", 0},        {"XCOM7", 7},         {"COM99999999999", 0},
+        {"COM3", 3}, {"COM12", 12}, {"COM03", 3}, {"CNCA0", 0},
+        {"COM", 0},  {"", 0},       {"XCOM7", 7}, {"COM99999999999", 0},
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,13 +148,13 @@ TEST(PortValueTest, ANameGivesItsNumberAndPathAndNoNode)
 TEST(PortMapTest, SystemDevicesAreNumberedByTheirRangesAndNeverShareANumber)
 {
     const std::vector<std::string> names = {
-        "ttyUSB1", "ttyS0",  "ttyACM0",  "ttyS31",   "ttyAMA10", "ttyUSB0",   "ttyAMA2",
-        "ttyS100", "ttyUSB", "ttyUSB07", "ttyACM99", "rfcomm0",  "ttyS0",     "ttyXRUSB0",
+        "ttyUSB1", "ttyS0",  "ttyACM0",  "ttyS31",   "ttyAMA10", "ttyUSB0", "ttyAMA2",
+        "ttyS100", "ttyUSB", "ttyUSB07", "ttyACM99", "rfcomm0",  "ttyS0",   "ttyXRUSB0",
     };
     const std::vector<std::pair<int, std::string>> expected = {
-        {1, "ttyS0"},      {32, "ttyS31"},     {101, "ttyUSB0"},  {102, "ttyUSB1"},
-        {201, "ttyACM0"},  {300, "ttyACM99"},  {301, "rfcomm0"},  {302, "ttyAMA2"},
-        {303, "ttyAMA10"}, {304, "ttyS100"},   {305, "ttyUSB"},   {306, "ttyUSB07"},
+        {1, "ttyS0"},       {32, "ttyS31"},    {101, "ttyUSB0"}, {102, "ttyUSB1"},
+        {201, "ttyACM0"},   {300, "ttyACM99"}, {301, "rfcomm0"}, {302, "ttyAMA2"},
+        {303, "ttyAMA10"},  {304, "ttyS100"},  {305, "ttyUSB"},  {306, "ttyUSB07"},
         {307, "ttyXRUSB0"},
     };
     const std::vector<SYSTEM_PORT_t> ports = NumberSystemPorts(names);
@@ -187,8 +198,8 @@ TEST(PortMapTest, SystemTtysWithoutHardwareOrWithAnUnknownUartAreNotPorts)
             std::ofstream(dir + "/type") << type << "\n";
         }
     };
-    tty("ttyS0", true, "4");    // a 16550A
-    tty("ttyS1", true, "0");    // placeholder
+    tty("ttyS0", true, "4");  // a 16550A
+    tty("ttyS1", true, "0");  // placeholder
     tty("ttyS3", true, "0");
     tty("ttyUSB0", true, nullptr);
     tty("ttyACM2", true, nullptr);

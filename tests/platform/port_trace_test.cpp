@@ -103,15 +103,12 @@ TEST_F(PortTraceTest, LinesGoToANewFileOfTheOwnerAloneAndAreAppendedToAnOldOne)
 
     const std::vector<std::string> lines = Lines(ReadFile(path));
     ASSERT_EQ(lines.size(), 7u) << ReadFile(path);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d+ # trace started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \(UTC\+8\))")))
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(\d+ # trace started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \(UTC\+8\))")))
         << lines[0];
     const std::vector<std::string> expected = {
-        "COM3 > AT\\r",
-        "COM3 < \\r\\nOK\\r\\n",
-        "COM4 ! read failed: Code:5   ",
-        "COM4 > ATI\\r",
-        "COM4 ! write failed: Code:9   ",
-        "COM7 ! open failed: Code:16   ",
+        "COM3 > AT\\r",  "COM3 < \\r\\nOK\\r\\n",          "COM4 ! read failed: Code:5   ",
+        "COM4 > ATI\\r", "COM4 ! write failed: Code:9   ", "COM7 ! open failed: Code:16   ",
     };
     long previous = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -149,7 +146,8 @@ TEST_F(PortTraceTest, AFileThatMustNotBeWrittenIsRefusedOnceOnStandardErrorWitho
     } cases[] = {
         {"a folder", dir + "/folder"},
         {"a symbolic link", dir + "/link"},
-        {"a symbolic link to nowhere", (fs::create_symlink(dir + "/none", dir + "/dangling"), dir + "/dangling")},
+        {"a symbolic link to nowhere",
+         (fs::create_symlink(dir + "/none", dir + "/dangling"), dir + "/dangling")},
         {"a path below a missing folder", dir + "/missing/trace.txt"},
         {"a FIFO without a reader", dir + "/fifo"},
     };
@@ -225,7 +223,8 @@ TEST_F(PortTraceTest, LinesFromManyThreadsNeverCutEachOther)
     ASSERT_EQ(lines.size(), 1u + kThreads * kLines);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::smatch m;
-        ASSERT_TRUE(std::regex_match(lines[i], m, std::regex(R"(\d+ (COM(\d)) [<>] ([a-h]+)\\r\\n\\x1A)")))
+        ASSERT_TRUE(
+            std::regex_match(lines[i], m, std::regex(R"(\d+ (COM(\d)) [<>] ([a-h]+)\\r\\n\\x1A)")))
             << lines[i].substr(0, 80);
         EXPECT_EQ(m[3].str(), std::string(1500, static_cast<char>('a' + std::stoi(m[2]) - 1)))
             << "one whole write of one thread";

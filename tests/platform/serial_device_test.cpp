@@ -1,8 +1,8 @@
 #include "platform/serial_device.h"
 
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -161,7 +161,8 @@ TEST_F(SerialDeviceTest, EndingTheProcessHandsTheOpenPortBack)
         if (child == 0) {
             // Left open on purpose: only the process's end may hand it back.
             auto* device = new CSerialDevice;
-            const bool open = device->Open(Port()) == 0 && device->Configure(9600, SERIAL_TIMEOUTS_t{}) == 0;
+            const bool open =
+                device->Open(Port()) == 0 && device->Configure(9600, SERIAL_TIMEOUTS_t{}) == 0;
             const char result = open ? 'y' : 'n';
             ssize_t ignored = ::write(ready[1], &result, 1);
             char byte = 0;
@@ -456,8 +457,8 @@ TEST_F(SerialDeviceTest, HostileLockFilesHoldNothingAndCostNothing)
         ::close(report[1]);
         long line[2] = {-1, -1};
         pollfd pfd{report[0], POLLIN, 0};
-        const bool answered = ::poll(&pfd, 1, 20000) == 1 &&
-                              ::read(report[0], line, sizeof line) == static_cast<ssize_t>(sizeof line);
+        const bool answered = ::poll(&pfd, 1, 20000) == 1 && ::read(report[0], line, sizeof line) ==
+                                                                 static_cast<ssize_t>(sizeof line);
         if (!answered) {
             ::kill(child, SIGKILL);
         }

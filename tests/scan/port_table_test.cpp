@@ -71,17 +71,14 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
     const std::string table = FormatPortTable(records, kNow, "cost time 1234 ms\n");
 
     const std::string expected =
-        Head() +
-        kRule + "\n" +
+        Head() + kRule + "\n" +
         "COM2      9600      OK             89860012345678901234     23,99     866123450000001\n" +
         kRule + "\n" +
         "COM10     115200    不AT           未读卡                   无信号    无效序列号\n" +
         kRule + "\n" +
         "COM9      unknow    端口不可用     未读卡                   无信号    无效序列号\n" +
-        kRule + "\n" +
-        "COM11     9600      OK             " + "\"1" + std::string(23, ' ') + " 9" +
-        std::string(8, ' ') + "\" \n" +
-        kRule + "\n" +
+        kRule + "\n" + "COM11     9600      OK             " + "\"1" + std::string(23, ' ') + " 9" +
+        std::string(8, ' ') + "\" \n" + kRule + "\n" +
         "unknow    unknow    端口不可用     未读卡                   无信号    无效序列号\n" +
         std::string(90, '=') + "\n\n" + "\tcost time 1234 ms\n\n";
     EXPECT_EQ(table, expected);
@@ -136,8 +133,12 @@ TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
     record.bAT = true;
     record.strBaud = "9600";
     record.strCardNo = "89\x1b[2J86";
-    record.strSignal = "\x9b" "5,0";
-    record.strSerialNo = "86\x1b]0;title\x07" "6";
+    record.strSignal =
+        "\x9b"
+        "5,0";
+    record.strSerialNo =
+        "86\x1b]0;title\x07"
+        "6";
     std::vector<COM_CHECK_RESULT_t> records = {record};
     CleanPortFields(records);
     const std::string table = FormatPortTable(records, kNow, "cost time 0 ms\n");
@@ -145,7 +146,9 @@ TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
     EXPECT_EQ(table.find('\x07'), std::string::npos);
     EXPECT_NE(table.find(NeutraliseControls("89\x1b[2J86")), std::string::npos);
-    EXPECT_NE(table.find(NeutraliseControls("86\x1b]0;title\x07" "6")), std::string::npos);
+    EXPECT_NE(table.find(NeutraliseControls("86\x1b]0;title\x07"
+                                            "6")),
+              std::string::npos);
     // Values keep their bytes in the record; only the shown text is neutralised.
     EXPECT_EQ(records[0].strCardNo, "89\x1b[2J86");
 }

@@ -19,7 +19,10 @@ namespace {
 // does not know get "ERROR") and remembers what it was sent.
 class CScriptedLine : public CProbeLine {
 public:
-    explicit CScriptedLine(std::map<std::string, std::string> replies) : m_replies(std::move(replies)) {}
+    explicit CScriptedLine(std::map<std::string, std::string> replies)
+        : m_replies(std::move(replies))
+    {
+    }
 
     void Send(const std::string& command) override
     {
@@ -103,29 +106,29 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 }
 
 const DIALOGUE_CASE_t kDialogues[] = {
-    {"m35", PHONE_TYPE_UN_KNOWN, "", "866123450000001", " \"89860012345678901234\"", " 23,99", 23, 99,
-     "0,0,\"CHINA MOBILE\"",
+    {"m35", PHONE_TYPE_UN_KNOWN, "", "866123450000001", " \"89860012345678901234\"", " 23,99", 23,
+     99, "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"clm920_nc5", PHONE_TYPE_VELT_B, "CLM920_NC5", "YG20190512001", " 89860318000000000001", " 99,99", 99, 99,
-     "0,0,\"CHINA TELECOM\",7",
-     Then(kStart, {"AT+CGMM", "AT^MODECONFIG?", "AT+WMSN", "AT+CCID", "ATI", "AT+CSQ",
-                   "AT+COPS?", "AT^MODECONFIG=2"})},
-    {"me909s", PHONE_TYPE_VELT_D, "HuaWeiME909s", "867223020000002", " 98681031000000000002", " 18,99", 18, 99,
-     "0,0,\"CHINA UNICOM\",2",
+    {"clm920_nc5", PHONE_TYPE_VELT_B, "CLM920_NC5", "YG20190512001", " 89860318000000000001",
+     " 99,99", 99, 99, "0,0,\"CHINA TELECOM\",7",
+     Then(kStart, {"AT+CGMM", "AT^MODECONFIG?", "AT+WMSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?",
+                   "AT^MODECONFIG=2"})},
+    {"me909s", PHONE_TYPE_VELT_D, "HuaWeiME909s", "867223020000002", " 98681031000000000002",
+     " 18,99", 18, 99, "0,0,\"CHINA UNICOM\",2",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"mg301", PHONE_TYPE_VELT_E, "HuaWeiMG301", "354321000000003", " 98600000000000000003", " 31,0", 31, 0,
-     "0,0,\"CHINA MOBILE\"",
+    {"mg301", PHONE_TYPE_VELT_E, "HuaWeiMG301", "354321000000003", " 98600000000000000003", " 31,0",
+     31, 0, "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"mc323", PHONE_TYPE_VELT_G, "HuaWeiMC323", "0x80A1B2C3", " 89860398000000000004", " 20,99", 20, 99,
-     "0,2,\"46003\"",
+    {"mc323", PHONE_TYPE_VELT_G, "HuaWeiMC323", "0x80A1B2C3", " 89860398000000000004", " 20,99", 20,
+     99, "0,2,\"46003\"",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"q2406b", PHONE_TYPE_VELT_F, "Q2406B", "351234560000005", " \"89860000000000000005\"", " 12,0", 12, 0,
-     "0,0,\"CHN-CUGSM\"",
+    {"q2406b", PHONE_TYPE_VELT_F, "Q2406B", "351234560000005", " \"89860000000000000005\"", " 12,0",
+     12, 0, "0,0,\"CHN-CUGSM\"",
      Then(kStart, {"ATI3", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
     {"wismoq", PHONE_TYPE_WISMOQ, "WISMOQ", "", " \"89860000000000000006\"", " 9,99", 9, 99, "0",
      Then(kStart, {"ATI3", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
-    {"siemens", PHONE_TYPE_SIEMENS, "", "350000000000007", " 89860000000000000007", " 15,99", 15, 99,
-     "0,0,\"CHINA MOBILE\"",
+    {"siemens", PHONE_TYPE_SIEMENS, "", "350000000000007", " 89860000000000000007", " 15,99", 15,
+     99, "0,0,\"CHINA MOBILE\"",
      Then(kStart, {"ATI3", "ATI", "AT+CGSN", "AT+CXXCID", "ATI", "AT+CSQ", "AT+COPS?"})},
     {"huawei_other", PHONE_TYPE_UN_KNOWN, "", "", "", "", 99, 99, "",
      Then(kStart, {"AT+CGMM", "AT+CGMM", "ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID"})},
@@ -229,14 +232,15 @@ public:
             m_pending += readReply;
         } else if (command == "AT^CPBR=1\r") {
             if (hasEntry) {
-                m_pending += "\r\n^CPBR: 1,\"" + entryNumber + "\",129,\"" + entryName +
-                             "\"\r\n\r\nOK\r\n";
+                m_pending +=
+                    "\r\n^CPBR: 1,\"" + entryNumber + "\",129,\"" + entryName + "\"\r\n\r\nOK\r\n";
             } else {
                 m_pending += emptyIndexAnswersOk ? "\r\nOK\r\n" : "\r\n+CME ERROR: 22\r\n";
             }
         } else if (command.compare(0, write.size(), write) == 0) {
             hasEntry = true;
-            entryNumber = command.substr(write.size(), command.find('"', write.size()) - write.size());
+            entryNumber =
+                command.substr(write.size(), command.find('"', write.size()) - write.size());
             entryName = "WMSN";
             m_pending += "\r\nOK\r\n";
         } else {
@@ -399,7 +403,8 @@ TEST(HostileReplies, EveryStepEndsWithDefinedFields)
     const std::string noColonNoise = [&] {
         std::string s = noise;
         for (char& c : s) {
-            if (c == ':' || c == '\r') c = '~';
+            if (c == ':' || c == '\r')
+                c = '~';
         }
         return s;
     }();
@@ -417,10 +422,9 @@ TEST(HostileReplies, EveryStepEndsWithDefinedFields)
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.name);
         std::map<std::string, std::string> replies;
-        for (const char* command :
-             {"ATE0", "AT+CMEE=1", "ATI", "AT+CGMI", "AT+CGMM", "ATI3", "AT^MODECONFIG?",
-              "AT+WMSN", "AT+CGSN", "AT+CCID", "AT+CSQ", "AT+COPS?", "AT+CPBS=\"ME\"",
-              "AT^CPBR=1", "AT^RSSIREP=0"}) {
+        for (const char* command : {"ATE0", "AT+CMEE=1", "ATI", "AT+CGMI", "AT+CGMM", "ATI3",
+                                    "AT^MODECONFIG?", "AT+WMSN", "AT+CGSN", "AT+CCID", "AT+CSQ",
+                                    "AT+COPS?", "AT+CPBS=\"ME\"", "AT^CPBR=1", "AT^RSSIREP=0"}) {
             replies[command] = c.reply;
         }
         CScriptedLine line(replies);

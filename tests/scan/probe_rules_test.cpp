@@ -88,8 +88,10 @@ TEST(ModelFromAti3, WismoqThenQ2406bThenTheTextAfterTheDot)
 {
     const std::vector<ATI3_CASE_t> cases = {
         {"wismoq", "\r\nWISMOQ 1.2\r\n\r\nOK\r\n", true, PHONE_TYPE_WISMOQ, "WISMOQ"},
-        {"q2406b before dot", "\r\n651_09gg.Q2406B 2120048\r\n\r\nOK\r\n", true, PHONE_TYPE_VELT_F, "Q2406B"},
-        {"five bytes after first dot", "\r\nRev 1.23456.7\r\nOK\r\n", true, PHONE_TYPE_UN_KNOWN, "23456"},
+        {"q2406b before dot", "\r\n651_09gg.Q2406B 2120048\r\n\r\nOK\r\n", true, PHONE_TYPE_VELT_F,
+         "Q2406B"},
+        {"five bytes after first dot", "\r\nRev 1.23456.7\r\nOK\r\n", true, PHONE_TYPE_UN_KNOWN,
+         "23456"},
         {"line ends count", "\r\nV1.2\r\nOK\r\n", true, PHONE_TYPE_UN_KNOWN, "2\r\nOK"},
         {"dot at the end", "abc.", true, PHONE_TYPE_UN_KNOWN, ""},
         {"fewer than five left", "x.ab", true, PHONE_TYPE_UN_KNOWN, "ab"},
@@ -135,8 +137,7 @@ TEST(SerialFromCgsn, EchoAndLineEnds)
     const std::vector<SERIAL_CASE_t> cases = {
         {"plain", "\r\n866123456789012\r\n\r\nOK\r\n", "866123456789012", "866123456789012"},
         {"echo with cr", "AT+CGSN\r\r\n866123456789012\r\n\r\nOK\r\n", "", "866123456789012"},
-        {"echo without cr", "AT+CGSN866123456789012 OK", "866123456789012",
-         "866123456789012"},
+        {"echo without cr", "AT+CGSN866123456789012 OK", "866123456789012", "866123456789012"},
         {"value on first line", "866123456789012\r\nOK\r\n", "", ""},
         {"second line kept for cdma", "\r\n0x80ABCDEF\r\nMEID\r\nOK\r\n", "0x80ABCDEF",
          "0x80ABCDEF\r\nMEID"},
@@ -231,8 +232,9 @@ TEST(CardNo, CommandByModelAndValueFromReply)
     EXPECT_EQ(CardNoCommand(PHONE_TYPE_VELT_E), "AT^ICCID?\r");
     EXPECT_EQ(CardNoCommand(PHONE_TYPE_VELT_D), "AT^ICCID?\r");
     EXPECT_EQ(CardNoCommand(PHONE_TYPE_SIEMENS), "AT+CXXCID\r");
-    for (int code : std::initializer_list<int>{-1, PHONE_TYPE_UN_KNOWN, PHONE_TYPE_BASE, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_C,
-                     PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G, PHONE_TYPE_WISMOQ}) {
+    for (int code : std::initializer_list<int>{
+             -1, PHONE_TYPE_UN_KNOWN, PHONE_TYPE_BASE, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_C,
+             PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G, PHONE_TYPE_WISMOQ}) {
         EXPECT_EQ(CardNoCommand(code), "AT+CCID\r") << code;
     }
 
@@ -245,8 +247,7 @@ TEST(CardNo, CommandByModelAndValueFromReply)
     const std::vector<CASE_t> cases = {
         {"quoted with leading blank", "\r\n+CCID: \"89860012345678901234\"\r\n\r\nOK\r\n", true,
          " \"89860012345678901234\""},
-        {"huawei", "\r\n^ICCID: 98680012345678901234\r\n\r\nOK\r\n", true,
-         " 98680012345678901234"},
+        {"huawei", "\r\n^ICCID: 98680012345678901234\r\n\r\nOK\r\n", true, " 98680012345678901234"},
         {"siemens", "\r\n+CXXCID: 8986001\r\nOK\r\n", true, " 8986001"},
         {"no sim", "\r\n+CME ERROR: 10\r\n", false, ""},
         {"error with ccid", "+CCID: ERROR\r\n", false, ""},

@@ -174,8 +174,9 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
         EXPECT_FALSE(r.bAT);
         EXPECT_EQ(r.strBaud, "115200");
     }
-    for (const char* line : {"\\\\.\\COM6 > MODECONFIG = 2\n", "\\\\.\\COM6 > setting MODECONFIG=22\n",
-                             "\\\\.\\COM9 > MODECONFIG = 22\n", "\\\\.\\COM9 > setting MODECONFIG=2\n"}) {
+    for (const char* line :
+         {"\\\\.\\COM6 > MODECONFIG = 2\n", "\\\\.\\COM6 > setting MODECONFIG=22\n",
+          "\\\\.\\COM9 > MODECONFIG = 22\n", "\\\\.\\COM9 > setting MODECONFIG=2\n"}) {
         EXPECT_NE(printed.find(line), std::string::npos) << line << "in:\n" << printed;
     }
 

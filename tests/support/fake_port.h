@@ -157,8 +157,7 @@ public:
         const std::int64_t total = m_now + kAtQuietReadMs;
         std::int64_t lastByte = -1;
         while (target.size() < kAtReadChunk) {
-            const std::int64_t limit =
-                lastByte < 0 ? total : std::min(total, lastByte + kAtGapMs);
+            const std::int64_t limit = lastByte < 0 ? total : std::min(total, lastByte + kAtGapMs);
             const std::int64_t next = NextArrival();
             if (Vanished(std::min(next, limit))) {
                 m_now = std::max(m_now, m_vanishAt);
@@ -290,7 +289,10 @@ private:
 // off, restored afterwards.
 class CPacingScope {
 public:
-    explicit CPacingScope(bool quietLine) : m_saved(AtPacing()) { AtPacing().bQuietLine = quietLine; }
+    explicit CPacingScope(bool quietLine) : m_saved(AtPacing())
+    {
+        AtPacing().bQuietLine = quietLine;
+    }
     ~CPacingScope() { AtPacing() = m_saved; }
     CPacingScope(const CPacingScope&) = delete;
     CPacingScope& operator=(const CPacingScope&) = delete;

@@ -60,7 +60,8 @@ std::string ModemSim::PortPath(int com) const
 
 bool ModemSim::Start()
 {
-    if (m_pid > 0) return true;
+    if (m_pid > 0)
+        return true;
     m_error.clear();
     if (m_root.empty()) {
         const char* tmp = std::getenv("TMPDIR");
@@ -88,7 +89,8 @@ bool ModemSim::Start()
         TELLMAR_MODEMSIM, "--config", configPath, "--dir",     m_dir,
         "--log",          LogPath(),  "--state",  StatePath(), "--until-stdin-eof"};
     std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
+    for (std::string& a : argv)
+        args.push_back(a.data());
     args.push_back(nullptr);
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0) {
@@ -106,13 +108,15 @@ bool ModemSim::Start()
     if (pid == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        if (errFd >= 0) dup2(errFd, STDERR_FILENO);
+        if (errFd >= 0)
+            dup2(errFd, STDERR_FILENO);
         execv(args[0], args.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    if (errFd >= 0) close(errFd);
+    if (errFd >= 0)
+        close(errFd);
     if (pid < 0) {
         m_error = "fork: " + std::string(std::strerror(errno));
         close(in[1]);
@@ -164,14 +168,16 @@ void ModemSim::Stop()
         }
         m_pid = -1;
     }
-    if (m_stdin >= 0) close(m_stdin);
+    if (m_stdin >= 0)
+        close(m_stdin);
     m_stdin = -1;
 }
 
 bool ModemSim::Restart(const std::string& configJson)
 {
     Stop();
-    if (!configJson.empty()) m_config = configJson;
+    if (!configJson.empty())
+        m_config = configJson;
     return Start();
 }
 
@@ -196,7 +202,8 @@ std::vector<Json::Value> ModemSim::Events(const std::string& event) const
 {
     std::vector<Json::Value> found;
     for (const Json::Value& e : Log()) {
-        if (e["event"].asString() == event) found.push_back(e);
+        if (e["event"].asString() == event)
+            found.push_back(e);
     }
     return found;
 }
@@ -205,7 +212,8 @@ std::vector<std::string> ModemSim::Commands(int com) const
 {
     std::vector<std::string> commands;
     for (const Json::Value& e : Events("command")) {
-        if (e["com"].asInt() == com) commands.push_back(e["text"].asString());
+        if (e["com"].asInt() == com)
+            commands.push_back(e["text"].asString());
     }
     return commands;
 }
@@ -214,8 +222,10 @@ bool ModemSim::WaitForEvents(const std::string& event, std::size_t count, int ti
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (Events(event).size() >= count) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (Events(event).size() >= count)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -224,7 +234,8 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name)
 {
     const char* old = std::getenv(name);
     m_hadValue = old != nullptr;
-    if (old) m_oldValue = old;
+    if (old)
+        m_oldValue = old;
     setenv(name, value.c_str(), 1);
 }
 

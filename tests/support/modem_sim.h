@@ -17,7 +17,7 @@
 #include <vector>
 
 class ModemSim {
-   public:
+public:
     // `configJson`: the configuration document (tools/modemsim/README.md).
     explicit ModemSim(std::string configJson);
     // Runs on the files of an earlier simulator: `reuseRoot` is its Root().
@@ -58,7 +58,7 @@ class ModemSim {
     // (such as a CDMA send confirmation), not for timing checks.
     bool WaitForEvents(const std::string& event, std::size_t count, int timeoutMs) const;
 
-   private:
+private:
     std::string m_config;
     std::string m_root;
     std::string m_dir;
@@ -70,13 +70,13 @@ class ModemSim {
 
 // Sets an environment variable for the scope and restores it afterwards.
 class ScopedEnv {
-   public:
+public:
     ScopedEnv(const char* name, const std::string& value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-   private:
+private:
     std::string m_name;
     bool m_hadValue = false;
     std::string m_oldValue;

@@ -18,7 +18,8 @@ namespace {
 
 void CloseFd(int& fd)
 {
-    if (fd >= 0) close(fd);
+    if (fd >= 0)
+        close(fd);
     fd = -1;
 }
 
@@ -29,9 +30,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::string& stdinText, int timeoutSec)
 {
     ProcessResult result{-1, "", ""};
-    if (argv.empty()) return result;
+    if (argv.empty())
+        return result;
     int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return result;
+    if (pipe2(in, O_CLOEXEC) != 0)
+        return result;
     if (pipe2(out, O_CLOEXEC) != 0) {
         close(in[0]);
         close(in[1]);
@@ -46,7 +49,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     }
     // Built before fork: the child may only make async-signal-safe calls.
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
@@ -54,11 +58,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
         bool replaced = false;
         for (const auto& [name, value] : env)
             replaced = replaced || entry.rfind(name + "=", 0) == 0;
-        if (!replaced) envText.push_back(entry);
+        if (!replaced)
+            envText.push_back(entry);
     }
-    for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
+    for (const auto& [name, value] : env)
+        envText.push_back(name + "=" + value);
     std::vector<char*> envp;
-    for (const std::string& e : envText) envp.push_back(const_cast<char*>(e.c_str()));
+    for (const std::string& e : envText)
+        envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
     pid_t pid = fork();
@@ -81,7 +88,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     int inFd = in[1], outFd = out[0], errFd = err[0];
     fcntl(inFd, F_SETFL, O_NONBLOCK);
     std::size_t written = 0;
-    if (stdinText.empty()) CloseFd(inFd);
+    if (stdinText.empty())
+        CloseFd(inFd);
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
     char buffer[65536];
@@ -97,19 +105,25 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
         nfds_t count = 0;
         int* owners[3];
         for (int* fd : {&inFd, &outFd, &errFd}) {
-            if (*fd < 0) continue;
+            if (*fd < 0)
+                continue;
             fds[count] = {*fd, static_cast<short>(fd == &inFd ? POLLOUT : POLLIN), 0};
             owners[count++] = fd;
         }
-        if (poll(fds, count, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+        if (poll(fds, count, static_cast<int>(left.count())) < 0 && errno != EINTR)
+            break;
         for (nfds_t i = 0; i < count; ++i) {
-            if (!fds[i].revents) continue;
+            if (!fds[i].revents)
+                continue;
             int& fd = *owners[i];
             if (&fd == &inFd) {
                 ssize_t n = write(fd, stdinText.data() + written, stdinText.size() - written);
-                if (n > 0) written += static_cast<std::size_t>(n);
-                if (n < 0 && errno != EAGAIN && errno != EINTR) CloseFd(fd);
-                if (written == stdinText.size()) CloseFd(fd);
+                if (n > 0)
+                    written += static_cast<std::size_t>(n);
+                if (n < 0 && errno != EAGAIN && errno != EINTR)
+                    CloseFd(fd);
+                if (written == stdinText.size())
+                    CloseFd(fd);
                 continue;
             }
             ssize_t n = read(fd, buffer, sizeof buffer);

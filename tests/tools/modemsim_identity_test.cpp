@@ -30,35 +30,49 @@ ProbeOutcome ProbeIdentify(SimLine& line)
     std::string current = line.Command("AT+CGMI\r");
     if (Has(current, "HUAWEI")) {
         current = line.Command("AT+CGMM\r");
-        if (Has(current, "OK") && Has(current, "MG301")) return {1, "HuaWeiMG301"};
-        if (Has(current, "OK") && Has(current, "MC323")) return {3, "HuaWeiMC323"};
+        if (Has(current, "OK") && Has(current, "MG301"))
+            return {1, "HuaWeiMG301"};
+        if (Has(current, "OK") && Has(current, "MC323"))
+            return {3, "HuaWeiMC323"};
     }
     if (Has(current, "Huawei")) {
         current = line.Command("AT+CGMM\r");
-        if (Has(current, "OK") && Has(current, "ME909s-821")) return {6, "HuaWeiME909s"};
+        if (Has(current, "OK") && Has(current, "ME909s-821"))
+            return {6, "HuaWeiME909s"};
     }
     if (Has(current, "Yuga")) {
         current = line.Command("AT+CGMM\r");
-        if (Has(current, "OK") && Has(current, "CLM920_NC5")) return {7, "CLM920_NC5"};
+        if (Has(current, "OK") && Has(current, "CLM920_NC5"))
+            return {7, "CLM920_NC5"};
     }
     std::string ati3 = line.Command("ATI3\r");
-    if (Has(ati3, "WISMOQ")) return {4, "WISMOQ"};
-    if (Has(ati3, "Q2406B")) return {5, "Q2406B"};
+    if (Has(ati3, "WISMOQ"))
+        return {4, "WISMOQ"};
+    if (Has(ati3, "Q2406B"))
+        return {5, "Q2406B"};
     std::size_t dot = ati3.find('.');
-    if (dot != std::string::npos) return {-1, ati3.substr(dot + 1, 5)};
-    if (Has(line.Command("ATI\r"), "SIEMENS")) outcome.model = 2;
+    if (dot != std::string::npos)
+        return {-1, ati3.substr(dot + 1, 5)};
+    if (Has(line.Command("ATI\r"), "SIEMENS"))
+        outcome.model = 2;
     return outcome;
 }
 
 // Discovery offers the ATI reply to the models in this order.
 int DeviceTypeFor(const std::string& ati)
 {
-    if (Has(ati, "M35")) return 3;
-    if (Has(ati, "CLM920_NC5") && Has(ati, "OK")) return 2;
-    if (Has(ati, "ME909s-821")) return 4;
-    if (Has(ati, "MG301")) return 5;
-    if (Has(ati, "WAVECOM")) return 6;
-    if (Has(ati, "MC323")) return 7;
+    if (Has(ati, "M35"))
+        return 3;
+    if (Has(ati, "CLM920_NC5") && Has(ati, "OK"))
+        return 2;
+    if (Has(ati, "ME909s-821"))
+        return 4;
+    if (Has(ati, "MG301"))
+        return 5;
+    if (Has(ati, "WAVECOM"))
+        return 6;
+    if (Has(ati, "MC323"))
+        return 7;
     return 0;
 }
 
@@ -108,7 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<IdentityCase>& info) {
         std::string name;
         for (const char* p = info.param.model; *p; ++p) {
-            if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+            if (std::isalnum(static_cast<unsigned char>(*p)))
+                name += *p;
         }
         return name;
     });

@@ -34,7 +34,8 @@ TEST(SimulatorLine, AnswersOnlyAtItsRates)
     std::string noise = garbled.ReadFor(300);
     EXPECT_FALSE(noise.empty());
     EXPECT_FALSE(Has(noise, "OK"));
-    for (char c : noise) EXPECT_GE(static_cast<unsigned char>(c), 0x80);
+    for (char c : noise)
+        EXPECT_GE(static_cast<unsigned char>(c), 0x80);
     SimLine quiet;
     ASSERT_TRUE(quiet.Open(sim.PortPath(4), B115200));
     quiet.Send("AT\r");
@@ -89,7 +90,8 @@ TEST(SimulatorLine, SilentModemLogsButNeverAnswers)
 int ExclusiveMode(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     int exclusive = -1;
     ioctl(fd, TIOCGEXCL, &exclusive);
     close(fd);
@@ -102,7 +104,8 @@ int ExclusiveMode(const std::string& path)
 // simulator clears it once no program has the port open, and not before.
 TEST(SimulatorLine, ExclusiveModeEndsWhenTheLastProgramLetsGo)
 {
-    if (geteuid() != 0) GTEST_SKIP() << "looking at an exclusive tty needs root";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "looking at an exclusive tty needs root";
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35"}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     const std::string port = sim.PortPath(3);
@@ -181,13 +184,15 @@ TEST(SimulatorFaults, SplitRepliesComeInPieces)
     std::string whole;
     while (!SimLine::Complete(whole)) {
         std::string piece = line.ReadOnce(3000);
-        if (piece.empty()) break;
+        if (piece.empty())
+            break;
         pieces.push_back(piece);
         whole += piece;
     }
     EXPECT_EQ(whole, "\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n");
     EXPECT_GT(pieces.size(), 3u);
-    for (const std::string& piece : pieces) EXPECT_LE(piece.size(), 5u);
+    for (const std::string& piece : pieces)
+        EXPECT_LE(piece.size(), 5u);
 }
 
 TEST(SimulatorFaults, FirstBodiesGetTheInjectedError)
@@ -540,7 +545,8 @@ TEST(SimulatorProgram, ServesThreeHundredPorts)
     for (int com = 1; com <= 300; ++com) {
         ASSERT_EQ(lines[com - 1].ReadUntilComplete(3000), "\r\nOK\r\n") << com;
     }
-    for (auto& line : lines) line.Close();
+    for (auto& line : lines)
+        line.Close();
     sim.Stop();
     EXPECT_NE(access(sim.PortPath(1).c_str(), F_OK), 0);
 }

@@ -28,7 +28,8 @@ std::vector<Json::Value> LoadVectors()
     Json::Value root;
     in >> root;
     std::vector<Json::Value> vectors;
-    for (const Json::Value& v : root["vectors"]) vectors.push_back(v);
+    for (const Json::Value& v : root["vectors"])
+        vectors.push_back(v);
     return vectors;
 }
 
@@ -49,11 +50,13 @@ Json::Value MessageFor(const Json::Value& v, int index)
     m["index"] = index;
     m["status"] = submit ? 2 : 1;
     m[submit ? "to" : "from"] = (international ? "+" : "") + v["number"].asString();
-    if (!submit) m["time"] = v["time"];
+    if (!submit)
+        m["time"] = v["time"];
     m["dcs"] = v["dcs"];
     m["tz"] = 0;
     m["text"] = v.isMember("part_text_utf8") ? v["part_text_utf8"] : v["text_utf8"];
-    if (v.isMember("concat")) m["concat"] = v["concat"];
+    if (v.isMember("concat"))
+        m["concat"] = v["concat"];
     return m;
 }
 
@@ -88,12 +91,15 @@ std::vector<Listed> ParseListing(const std::string& reply)
     std::istringstream lines(reply);
     std::string line;
     while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("+CMGL: ", 0) != 0) continue;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("+CMGL: ", 0) != 0)
+            continue;
         Listed entry{};
         std::sscanf(line.c_str(), "+CMGL: %d,%d,,%d", &entry.index, &entry.status, &entry.length);
         std::getline(lines, entry.pdu);
-        if (!entry.pdu.empty() && entry.pdu.back() == '\r') entry.pdu.pop_back();
+        if (!entry.pdu.empty() && entry.pdu.back() == '\r')
+            entry.pdu.pop_back();
         listed.push_back(entry);
     }
     return listed;
@@ -145,7 +151,8 @@ std::string SubmitFromDeliver(const std::string& deliver)
 std::string Send(SimLine& line, const std::string& pdu, int length)
 {
     std::string prompt = line.Command("AT+CMGS=" + std::to_string(length) + "\r");
-    if (!Has(prompt, "> ")) return prompt;
+    if (!Has(prompt, "> "))
+        return prompt;
     return line.Command(pdu + "\x1A");
 }
 
@@ -163,7 +170,8 @@ TEST(SimulatorMessages, SubmitBodiesAreReadAsTheLibraryWroteThem)
     line.Command("AT+CMEE=1\r");
     std::vector<Json::Value> submits;
     for (const Json::Value& v : LoadVectors()) {
-        if (v["kind"].asString() == "submit") submits.push_back(v);
+        if (v["kind"].asString() == "submit")
+            submits.push_back(v);
     }
     ASSERT_EQ(submits.size(), 2u);
     for (std::size_t i = 0; i < submits.size(); ++i) {
@@ -256,7 +264,7 @@ TEST(SimulatorMessages, ConcatenatedPartsAreJoinedWhateverTheirOrder)
 }
 
 class StorageTest : public ::testing::Test {
-   protected:
+protected:
     void StartWith(const char* model)
     {
         Json::Value port = Port(3, model);

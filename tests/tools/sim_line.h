@@ -11,7 +11,7 @@
 #include <string>
 
 class SimLine {
-   public:
+public:
     SimLine() = default;
     ~SimLine() { Close(); }
     SimLine(const SimLine&) = delete;
@@ -21,9 +21,11 @@ class SimLine {
     {
         Close();
         m_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0) return false;
+        if (m_fd < 0)
+            return false;
         termios t;
-        if (tcgetattr(m_fd, &t) != 0) return false;
+        if (tcgetattr(m_fd, &t) != 0)
+            return false;
         cfmakeraw(&t);
         cfsetispeed(&t, baud);
         cfsetospeed(&t, baud);
@@ -32,7 +34,8 @@ class SimLine {
 
     void Close()
     {
-        if (m_fd >= 0) close(m_fd);
+        if (m_fd >= 0)
+            close(m_fd);
         m_fd = -1;
     }
 
@@ -90,7 +93,8 @@ class SimLine {
     {
         pollfd p{m_fd, POLLIN, 0};
         m_hungUp = false;
-        if (poll(&p, 1, timeoutMs) <= 0) return "";
+        if (poll(&p, 1, timeoutMs) <= 0)
+            return "";
         m_hungUp = (p.revents & POLLHUP) != 0;
         char buffer[4096];
         ssize_t n = read(m_fd, buffer, sizeof buffer);
@@ -100,7 +104,7 @@ class SimLine {
     // The last read saw the other end gone.
     bool HungUp() const { return m_hungUp; }
 
-   private:
+private:
     template <class More>
     void ReadWhile(More more, std::string& reply, int timeoutMs)
     {
@@ -108,9 +112,11 @@ class SimLine {
         while (more()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return;
+            if (left.count() <= 0)
+                return;
             std::string piece = ReadOnce(static_cast<int>(left.count()));
-            if (m_hungUp && piece.empty()) return;
+            if (m_hungUp && piece.empty())
+                return;
             reply += piece;
         }
     }

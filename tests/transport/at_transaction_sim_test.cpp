@@ -84,11 +84,10 @@ TEST_F(SimTransactionTest, StoredMessagesAreReadThroughTheListing)
            3);
     CPhone_VeltC driver;
     RunInitCommands(&driver, port.get());
-    ASSERT_TRUE(ExecuteCommand(&driver, port.get(), driver.SelectSmStorageCommand(),
-                               [](CPhoneCardBase* d, std::string r) {
-                                   return d->ParseSelectSmStorage(std::move(r));
-                               },
-                               AtPacing().shortPolls));
+    ASSERT_TRUE(ExecuteCommand(
+        &driver, port.get(), driver.SelectSmStorageCommand(),
+        [](CPhoneCardBase* d, std::string r) { return d->ParseSelectSmStorage(std::move(r)); },
+        AtPacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);
@@ -110,11 +109,10 @@ TEST_F(SimTransactionTest, Clm920ReadsEachQueuedIndexSingly)
            4);
     CPhone_VeltB driver;
     RunInitCommands(&driver, port.get());
-    ASSERT_TRUE(ExecuteCommand(&driver, port.get(), driver.SelectMeStorageCommand(),
-                               [](CPhoneCardBase* d, std::string r) {
-                                   return d->ParseSelectMeStorage(std::move(r));
-                               },
-                               AtPacing().shortPolls));
+    ASSERT_TRUE(ExecuteCommand(
+        &driver, port.get(), driver.SelectMeStorageCommand(),
+        [](CPhoneCardBase* d, std::string r) { return d->ParseSelectMeStorage(std::move(r)); },
+        AtPacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);

@@ -213,11 +213,20 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
         {"quiet line", {{3, kOk}}, true, 3 + kAtGapMs + kAtQuietReadMs, 2},
         {"prompt", {{3, "\r\n> "}}, false, 3 + kAtGapMs, 1},
         {"an unsolicited line after the final line in the same burst",
-         {{3, kOk + "\r\n+CMTI: \"SM\",2\r\n"}}, false, 3 + kAtGapMs + kAtQuietReadMs, 2},
-        {"an unsolicited line is no final line", {{3, "\r\n^RSSI:17\r\n"}, {200, kOk}}, false,
-         203 + kAtGapMs, 2},
-        {"a text line holding OK is no final line", {{3, "\r\nBOOK CLUB OK?\r\n"}, {100, kOk}},
-         false, 103 + kAtGapMs, 2},
+         {{3, kOk + "\r\n+CMTI: \"SM\",2\r\n"}},
+         false,
+         3 + kAtGapMs + kAtQuietReadMs,
+         2},
+        {"an unsolicited line is no final line",
+         {{3, "\r\n^RSSI:17\r\n"}, {200, kOk}},
+         false,
+         203 + kAtGapMs,
+         2},
+        {"a text line holding OK is no final line",
+         {{3, "\r\nBOOK CLUB OK?\r\n"}, {100, kOk}},
+         false,
+         103 + kAtGapMs,
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -228,7 +237,7 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
         auto parser = [&](CPhoneCardBase*, std::string reply) {
             seen.push_back(reply);
             return HoldsFinalResult(reply) || EndsWithFinalResult(reply) ? CMD_RESULT_SUCCEED
-                                                                          : CMD_RESULT_INCOMPLETE;
+                                                                         : CMD_RESULT_INCOMPLETE;
         };
         EXPECT_TRUE(ExecuteCommand(&driver, &line, "AT\r", parser, 70));
         EXPECT_EQ(c.endsAt, line.NowMs());
@@ -275,21 +284,45 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
         bool sameReply;
         bool portFails;
     } cases[] = {
-        {"the final line, then more bytes", "", {{0, body}, {50, "\r\n+CMTI: \"SM\",3\r\n"}},
-         &CPhoneCardBase::ParseSendBody, true, false, false},
-        {"the final line, then more bytes within the gap", "",
-         {{0, kOk}, {5, "\r\n^RSSI:17\r\n"}}, &CPhoneCardBase::ParsePduMode, true, true, false},
+        {"the final line, then more bytes",
+         "",
+         {{0, body}, {50, "\r\n+CMTI: \"SM\",3\r\n"}},
+         &CPhoneCardBase::ParseSendBody,
+         true,
+         false,
+         false},
+        {"the final line, then more bytes within the gap",
+         "",
+         {{0, kOk}, {5, "\r\n^RSSI:17\r\n"}},
+         &CPhoneCardBase::ParsePduMode,
+         true,
+         true,
+         false},
         {"a final line split at every byte", "", fakeport::Split(refused, 1, 15),
          &CPhoneCardBase::ParseSendBody, false, true, false},
         {"a final line split at every byte within the gap", "", fakeport::Split(body, 1, 1),
          &CPhoneCardBase::ParseSendBody, true, true, false},
-        {"unsolicited lines before, inside and after", "\r\nRING\r\n",
+        {"unsolicited lines before, inside and after",
+         "\r\nRING\r\n",
          {{0, centre}, {20, "\r\n+CMTI: \"SM\",1\r\n"}, {20, kOk}, {30, "\r\n^BOOT:1\r\n"}},
-         &CPhoneCardBase::ParseServiceCentre, true, false, false},
-        {"an unterminated OK, decided by the parser", "", {{0, "\r\nOK"}},
-         &CPhoneCardBase::ParsePduMode, true, true, false},
-        {"never a final line", "", {{0, "\r\n+CSQ: 23"}}, &CPhoneCardBase::ParsePduMode, false,
-         true, true},
+         &CPhoneCardBase::ParseServiceCentre,
+         true,
+         false,
+         false},
+        {"an unterminated OK, decided by the parser",
+         "",
+         {{0, "\r\nOK"}},
+         &CPhoneCardBase::ParsePduMode,
+         true,
+         true,
+         false},
+        {"never a final line",
+         "",
+         {{0, "\r\n+CSQ: 23"}},
+         &CPhoneCardBase::ParsePduMode,
+         false,
+         true,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -361,8 +394,8 @@ TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
              p.VanishAfter(400);
          },
          400, "Code:5   Input/output error"},
-        {"gone before the command: the write fails",
-         [](CFakePort& p) { p.VanishAfter(0); }, 0, "Code:5   Input/output error"},
+        {"gone before the command: the write fails", [](CFakePort& p) { p.VanishAfter(0); }, 0,
+         "Code:5   Input/output error"},
         {"silent", [](CFakePort&) {}, CommandDeadlineMs(AtPacing().listPolls),
          "No answer within 397 s"},
     };
@@ -370,8 +403,8 @@ TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
         SCOPED_TRACE(c.what);
         CFakePort line;
         c.setUp(line);
-        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n",
-                                    Always(CMD_RESULT_INCOMPLETE), AtPacing().listPolls));
+        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n", Always(CMD_RESULT_INCOMPLETE),
+                                    AtPacing().listPolls));
         EXPECT_LE(line.NowMs(), c.endsBy + kAtQuietReadMs);
         EXPECT_TRUE(line.IsFailed());
         EXPECT_EQ(c.failure, line.FailureText());
@@ -463,21 +496,39 @@ TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
     const SendPair part2{"AT+CMGS=18\r", "0011PART2\x1A"};
     const std::string sent = "\r\n+CMGS: 7\r\n" + kOk;
     const SEND_CASE_t cases[] = {
-        {"no pair fails after the PDU mode", {}, {csca, cmgf}, false,
-         "AT+CSCA?\r\nAT+CMGF=0\r\n"},
-        {"two parts", {part1, part2},
-         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n> "}}}, {"0011PART1\x1A", {{0, sent}}},
-          {"AT+CMGS=18\r", {{0, "\r\n> "}}}, {"0011PART2\x1A", {{0, sent}}}},
-         true, "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A" "AT+CMGS=18\r0011PART2\x1A"},
-        {"a refused prompt sends no body", {part1, part2},
-         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n+CMS ERROR: 500\r\n"}}}}, false,
+        {"no pair fails after the PDU mode", {}, {csca, cmgf}, false, "AT+CSCA?\r\nAT+CMGF=0\r\n"},
+        {"two parts",
+         {part1, part2},
+         {csca,
+          cmgf,
+          {"AT+CMGS=20\r", {{0, "\r\n> "}}},
+          {"0011PART1\x1A", {{0, sent}}},
+          {"AT+CMGS=18\r", {{0, "\r\n> "}}},
+          {"0011PART2\x1A", {{0, sent}}}},
+         true,
+         "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A"
+         "AT+CMGS=18\r0011PART2\x1A"},
+        {"a refused prompt sends no body",
+         {part1, part2},
+         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n+CMS ERROR: 500\r\n"}}}},
+         false,
          "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r"},
-        {"a failed later part fails the send", {part1, part2},
-         {csca, cmgf, {"AT+CMGS=20\r", {{0, "\r\n> "}}}, {"0011PART1\x1A", {{0, sent}}},
-          {"AT+CMGS=18\r", {{0, "\r\n> "}}}, {"0011PART2\x1A", {{0, "\r\n+CMS ERROR: 330\r\n"}}}},
-         false, "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A" "AT+CMGS=18\r0011PART2\x1A"},
-        {"no service centre, nothing more", {part1},
-         {{"AT+CSCA?\r\n", {{0, "\r\n+CME ERROR: 10\r\n"}}}}, false, "AT+CSCA?\r\n"},
+        {"a failed later part fails the send",
+         {part1, part2},
+         {csca,
+          cmgf,
+          {"AT+CMGS=20\r", {{0, "\r\n> "}}},
+          {"0011PART1\x1A", {{0, sent}}},
+          {"AT+CMGS=18\r", {{0, "\r\n> "}}},
+          {"0011PART2\x1A", {{0, "\r\n+CMS ERROR: 330\r\n"}}}},
+         false,
+         "AT+CSCA?\r\nAT+CMGF=0\r\nAT+CMGS=20\r0011PART1\x1A"
+         "AT+CMGS=18\r0011PART2\x1A"},
+        {"no service centre, nothing more",
+         {part1},
+         {{"AT+CSCA?\r\n", {{0, "\r\n+CME ERROR: 10\r\n"}}}},
+         false,
+         "AT+CSCA?\r\n"},
     };
     for (const SEND_CASE_t& c : cases) {
         SCOPED_TRACE(c.what);

@@ -34,7 +34,8 @@ void Play(CFakePort& port, const Script& script, int delayMs, std::size_t pieceB
 
 bool SelectStorage(CPhoneCardBase& driver, CAtPort& port, bool sim)
 {
-    const std::string command = sim ? driver.SelectSmStorageCommand() : driver.SelectMeStorageCommand();
+    const std::string command =
+        sim ? driver.SelectSmStorageCommand() : driver.SelectMeStorageCommand();
     return ExecuteCommand(
         &driver, &port, command,
         [sim](CPhoneCardBase* d, std::string reply) {
@@ -58,10 +59,17 @@ std::vector<std::string> Texts(const std::vector<SmsMessage>& messages)
 Script M35Inbox()
 {
     const std::string cpms = "\r\n+CPMS: 0,100,2,50,2,50\r\n" + kOk;
-    return {{"AT+CMEE=1", kOk},      {"AT+CPMS=\"SM\"", cpms},  {"ATE0", kOk},
-            {"AT+CPMS=\"ME\"", cpms}, {"at+cmgf=0", kOk},        {"AT\r", kOk},
-            {"AT+CMGL=4", kOk},       {"AT+CPMS=\"SM\"", cpms},  {"at+cmgf=0", kOk},
-            {"AT\r", kOk},            {"AT+CMGL=4", LoadFixture("drivers/base/list_order.txt")}};
+    return {{"AT+CMEE=1", kOk},
+            {"AT+CPMS=\"SM\"", cpms},
+            {"ATE0", kOk},
+            {"AT+CPMS=\"ME\"", cpms},
+            {"at+cmgf=0", kOk},
+            {"AT\r", kOk},
+            {"AT+CMGL=4", kOk},
+            {"AT+CPMS=\"SM\"", cpms},
+            {"at+cmgf=0", kOk},
+            {"AT\r", kOk},
+            {"AT+CMGL=4", LoadFixture("drivers/base/list_order.txt")}};
 }
 
 struct INBOX_t {
@@ -250,9 +258,8 @@ TEST(DriverSequences, ARetryResendsOnlyTheRefusedPartWithItsReferenceAndNumber)
     const std::vector<SendPair>& parts = run.send.vecParts;
     ASSERT_EQ(parts.size(), 3u);
     EXPECT_EQ(run.attempts, (std::vector<bool>{false, true}));
-    EXPECT_EQ(run.bodies,
-              (std::vector<std::string>{parts[0].second, parts[1].second, parts[1].second,
-                                        parts[2].second}));
+    EXPECT_EQ(run.bodies, (std::vector<std::string>{parts[0].second, parts[1].second,
+                                                    parts[1].second, parts[2].second}));
     EXPECT_TRUE(run.send.Sent());
 }
 

@@ -57,8 +57,8 @@ std::vector<std::string> Names(const std::vector<COM_PORT_t>& ports)
 }
 
 // The registry's order (Wine's enumerates by value name) is kept: the scan
-// sorts later. Every name becomes a port whose node is its device path, and a name of another form keeps
-// number 0.
+// sorts later. Every name becomes a port whose node is its device path, and a name of another form
+// keeps number 0.
 TEST(PortListTest, RegistryValuesBecomePortsInTheirOrder)
 {
     SerialCommValues values;

@@ -61,11 +61,13 @@ TEST(CodecOnWindowsTest, EveryBmpCharacterWithAFormRoundTrips)
 TEST(CodecOnWindowsTest, WhatCannotBeConvertedIsReplacedAndTheRestKept)
 {
     // A stray byte and a character cut off at the end become U+FFFD each.
-    EXPECT_EQ(std::string("\x00\x61\xFF\xFD\x00\x62", 6), AnsiToUcs2("a\xFF" "b"));
+    EXPECT_EQ(std::string("\x00\x61\xFF\xFD\x00\x62", 6), AnsiToUcs2("a\xFF"
+                                                                     "b"));
     EXPECT_EQ(std::string("\x00\x61\xFF\xFD", 4), AnsiToUcs2("a\xD6"));
     // A lone surrogate becomes "?"; so does malformed UTF-8.
     EXPECT_EQ("a?b", Ucs2ToAnsiString(std::string("\x00\x61\xDC\x00\x00\x62", 6)));
-    EXPECT_EQ("a?b", Utf8ToAnsi("a\xC3" "b"));
+    EXPECT_EQ("a?b", Utf8ToAnsi("a\xC3"
+                                "b"));
     // 0x80 and 0xFF start nothing; four-byte codes past U+10FFFF and a
     // four-byte code with a bad third byte are invalid, one U+FFFD per byte.
     EXPECT_EQ("\xFF\xFD\xFF\xFD", AnsiToUcs2("\x80\xFF"));
@@ -78,7 +80,9 @@ TEST(CodecOnWindowsTest, LongTextsConvertWhole)
     std::string internal;
     std::string ucs2;
     for (int i = 0; i < 3000; ++i) {
-        internal += "\xD6\xD0" "x";
+        internal +=
+            "\xD6\xD0"
+            "x";
         ucs2 += std::string("\x4E\x2D\x00\x78", 4);
     }
     EXPECT_EQ(ucs2, AnsiToUcs2(internal));

@@ -74,10 +74,9 @@ int main(int argc, char** argv)
     text += "};\n\nconst GB18030_RANGE_t kGb18030FourByteRanges[] = {\n";
     std::vector<std::uint32_t> codePoints;
     for (std::uint32_t linear = 0; linear < kGb18030BmpLinearCount; ++linear) {
-        const std::string bytes{static_cast<char>(0x81 + linear / 12600),
-                                static_cast<char>(0x30 + linear / 1260 % 10),
-                                static_cast<char>(0x81 + linear / 10 % 126),
-                                static_cast<char>(0x30 + linear % 10)};
+        const std::string bytes{
+            static_cast<char>(0x81 + linear / 12600), static_cast<char>(0x30 + linear / 1260 % 10),
+            static_cast<char>(0x81 + linear / 10 % 126), static_cast<char>(0x30 + linear % 10)};
         codePoints.push_back(CodePoint(cd, bytes));
     }
     std::size_t ranges = 0;
@@ -96,8 +95,8 @@ int main(int argc, char** argv)
         }
         start = end;
     }
-    text += "};\n\nconst std::size_t kGb18030FourByteRangeCount = " + std::to_string(ranges) +
-            ";\n";
+    text +=
+        "};\n\nconst std::size_t kGb18030FourByteRangeCount = " + std::to_string(ranges) + ";\n";
     iconv_close(cd);
     if (twoByte != kGb18030TwoByteCount) {
         std::fprintf(stderr, "gb18030tables: %zu two-byte codes\n", twoByte);

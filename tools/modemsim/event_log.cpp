@@ -12,7 +12,8 @@ namespace modemsim {
 
 EventLog::~EventLog()
 {
-    if (m_fd >= 0) close(m_fd);
+    if (m_fd >= 0)
+        close(m_fd);
 }
 
 bool EventLog::Open(const std::string& path, std::string& error)
@@ -27,7 +28,8 @@ bool EventLog::Open(const std::string& path, std::string& error)
 
 void EventLog::Write(const Json::Value& event)
 {
-    if (m_fd < 0) return;
+    if (m_fd < 0)
+        return;
     if (!m_writer) {
         Json::StreamWriterBuilder builder;
         builder["indentation"] = "";
@@ -41,8 +43,10 @@ void EventLog::Write(const Json::Value& event)
     std::size_t left = line.size();
     while (left > 0) {
         ssize_t n = write(m_fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
         p += n;
         left -= static_cast<std::size_t>(n);
     }

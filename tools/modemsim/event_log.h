@@ -11,7 +11,7 @@
 namespace modemsim {
 
 class EventLog {
-   public:
+public:
     EventLog() = default;
     ~EventLog();
     EventLog(const EventLog&) = delete;
@@ -22,7 +22,7 @@ class EventLog {
     // Writes one event; no-op before Open.
     void Write(const Json::Value& event);
 
-   private:
+private:
     int m_fd = -1;
     // One writer for every line: a scan of hundreds of ports logs thousands.
     std::unique_ptr<Json::StreamWriter> m_writer;

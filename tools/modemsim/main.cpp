@@ -64,16 +64,20 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (logPath.empty()) logPath = dir + "/modemsim-log.jsonl";
-    if (statePath.empty()) statePath = dir + "/modemsim-state.json";
+    if (logPath.empty())
+        logPath = dir + "/modemsim-log.jsonl";
+    if (statePath.empty())
+        statePath = dir + "/modemsim-state.json";
 
     std::ifstream configFile(configPath, std::ios::binary);
-    if (!configFile) return Fail(configPath + ": " + std::strerror(errno));
+    if (!configFile)
+        return Fail(configPath + ": " + std::strerror(errno));
     std::stringstream configText;
     configText << configFile.rdbuf();
     modemsim::SimConfig config;
     std::string error;
-    if (!modemsim::ParseConfig(configText.str(), config, error)) return Fail(error);
+    if (!modemsim::ParseConfig(configText.str(), config, error))
+        return Fail(error);
 
     if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
         return Fail(dir + ": " + std::strerror(errno));
@@ -95,11 +99,14 @@ int main(int argc, char** argv)
     }
 
     modemsim::EventLog log;
-    if (!log.Open(logPath, error)) return Fail(error);
+    if (!log.Open(logPath, error))
+        return Fail(error);
     modemsim::SimState state;
-    if (!state.Load(statePath, error)) return Fail(error);
+    if (!state.Load(statePath, error))
+        return Fail(error);
 
-    if (pipe(gStopPipe) != 0) return Fail(std::string("pipe: ") + std::strerror(errno));
+    if (pipe(gStopPipe) != 0)
+        return Fail(std::string("pipe: ") + std::strerror(errno));
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = OnStopSignal;
@@ -110,7 +117,8 @@ int main(int argc, char** argv)
 
     {
         modemsim::PtyServer server;
-        if (!server.Setup(config, dir, log, state, error)) return Fail(error);
+        if (!server.Setup(config, dir, log, state, error))
+            return Fail(error);
         std::fputs("READY\n", stdout);
         std::fflush(stdout);
         server.Run(gStopPipe[0], untilStdinEof);

@@ -46,7 +46,8 @@ const ModelInfo kModels[] = {
 const ModelInfo* FindModel(const std::string& name)
 {
     for (const ModelInfo& model : kModels) {
-        if (name == model.name) return &model;
+        if (name == model.name)
+            return &model;
     }
     return nullptr;
 }
@@ -55,7 +56,8 @@ std::string ModelNames()
 {
     std::string names;
     for (const ModelInfo& model : kModels) {
-        if (!names.empty()) names += ", ";
+        if (!names.empty())
+            names += ", ";
         names += model.name;
     }
     return names;

@@ -59,9 +59,11 @@ std::vector<std::string> SplitArgs(const std::string& args)
 
 bool ToInt(const std::string& text, int& value)
 {
-    if (text.empty() || text.size() > 9) return false;
+    if (text.empty() || text.size() > 9)
+        return false;
     for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
     }
     value = std::atoi(text.c_str());
     return true;
@@ -70,7 +72,8 @@ bool ToInt(const std::string& text, int& value)
 bool IsAscii(const std::string& text)
 {
     for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     }
     return true;
 }
@@ -98,12 +101,14 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state)
 {
     for (const auto& [name, messages] : config.storage) {
         auto& storage = m_storage[name];
-        for (const StoredMessage& message : messages) storage[message.index] = message;
+        for (const StoredMessage& message : messages)
+            storage[message.index] = message;
     }
     m_phoneBook["ME"] = config.phoneBook;
     if (m_state.HasPort(config.com)) {
         const Json::Value& saved = m_state.Port(config.com);
-        if (saved["modeconfig"].isInt()) m_modeConfig = saved["modeconfig"].asInt();
+        if (saved["modeconfig"].isInt())
+            m_modeConfig = saved["modeconfig"].asInt();
         const Json::Value& books = saved["phonebook"];
         if (books.isObject()) {
             m_phoneBook.clear();
@@ -143,7 +148,8 @@ std::string Modem::Noise(std::size_t count)
 std::string Modem::FloodChunk()
 {
     std::string chunk;
-    while (chunk.size() < 4096) chunk += "\r\n+FLOOD: 0123456789ABCDEF0123456789ABCDEF\r\n";
+    while (chunk.size() < 4096)
+        chunk += "\r\n+FLOOD: 0123456789ABCDEF0123456789ABCDEF\r\n";
     return chunk;
 }
 
@@ -151,13 +157,15 @@ void Modem::Log(Json::Value event)
 {
     Json::Value line;
     line["com"] = m_config.com;
-    for (const std::string& name : event.getMemberNames()) line[name] = event[name];
+    for (const std::string& name : event.getMemberNames())
+        line[name] = event[name];
     m_log.Write(line);
 }
 
 void Modem::OnInput(const std::string& bytes, int baud)
 {
-    if (m_vanished) return;
+    if (m_vanished)
+        return;
     const std::vector<int>& rates = m_config.bauds;
     if (std::find(rates.begin(), rates.end(), baud) == rates.end()) {
         // A module at another rate reads noise; what it answers is noise to
@@ -194,9 +202,11 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
         raw.swap(m_line);
         bool overflow = m_lineOverflow;
         m_lineOverflow = false;
-        if (overflow) raw.clear();
+        if (overflow)
+            raw.clear();
         if (raw.find_first_not_of(" \t") == std::string::npos && !overflow) {
-            if (m_echo && !m_silent && !m_model->silent) m_out.push_back({echo, 0});
+            if (m_echo && !m_silent && !m_model->silent)
+                m_out.push_back({echo, 0});
             return;
         }
         // As V.250 asks, whatever precedes "AT" (noise, the rest of a
@@ -214,7 +224,8 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
         e["text"] = overflow ? std::string("(line too long)") : PrintableAscii(raw);
         Log(e);
         const Faults& f = m_config.faults;
-        if (m_model->silent || m_silent) return;
+        if (m_model->silent || m_silent)
+            return;
         if (f.vanishAfterCommands >= 0 && m_commands > f.vanishAfterCommands) {
             m_vanished = true;
             Json::Value v;
@@ -229,21 +240,25 @@ void Modem::OnCommandByte(char c, const std::string& rest, std::size_t& i)
         if (StartsFault(raw)) {
             return;
         }
-        if (m_echo) m_out.push_back({echo, 0});
+        if (m_echo)
+            m_out.push_back({echo, 0});
         if (overflow) {
             Reply("\r\nERROR\r\n");
             return;
         }
         RunCommand(raw);
-        if (f.flood) m_flooding = true;
+        if (f.flood)
+            m_flooding = true;
         return;
     }
     if (c == '\n') {
-        if (m_echo && !m_silent && !m_model->silent) m_out.push_back({"\n", 0});
+        if (m_echo && !m_silent && !m_model->silent)
+            m_out.push_back({"\n", 0});
         return;
     }
     if (c == '\b') {
-        if (!m_line.empty()) m_line.pop_back();
+        if (!m_line.empty())
+            m_line.pop_back();
         return;
     }
     if (m_line.size() < kMaxLine) {
@@ -276,11 +291,13 @@ bool Modem::StartsFault(const std::string& raw)
 void Modem::RunCommand(const std::string& raw)
 {
     std::string cmd = Normalise(raw);
-    if (!StartsWith(cmd, "AT")) return;
+    if (!StartsWith(cmd, "AT"))
+        return;
     const Faults& faults = m_config.faults;
     m_replyDelayMs = faults.delayMs;
     for (const DelayRule& rule : faults.delayCommands) {
-        if (Matches(cmd, rule.prefix)) m_replyDelayMs = rule.delayMs;
+        if (Matches(cmd, rule.prefix))
+            m_replyDelayMs = rule.delayMs;
     }
     if (!m_vanishInReplyDone && Matches(cmd, faults.vanishInReply)) {
         m_vanishInReplyDone = true;
@@ -303,8 +320,10 @@ void Modem::Reply(const std::string& text)
         std::size_t pad = static_cast<std::size_t>(f.overlongReply) - r.size();
         r = (pad >= 4 ? "\r\n" + std::string(pad - 4, '#') + "\r\n" : std::string(pad, ' ')) + r;
     }
-    if (f.garbage > 0) r = Noise(static_cast<std::size_t>(f.garbage)) + r;
-    if (f.nulBytes > 0) r += std::string(static_cast<std::size_t>(f.nulBytes), '\0');
+    if (f.garbage > 0)
+        r = Noise(static_cast<std::size_t>(f.garbage)) + r;
+    if (f.nulBytes > 0)
+        r += std::string(static_cast<std::size_t>(f.nulBytes), '\0');
     if (m_cutReplyAt >= 0) {
         // The module goes in the middle of this reply.
         r = r.substr(0, static_cast<std::size_t>(m_cutReplyAt));
@@ -328,8 +347,10 @@ void Modem::Reply(const std::string& text)
         m_out.push_back({r, m_replyDelayMs});
     }
     for (const std::string& line : f.unsolicited) {
-        if (!m_caretReports && StartsWith(line, "^")) continue;
-        if (!m_rssiReports && StartsWith(line, "^RSSI")) continue;
+        if (!m_caretReports && StartsWith(line, "^"))
+            continue;
+        if (!m_rssiReports && StartsWith(line, "^RSSI"))
+            continue;
         m_out.push_back({"\r\n" + line + "\r\n", 0});
     }
 }
@@ -347,7 +368,8 @@ void Modem::Info(const std::vector<std::string>& lines)
         return;
     }
     std::string text = "\r\n";
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
     Reply(text + "\r\nOK\r\n");
 }
 
@@ -377,14 +399,16 @@ void Modem::InjectedError(int code)
 
 bool Modem::NeedsSim()
 {
-    if (m_config.hasSim) return true;
+    if (m_config.hasSim)
+        return true;
     CmeError(10);
     return false;
 }
 
 bool Modem::NeedsSimForMessages()
 {
-    if (m_config.hasSim) return true;
+    if (m_config.hasSim)
+        return true;
     CmsError(310);
     return false;
 }
@@ -466,18 +490,18 @@ bool Modem::Speaks(Speakers speakers) const
 {
     const ModelInfo& model = *m_model;
     switch (speakers) {
-        case Speakers::All:
-            return true;
-        case Speakers::Gsm:
-            return !model.cdma;
-        case Speakers::Cdma:
-            return model.cdma;
-        case Speakers::Huawei:
-            return model.huawei;
-        case Speakers::ModeConfig:
-            return model.modeConfig;
-        case Speakers::Atver:
-            return model.atver;
+    case Speakers::All:
+        return true;
+    case Speakers::Gsm:
+        return !model.cdma;
+    case Speakers::Cdma:
+        return model.cdma;
+    case Speakers::Huawei:
+        return model.huawei;
+    case Speakers::ModeConfig:
+        return model.modeConfig;
+    case Speakers::Atver:
+        return model.atver;
     }
     return false;
 }
@@ -518,7 +542,8 @@ void Modem::Identity(const char* key, const char* builtIn)
     auto it = m_config.identity.find(key);
     std::string text = it != m_config.identity.end() ? it->second : builtIn;
     std::size_t at = text.find("{IMEI}");
-    if (at != std::string::npos) text.replace(at, 6, m_config.imei);
+    if (at != std::string::npos)
+        text.replace(at, 6, m_config.imei);
     Reply(text);
 }
 
@@ -545,7 +570,8 @@ void Modem::AnswerModel(const std::string&, const std::string&)
 bool Modem::SetNumber(const std::string& args, int most, int& setting)
 {
     int value;
-    if (!ToInt(args, value) || value > most) return false;
+    if (!ToInt(args, value) || value > most)
+        return false;
     setting = value;
     Ok();
     return true;
@@ -553,7 +579,8 @@ bool Modem::SetNumber(const std::string& args, int most, int& setting)
 
 void Modem::AnswerSetCmee(const std::string&, const std::string& args)
 {
-    if (!SetNumber(args, 2, m_cmee)) CmeError(3);
+    if (!SetNumber(args, 2, m_cmee))
+        CmeError(3);
 }
 
 void Modem::AnswerCmee(const std::string&, const std::string&)
@@ -583,53 +610,62 @@ void Modem::AnswerWmsn(const std::string&, const std::string&)
 
 void Modem::AnswerCcid(const std::string&, const std::string&)
 {
-    if (NeedsSim()) Info({"+CCID: \"" + m_config.iccid + "\""});
+    if (NeedsSim())
+        Info({"+CCID: \"" + m_config.iccid + "\""});
 }
 
 void Modem::AnswerHuaweiIccid(const std::string&, const std::string&)
 {
-    if (NeedsSim()) Info({"^ICCID: " + m_config.iccid});
+    if (NeedsSim())
+        Info({"^ICCID: " + m_config.iccid});
 }
 
 void Modem::AnswerCxxcid(const std::string&, const std::string&)
 {
-    if (NeedsSim()) Info({"+CXXCID: " + m_config.iccid});
+    if (NeedsSim())
+        Info({"+CXXCID: " + m_config.iccid});
 }
 
 void Modem::AnswerSignal(const std::string&, const std::string&)
 {
-    if (NeedsSim()) Info({"+CSQ: " + m_config.csq});
+    if (NeedsSim())
+        Info({"+CSQ: " + m_config.csq});
 }
 
 void Modem::AnswerOperator(const std::string&, const std::string&)
 {
-    if (!NeedsSim()) return;
+    if (!NeedsSim())
+        return;
     if (m_config.operatorName.empty()) {
         Info({"+COPS: 0"});
     } else {
         std::string line = "+COPS: 0,0,\"" + m_config.operatorName + "\"";
-        if (m_model->accessTechnology >= 0) line += "," + std::to_string(m_model->accessTechnology);
+        if (m_model->accessTechnology >= 0)
+            line += "," + std::to_string(m_model->accessTechnology);
         Info({line});
     }
 }
 
 void Modem::AnswerServiceCentre(const std::string&, const std::string&)
 {
-    if (!NeedsSim()) return;
+    if (!NeedsSim())
+        return;
     const std::string& sca = m_config.serviceCentre;
     Info({"+CSCA: \"" + sca + "\"," + (!sca.empty() && sca[0] == '+' ? "145" : "129")});
 }
 
 void Modem::AnswerSetServiceCentre(const std::string&, const std::string& args)
 {
-    if (!NeedsSim()) return;
+    if (!NeedsSim())
+        return;
     m_config.serviceCentre = SplitArgs(args)[0];
     Ok();
 }
 
 void Modem::AnswerSetCmgf(const std::string&, const std::string& args)
 {
-    if (!SetNumber(args, 1, m_cmgf)) CmsError(302);
+    if (!SetNumber(args, 1, m_cmgf))
+        CmsError(302);
 }
 
 void Modem::AnswerCmgf(const std::string&, const std::string&)
@@ -690,7 +726,8 @@ void Modem::AnswerCdmaSendCommand(const std::string&, const std::string& args)
         CmsError(304);
         return;
     }
-    if (!NeedsSim()) return;
+    if (!NeedsSim())
+        return;
     m_mode = Mode::CdmaBody;
     m_bodyNumber = number;
     m_body.clear();
@@ -723,7 +760,8 @@ void Modem::AnswerStorage(const std::string&, const std::string& args)
         Info({"+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"});
         return;
     }
-    if (!NeedsSim()) return;
+    if (!NeedsSim())
+        return;
     if (args == "?") {
         Info({"+CPMS: \"" + m_mem1 + "\"," + counts(m_mem1) + ",\"" + m_mem2 + "\"," +
               counts(m_mem2) + ",\"" + m_mem3 + "\"," + counts(m_mem3)});
@@ -745,26 +783,31 @@ void Modem::AnswerStorage(const std::string&, const std::string& args)
         }
     }
     m_mem1 = mems[0];
-    if (mems.size() > 1) m_mem2 = mems[1];
-    if (mems.size() > 2) m_mem3 = mems[2];
+    if (mems.size() > 1)
+        m_mem2 = mems[1];
+    if (mems.size() > 2)
+        m_mem3 = mems[2];
     Info({"+CPMS: " + counts(m_mem1) + "," + counts(m_mem2) + "," + counts(m_mem3)});
 }
 
 void Modem::AnswerList(const std::string&, const std::string& args)
 {
     int stat = 0;
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     if (m_cmgf != 0 || (!args.empty() && (!ToInt(args, stat) || stat > 4))) {
         CmsError(302);
         return;
     }
     std::vector<std::string> lines;
     for (auto& [index, message] : Selected()) {
-        if (stat != 4 && message.status != stat) continue;
+        if (stat != 4 && message.status != stat)
+            continue;
         lines.push_back("+CMGL: " + std::to_string(index) + "," + std::to_string(message.status) +
                         ",," + std::to_string(TpduLength(message.pduHex)));
         lines.push_back(message.pduHex + m_config.faults.pduLineSuffix);
-        if (message.status == 0) message.status = 1;
+        if (message.status == 0)
+            message.status = 1;
     }
     Info(lines);
 }
@@ -772,13 +815,15 @@ void Modem::AnswerList(const std::string&, const std::string& args)
 void Modem::AnswerRead(const std::string&, const std::string& args)
 {
     int index;
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     if (m_cmgf != 0) {
         CmsError(302);
         return;
     }
     auto it = Selected().end();
-    if (ToInt(args, index)) it = Selected().find(index);
+    if (ToInt(args, index))
+        it = Selected().find(index);
     if (it == Selected().end()) {
         CmsError(321);
         return;
@@ -787,12 +832,14 @@ void Modem::AnswerRead(const std::string&, const std::string& args)
     Info({"+CMGR: " + std::to_string(message.status) + ",," +
               std::to_string(TpduLength(message.pduHex)),
           message.pduHex + m_config.faults.pduLineSuffix});
-    if (message.status == 0) message.status = 1;
+    if (message.status == 0)
+        message.status = 1;
 }
 
 void Modem::AnswerDelete(const std::string&, const std::string& args)
 {
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     auto& storage = Selected();
     if (args == "?") {
         std::string used;
@@ -812,16 +859,16 @@ void Modem::AnswerDelete(const std::string&, const std::string& args)
     // TS 27.005 3.5.4: flag 1 read, 2 read and sent, 3 read, sent and unsent, 4 all.
     auto doomed = [&](const StoredMessage& m) {
         switch (flag) {
-            case 0:
-                return m.index == index;
-            case 1:
-                return m.status == 1;
-            case 2:
-                return m.status == 1 || m.status == 3;
-            case 3:
-                return m.status != 0;
-            default:
-                return true;
+        case 0:
+            return m.index == index;
+        case 1:
+            return m.status == 1;
+        case 2:
+            return m.status == 1 || m.status == 3;
+        case 3:
+            return m.status != 0;
+        default:
+            return true;
         }
     };
     if (flag == 0 && index > m_config.capacity[m_mem1]) {
@@ -845,7 +892,8 @@ void Modem::AnswerDelete(const std::string&, const std::string& args)
 
 void Modem::AnswerSendCommand(const std::string&, const std::string& args)
 {
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     if (m_cmgf == 1) {
         std::string number = SplitArgs(args)[0];
         if (args.empty() || args[0] != '"' || number.empty()) {
@@ -870,7 +918,8 @@ void Modem::AnswerSendCommand(const std::string&, const std::string& args)
 void Modem::OnBodyByte(char c)
 {
     // The network's turnaround: the answer to a body may take its own time.
-    if (m_config.faults.bodyDelayMs >= 0) m_replyDelayMs = m_config.faults.bodyDelayMs;
+    if (m_config.faults.bodyDelayMs >= 0)
+        m_replyDelayMs = m_config.faults.bodyDelayMs;
     if (m_mode == Mode::CdmaBody) {
         m_body += c;
         bool unicode = m_cdmaFormat == 6;
@@ -892,7 +941,8 @@ void Modem::OnBodyByte(char c)
                 Ok();
             }
         }
-        if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody) RejectLongBody();
+        if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody)
+            RejectLongBody();
         return;
     }
     if (c == kEscape) {
@@ -908,10 +958,13 @@ void Modem::OnBodyByte(char c)
         }
         return;
     }
-    if (m_mode == Mode::PduBody && (c == '\r' || c == '\n' || c == ' ')) return;
-    if (m_echo) m_out.push_back({std::string(1, c), 0});
+    if (m_mode == Mode::PduBody && (c == '\r' || c == '\n' || c == ' '))
+        return;
+    if (m_echo)
+        m_out.push_back({std::string(1, c), 0});
     m_body += c;
-    if (m_body.size() > (m_mode == Mode::PduBody ? kMaxPduBody : kMaxLine)) RejectLongBody();
+    if (m_body.size() > (m_mode == Mode::PduBody ? kMaxPduBody : kMaxLine))
+        RejectLongBody();
 }
 
 void Modem::RejectLongBody()
@@ -952,7 +1005,8 @@ void Modem::FinishPduBody()
     sms["text"] = submit.textUtf8;
     sms["dcs"] = submit.dcs;
     sms["mr"] = reference;
-    if (submit.concat.present) sms["concat"] = ConcatJson(submit.concat);
+    if (submit.concat.present)
+        sms["concat"] = ConcatJson(submit.concat);
     Log(sms);
     Deliver(submit);
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
@@ -989,11 +1043,13 @@ void Modem::Deliver(const Submit& submit)
     std::string key = submit.number + "/" + std::to_string(c.ref) + "/" + std::to_string(c.total);
     auto& parts = m_parts[key];
     parts[c.part] = submit;
-    if (static_cast<int>(parts.size()) < c.total) return;
+    if (static_cast<int>(parts.size()) < c.total)
+        return;
     // UCS-2 parts are joined as octets, so a character cut between parts
     // comes out whole.
     bool allUcs2 = true;
-    for (const auto& part : parts) allUcs2 = allUcs2 && part.second.alphabet == 8;
+    for (const auto& part : parts)
+        allUcs2 = allUcs2 && part.second.alphabet == 8;
     std::string text;
     Bytes octets;
     for (const auto& part : parts) {
@@ -1012,7 +1068,8 @@ void Modem::FinishTextBody()
     Submit submit;
     submit.number = m_bodyNumber;
     submit.typeOfAddress = !m_bodyNumber.empty() && m_bodyNumber[0] == '+' ? 145 : 129;
-    if (submit.typeOfAddress == 145) submit.number.erase(0, 1);
+    if (submit.typeOfAddress == 145)
+        submit.number.erase(0, 1);
     submit.textUtf8 = Latin1ToUtf8(m_body);
     int reference = NextReference();
     Json::Value sms;
@@ -1074,7 +1131,8 @@ void Modem::FinishCdmaBody()
 void Modem::AnswerCdmaList(const std::string& cmd, const std::string& args)
 {
     int stat;
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     // The bare command lists every message.
     if (!ToInt(cmd == "^HCMGL" ? "4" : args, stat) || stat > 4) {
         CmsError(302);
@@ -1082,9 +1140,11 @@ void Modem::AnswerCdmaList(const std::string& cmd, const std::string& args)
     }
     std::vector<std::string> lines;
     for (auto& [index, message] : Selected()) {
-        if (!message.hasText || (stat != 4 && message.status != stat)) continue;
+        if (!message.hasText || (stat != 4 && message.status != stat))
+            continue;
         lines.push_back("^HCMGL: " + std::to_string(index) + "," + std::to_string(message.status));
-        if (message.status == 0) message.status = 1;
+        if (message.status == 0)
+            message.status = 1;
     }
     Info(lines);
 }
@@ -1092,9 +1152,11 @@ void Modem::AnswerCdmaList(const std::string& cmd, const std::string& args)
 void Modem::AnswerCdmaRead(const std::string&, const std::string& args)
 {
     int index;
-    if (!NeedsSimForMessages()) return;
+    if (!NeedsSimForMessages())
+        return;
     auto it = Selected().end();
-    if (ToInt(args, index)) it = Selected().find(index);
+    if (ToInt(args, index))
+        it = Selected().find(index);
     if (it == Selected().end() || !it->second.hasText) {
         CmsError(321);
         return;
@@ -1118,7 +1180,8 @@ void Modem::AnswerCdmaRead(const std::string&, const std::string& args)
                          t.substr(15, 2) + ",0," + std::to_string(format) + "," +
                          std::to_string(text.size()) + ",0,0,0," + std::to_string(m.status);
     Reply("\r\n" + header + "\r\n" + text + std::string("\0\x1A", 2) + "\r\n\r\nOK\r\n");
-    if (m.status == 0) m.status = 1;
+    if (m.status == 0)
+        m.status = 1;
 }
 
 void Modem::AnswerPhoneBookRead(const std::string& cmd, const std::string& text)
@@ -1138,7 +1201,8 @@ void Modem::AnswerPhoneBookRead(const std::string& cmd, const std::string& text)
     std::string prefix = cmd.substr(0, 5) + ": ";
     std::vector<std::string> lines;
     for (const auto& [index, entry] : m_phoneBook[m_phoneBookStorage]) {
-        if (index < first || index > last) continue;
+        if (index < first || index > last)
+            continue;
         lines.push_back(prefix + std::to_string(index) + ",\"" + entry.number + "\"," +
                         std::to_string(entry.type) + ",\"" + entry.name + "\"");
     }
@@ -1174,7 +1238,8 @@ void Modem::AnswerPhoneBookWrite(const std::string&, const std::string& text)
             CmeError(3);
             return;
         }
-        if (args.size() > 3) entry.name = args[3];
+        if (args.size() > 3)
+            entry.name = args[3];
         book[index] = entry;
         e["number"] = entry.number;
         e["name"] = entry.name;

@@ -25,7 +25,7 @@ struct Outgoing {
 };
 
 class Modem {
-   public:
+public:
     Modem(const PortConfig& config, EventLog& log, SimState& state);
 
     // Bytes from the program, sent at `baud`; at a rate the module is not
@@ -44,7 +44,7 @@ class Modem {
     bool Trickling() const { return m_trickling; }
     int TrickleEveryMs() const { return m_config.faults.trickleEveryMs; }
 
-   private:
+private:
     enum class Mode { Command, PduBody, TextBody, CdmaBody };
 
     void OnCommandByte(char c, const std::string& rest, std::size_t& i);

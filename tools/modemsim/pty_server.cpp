@@ -28,7 +28,8 @@ const SpeedName kSpeeds[] = {
 int RateOf(speed_t speed)
 {
     for (const SpeedName& s : kSpeeds) {
-        if (s.speed == speed) return s.rate;
+        if (s.speed == speed)
+            return s.rate;
     }
     return 0;
 }
@@ -36,7 +37,8 @@ int RateOf(speed_t speed)
 speed_t SpeedOf(int rate)
 {
     for (const SpeedName& s : kSpeeds) {
-        if (s.rate == rate) return s.speed;
+        if (s.rate == rate)
+            return s.speed;
     }
     return B9600;
 }
@@ -50,8 +52,10 @@ std::string SystemError(const std::string& what)
 
 PtyServer::~PtyServer()
 {
-    for (Line& line : m_lines) Close(line);
-    if (m_inotify >= 0) close(m_inotify);
+    for (Line& line : m_lines)
+        Close(line);
+    if (m_inotify >= 0)
+        close(m_inotify);
 }
 
 bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog& log,
@@ -120,7 +124,8 @@ int PtyServer::Baud(const Line& line) const
 {
     // On Linux the master's termios are the slave's: what the program set.
     termios t;
-    if (tcgetattr(line.master, &t) != 0) return 0;
+    if (tcgetattr(line.master, &t) != 0)
+        return 0;
     return RateOf(cfgetospeed(&t));
 }
 
@@ -148,8 +153,10 @@ void PtyServer::Flush(Line& line, Clock::time_point now)
         Chunk& chunk = line.queue.front();
         ssize_t n = write(line.master, chunk.bytes.data(), chunk.bytes.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN) line.blocked = true;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                line.blocked = true;
             return;
         }
         chunk.bytes.erase(0, static_cast<std::size_t>(n));
@@ -171,26 +178,31 @@ void PtyServer::OnSlaveClosed()
     bool overflow = false;
     for (;;) {
         ssize_t n = read(m_inotify, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         for (char* at = buffer; at < buffer + n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(at);
             at += sizeof(inotify_event) + event->len;
             overflow = overflow || (event->mask & IN_Q_OVERFLOW);
             for (Line& line : m_lines) {
-                if (line.watch == event->wd && (event->mask & IN_CLOSE_WRITE)) closed.push_back(&line);
+                if (line.watch == event->wd && (event->mask & IN_CLOSE_WRITE))
+                    closed.push_back(&line);
             }
         }
     }
     if (overflow) {
-        for (Line& line : m_lines) closed.push_back(&line);
+        for (Line& line : m_lines)
+            closed.push_back(&line);
     }
-    for (Line* line : closed) ReleaseIfUnused(*line);
+    for (Line* line : closed)
+        ReleaseIfUnused(*line);
 }
 
 void PtyServer::ReleaseIfUnused(Line& line)
 {
     int exclusive = 0;
-    if (line.slave < 0 || ioctl(line.slave, TIOCGEXCL, &exclusive) != 0 || !exclusive) return;
+    if (line.slave < 0 || ioctl(line.slave, TIOCGEXCL, &exclusive) != 0 || !exclusive)
+        return;
     // Only the master's hang-up tells that no program holds the slave, and it
     // shows only while the server's own descriptor is closed too. The mode is
     // cleared first so that the slave can be opened again whoever runs the
@@ -205,17 +217,22 @@ void PtyServer::ReleaseIfUnused(Line& line)
         Close(line);
         return;
     }
-    if (!unused) ioctl(line.slave, TIOCEXCL);
+    if (!unused)
+        ioctl(line.slave, TIOCEXCL);
 }
 
 void PtyServer::Close(Line& line)
 {
-    if (line.watch >= 0) inotify_rm_watch(m_inotify, line.watch);
+    if (line.watch >= 0)
+        inotify_rm_watch(m_inotify, line.watch);
     line.watch = -1;
-    if (!line.link.empty()) unlink(line.link.c_str());
+    if (!line.link.empty())
+        unlink(line.link.c_str());
     line.link.clear();
-    if (line.master >= 0) close(line.master);
-    if (line.slave >= 0) close(line.slave);
+    if (line.master >= 0)
+        close(line.master);
+    if (line.slave >= 0)
+        close(line.slave);
     line.master = -1;
     line.slave = -1;
     line.queue.clear();
@@ -231,13 +248,15 @@ void PtyServer::Run(int stopFd, bool watchStdin)
         fds.clear();
         polled.clear();
         fds.push_back({stopFd, POLLIN, 0});
-        if (watchStdin) fds.push_back({STDIN_FILENO, POLLIN, 0});
+        if (watchStdin)
+            fds.push_back({STDIN_FILENO, POLLIN, 0});
         const std::size_t slaveClosed = fds.size();
         fds.push_back({m_inotify, POLLIN, 0});
         std::size_t fixed = fds.size();
         int timeoutMs = -1;
         for (Line& line : m_lines) {
-            if (line.master < 0) continue;
+            if (line.master < 0)
+                continue;
             short events = POLLIN;
             if ((line.modem->Flooding() || line.modem->Trickling()) && line.queue.empty()) {
                 timeoutMs = timeoutMs < 0 ? 5 : std::min(timeoutMs, 5);
@@ -253,13 +272,17 @@ void PtyServer::Run(int stopFd, bool watchStdin)
             fds.push_back({line.master, events, 0});
             polled.push_back(&line);
         }
-        if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) return;
-        if (fds[0].revents) return;
+        if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents)
+            return;
         if (watchStdin && fds[1].revents) {
             ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0) return;
+            if (n <= 0)
+                return;
         }
-        if (fds[slaveClosed].revents) OnSlaveClosed();
+        if (fds[slaveClosed].revents)
+            OnSlaveClosed();
         now = Clock::now();
         for (std::size_t i = 0; i < polled.size(); ++i) {
             Line& line = *polled[i];

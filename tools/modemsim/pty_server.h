@@ -25,7 +25,7 @@
 namespace modemsim {
 
 class PtyServer {
-   public:
+public:
     PtyServer() = default;
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
@@ -39,7 +39,7 @@ class PtyServer {
     // input ends.
     void Run(int stopFd, bool watchStdin);
 
-   private:
+private:
     using Clock = std::chrono::steady_clock;
     struct Chunk {
         Clock::time_point due;

@@ -14,22 +14,25 @@ namespace {
 
 // Every check reports where it failed, e.g. "port COM3: faults.delay_ms".
 class Checker {
-   public:
+public:
     std::string where;
     std::string error;
 
     bool Fail(const std::string& key, const std::string& what)
     {
-        if (error.empty()) error = where + (key.empty() ? "" : key + ": ") + what;
+        if (error.empty())
+            error = where + (key.empty() ? "" : key + ": ") + what;
         return false;
     }
 
     bool OnlyKeys(const Json::Value& object, const std::set<std::string>& known,
                   const std::string& context)
     {
-        if (!object.isObject()) return Fail(context, "must be an object");
+        if (!object.isObject())
+            return Fail(context, "must be an object");
         for (const std::string& name : object.getMemberNames()) {
-            if (!known.count(name)) return Fail(context, "unknown key \"" + name + "\"");
+            if (!known.count(name))
+                return Fail(context, "unknown key \"" + name + "\"");
         }
         return true;
     }
@@ -37,7 +40,8 @@ class Checker {
     bool Int(const Json::Value& object, const char* key, int& out, int low, int high)
     {
         const Json::Value& v = object[key];
-        if (v.isNull()) return true;
+        if (v.isNull())
+            return true;
         if (!v.isInt() || v.asInt() < low || v.asInt() > high) {
             return Fail(key, "must be an integer from " + std::to_string(low) + " to " +
                                  std::to_string(high));
@@ -60,8 +64,10 @@ class Checker {
     bool Bool(const Json::Value& object, const char* key, bool& out)
     {
         const Json::Value& v = object[key];
-        if (v.isNull()) return true;
-        if (!v.isBool()) return Fail(key, "must be true or false");
+        if (v.isNull())
+            return true;
+        if (!v.isBool())
+            return Fail(key, "must be true or false");
         out = v.asBool();
         return true;
     }
@@ -69,17 +75,21 @@ class Checker {
     bool String(const Json::Value& object, const char* key, std::string& out)
     {
         const Json::Value& v = object[key];
-        if (v.isNull()) return true;
-        if (!v.isString()) return Fail(key, "must be a string");
+        if (v.isNull())
+            return true;
+        if (!v.isString())
+            return Fail(key, "must be a string");
         out = v.asString();
         return true;
     }
 
     bool Digits(const Json::Value& object, const char* key, std::string& out)
     {
-        if (!String(object, key, out)) return false;
+        if (!String(object, key, out))
+            return false;
         for (char c : out) {
-            if (c < '0' || c > '9') return Fail(key, "must hold digits only");
+            if (c < '0' || c > '9')
+                return Fail(key, "must hold digits only");
         }
         return true;
     }
@@ -87,15 +97,32 @@ class Checker {
 
 bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
 {
-    if (f.isNull()) return true;
-    if (!check.OnlyKeys(
-            f,
-            {"delay_ms", "split", "split_gap_ms", "unsolicited", "cms_error_bodies",
-             "cms_error_code", "error_commands", "nul_bytes", "garbage", "overlong_reply", "flood",
-             "vanish_after_commands", "silent_after_commands", "hcmgsf", "hcmgss_delay_ms",
-             "pdu_line_suffix", "silent_from", "trickle", "vanish_in_reply", "delay_commands",
-             "cms_error_body_numbers", "body_delay_ms"},
-            "faults")) {
+    if (f.isNull())
+        return true;
+    if (!check.OnlyKeys(f,
+                        {"delay_ms",
+                         "split",
+                         "split_gap_ms",
+                         "unsolicited",
+                         "cms_error_bodies",
+                         "cms_error_code",
+                         "error_commands",
+                         "nul_bytes",
+                         "garbage",
+                         "overlong_reply",
+                         "flood",
+                         "vanish_after_commands",
+                         "silent_after_commands",
+                         "hcmgsf",
+                         "hcmgss_delay_ms",
+                         "pdu_line_suffix",
+                         "silent_from",
+                         "trickle",
+                         "vanish_in_reply",
+                         "delay_commands",
+                         "cms_error_body_numbers",
+                         "body_delay_ms"},
+                        "faults")) {
         return false;
     }
     check.where += "faults.";
@@ -114,12 +141,15 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
               check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 60000) &&
               check.String(f, "pdu_line_suffix", faults.pduLineSuffix);
-    if (!ok) return false;
+    if (!ok)
+        return false;
     const Json::Value& unsolicited = f["unsolicited"];
     if (!unsolicited.isNull()) {
-        if (!unsolicited.isArray()) return check.Fail("unsolicited", "must be a list of lines");
+        if (!unsolicited.isArray())
+            return check.Fail("unsolicited", "must be a list of lines");
         for (const Json::Value& line : unsolicited) {
-            if (!line.isString()) return check.Fail("unsolicited", "must be a list of lines");
+            if (!line.isString())
+                return check.Fail("unsolicited", "must be a list of lines");
             faults.unsolicited.push_back(line.asString());
         }
     }
@@ -132,9 +162,9 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
     }
     const Json::Value& trickle = f["trickle"];
     if (!trickle.isNull()) {
-        if (!trickle.isObject() || !trickle["from"].isString() || trickle["from"].asString().empty() ||
-            !trickle["every_ms"].isInt() || trickle["every_ms"].asInt() < 1 ||
-            trickle["every_ms"].asInt() > 60000) {
+        if (!trickle.isObject() || !trickle["from"].isString() ||
+            trickle["from"].asString().empty() || !trickle["every_ms"].isInt() ||
+            trickle["every_ms"].asInt() < 1 || trickle["every_ms"].asInt() > 60000) {
             return check.Fail("trickle", "must be {\"from\": prefix, \"every_ms\": 1..60000}");
         }
         faults.trickleFrom = trickle["from"].asString();
@@ -142,9 +172,9 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
     }
     const Json::Value& vanish = f["vanish_in_reply"];
     if (!vanish.isNull()) {
-        if (!vanish.isObject() || !vanish["prefix"].isString() || vanish["prefix"].asString().empty() ||
-            !vanish["bytes"].isInt() || vanish["bytes"].asInt() < 0 ||
-            vanish["bytes"].asInt() > (1 << 20)) {
+        if (!vanish.isObject() || !vanish["prefix"].isString() ||
+            vanish["prefix"].asString().empty() || !vanish["bytes"].isInt() ||
+            vanish["bytes"].asInt() < 0 || vanish["bytes"].asInt() > (1 << 20)) {
             return check.Fail("vanish_in_reply", "must be {\"prefix\": prefix, \"bytes\": n}");
         }
         faults.vanishInReply = vanish["prefix"].asString();
@@ -152,7 +182,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
     }
     const Json::Value& delays = f["delay_commands"];
     if (!delays.isNull()) {
-        if (!delays.isArray()) return check.Fail("delay_commands", "must be a list");
+        if (!delays.isArray())
+            return check.Fail("delay_commands", "must be a list");
         for (const Json::Value& rule : delays) {
             if (!rule.isObject() || !rule["prefix"].isString() || !rule["delay_ms"].isInt() ||
                 rule["delay_ms"].asInt() < 0 || rule["delay_ms"].asInt() > 60000) {
@@ -164,7 +195,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
     }
     const Json::Value& refused = f["cms_error_body_numbers"];
     if (!refused.isNull()) {
-        if (!refused.isArray()) return check.Fail("cms_error_body_numbers", "must be a list");
+        if (!refused.isArray())
+            return check.Fail("cms_error_body_numbers", "must be a list");
         for (const Json::Value& number : refused) {
             if (!number.isInt() || number.asInt() < 1) {
                 return check.Fail("cms_error_body_numbers", "entries are body numbers from 1");
@@ -174,7 +206,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
     }
     const Json::Value& errors = f["error_commands"];
     if (!errors.isNull()) {
-        if (!errors.isArray()) return check.Fail("error_commands", "must be a list");
+        if (!errors.isArray())
+            return check.Fail("error_commands", "must be a list");
         for (const Json::Value& rule : errors) {
             ErrorRule r;
             r.reply = "ERROR";
@@ -183,7 +216,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
             } else if (rule.isObject() && rule["prefix"].isString() &&
                        (rule["reply"].isNull() || rule["reply"].isString())) {
                 r.prefix = rule["prefix"].asString();
-                if (rule["reply"].isString()) r.reply = rule["reply"].asString();
+                if (rule["reply"].isString())
+                    r.reply = rule["reply"].asString();
             } else {
                 return check.Fail("error_commands",
                                   "entries are prefixes or {\"prefix\", \"reply\"} objects");
@@ -210,7 +244,8 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
     }
     nextIndex = out.index + 1;
     if (m.isMember("pdu")) {
-        if (!check.String(m, "pdu", out.pduHex)) return false;
+        if (!check.String(m, "pdu", out.pduHex))
+            return false;
         return true;
     }
     MessageSpec spec;
@@ -224,10 +259,12 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
         !check.Int(m, "tz", spec.timeZoneQuarters, -79, 79)) {
         return false;
     }
-    if (spec.number.empty()) return check.Fail(numberKey, "a message needs a number or a \"pdu\"");
+    if (spec.number.empty())
+        return check.Fail(numberKey, "a message needs a number or a \"pdu\"");
     const Json::Value& concat = m["concat"];
     if (!concat.isNull()) {
-        if (!check.OnlyKeys(concat, {"ref", "total", "part"}, "concat")) return false;
+        if (!check.OnlyKeys(concat, {"ref", "total", "part"}, "concat"))
+            return false;
         spec.concat.present = true;
         if (!check.Int(concat, "ref", spec.concat.ref, 0, 255) ||
             !check.Int(concat, "total", spec.concat.total, 1, 255) ||
@@ -237,7 +274,8 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
     }
     std::string error;
     out.pduHex = outgoing ? BuildSubmitPdu(spec, error) : BuildDeliverPdu(spec, error);
-    if (out.pduHex.empty()) return check.Fail("", error);
+    if (out.pduHex.empty())
+        return check.Fail("", error);
     out.hasText = true;
     out.number = spec.number;
     out.time = spec.time;
@@ -260,9 +298,11 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
     }
     port.com = p["com"].asInt();
     check.where = "port COM" + std::to_string(port.com) + ": ";
-    if (!check.String(p, "model", port.model)) return false;
+    if (!check.String(p, "model", port.model))
+        return false;
     const ModelInfo* model = FindModel(port.model);
-    if (!model) return check.Fail("model", "must be one of " + ModelNames());
+    if (!model)
+        return check.Fail("model", "must be one of " + ModelNames());
 
     port.bauds = {9600, 115200};
     const Json::Value& bauds = p["bauds"];
@@ -271,12 +311,14 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
         if (!bauds.isArray() || bauds.empty())
             return check.Fail("bauds", "must be a list of rates");
         for (const Json::Value& b : bauds) {
-            if (!b.isInt() || b.asInt() <= 0) return check.Fail("bauds", "must be a list of rates");
+            if (!b.isInt() || b.asInt() <= 0)
+                return check.Fail("bauds", "must be a list of rates");
             port.bauds.push_back(b.asInt());
         }
     }
     std::string wrongBaud = "garbage";
-    if (!check.String(p, "wrong_baud", wrongBaud)) return false;
+    if (!check.String(p, "wrong_baud", wrongBaud))
+        return false;
     if (wrongBaud != "garbage" && wrongBaud != "silent") {
         return check.Fail("wrong_baud", "must be \"garbage\" or \"silent\"");
     }
@@ -297,13 +339,15 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
         return false;
     }
     if (!p["iccid"].isNull()) {
-        if (!check.String(p, "iccid", port.iccid)) return false;
+        if (!check.String(p, "iccid", port.iccid))
+            return false;
         port.hasSim = true;
     }
     for (const char* key : {"ati", "ati3", "cgmi", "cgmm"}) {
         if (p.isMember(key)) {
             std::string reply;
-            if (!check.String(p, key, reply)) return false;
+            if (!check.String(p, key, reply))
+                return false;
             port.identity[key] = reply;
         }
     }
@@ -311,7 +355,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
     port.capacity = {{"SM", 50}, {"ME", 100}};
     const Json::Value& capacity = p["capacity"];
     if (!capacity.isNull()) {
-        if (!check.OnlyKeys(capacity, {"SM", "ME"}, "capacity")) return false;
+        if (!check.OnlyKeys(capacity, {"SM", "ME"}, "capacity"))
+            return false;
         if (!check.Int(capacity, "SM", port.capacity["SM"], 0, 100000) ||
             !check.Int(capacity, "ME", port.capacity["ME"], 0, 100000)) {
             return false;
@@ -321,10 +366,12 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
     port.storage["ME"];
     const Json::Value& storage = p["storage"];
     if (!storage.isNull()) {
-        if (!check.OnlyKeys(storage, {"SM", "ME"}, "storage")) return false;
+        if (!check.OnlyKeys(storage, {"SM", "ME"}, "storage"))
+            return false;
         for (const char* name : {"SM", "ME"}) {
             const Json::Value& list = storage[name];
-            if (list.isNull()) continue;
+            if (list.isNull())
+                continue;
             if (!list.isArray())
                 return check.Fail(std::string("storage.") + name, "must be a list");
             int nextIndex = 1;
@@ -333,21 +380,25 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
             for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
                 check.where = base + "storage." + name + "[" + std::to_string(i) + "].";
                 StoredMessage message;
-                if (!ParseMessage(list[i], port, nextIndex, message, check)) return false;
+                if (!ParseMessage(list[i], port, nextIndex, message, check))
+                    return false;
                 if (!used.insert(message.index).second) {
                     return check.Fail("index", "used twice");
                 }
                 port.storage[name].push_back(message);
-                if (message.index > port.capacity[name]) port.capacity[name] = message.index;
+                if (message.index > port.capacity[name])
+                    port.capacity[name] = message.index;
             }
             check.where = base;
         }
     }
     const Json::Value& phoneBook = p["phonebook"];
     if (!phoneBook.isNull()) {
-        if (!phoneBook.isArray()) return check.Fail("phonebook", "must be a list");
+        if (!phoneBook.isArray())
+            return check.Fail("phonebook", "must be a list");
         for (const Json::Value& e : phoneBook) {
-            if (!check.OnlyKeys(e, {"index", "number", "type", "name"}, "phonebook")) return false;
+            if (!check.OnlyKeys(e, {"index", "number", "type", "name"}, "phonebook"))
+                return false;
             int index = 1;
             PhoneBookEntry entry;
             if (!check.Int(e, "index", index, 1, 1000) ||

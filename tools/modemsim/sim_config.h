@@ -48,16 +48,16 @@ struct Faults {
     bool flood = false;
     int vanishAfterCommands = -1;
     int silentAfterCommands = -1;
-    std::string silentFrom;          // from the first command with this prefix: no answers
-    std::string trickleFrom;         // from the first command with this prefix: no
-    int trickleEveryMs = 300;        //   answers, one byte every trickleEveryMs for ever
-    std::string vanishInReply;       // the reply to the first command with this prefix
-    int vanishInReplyBytes = 0;      //   goes out up to this many bytes, then the line closes
+    std::string silentFrom;      // from the first command with this prefix: no answers
+    std::string trickleFrom;     // from the first command with this prefix: no
+    int trickleEveryMs = 300;    //   answers, one byte every trickleEveryMs for ever
+    std::string vanishInReply;   // the reply to the first command with this prefix
+    int vanishInReplyBytes = 0;  //   goes out up to this many bytes, then the line closes
     std::vector<DelayRule> delayCommands;
     std::vector<int> cmsErrorBodyNumbers;  // these valid bodies (1 = the first) are refused
-    int hcmgsf = 0;  // 0: the CDMA network accepts sends
+    int hcmgsf = 0;                        // 0: the CDMA network accepts sends
     int hcmgssDelayMs = 50;
-    int bodyDelayMs = -1;  // >= 0: the reply to a message body waits this long
+    int bodyDelayMs = -1;       // >= 0: the reply to a message body waits this long
     std::string pduLineSuffix;  // after every PDU line of +CMGL and +CMGR
 };
 

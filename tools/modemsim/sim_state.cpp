@@ -12,9 +12,11 @@ namespace {
 // checked here: a hand-edited file must not stop a port half-way.
 bool EveryMember(const Json::Value& object, bool (*valid)(const Json::Value&))
 {
-    if (!object.isObject()) return false;
+    if (!object.isObject())
+        return false;
     for (const Json::Value& member : object) {
-        if (!valid(member)) return false;
+        if (!valid(member))
+            return false;
     }
     return true;
 }
@@ -43,7 +45,8 @@ bool SimState::Load(const std::string& path, std::string& error)
 {
     m_path = path;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return true;
+    if (!in)
+        return true;
     std::stringstream text;
     text << in.rdbuf();
     Json::CharReaderBuilder builder;
@@ -63,7 +66,8 @@ bool SimState::Load(const std::string& path, std::string& error)
 Json::Value& SimState::Port(int com)
 {
     Json::Value& port = m_root["ports"][std::to_string(com)];
-    if (port.isNull()) port = Json::Value(Json::objectValue);
+    if (port.isNull())
+        port = Json::Value(Json::objectValue);
     return port;
 }
 
@@ -74,15 +78,18 @@ bool SimState::HasPort(int com) const
 
 void SimState::Save() const
 {
-    if (m_path.empty()) return;
+    if (m_path.empty())
+        return;
     std::string temp = m_path + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return;
+        if (!out)
+            return;
         Json::StreamWriterBuilder builder;
         builder["indentation"] = " ";
         out << Json::writeString(builder, m_root) << "\n";
-        if (!out) return;
+        if (!out)
+            return;
     }
     std::rename(temp.c_str(), m_path.c_str());
 }

@@ -11,7 +11,7 @@
 namespace modemsim {
 
 class SimState {
-   public:
+public:
     // Reads the file if it exists. False with a reason when it exists but is
     // not a state document.
     bool Load(const std::string& path, std::string& error);
@@ -22,7 +22,7 @@ class SimState {
     // reader never sees half of it.
     void Save() const;
 
-   private:
+private:
     std::string m_path;
     Json::Value m_root{Json::objectValue};
 };

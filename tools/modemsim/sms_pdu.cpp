@@ -17,8 +17,10 @@ bool IsDialDigit(char c)
 
 int DigitNibble(char c)
 {
-    if (c == '*') return 0xA;
-    if (c == '#') return 0xB;
+    if (c == '*')
+        return 0xA;
+    if (c == '#')
+        return 0xB;
     return c - '0';
 }
 
@@ -44,7 +46,8 @@ bool AppendAddress(const std::string& number, Bytes& out, std::string& error)
     bool international = !number.empty() && number[0] == '+';
     std::string digits = international ? number.substr(1) : number;
     bool dialable = !digits.empty();
-    for (char c : digits) dialable = dialable && IsDialDigit(c);
+    for (char c : digits)
+        dialable = dialable && IsDialDigit(c);
     if (dialable) {
         if (digits.size() > 20) {
             error = "number longer than 20 digits: " + number;
@@ -79,7 +82,8 @@ bool AppendServiceCentre(const std::string& sca, Bytes& out, std::string& error)
     bool international = sca[0] == '+';
     std::string digits = international ? sca.substr(1) : sca;
     bool ok = !digits.empty() && digits.size() <= 20;
-    for (char c : digits) ok = ok && IsDialDigit(c);
+    for (char c : digits)
+        ok = ok && IsDialDigit(c);
     if (!ok) {
         error = "bad service-centre number: " + sca;
         return false;
@@ -109,13 +113,15 @@ bool CheckTime(const std::string& time, int zoneQuarters, std::string& error)
 // quarter hours with its sign in bit 3.
 bool AppendTimeStamp(const std::string& time, int zoneQuarters, Bytes& out, std::string& error)
 {
-    if (!CheckTime(time, zoneQuarters, error)) return false;
+    if (!CheckTime(time, zoneQuarters, error))
+        return false;
     for (std::size_t i = 0; i < time.size(); i += 3) {
         out.push_back(static_cast<std::uint8_t>((time[i + 1] - '0') << 4 | (time[i] - '0')));
     }
     int quarters = zoneQuarters < 0 ? -zoneQuarters : zoneQuarters;
     auto zone = static_cast<std::uint8_t>((quarters % 10) << 4 | quarters / 10);
-    if (zoneQuarters < 0) zone |= 0x08;
+    if (zoneQuarters < 0)
+        zone |= 0x08;
     out.push_back(zone);
     return true;
 }
@@ -177,26 +183,32 @@ bool AppendUserData(const MessageSpec& spec, Bytes& out, std::string& error)
 std::string Build(const MessageSpec& spec, bool deliver, std::string& error)
 {
     Bytes pdu;
-    if (!AppendServiceCentre(spec.serviceCentre, pdu, error)) return "";
+    if (!AppendServiceCentre(spec.serviceCentre, pdu, error))
+        return "";
     std::uint8_t udhi = spec.concat.present ? 0x40 : 0x00;
     if (deliver) {
         pdu.push_back(0x04 | udhi);  // SMS-DELIVER, no more messages to send
-        if (!AppendAddress(spec.number, pdu, error)) return "";
+        if (!AppendAddress(spec.number, pdu, error))
+            return "";
         pdu.push_back(0x00);
         pdu.push_back(static_cast<std::uint8_t>(spec.dcs));
-        if (!AppendTimeStamp(spec.time, spec.timeZoneQuarters, pdu, error)) return "";
+        if (!AppendTimeStamp(spec.time, spec.timeZoneQuarters, pdu, error))
+            return "";
     } else {
         // The PDU has no time stamp, but the CDMA read serves the stored
         // time field by field.
-        if (!CheckTime(spec.time, spec.timeZoneQuarters, error)) return "";
+        if (!CheckTime(spec.time, spec.timeZoneQuarters, error))
+            return "";
         pdu.push_back(0x11 | udhi);  // SMS-SUBMIT, relative validity period
         pdu.push_back(0x00);
-        if (!AppendAddress(spec.number, pdu, error)) return "";
+        if (!AppendAddress(spec.number, pdu, error))
+            return "";
         pdu.push_back(0x00);
         pdu.push_back(static_cast<std::uint8_t>(spec.dcs));
         pdu.push_back(0x00);  // validity: 5 minutes
     }
-    if (!AppendUserData(spec, pdu, error)) return "";
+    if (!AppendUserData(spec, pdu, error))
+        return "";
     return ToHex(pdu);
 }
 
@@ -207,9 +219,12 @@ int Alphabet(int dcs)
         int bits = (dcs >> 2) & 3;
         return bits == 0 ? 0 : bits == 2 ? 8 : 4;
     }
-    if ((dcs & 0xF0) == 0xF0) return (dcs & 0x04) ? 4 : 0;
-    if ((dcs & 0xF0) == 0xE0) return 8;
-    if ((dcs & 0xF0) == 0xC0 || (dcs & 0xF0) == 0xD0) return 0;
+    if ((dcs & 0xF0) == 0xF0)
+        return (dcs & 0x04) ? 4 : 0;
+    if ((dcs & 0xF0) == 0xE0)
+        return 8;
+    if ((dcs & 0xF0) == 0xC0 || (dcs & 0xF0) == 0xD0)
+        return 0;
     return 4;
 }
 
@@ -256,7 +271,8 @@ int TpduLength(const std::string& pduHex)
 {
     Bytes first;
     int octets = static_cast<int>(pduHex.size() / 2);
-    if (pduHex.size() < 2 || !FromHex(pduHex.substr(0, 2), first)) return octets;
+    if (pduHex.size() < 2 || !FromHex(pduHex.substr(0, 2), first))
+        return octets;
     int rest = octets - 1 - first[0];
     return rest >= 0 ? rest : octets;
 }
@@ -281,11 +297,13 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
     }
     std::size_t pos = 0;
     auto need = [&](std::size_t n) {
-        if (pos + n <= tpdu.size()) return true;
+        if (pos + n <= tpdu.size())
+            return true;
         error = "PDU cut short";
         return false;
     };
-    if (!need(3)) return false;
+    if (!need(3))
+        return false;
     std::uint8_t firstOctet = tpdu[pos++];
     if ((firstOctet & 0x03) != 0x01) {
         error = "not an SMS-SUBMIT";
@@ -298,7 +316,8 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
 
     std::size_t digitCount = tpdu[pos++];
     if (digitCount > 20 || !need(1 + (digitCount + 1) / 2)) {
-        if (error.empty()) error = "bad destination length";
+        if (error.empty())
+            error = "bad destination length";
         return false;
     }
     out.typeOfAddress = tpdu[pos++];
@@ -321,12 +340,14 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
         }
     }
 
-    if (!need(2)) return false;
+    if (!need(2))
+        return false;
     ++pos;  // protocol identifier
     out.dcs = tpdu[pos++];
     out.alphabet = Alphabet(out.dcs);
     std::size_t validityOctets = validityFormat == 0 ? 0 : validityFormat == 2 ? 1 : 7;
-    if (!need(validityOctets + 1)) return false;
+    if (!need(validityOctets + 1))
+        return false;
     pos += validityOctets;
     std::size_t udl = tpdu[pos++];
     Bytes ud(tpdu.begin() + static_cast<std::ptrdiff_t>(pos), tpdu.end());
@@ -338,7 +359,8 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
             return false;
         }
         headerOctets = static_cast<std::size_t>(ud[0]) + 1;
-        if (!ReadHeader(ud, ud[0], out.concat, error)) return false;
+        if (!ReadHeader(ud, ud[0], out.concat, error))
+            return false;
     }
 
     if (out.alphabet == 0) {

@@ -12,9 +12,12 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -72,7 +75,8 @@ bool Convert(const char* to, const char* from, const std::string& in, std::strin
              std::size_t skipOnError, const std::string& replacement)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
     out.clear();
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
@@ -83,8 +87,10 @@ bool Convert(const char* to, const char* from, const std::string& in, std::strin
         std::size_t dstLeft = sizeof buffer;
         std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc != static_cast<std::size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
+        if (rc != static_cast<std::size_t>(-1))
+            continue;
+        if (errno == E2BIG)
+            continue;
         if (strict) {
             ok = false;
             break;
@@ -102,7 +108,8 @@ bool Convert(const char* to, const char* from, const std::string& in, std::strin
 bool Utf8ToCodePoints(const std::string& utf8, std::u32string& out)
 {
     std::string raw;
-    if (!Convert("UTF-32BE", "UTF-8", utf8, raw, true, 0, "")) return false;
+    if (!Convert("UTF-32BE", "UTF-8", utf8, raw, true, 0, ""))
+        return false;
     out.clear();
     for (std::size_t i = 0; i + 3 < raw.size(); i += 4) {
         out += static_cast<char32_t>((static_cast<std::uint8_t>(raw[i]) << 24) |
@@ -128,13 +135,15 @@ std::string ToHex(const Bytes& bytes)
 
 bool FromHex(const std::string& hex, Bytes& out)
 {
-    if (hex.size() % 2 != 0) return false;
+    if (hex.size() % 2 != 0)
+        return false;
     out.clear();
     out.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         int hi = HexValue(hex[i]);
         int lo = HexValue(hex[i + 1]);
-        if (hi < 0 || lo < 0) return false;
+        if (hi < 0 || lo < 0)
+            return false;
         out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
     }
     return true;
@@ -143,7 +152,8 @@ bool FromHex(const std::string& hex, Bytes& out)
 bool Utf8ToUcs2(const std::string& utf8, Bytes& out)
 {
     std::string raw;
-    if (!Convert("UTF-16BE", "UTF-8", utf8, raw, true, 0, "")) return false;
+    if (!Convert("UTF-16BE", "UTF-8", utf8, raw, true, 0, ""))
+        return false;
     out.assign(raw.begin(), raw.end());
     return true;
 }
@@ -159,14 +169,16 @@ std::string Ucs2ToUtf8(const Bytes& ucs2)
 std::string Latin1ToUtf8(const std::string& bytes)
 {
     std::string out;
-    for (char c : bytes) AppendUtf8(static_cast<std::uint8_t>(c), out);
+    for (char c : bytes)
+        AppendUtf8(static_cast<std::uint8_t>(c), out);
     return out;
 }
 
 bool Utf8ToGsmSeptets(const std::string& utf8, std::vector<std::uint8_t>& septets)
 {
     std::u32string codePoints;
-    if (!Utf8ToCodePoints(utf8, codePoints)) return false;
+    if (!Utf8ToCodePoints(utf8, codePoints))
+        return false;
     septets.clear();
     for (char32_t cp : codePoints) {
         bool found = false;
@@ -183,7 +195,8 @@ bool Utf8ToGsmSeptets(const std::string& utf8, std::vector<std::uint8_t>& septet
                 found = true;
             }
         }
-        if (!found) return false;
+        if (!found)
+            return false;
     }
     return true;
 }
@@ -197,11 +210,13 @@ std::string GsmSeptetsToUtf8(const std::vector<std::uint8_t>& septets)
             AppendUtf8(kGsmDefault[s], out);
             continue;
         }
-        if (i + 1 == septets.size()) break;
+        if (i + 1 == septets.size())
+            break;
         std::uint8_t next = septets[++i] & 0x7F;
         char32_t cp = 0x20;
         for (const GsmExtension& ext : kGsmExtension) {
-            if (ext.septet == next) cp = ext.codePoint;
+            if (ext.septet == next)
+                cp = ext.codePoint;
         }
         AppendUtf8(cp, out);
     }
@@ -215,7 +230,8 @@ Bytes PackSeptets(const std::vector<std::uint8_t>& septets, int fillBits)
     std::size_t bit = static_cast<std::size_t>(fillBits);
     for (std::uint8_t s : septets) {
         for (int k = 0; k < 7; ++k, ++bit) {
-            if (s & (1u << k)) out[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+            if (s & (1u << k))
+                out[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
         }
     }
     return out;
@@ -224,9 +240,11 @@ Bytes PackSeptets(const std::vector<std::uint8_t>& septets, int fillBits)
 bool UnpackSeptets(const Bytes& octets, std::size_t offset, std::size_t count, int fillBits,
                    std::vector<std::uint8_t>& septets)
 {
-    if (offset > octets.size()) return false;
+    if (offset > octets.size())
+        return false;
     std::size_t availableBits = (octets.size() - offset) * 8;
-    if (static_cast<std::size_t>(fillBits) + count * 7 > availableBits) return false;
+    if (static_cast<std::size_t>(fillBits) + count * 7 > availableBits)
+        return false;
     septets.assign(count, 0);
     std::size_t bit = offset * 8 + static_cast<std::size_t>(fillBits);
     for (std::size_t i = 0; i < count; ++i) {

@@ -325,9 +325,9 @@ int Decode(const CHARSET_t& from, const unsigned char* in, std::size_t left, std
             return EINVAL;
         }
         wchar_t wide[4] = {};
-        const int units = MultiByteToWideChar(from.codePage, MB_ERR_INVALID_CHARS,
-                                              reinterpret_cast<const char*>(in), static_cast<int>(n),
-                                              wide, 4);
+        const int units =
+            MultiByteToWideChar(from.codePage, MB_ERR_INVALID_CHARS,
+                                reinterpret_cast<const char*>(in), static_cast<int>(n), wide, 4);
         if (units == 1 && !(wide[0] >= 0xD800 && wide[0] <= 0xDFFF)) {
             cp = wide[0];
         } else if (units == 2 && wide[0] >= 0xD800 && wide[0] <= 0xDBFF && wide[1] >= 0xDC00 &&

@@ -1,5 +1,5 @@
-#include <clocale>
 #include <langinfo.h>
+#include <clocale>
 
 #include "platform/charset.h"
 #include "platform/system_codeset.h"

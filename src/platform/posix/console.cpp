@@ -1,15 +1,15 @@
 #include "platform/console.h"
 
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "codec/gb18030_text.h"
 #include "platform/charset.h"
@@ -175,7 +175,9 @@ public:
             return c;
         }
         if (timeoutMs >= 0) {
-            struct pollfd pfd {STDIN_FILENO, POLLIN, 0};
+            struct pollfd pfd {
+                STDIN_FILENO, POLLIN, 0
+            };
             int rc;
             do {
                 rc = ::poll(&pfd, 1, timeoutMs);
@@ -214,34 +216,66 @@ Input& TheInput()
 int ScanCodeForLetter(int final)
 {
     switch (final) {
-    case 'A': return 72;
-    case 'B': return 80;
-    case 'C': return 77;
-    case 'D': return 75;
-    case 'H': return 71;
-    case 'F': return 79;
-    case 'P': return 59;
-    case 'Q': return 60;
-    case 'R': return 61;
-    case 'S': return 62;
-    default: return 0;
+    case 'A':
+        return 72;
+    case 'B':
+        return 80;
+    case 'C':
+        return 77;
+    case 'D':
+        return 75;
+    case 'H':
+        return 71;
+    case 'F':
+        return 79;
+    case 'P':
+        return 59;
+    case 'Q':
+        return 60;
+    case 'R':
+        return 61;
+    case 'S':
+        return 62;
+    default:
+        return 0;
     }
 }
 
 int ScanCodeForTilde(int number)
 {
     switch (number) {
-    case 1: case 7: return 71;
-    case 2: return 82;
-    case 3: return 83;
-    case 4: case 8: return 79;
-    case 5: return 73;
-    case 6: return 81;
-    case 11: case 12: case 13: case 14: case 15: return 59 + (number - 11);
-    case 17: case 18: case 19: case 20: case 21: return 64 + (number - 17);
-    case 23: return 133;
-    case 24: return 134;
-    default: return 0;
+    case 1:
+    case 7:
+        return 71;
+    case 2:
+        return 82;
+    case 3:
+        return 83;
+    case 4:
+    case 8:
+        return 79;
+    case 5:
+        return 73;
+    case 6:
+        return 81;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+        return 59 + (number - 11);
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+        return 64 + (number - 17);
+    case 23:
+        return 133;
+    case 24:
+        return 134;
+    default:
+        return 0;
     }
 }
 

@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,7 +76,8 @@ std::string LockNameOf(const std::string& node)
 // link and without waiting; anything else holds no port.
 bool ReadLockFile(const std::string& lockFile, std::string& content)
 {
-    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -327,9 +328,9 @@ int CSerialDevice::Open(const COM_PORT_t& port)
     };
     // The link may have been changed between the look and the open.
     struct stat opened {};
-    termios found {};
-    if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || opened.st_rdev != expected.st_rdev ||
-        ::tcgetattr(fd, &found) != 0) {
+    termios found{};
+    if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) ||
+        opened.st_rdev != expected.st_rdev || ::tcgetattr(fd, &found) != 0) {
         return fail(ENOTTY);
     }
     // TIOCEXCL stops other opens only for users without CAP_SYS_ADMIN, so a
@@ -366,14 +367,14 @@ int CSerialDevice::Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts)
     if (!SpeedOf(baudRate, speed)) {
         return EINVAL;
     }
-    termios tio {};
+    termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
         return errno;
     }
     // Raw bytes both ways; CRTSCTS, CLOCAL, HUPCL and the modem lines are
     // left as the port had them.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                     IXANY | INPCK);
+    tio.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
@@ -388,7 +389,7 @@ int CSerialDevice::Configure(int baudRate, const SERIAL_TIMEOUTS_t& timeouts)
         return errno;
     }
     // tcsetattr succeeds when any of the changes took; check the rate did.
-    termios applied {};
+    termios applied{};
     if (::tcgetattr(fd, &applied) != 0) {
         return errno;
     }

@@ -17,8 +17,8 @@ namespace {
 
 // ---- output ----------------------------------------------------------------
 
-constexpr WORD kGreen = FOREGROUND_GREEN | FOREGROUND_INTENSITY;             // 10
-constexpr WORD kRed = FOREGROUND_RED | FOREGROUND_INTENSITY;                 // 12
+constexpr WORD kGreen = FOREGROUND_GREEN | FOREGROUND_INTENSITY;               // 10
+constexpr WORD kRed = FOREGROUND_RED | FOREGROUND_INTENSITY;                   // 12
 constexpr WORD kNormal = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;  // 7
 constexpr std::size_t kBufferLimit = 8192;
 constexpr SHORT kBufferColumns = 100;
@@ -149,7 +149,7 @@ constexpr int kEndOfInput = -1;
 class Input {
 public:
     std::mutex mutex;
-    std::deque<int> keys;  // codes of a key press still to hand out
+    std::deque<int> keys;         // codes of a key press still to hand out
     int ahead = kEndOfInput - 1;  // a byte read but not yet used; below kEndOfInput: none
 
     // One byte of a standard input that is no console; kEndOfInput at its end.

@@ -203,8 +203,8 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
     }
     std::string buffer(maxBytes, '\0');
     DWORD got = 0;
-    const BOOL ok = ReadFile(AsHandle(m_handle), &buffer[0], static_cast<DWORD>(maxBytes), &got,
-                             nullptr);
+    const BOOL ok =
+        ReadFile(AsHandle(m_handle), &buffer[0], static_cast<DWORD>(maxBytes), &got, nullptr);
     const int code = ok ? 0 : LastError();
     out.append(buffer, 0, got);
     return code;
