@@ -1,19 +1,16 @@
-#include "platform/console.h"
-
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <deque>
-#include <mutex>
 
-#include "codec/gb18030_text.h"
 #include "platform/charset.h"
+#include "platform/console.h"
+#include "platform/console_backend.h"
 #include "platform/exit_cleanup.h"
+
+namespace console_backend {
 
 namespace {
 
@@ -22,7 +19,6 @@ namespace {
 const char kGreen[] = "\x1b[92m";
 const char kRed[] = "\x1b[91m";
 const char kReset[] = "\x1b[0m";
-const std::size_t kBufferLimit = 8192;
 
 void WriteAll(int fd, const std::string& bytes)
 {
@@ -36,70 +32,6 @@ void WriteAll(int fd, const std::string& bytes)
             return;  // a closed or failing output loses the text, as a console write would
         }
         done += static_cast<std::size_t>(n);
-    }
-}
-
-// Decided per call, not cached: a forked child (tests, a redirect made after
-// start) must see its own standard output.
-bool OutputIsTerminal()
-{
-    return ::isatty(STDOUT_FILENO) == 1;
-}
-
-bool UseColour()
-{
-    return OutputIsTerminal() && std::getenv("NO_COLOR") == nullptr;
-}
-
-class Writer {
-public:
-    ~Writer() { Flush(); }
-
-    void Append(const std::string& consoleBytes)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_buffer += consoleBytes;
-        const bool lineDone = consoleBytes.find('\n') != std::string::npos;
-        if (m_buffer.size() >= kBufferLimit || (lineDone && OutputIsTerminal())) {
-            FlushLocked();
-        }
-    }
-
-    void Flush()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        FlushLocked();
-    }
-
-private:
-    void FlushLocked()
-    {
-        if (!m_buffer.empty()) {
-            WriteAll(STDOUT_FILENO, m_buffer);
-            m_buffer.clear();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::string m_buffer;
-};
-
-std::atomic<bool> gNotesToStandardError{false};
-
-Writer& TheWriter()
-{
-    // Function-local so that it exists before any static of another file
-    // writes, and is flushed by its destructor at exit.
-    static Writer writer;
-    return writer;
-}
-
-void PrintColoured(const char* colour, const std::string& text)
-{
-    if (UseColour()) {
-        TheWriter().Append(colour + ToConsoleCharset(text) + kReset);
-    } else {
-        TheWriter().Append(ToConsoleCharset(text));
     }
 }
 
@@ -150,68 +82,8 @@ public:
 
 // ---- input -----------------------------------------------------------------
 
-const int kEndOfInput = -1;
-const int kNoByteYet = -2;
-// The bytes of one escape sequence or one character arrive together; a pause
-// this long after Esc means the Esc key itself.
+// A pause this long after Esc means the Esc key itself.
 const int kSequenceWaitMs = 100;
-const int kKeyQuit = 'q';
-const int kKeyEnter = 13;
-const int kKeyEsc = 27;
-const int kKeyExtended = 224;
-
-class Input {
-public:
-    std::mutex mutex;
-    std::deque<int> keys;  // codes of a key press still to hand out
-    std::string ahead;     // bytes read but not yet used
-
-    // One byte; waits at most timeoutMs (negative: no limit).
-    int ReadByte(int timeoutMs)
-    {
-        if (!ahead.empty()) {
-            const unsigned char c = static_cast<unsigned char>(ahead.front());
-            ahead.erase(0, 1);
-            return c;
-        }
-        if (timeoutMs >= 0) {
-            struct pollfd pfd {
-                STDIN_FILENO, POLLIN, 0
-            };
-            int rc;
-            do {
-                rc = ::poll(&pfd, 1, timeoutMs);
-            } while (rc < 0 && errno == EINTR);
-            if (rc == 0) {
-                return kNoByteYet;
-            }
-        }
-        unsigned char c = 0;
-        for (;;) {
-            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-            if (n == 1) {
-                return c;
-            }
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            return kEndOfInput;
-        }
-    }
-
-    void PushBack(int byte)
-    {
-        if (byte >= 0) {
-            ahead.insert(ahead.begin(), static_cast<char>(byte));
-        }
-    }
-};
-
-Input& TheInput()
-{
-    static Input input;
-    return input;
-}
 
 int ScanCodeForLetter(int final)
 {
@@ -281,7 +153,7 @@ int ScanCodeForTilde(int number)
 
 // After ESC '[': parameters and intermediates, then one final byte
 // (ECMA-48 5.4). Returns the scan code, 0 for a sequence of no known key.
-int ReadCsi(Input& in)
+int ReadCsi(KeyInput& in)
 {
     int first = in.ReadByte(kSequenceWaitMs);
     if (first == '[') {  // Linux console F1..F5: ESC [ [ A..E
@@ -314,7 +186,70 @@ int ReadCsi(Input& in)
     return 0;
 }
 
-int ReadEscape(Input& in)
+}  // namespace
+
+bool OutputIsInteractive()
+{
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+void WriteOutput(const std::string& internal)
+{
+    WriteAll(STDOUT_FILENO, ToConsoleCharset(internal));
+}
+
+void WriteError(const std::string& internal)
+{
+    WriteAll(STDERR_FILENO, ToConsoleCharset(internal));
+}
+
+// A terminal takes the colour as SGR sequences among the text.
+void WriteColoured(Colour colour, const std::string& internal, OutputBuffer& buffer)
+{
+    buffer.Append((colour == Colour::kGreen ? kGreen : kRed) + internal + kReset);
+}
+
+int ReadInputByte(int timeoutMs)
+{
+    if (timeoutMs >= 0) {
+        struct pollfd pfd {
+            STDIN_FILENO, POLLIN, 0
+        };
+        int rc;
+        do {
+            rc = ::poll(&pfd, 1, timeoutMs);
+        } while (rc < 0 && errno == EINTR);
+        if (rc == 0) {
+            return kNoByteYet;
+        }
+    }
+    unsigned char c = 0;
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n == 1) {
+            return c;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return kEndOfInput;
+    }
+}
+
+// The locale's charsets other than UTF-8 are read a byte at a time.
+bool LeadsTwoByteCharacter(unsigned char)
+{
+    return false;
+}
+
+// A terminal's keys, in raw mode, arrive as the same bytes as a pipe's.
+int ReadKey(KeyInput& in)
+{
+    RawMode raw;
+    return ReadKeyFromBytes(in);
+}
+
+int KeyAfterEsc(KeyInput& in)
 {
     const int next = in.ReadByte(kSequenceWaitMs);
     if (next == '[') {
@@ -335,153 +270,15 @@ int ReadEscape(Input& in)
     return kKeyEsc;
 }
 
-// A character beyond ASCII: read the rest of it (UTF-8) and hand out its
-// internal bytes one per call.
-int ReadCharacter(Input& in, int lead)
+// A terminal in canonical mode hands out its lines as bytes.
+ConsoleLine ReadConsoleLine(std::string&, std::size_t, bool&)
 {
-    std::string bytes(1, static_cast<char>(lead));
-    if (ConsoleCharset() == "UTF-8") {
-        const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        for (int k = 1; k < length; ++k) {
-            const int c = in.ReadByte(kSequenceWaitMs);
-            if (c < 0x80 || c > 0xBF) {
-                in.PushBack(c);
-                break;
-            }
-            bytes.push_back(static_cast<char>(c));
-        }
-    }
-    const std::string internal = FromConsoleCharset(bytes);
-    for (std::size_t k = 1; k < internal.size(); ++k) {
-        in.keys.push_back(static_cast<unsigned char>(internal[k]));
-    }
-    return internal.empty() ? 0 : static_cast<unsigned char>(internal[0]);
+    return ConsoleLine::kNotConsole;
 }
 
-int ReadOneKey(Input& in)
-{
-    const int c = in.ReadByte(-1);
-    if (c < 0) {
-        return kKeyQuit;
-    }
-    if (c == '\r') {
-        // CR LF arriving together (a pipe written on Windows) is one Enter.
-        const int next = in.ReadByte(0);
-        if (next != '\n') {
-            in.PushBack(next);
-        }
-        return kKeyEnter;
-    }
-    if (c == '\n') {
-        return kKeyEnter;
-    }
-    if (c == 0x1B) {
-        return ReadEscape(in);
-    }
-    if (c >= 0x80) {
-        return ReadCharacter(in, c);
-    }
-    return c;
-}
-
-}  // namespace
+}  // namespace console_backend
 
 void SetupConsole() {}
-
-void ConsoleWrite(const std::string& text)
-{
-    TheWriter().Append(ToConsoleCharset(text));
-}
-
-void ConsoleNote(const std::string& text)
-{
-    if (!gNotesToStandardError.load()) {
-        ConsoleWrite(text);
-        return;
-    }
-    static std::mutex noteMutex;
-    std::lock_guard<std::mutex> lock(noteMutex);
-    WriteAll(STDERR_FILENO, ToConsoleCharset(text));
-}
-
-void SendNotesToStandardError()
-{
-    gNotesToStandardError = true;
-}
-
-void PrintGreen(std::string text)
-{
-    PrintColoured(kGreen, text);
-}
-
-void PrintRed(std::string text)
-{
-    PrintColoured(kRed, text);
-}
-
-void ConsoleFlush()
-{
-    TheWriter().Flush();
-}
-
-int ConsoleReadKey()
-{
-    ConsoleFlush();
-    Input& in = TheInput();
-    std::lock_guard<std::mutex> lock(in.mutex);
-    if (!in.keys.empty()) {
-        const int key = in.keys.front();
-        in.keys.pop_front();
-        return key;
-    }
-    RawMode raw;
-    return ReadOneKey(in);
-}
-
-bool ConsoleReadLine(std::string& line, bool* cut)
-{
-    ConsoleFlush();
-    Input& in = TheInput();
-    std::lock_guard<std::mutex> lock(in.mutex);
-    // Codes left of an earlier key press belong to that key, not to the line.
-    in.keys.clear();
-    // Enough console bytes to fill the bound whatever their charset; what
-    // comes beyond them is dropped as it is read.
-    const std::size_t rawLimit = 2 * kMaxTypedLineBytes + 4;
-    std::string raw;
-    bool any = false;
-    bool overflow = false;
-    for (;;) {
-        const int c = in.ReadByte(-1);
-        if (c < 0) {
-            break;
-        }
-        any = true;
-        if (c == '\n') {
-            break;
-        }
-        if (raw.size() < rawLimit) {
-            raw.push_back(static_cast<char>(c));
-        } else {
-            overflow = true;
-        }
-    }
-    if (!any) {
-        return false;
-    }
-    if (!overflow && !raw.empty() && raw.back() == '\r') {
-        raw.pop_back();
-    }
-    line = FromConsoleCharset(raw);
-    const bool longer = overflow || line.size() > kMaxTypedLineBytes;
-    if (longer) {
-        line = CutToCharBoundary(line, kMaxTypedLineBytes);
-    }
-    if (cut != nullptr) {
-        *cut = longer;
-    }
-    return true;
-}
 
 int ConsoleColumns()
 {

@@ -1,28 +1,20 @@
-#include "platform/console.h"
-
 #include <windows.h>
 #include <conio.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <deque>
-#include <mutex>
 
-#include "codec/gb18030_text.h"
 #include "platform/charset.h"
+#include "platform/console.h"
+#include "platform/console_backend.h"
 #include "platform/win32/wide_text.h"
 
-namespace {
+namespace console_backend {
 
-// ---- output ----------------------------------------------------------------
+namespace {
 
 constexpr WORD kGreen = FOREGROUND_GREEN | FOREGROUND_INTENSITY;               // 10
 constexpr WORD kRed = FOREGROUND_RED | FOREGROUND_INTENSITY;                   // 12
 constexpr WORD kNormal = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;  // 7
-constexpr std::size_t kBufferLimit = 8192;
-constexpr SHORT kBufferColumns = 100;
-constexpr SHORT kBufferRows = 800;
 
 HANDLE StdOut()
 {
@@ -35,9 +27,9 @@ bool IsConsole(HANDLE handle)
     return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
 }
 
-bool UseColour()
+bool InputIsConsole()
 {
-    return IsConsole(StdOut()) && std::getenv("NO_COLOR") == nullptr;
+    return IsConsole(GetStdHandle(STD_INPUT_HANDLE));
 }
 
 void WriteBytes(HANDLE handle, const std::string& bytes)
@@ -56,142 +48,26 @@ void WriteBytes(HANDLE handle, const std::string& bytes)
 
 // A console is written in UTF-16, which it shows right whatever its code
 // page; a pipe or file gets the bytes of the ANSI code page.
-void WriteInternal(const std::string& internal)
+void WriteInternal(HANDLE handle, const std::string& internal)
 {
-    const HANDLE out = StdOut();
-    if (IsConsole(out)) {
-        const std::wstring wide = InternalToWide(internal);
-        std::size_t done = 0;
-        while (done < wide.size()) {
-            DWORD written = 0;
-            if (!WriteConsoleW(out, wide.data() + done, static_cast<DWORD>(wide.size() - done),
-                               &written, nullptr) ||
-                written == 0) {
-                return;
-            }
-            done += written;
-        }
+    if (!IsConsole(handle)) {
+        WriteBytes(handle, ToConsoleCharset(internal));
         return;
     }
-    WriteBytes(out, ToConsoleCharset(internal));
-}
-
-class Writer {
-public:
-    ~Writer() { Flush(); }
-
-    void Append(const std::string& internal)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_buffer += internal;
-        const bool lineDone = internal.find('\n') != std::string::npos;
-        if (m_buffer.size() >= kBufferLimit || (lineDone && IsConsole(StdOut()))) {
-            FlushLocked();
+    const std::wstring wide = InternalToWide(internal);
+    std::size_t done = 0;
+    while (done < wide.size()) {
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, wide.data() + done, static_cast<DWORD>(wide.size() - done),
+                           &written, nullptr) ||
+            written == 0) {
+            return;
         }
-    }
-
-    // The text in its own colour: what came before is written first, so
-    // that the attribute applies to this text alone.
-    void AppendColoured(WORD attribute, const std::string& internal)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        FlushLocked();
-        SetConsoleTextAttribute(StdOut(), attribute);
-        WriteInternal(internal);
-        SetConsoleTextAttribute(StdOut(), kNormal);
-    }
-
-    void Flush()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        FlushLocked();
-    }
-
-private:
-    void FlushLocked()
-    {
-        if (!m_buffer.empty()) {
-            WriteInternal(m_buffer);
-            m_buffer.clear();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::string m_buffer;
-};
-
-std::atomic<bool> gNotesToStandardError{false};
-
-Writer& TheWriter()
-{
-    // Function-local so that it exists before any static of another file
-    // writes, and is flushed by its destructor at exit.
-    static Writer writer;
-    return writer;
-}
-
-void PrintColoured(WORD attribute, const std::string& text)
-{
-    if (UseColour()) {
-        TheWriter().AppendColoured(attribute, text);
-    } else {
-        TheWriter().Append(text);
+        done += written;
     }
 }
 
-// ---- input -----------------------------------------------------------------
-
-constexpr int kKeyQuit = 'q';
-constexpr int kKeyEnter = 13;
-constexpr int kKeyExtended = 224;
-constexpr int kEndOfInput = -1;
-
-class Input {
-public:
-    std::mutex mutex;
-    std::deque<int> keys;         // codes of a key press still to hand out
-    int ahead = kEndOfInput - 1;  // a byte read but not yet used; below kEndOfInput: none
-
-    // One byte of a standard input that is no console; kEndOfInput at its end.
-    int ReadByte()
-    {
-        if (ahead >= kEndOfInput) {
-            const int c = ahead;
-            ahead = kEndOfInput - 1;
-            return c;
-        }
-        unsigned char c = 0;
-        DWORD got = 0;
-        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) || got == 0) {
-            return kEndOfInput;
-        }
-        return c;
-    }
-
-    // Hands out the internal bytes of a character, the first now, the rest
-    // on the next calls, as _getch gives the bytes of a code page 936
-    // character.
-    int QueueCharacter(const std::string& internal)
-    {
-        for (std::size_t k = 1; k < internal.size(); ++k) {
-            keys.push_back(static_cast<unsigned char>(internal[k]));
-        }
-        return internal.empty() ? 0 : static_cast<unsigned char>(internal[0]);
-    }
-};
-
-Input& TheInput()
-{
-    static Input input;
-    return input;
-}
-
-bool InputIsConsole()
-{
-    return IsConsole(GetStdHandle(STD_INPUT_HANDLE));
-}
-
-int ReadConsoleKey(Input& in)
+int ReadWindowsConsoleKey(KeyInput& in)
 {
     const wint_t unit = _getwch();
     if (unit == WEOF) {
@@ -215,57 +91,77 @@ int ReadConsoleKey(Input& in)
     return in.QueueCharacter(WideToInternal(wide));
 }
 
-int ReadPipedKey(Input& in)
+}  // namespace
+
+bool OutputIsInteractive()
 {
-    const int c = in.ReadByte();
-    if (c < 0) {
-        return kKeyQuit;
-    }
-    if (c == '\r') {
-        // CR LF is one Enter.
-        const int next = in.ReadByte();
-        if (next != '\n') {
-            in.ahead = next;
-        }
-        return kKeyEnter;
-    }
-    if (c == '\n') {
-        return kKeyEnter;
-    }
-    if (c < 0x80) {
-        return c;
-    }
-    std::string bytes(1, static_cast<char>(c));
-    if (ConsoleCharset() == "UTF-8") {
-        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        for (int k = 1; k < length; ++k) {
-            const int trail = in.ReadByte();
-            if (trail < 0x80 || trail > 0xBF) {
-                in.ahead = trail;
-                break;
-            }
-            bytes.push_back(static_cast<char>(trail));
-        }
-    } else if (IsDBCSLeadByte(static_cast<BYTE>(c))) {
-        const int trail = in.ReadByte();
-        if (trail >= 0) {
-            bytes.push_back(static_cast<char>(trail));
-        }
-    }
-    return in.QueueCharacter(FromConsoleCharset(bytes));
+    return IsConsole(StdOut());
 }
 
-// A console line in UTF-16. At most `maxUnits` units are kept (each gives at
-// least one byte of internal text); `overflow` tells that more were dropped.
-bool ReadConsoleLineWide(std::string& line, std::size_t maxUnits, bool& overflow)
+void WriteOutput(const std::string& internal)
 {
+    WriteInternal(StdOut(), internal);
+}
+
+void WriteError(const std::string& internal)
+{
+    WriteInternal(GetStdHandle(STD_ERROR_HANDLE), internal);
+}
+
+// Colour is a state of the console: what came before is written first, so
+// that the attribute applies to this text alone.
+void WriteColoured(Colour colour, const std::string& internal, OutputBuffer& buffer)
+{
+    buffer.Flush();
+    SetConsoleTextAttribute(StdOut(), colour == Colour::kGreen ? kGreen : kRed);
+    WriteOutput(internal);
+    SetConsoleTextAttribute(StdOut(), kNormal);
+}
+
+// A pipe or file is read without a time limit: the bytes of a character, or
+// of a CR LF, are written together, so the wait ends with them or with the
+// end of input.
+int ReadInputByte(int)
+{
+    unsigned char c = 0;
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) || got == 0) {
+        return kEndOfInput;
+    }
+    return c;
+}
+
+bool LeadsTwoByteCharacter(unsigned char byte)
+{
+    return IsDBCSLeadByte(byte) != 0;
+}
+
+int ReadKey(KeyInput& in)
+{
+    return InputIsConsole() ? ReadWindowsConsoleKey(in) : ReadKeyFromBytes(in);
+}
+
+// Escape sequences are a terminal's; a Windows console gives its keys' codes
+// itself, and Esc in a pipe is just Esc.
+int KeyAfterEsc(KeyInput&)
+{
+    return kKeyEsc;
+}
+
+// A console line is read in UTF-16. Each unit kept gives at least one byte
+// of internal text.
+ConsoleLine ReadConsoleLine(std::string& line, std::size_t maxUnits, bool& overflow)
+{
+    if (!InputIsConsole()) {
+        return ConsoleLine::kNotConsole;
+    }
     std::wstring wide;
     for (;;) {
         wchar_t chunk[256];
         DWORD got = 0;
         if (!ReadConsoleW(GetStdHandle(STD_INPUT_HANDLE), chunk, 256, &got, nullptr) || got == 0) {
             if (wide.empty() && !overflow) {
-                return false;
+                return ConsoleLine::kEnd;
             }
             break;
         }
@@ -281,16 +177,18 @@ bool ReadConsoleLineWide(std::string& line, std::size_t maxUnits, bool& overflow
         wide.pop_back();
     }
     line = WideToInternal(wide);
-    return true;
+    return ConsoleLine::kLine;
 }
 
-}  // namespace
+}  // namespace console_backend
 
 void SetupConsole()
 {
-    const HANDLE out = StdOut();
+    constexpr SHORT kBufferColumns = 100;
+    constexpr SHORT kBufferRows = 800;
+    const HANDLE out = console_backend::StdOut();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!IsConsole(out) || !GetConsoleScreenBufferInfo(out, &info)) {
+    if (!console_backend::IsConsole(out) || !GetConsoleScreenBufferInfo(out, &info)) {
         return;
     }
     // At least 100 columns by 800 rows; a larger buffer is left as it is.
@@ -300,117 +198,11 @@ void SetupConsole()
     SetConsoleScreenBufferSize(out, size);
 }
 
-void ConsoleWrite(const std::string& text)
-{
-    TheWriter().Append(text);
-}
-
-void ConsoleNote(const std::string& text)
-{
-    if (!gNotesToStandardError.load()) {
-        ConsoleWrite(text);
-        return;
-    }
-    static std::mutex noteMutex;
-    std::lock_guard<std::mutex> lock(noteMutex);
-    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    if (IsConsole(err)) {
-        const std::wstring wide = InternalToWide(text);
-        DWORD written = 0;
-        WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
-    }
-    WriteBytes(err, ToConsoleCharset(text));
-}
-
-void SendNotesToStandardError()
-{
-    gNotesToStandardError = true;
-}
-
-void PrintGreen(std::string text)
-{
-    PrintColoured(kGreen, text);
-}
-
-void PrintRed(std::string text)
-{
-    PrintColoured(kRed, text);
-}
-
-void ConsoleFlush()
-{
-    TheWriter().Flush();
-}
-
-int ConsoleReadKey()
-{
-    ConsoleFlush();
-    Input& in = TheInput();
-    std::lock_guard<std::mutex> lock(in.mutex);
-    if (!in.keys.empty()) {
-        const int key = in.keys.front();
-        in.keys.pop_front();
-        return key;
-    }
-    return InputIsConsole() ? ReadConsoleKey(in) : ReadPipedKey(in);
-}
-
-bool ConsoleReadLine(std::string& line, bool* cut)
-{
-    ConsoleFlush();
-    Input& in = TheInput();
-    std::lock_guard<std::mutex> lock(in.mutex);
-    // Codes left of an earlier key press belong to that key, not to the line.
-    in.keys.clear();
-    // Enough input to fill the bound whatever its charset; what comes beyond
-    // it is dropped as it is read.
-    const std::size_t rawLimit = 2 * kMaxTypedLineBytes + 4;
-    bool overflow = false;
-    if (InputIsConsole()) {
-        if (!ReadConsoleLineWide(line, rawLimit, overflow)) {
-            return false;
-        }
-    } else {
-        std::string raw;
-        bool any = false;
-        for (;;) {
-            const int c = in.ReadByte();
-            if (c < 0) {
-                break;
-            }
-            any = true;
-            if (c == '\n') {
-                break;
-            }
-            if (raw.size() < rawLimit) {
-                raw.push_back(static_cast<char>(c));
-            } else {
-                overflow = true;
-            }
-        }
-        if (!any) {
-            return false;
-        }
-        if (!overflow && !raw.empty() && raw.back() == '\r') {
-            raw.pop_back();
-        }
-        line = FromConsoleCharset(raw);
-    }
-    const bool longer = overflow || line.size() > kMaxTypedLineBytes;
-    if (longer) {
-        line = CutToCharBoundary(line, kMaxTypedLineBytes);
-    }
-    if (cut != nullptr) {
-        *cut = longer;
-    }
-    return true;
-}
-
 int ConsoleColumns()
 {
+    const HANDLE out = console_backend::StdOut();
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!IsConsole(StdOut()) || !GetConsoleScreenBufferInfo(StdOut(), &info)) {
+    if (!console_backend::IsConsole(out) || !GetConsoleScreenBufferInfo(out, &info)) {
         return 0;
     }
     return info.srWindow.Right - info.srWindow.Left + 1;
