@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -240,53 +242,77 @@ void PtyServer::Close(Line& line)
 
 void PtyServer::Run(int stopFd, bool watchStdin)
 {
-    std::vector<pollfd> fds;
-    std::vector<Line*> polled;
+    // epoll rather than poll: with hundreds of lines, asking the kernel
+    // about every master on each turn costs more than serving the few that
+    // have something to say, and the programs on the other lines wait for it.
+    const int epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (epoll < 0)
+        return;
+    const std::uint64_t kStop = m_lines.size();
+    const std::uint64_t kStdin = kStop + 1;
+    const std::uint64_t kSlaveClosed = kStop + 2;
+    auto watch = [epoll](int fd, std::uint32_t events, std::uint64_t key, int op) {
+        epoll_event event{};
+        event.events = events;
+        event.data.u64 = key;
+        return epoll_ctl(epoll, op, fd, &event) == 0;
+    };
+    bool ready = watch(stopFd, EPOLLIN, kStop, EPOLL_CTL_ADD) &&
+                 (!watchStdin || watch(STDIN_FILENO, EPOLLIN, kStdin, EPOLL_CTL_ADD)) &&
+                 watch(m_inotify, EPOLLIN, kSlaveClosed, EPOLL_CTL_ADD);
+    for (std::size_t i = 0; ready && i < m_lines.size(); ++i) {
+        Line& line = m_lines[i];
+        line.watchingOutput = false;
+        ready = line.master < 0 || watch(line.master, EPOLLIN, i, EPOLL_CTL_ADD);
+    }
+    std::vector<epoll_event> events(m_lines.size() + 3);
+    std::vector<char> readable(m_lines.size());
     char buffer[4096];
-    for (;;) {
+    while (ready) {
         Clock::time_point now = Clock::now();
-        fds.clear();
-        polled.clear();
-        fds.push_back({stopFd, POLLIN, 0});
-        if (watchStdin)
-            fds.push_back({STDIN_FILENO, POLLIN, 0});
-        const std::size_t slaveClosed = fds.size();
-        fds.push_back({m_inotify, POLLIN, 0});
-        std::size_t fixed = fds.size();
         int timeoutMs = -1;
-        for (Line& line : m_lines) {
+        for (const Line& line : m_lines) {
             if (line.master < 0)
                 continue;
-            short events = POLLIN;
             if ((line.modem->Flooding() || line.modem->Trickling()) && line.queue.empty()) {
                 timeoutMs = timeoutMs < 0 ? 5 : std::min(timeoutMs, 5);
             }
-            if (line.blocked) {
-                events |= POLLOUT;
-            } else if (!line.queue.empty()) {
+            if (!line.blocked && !line.queue.empty()) {
                 auto wait =
                     std::chrono::ceil<std::chrono::milliseconds>(line.queue.front().due - now);
                 int ms = static_cast<int>(std::max<long long>(0, wait.count()));
                 timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
             }
-            fds.push_back({line.master, events, 0});
-            polled.push_back(&line);
         }
-        if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR)
-            return;
-        if (fds[0].revents)
-            return;
-        if (watchStdin && fds[1].revents) {
-            ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0)
-                return;
+        const int count =
+            epoll_wait(epoll, events.data(), static_cast<int>(events.size()), timeoutMs);
+        if (count < 0 && errno != EINTR)
+            break;
+        std::fill(readable.begin(), readable.end(), 0);
+        bool slaveClosed = false;
+        bool stop = false;
+        for (int k = 0; k < count; ++k) {
+            const std::uint64_t key = events[k].data.u64;
+            if (key == kStop) {
+                stop = true;
+            } else if (key == kStdin) {
+                stop = stop || read(STDIN_FILENO, buffer, sizeof buffer) <= 0;
+            } else if (key == kSlaveClosed) {
+                slaveClosed = true;
+            } else if (events[k].events & EPOLLIN) {
+                readable[key] = 1;
+            }
         }
-        if (fds[slaveClosed].revents)
+        if (stop)
+            break;
+        if (slaveClosed)
             OnSlaveClosed();
         now = Clock::now();
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            Line& line = *polled[i];
-            if (fds[fixed + i].revents & POLLIN) {
+        for (std::size_t i = 0; i < m_lines.size(); ++i) {
+            Line& line = m_lines[i];
+            if (line.master < 0)
+                continue;
+            if (readable[i]) {
                 ssize_t n = read(line.master, buffer, sizeof buffer);
                 if (n > 0) {
                     line.modem->OnInput(std::string(buffer, static_cast<std::size_t>(n)),
@@ -299,8 +325,14 @@ void PtyServer::Run(int stopFd, bool watchStdin)
             }
             Schedule(line, now);
             Flush(line, now);
+            // A closed master has left the epoll set with its last descriptor.
+            if (line.master >= 0 && line.blocked != line.watchingOutput) {
+                line.watchingOutput = line.blocked;
+                watch(line.master, line.blocked ? EPOLLIN | EPOLLOUT : EPOLLIN, i, EPOLL_CTL_MOD);
+            }
         }
     }
+    close(epoll);
 }
 
 }  // namespace modemsim

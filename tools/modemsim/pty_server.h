@@ -1,6 +1,6 @@
 #pragma once
 // The simulator's lines: one pseudo-terminal per configured port, linked as
-// DIR/COM<n>, all served by one poll loop that moves bytes between the
+// DIR/COM<n>, all served by one epoll loop that moves bytes between the
 // programs on the ports and the simulated modules, keeping each module's
 // reply timing.
 //
@@ -56,7 +56,8 @@ private:
         std::unique_ptr<Modem> modem;
         std::deque<Chunk> queue;
         Clock::time_point lastDue;
-        bool blocked = false;
+        bool blocked = false;         // the last write found the line full
+        bool watchingOutput = false;  // the loop waits for room on it
     };
 
     // The rate the program set on the line (0 when unknown).
