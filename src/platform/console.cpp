@@ -53,10 +53,6 @@ int KeyInput::QueueCharacter(const std::string& internal)
 
 namespace {
 
-// The bytes of one character or escape sequence arrive together; a pause
-// this long ends them.
-const int kSequenceWaitMs = 100;
-
 int ReadCharacter(KeyInput& in, int lead)
 {
     std::string bytes(1, static_cast<char>(lead));

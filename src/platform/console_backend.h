@@ -40,6 +40,10 @@ constexpr int kKeyEnter = 13;
 constexpr int kKeyEsc = 27;
 constexpr int kKeyExtended = 224;
 
+// The bytes of one character or escape sequence arrive together; a pause
+// this long ends them (after a lone Esc: the Esc key itself).
+constexpr int kSequenceWaitMs = 100;
+
 // Standard input as the key and line reads share it. Used under `mutex`.
 class KeyInput {
 public:

@@ -82,9 +82,6 @@ public:
 
 // ---- input -----------------------------------------------------------------
 
-// A pause this long after Esc means the Esc key itself.
-const int kSequenceWaitMs = 100;
-
 int ScanCodeForLetter(int final)
 {
     switch (final) {
