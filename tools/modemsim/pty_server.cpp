@@ -206,10 +206,17 @@ void PtyServer::ReleaseIfUnused(Line& line)
     if (line.slave < 0 || ioctl(line.slave, TIOCGEXCL, &exclusive) != 0 || !exclusive)
         return;
     // Only the master's hang-up tells that no program holds the slave, and it
-    // shows only while the server's own descriptor is closed too. The mode is
-    // cleared first so that the slave can be opened again whoever runs the
-    // server; a holder that is still there gets it back at once.
-    ioctl(line.slave, TIOCNXCL);
+    // shows only while the server's own descriptor is closed too. A server
+    // that may open an exclusive tty (root) reopens it as it is and clears
+    // the mode only when nobody holds it, so a holder never sees it cleared.
+    // Any other server must clear it first to open the slave again; a holder
+    // that is still there gets it back at once.
+    const int trial = open(line.slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    const bool privileged = trial >= 0;
+    if (privileged)
+        close(trial);
+    else
+        ioctl(line.slave, TIOCNXCL);
     close(line.slave);
     pollfd p{line.master, 0, 0};
     const bool unused = poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
@@ -219,7 +226,9 @@ void PtyServer::ReleaseIfUnused(Line& line)
         Close(line);
         return;
     }
-    if (!unused)
+    if (privileged && unused)
+        ioctl(line.slave, TIOCNXCL);
+    else if (!privileged && !unused)
         ioctl(line.slave, TIOCEXCL);
 }
 
