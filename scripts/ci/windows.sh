@@ -45,8 +45,19 @@ trap cleanup EXIT
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-wineboot -i >/dev/null 2>&1
-wineserver -w
+# Making the prefix starts a wineserver and a dozen Windows processes; on a
+# loaded machine it once failed (status 53) without a word. A failure shows
+# Wine's error lines and is tried once more in a fresh prefix.
+make_prefix() {
+    rm -rf "$WINEPREFIX"
+    WINEDEBUG=err+all wineboot -i >"$work/wineboot.log" 2>&1 && wineserver -w
+}
+if ! make_prefix; then
+    echo "== windows: making the Wine prefix failed; its last lines, then a second try:"
+    tail -20 "$work/wineboot.log"
+    wineserver -k 2>/dev/null || true
+    make_prefix || { tail -40 "$work/wineboot.log"; exit 1; }
+fi
 # A folder in the place of com1 keeps the host's ttyS0 out of the port list.
 rm -f "$WINEPREFIX/dosdevices/com1"
 mkdir -p "$WINEPREFIX/dosdevices/com1"
