@@ -1,0 +1,26 @@
+#pragma once
+// The text of AT command lines as the simulated modules read it: shared by
+// the parts of the module (modem*.cpp).
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace modemsim {
+
+// The longest command line a module keeps (also the longest text-mode body).
+const std::size_t kMaxLine = 1024;
+
+// Upper case and no blanks outside double quotes: "at + cpms?" and
+// "AT+CPMS?" are the same command to a module.
+std::string Normalise(const std::string& raw);
+
+bool StartsWith(const std::string& text, const std::string& prefix);
+
+// Arguments cut at commas outside quotes, quotes removed.
+std::vector<std::string> SplitArgs(const std::string& args);
+
+// A decimal of 1 to 9 digits; false for anything else.
+bool ToInt(const std::string& text, int& value);
+
+}  // namespace modemsim

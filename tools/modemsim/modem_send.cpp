@@ -1,0 +1,213 @@
+// Sending: the AT+CMGS prompt, the message body in PDU and text mode, and
+// what the network does with an accepted message.
+#include "command_text.h"
+#include "modem.h"
+#include "text_codec.h"
+
+namespace modemsim {
+
+namespace {
+
+const std::size_t kMaxPduBody = 2 * 200;  // hex digits: SCA + the longest TPDU
+const std::size_t kMaxCdmaBody = 2048;
+const char kCtrlZ = 0x1A;
+const char kEscape = 0x1B;
+
+Json::Value ConcatJson(const Concat& concat)
+{
+    Json::Value c;
+    c["ref"] = concat.ref;
+    c["total"] = concat.total;
+    c["part"] = concat.part;
+    return c;
+}
+
+}  // namespace
+
+void Modem::AnswerSendCommand(const std::string&, const std::string& args)
+{
+    if (!NeedsSimForMessages())
+        return;
+    if (m_cmgf == 1) {
+        std::string number = SplitArgs(args)[0];
+        if (args.empty() || args[0] != '"' || number.empty()) {
+            CmsError(304);
+            return;
+        }
+        m_mode = Mode::TextBody;
+        m_bodyNumber = number;
+    } else {
+        int length;
+        if (!ToInt(args, length) || length < 7 || length > 164) {
+            CmsError(304);
+            return;
+        }
+        m_mode = Mode::PduBody;
+        m_announcedLength = length;
+    }
+    m_body.clear();
+    Reply("\r\n> ");
+}
+
+void Modem::OnBodyByte(char c)
+{
+    // The network's turnaround: the answer to a body may take its own time.
+    if (m_config.faults.bodyDelayMs >= 0)
+        m_replyDelayMs = m_config.faults.bodyDelayMs;
+    if (m_mode == Mode::CdmaBody) {
+        m_body += c;
+        bool unicode = m_cdmaFormat == 6;
+        if (unicode && m_body.size() % 2 == 0) {
+            char hi = m_body[m_body.size() - 2];
+            if (hi == 0 && c == kCtrlZ) {
+                m_body.resize(m_body.size() - 2);
+                FinishCdmaBody();
+            } else if (hi == 0 && c == kEscape) {
+                m_mode = Mode::Command;
+                Ok();
+            }
+        } else if (!unicode && (c == kCtrlZ || c == kEscape)) {
+            m_body.pop_back();
+            if (c == kCtrlZ) {
+                FinishCdmaBody();
+            } else {
+                m_mode = Mode::Command;
+                Ok();
+            }
+        }
+        if (m_mode == Mode::CdmaBody && m_body.size() > kMaxCdmaBody)
+            RejectLongBody();
+        return;
+    }
+    if (c == kEscape) {
+        m_mode = Mode::Command;
+        Ok();
+        return;
+    }
+    if (c == kCtrlZ) {
+        if (m_mode == Mode::PduBody) {
+            FinishPduBody();
+        } else {
+            FinishTextBody();
+        }
+        return;
+    }
+    if (m_mode == Mode::PduBody && (c == '\r' || c == '\n' || c == ' '))
+        return;
+    if (m_echo)
+        m_out.push_back({std::string(1, c), 0});
+    m_body += c;
+    if (m_body.size() > (m_mode == Mode::PduBody ? kMaxPduBody : kMaxLine))
+        RejectLongBody();
+}
+
+void Modem::RejectLongBody()
+{
+    m_mode = Mode::Command;
+    Json::Value e;
+    e["event"] = "sms_rejected";
+    e["reason"] = "body too long";
+    Log(e);
+    CmsError(304);
+}
+
+void Modem::FinishPduBody()
+{
+    m_mode = Mode::Command;
+    ++m_bodies;
+    Submit submit;
+    std::string error;
+    Json::Value e;
+    e["event"] = "sms_rejected";
+    if (!DecodeSubmitBody(m_body, m_announcedLength, submit, error)) {
+        e["reason"] = error;
+        Log(e);
+        CmsError(304);
+        return;
+    }
+    if (RefusesBody()) {
+        e["reason"] = "injected +CMS ERROR: " + std::to_string(m_config.faults.cmsErrorCode);
+        Log(e);
+        InjectedError(m_config.faults.cmsErrorCode);
+        return;
+    }
+    int reference = NextReference();
+    Json::Value sms;
+    sms["event"] = "sms";
+    sms["number"] = submit.number;
+    sms["toa"] = submit.typeOfAddress;
+    sms["text"] = submit.textUtf8;
+    sms["dcs"] = submit.dcs;
+    sms["mr"] = reference;
+    if (submit.concat.present)
+        sms["concat"] = ConcatJson(submit.concat);
+    Log(sms);
+    Deliver(submit);
+    Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
+}
+
+int Modem::NextReference()
+{
+    int reference = m_messageReference;
+    m_messageReference = (m_messageReference + 1) % 256;
+    return reference;
+}
+
+void Modem::Deliver(const Submit& submit)
+{
+    const Concat& c = submit.concat;
+    Json::Value message;
+    message["event"] = "message";
+    message["number"] = submit.number;
+    bool joinable = c.present && c.total >= 1 && c.part >= 1 && c.part <= c.total;
+    if (!joinable) {
+        message["text"] = submit.textUtf8;
+        message["parts"] = 1;
+        Log(message);
+        return;
+    }
+    std::string key = submit.number + "/" + std::to_string(c.ref) + "/" + std::to_string(c.total);
+    auto& parts = m_parts[key];
+    parts[c.part] = submit;
+    if (static_cast<int>(parts.size()) < c.total)
+        return;
+    // UCS-2 parts are joined as octets, so a character cut between parts
+    // comes out whole.
+    bool allUcs2 = true;
+    for (const auto& part : parts)
+        allUcs2 = allUcs2 && part.second.alphabet == 8;
+    std::string text;
+    Bytes octets;
+    for (const auto& part : parts) {
+        text += part.second.textUtf8;
+        octets.insert(octets.end(), part.second.ucs2.begin(), part.second.ucs2.end());
+    }
+    message["text"] = allUcs2 ? Ucs2ToUtf8(octets) : text;
+    message["parts"] = c.total;
+    Log(message);
+    m_parts.erase(key);
+}
+
+void Modem::FinishTextBody()
+{
+    m_mode = Mode::Command;
+    Submit submit;
+    submit.number = m_bodyNumber;
+    submit.typeOfAddress = !m_bodyNumber.empty() && m_bodyNumber[0] == '+' ? 145 : 129;
+    if (submit.typeOfAddress == 145)
+        submit.number.erase(0, 1);
+    submit.textUtf8 = Latin1ToUtf8(m_body);
+    int reference = NextReference();
+    Json::Value sms;
+    sms["event"] = "sms";
+    sms["number"] = submit.number;
+    sms["toa"] = submit.typeOfAddress;
+    sms["text"] = submit.textUtf8;
+    sms["dcs"] = 0;
+    sms["mr"] = reference;
+    Log(sms);
+    Deliver(submit);
+    Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
+}
+
+}  // namespace modemsim
