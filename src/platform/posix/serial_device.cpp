@@ -1,9 +1,7 @@
 #include "platform/serial_device.h"
 
 #include <fcntl.h>
-#include <locale.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -12,22 +10,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cstdint>
 
 #include "platform/clock.h"
-#include "platform/exit_cleanup.h"
+#include "platform/posix/held_ports.h"
+#include "platform/posix/lock_files.h"
 
 namespace {
-
-constexpr const char* kUucpLockDir = "/var/lock";
-// A lock file of any known layout is at most a few dozen bytes (HDB "%10d\n"
-// is 11, some programs add their name and user).
-constexpr int kMaxLockFileBytes = 64;
 
 struct BAUD_t {
     int rate;
@@ -56,87 +47,6 @@ bool SpeedOf(int rate, speed_t& speed)
     return false;
 }
 
-// The name a UUCP lock file uses for a node: the path below /dev with "/"
-// turned into "_" ("ttyUSB0", "pts_3").
-std::string LockNameOf(const std::string& node)
-{
-    char* real = ::realpath(node.c_str(), nullptr);
-    std::string path = real != nullptr ? real : node;
-    std::free(real);
-    if (path.compare(0, 5, "/dev/") == 0) {
-        path.erase(0, 5);
-    }
-    std::replace(path.begin(), path.end(), '/', '_');
-    return path;
-}
-
-// The lock folder is writable by every user on many systems (/run/lock is
-// mode 1777): a lock file may be a FIFO, a link, a device or a huge file that
-// someone else made. Only a small regular file is read, without following a
-// link and without waiting; anything else holds no port.
-bool ReadLockFile(const std::string& lockFile, std::string& content)
-{
-    const int fd =
-        ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    char buffer[kMaxLockFileBytes];
-    ssize_t n = -1;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxLockFileBytes) {
-        do {
-            n = ::read(fd, buffer, sizeof buffer);
-        } while (n < 0 && errno == EINTR);
-    }
-    ::close(fd);
-    if (n < 0) {
-        return false;
-    }
-    content.assign(buffer, static_cast<std::size_t>(n));
-    return true;
-}
-
-// Lock files hold the owner's pid as text (HDB style, "%10d\n") or, in old
-// programs, as a binary int of 4 bytes.
-pid_t LockOwner(const std::string& lockFile)
-{
-    std::string content;
-    if (!ReadLockFile(lockFile, content)) {
-        return 0;
-    }
-    long pid = 0;
-    bool digits = false;
-    for (char c : content) {
-        if (c >= '0' && c <= '9') {
-            digits = true;
-            pid = pid * 10 + (c - '0');
-            if (pid > 0x7fffffffL) {
-                return 0;
-            }
-        } else if (digits || (c != ' ' && c != '\t')) {
-            break;
-        }
-    }
-    if (!digits && content.size() == sizeof(int)) {
-        int binary = 0;
-        std::memcpy(&binary, content.data(), sizeof binary);
-        return binary;
-    }
-    return static_cast<pid_t>(pid);
-}
-
-// A lock file whose process is gone is stale and does not hold the port.
-// This process never writes lock files, so one naming it is stale too.
-bool UucpLockHeld(const std::string& node)
-{
-    const pid_t owner = LockOwner(std::string(kUucpLockDir) + "/LCK.." + LockNameOf(node));
-    if (owner <= 0 || owner == ::getpid()) {
-        return false;
-    }
-    return ::kill(owner, 0) == 0 || errno == EPERM;
-}
-
 // Whether the system tells, without opening it, that a character device is
 // no terminal: its sysfs class is not "tty". Opening some devices acts
 // (a watchdog starts counting), so those are never opened. Pseudo-terminals
@@ -153,90 +63,6 @@ bool KnownNotATerminal(dev_t device)
     const std::string path(target, static_cast<std::size_t>(n));
     const std::size_t slash = path.rfind('/');
     return path.substr(slash == std::string::npos ? 0 : slash + 1) != "tty";
-}
-
-// The ports this process holds, with the line settings found at open, so that
-// the exit cleanup can hand them back when the process ends without closing
-// them (a signal, exit()). A slot is taken, its settings written, and then its
-// descriptor published; the cleanup reads only published slots.
-struct HELD_PORT_t {
-    std::atomic<bool> taken{false};
-    std::atomic<int> fd{-1};
-    termios settings{};
-};
-static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
-
-// As many as a process may have descriptors by default.
-constexpr int kMaxHeldPorts = 1024;
-HELD_PORT_t gHeldPorts[kMaxHeldPorts];
-
-// Back as the port was found: its line settings, and no exclusive mode (the
-// flag lives in the tty, not in the descriptor, and outlives this process
-// while another program, such as a simulator, keeps the tty open).
-void HandBack(const HELD_PORT_t& slot, int fd, int when)
-{
-    ::tcsetattr(fd, when, &slot.settings);
-    ::ioctl(fd, TIOCNXCL);
-}
-
-// Bytes written are still being sent for a while after write() returned; a
-// rate changed under them would garble the last command. Waits until the
-// driver's queue is empty, at most kDrainMs (a line held by flow control
-// never empties); true when it emptied.
-constexpr int kDrainMs = 1000;
-bool WaitOutputSent(int fd)
-{
-    const std::int64_t deadline = MonotonicMs() + kDrainMs;
-    for (;;) {
-        int queued = 0;
-        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0) {
-            return true;
-        }
-        if (MonotonicMs() >= deadline) {
-            return false;
-        }
-        SleepMs(5);
-    }
-}
-
-// Async-signal-safe: atomics, tcsetattr and ioctl only.
-void HandBackHeldPorts()
-{
-    for (const HELD_PORT_t& slot : gHeldPorts) {
-        const int fd = slot.fd.load(std::memory_order_acquire);
-        if (fd >= 0) {
-            HandBack(slot, fd, TCSANOW);
-        }
-    }
-}
-
-bool HoldPort(int fd, const termios& found)
-{
-    static const bool cleanupAdded = AddExitCleanup(HandBackHeldPorts);
-    (void)cleanupAdded;
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        bool expected = false;
-        if (slot.taken.compare_exchange_strong(expected, true)) {
-            slot.settings = found;
-            slot.fd.store(fd, std::memory_order_release);
-            return true;
-        }
-    }
-    return false;
-}
-
-// Hands the port back, once what was written has been sent (TCSADRAIN also
-// waits for the transmitter), and frees its slot; the descriptor stays open.
-void ReleasePort(int fd)
-{
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        if (slot.fd.load(std::memory_order_acquire) == fd) {
-            HandBack(slot, fd, WaitOutputSent(fd) ? TCSADRAIN : TCSANOW);
-            slot.fd.store(-1, std::memory_order_release);
-            slot.taken.store(false, std::memory_order_release);
-            return;
-        }
-    }
 }
 
 // Milliseconds from now to `deadline`, at least 0, at most INT_MAX-ish for poll.
@@ -492,26 +318,4 @@ int CSerialDevice::Close()
     const int result = ::close(fd) == 0 ? 0 : errno;
     m_handle = kClosed;
     return result;
-}
-
-void SetLastSystemError(int code)
-{
-    errno = code;
-}
-
-std::string FormatSystemError(int code)
-{
-    if (code == 0) {
-        code = errno;
-    }
-    if (code != 0 && ::strerrorname_np(code) == nullptr) {
-        char text[100];
-        std::snprintf(text, sizeof text, "{未定义错误描述(%d)}", code);
-        return text;
-    }
-    // The C locale keeps the text ASCII: a localised text would arrive in the
-    // locale's charset, not in the internal code page.
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    const char* text = cLocale != nullptr ? ::strerror_l(code, cLocale) : ::strerror(code);
-    return std::string(text) + "\r\n";
 }

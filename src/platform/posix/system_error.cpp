@@ -1,0 +1,29 @@
+#include <locale.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/serial_device.h"
+
+void SetLastSystemError(int code)
+{
+    errno = code;
+}
+
+std::string FormatSystemError(int code)
+{
+    if (code == 0) {
+        code = errno;
+    }
+    if (code != 0 && ::strerrorname_np(code) == nullptr) {
+        char text[100];
+        std::snprintf(text, sizeof text, "{未定义错误描述(%d)}", code);
+        return text;
+    }
+    // The C locale keeps the text ASCII: a localised text would arrive in the
+    // locale's charset, not in the internal code page.
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    const char* text = cLocale != nullptr ? ::strerror_l(code, cLocale) : ::strerror(code);
+    return std::string(text) + "\r\n";
+}

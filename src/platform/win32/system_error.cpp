@@ -1,0 +1,33 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/serial_device.h"
+#include "platform/win32/wide_text.h"
+
+void SetLastSystemError(int code)
+{
+    SetLastError(static_cast<DWORD>(code));
+}
+
+std::string FormatSystemError(int code)
+{
+    if (code == 0) {
+        code = static_cast<int>(GetLastError());
+    }
+    // The wide text, converted here, is right whatever the ANSI code page;
+    // it keeps the "\r\n" that system texts end with.
+    LPWSTR text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        char undefined[100];
+        std::snprintf(undefined, sizeof undefined, "{未定义错误描述(%d)}", code);
+        return undefined;
+    }
+    const std::string internal = WideToInternal(std::wstring(text, length));
+    LocalFree(text);
+    return internal;
+}
