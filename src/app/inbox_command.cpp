@@ -8,6 +8,7 @@
 #include "app/arguments.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
+#include "app/json_text.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "scan/port_scan.h"

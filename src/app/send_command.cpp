@@ -10,6 +10,7 @@
 #include "app/device_errors.h"
 #include "app/device_workers.h"
 #include "app/json_documents.h"
+#include "app/json_text.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"

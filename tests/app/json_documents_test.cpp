@@ -10,6 +10,7 @@
 #include <json/writer.h>
 
 #include "app/json_documents.h"
+#include "app/json_text.h"
 #include "platform/charset.h"
 
 namespace {
