@@ -138,7 +138,7 @@ public:
 
     RUN_t Tellmar(const std::vector<std::string>& args, bool quietLine) const
     {
-        std::vector<std::string> argv = {g_build + "/src/app/tellmar"};
+        std::vector<std::string> argv = {g_build + "/src/main/tellmar"};
         argv.insert(argv.end(), args.begin(), args.end());
         return RunProgram(argv, {{"TELLMAR_SERIALCOMM", m_dir},
                                  {"TELLMAR_PACING", quietLine ? "quiet" : ""},
@@ -326,7 +326,7 @@ int main(int argc, char** argv)
         return 1;
     }
     g_work = pattern;
-    for (const char* program : {"/src/app/tellmar", "/tools/modemsim/tellmar-modemsim"}) {
+    for (const char* program : {"/src/main/tellmar", "/tools/modemsim/tellmar-modemsim"}) {
         if (::access((g_build + program).c_str(), X_OK) != 0) {
             std::fprintf(stderr, "missing %s%s (build the tellmar and tellmar-modemsim targets)\n",
                          g_build.c_str(), program);

@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-${TELLMAR_BUILD_DIR:-build}}
-tellmar=$build/src/app/tellmar
+tellmar=$build/src/main/tellmar
 modemsim=$build/tools/modemsim/tellmar-modemsim
 
 if [[ ! -x "$tellmar" || ! -x "$modemsim" ]]; then

@@ -27,6 +27,6 @@ has_hardware() {
 }
 
 if has_hardware; then
-    exec "$build/src/app/tellmar" "$@"
+    exec "$build/src/main/tellmar" "$@"
 fi
 exec scripts/demo.sh "$build"

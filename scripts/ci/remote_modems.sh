@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:?usage: $0 BUILD_DIR}")
 scripts/deps.sh ser2net socat jq
-tellmar=$build/src/app/tellmar
+tellmar=$build/src/main/tellmar
 
 source scripts/lib/modemsim.bash
 work_folder tellmar-remote
