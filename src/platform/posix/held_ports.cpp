@@ -2,35 +2,23 @@
 
 #include <sys/ioctl.h>
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/clock.h"
 #include "platform/exit_cleanup.h"
+#include "platform/held_ports.h"
 
 namespace {
 
-// The ports this process holds, with the line settings found at open, so that
-// the exit cleanup can hand them back when the process ends without closing
-// them (a signal, exit()). A slot is taken, its settings written, and then its
-// descriptor published; the cleanup reads only published slots.
-struct HELD_PORT_t {
-    std::atomic<bool> taken{false};
-    std::atomic<int> fd{-1};
-    termios settings{};
-};
-static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
-
-// As many as a process may have descriptors by default.
-constexpr int kMaxHeldPorts = 1024;
-HELD_PORT_t gHeldPorts[kMaxHeldPorts];
+// Constant-initialised: the exit cleanup may read it at any time.
+CHeldPorts<termios> gHeldPorts;
 
 // Back as the port was found: its line settings, and no exclusive mode (the
 // flag lives in the tty, not in the descriptor, and outlives this process
 // while another program, such as a simulator, keeps the tty open).
-void HandBack(const HELD_PORT_t& slot, int fd, int when)
+void HandBack(const termios& settings, int fd, int when)
 {
-    ::tcsetattr(fd, when, &slot.settings);
+    ::tcsetattr(fd, when, &settings);
     ::ioctl(fd, TIOCNXCL);
 }
 
@@ -57,12 +45,9 @@ bool WaitOutputSent(int fd)
 // Async-signal-safe: atomics, tcsetattr and ioctl only.
 void HandBackHeldPorts()
 {
-    for (const HELD_PORT_t& slot : gHeldPorts) {
-        const int fd = slot.fd.load(std::memory_order_acquire);
-        if (fd >= 0) {
-            HandBack(slot, fd, TCSANOW);
-        }
-    }
+    gHeldPorts.ForEach([](std::intptr_t fd, const termios& settings) {
+        HandBack(settings, static_cast<int>(fd), TCSANOW);
+    });
 }
 
 }  // namespace
@@ -71,25 +56,12 @@ bool HoldPort(int fd, const termios& found)
 {
     static const bool cleanupAdded = AddExitCleanup(HandBackHeldPorts);
     (void)cleanupAdded;
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        bool expected = false;
-        if (slot.taken.compare_exchange_strong(expected, true)) {
-            slot.settings = found;
-            slot.fd.store(fd, std::memory_order_release);
-            return true;
-        }
-    }
-    return false;
+    return gHeldPorts.Hold(fd, found);
 }
 
 void ReleasePort(int fd)
 {
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        if (slot.fd.load(std::memory_order_acquire) == fd) {
-            HandBack(slot, fd, WaitOutputSent(fd) ? TCSADRAIN : TCSANOW);
-            slot.fd.store(-1, std::memory_order_release);
-            slot.taken.store(false, std::memory_order_release);
-            return;
-        }
-    }
+    gHeldPorts.Release(fd, [fd](const termios& settings) {
+        HandBack(settings, fd, WaitOutputSent(fd) ? TCSADRAIN : TCSANOW);
+    });
 }

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
-
-#include "platform/exit_cleanup.h"
+#include "platform/win32/held_ports.h"
 #include "platform/win32/port_open.h"
 
 namespace {
@@ -30,88 +28,6 @@ DWORD NonNegative(int ms)
 int LastError()
 {
     return static_cast<int>(GetLastError());
-}
-
-// The ports this process holds, with the line settings and time-outs found
-// at open, put back when the port is closed and, by the exit cleanup, when
-// the process ends without closing it: the next program finds the port as it
-// was. A slot is taken, its settings written, and then its handle published;
-// the cleanup reads only published slots.
-struct HELD_PORT_t {
-    std::atomic<bool> taken{false};
-    std::atomic<HANDLE> handle{nullptr};
-    DCB dcb{};
-    COMMTIMEOUTS timeouts{};
-};
-constexpr int kMaxHeldPorts = 1024;
-HELD_PORT_t gHeldPorts[kMaxHeldPorts];
-
-void HandBack(const HELD_PORT_t& slot, HANDLE handle)
-{
-    DCB dcb = slot.dcb;
-    COMMTIMEOUTS timeouts = slot.timeouts;
-    SetCommState(handle, &dcb);
-    SetCommTimeouts(handle, &timeouts);
-}
-
-void HandBackHeldPorts()
-{
-    for (const HELD_PORT_t& slot : gHeldPorts) {
-        if (const HANDLE handle = slot.handle.load(std::memory_order_acquire)) {
-            HandBack(slot, handle);
-        }
-    }
-}
-
-void HoldPort(HANDLE handle, const DCB& dcb)
-{
-    static const bool cleanupAdded = AddExitCleanup(HandBackHeldPorts);
-    (void)cleanupAdded;
-    COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(handle, &timeouts)) {
-        return;
-    }
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        bool expected = false;
-        if (slot.taken.compare_exchange_strong(expected, true)) {
-            slot.dcb = dcb;
-            slot.timeouts = timeouts;
-            slot.handle.store(handle, std::memory_order_release);
-            return;
-        }
-    }
-}
-
-// Bytes written may still wait in the driver's queue; a rate changed under
-// them would garble the last command. Waits until the queue is empty, at
-// most kDrainMs (a line held by flow control never empties).
-constexpr DWORD kDrainMs = 1000;
-void WaitOutputSent(HANDLE handle)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!ClearCommError(handle, &errors, &status) || status.cbOutQue == 0 ||
-            GetTickCount() - start >= kDrainMs) {
-            return;
-        }
-        Sleep(5);
-    }
-}
-
-// Hands the port back and frees its slot; the handle stays open.
-void ReleasePort(HANDLE handle)
-{
-    for (HELD_PORT_t& slot : gHeldPorts) {
-        if (slot.handle.load(std::memory_order_acquire) == handle) {
-            WaitOutputSent(handle);
-            HandBack(slot, handle);
-            slot.handle.store(nullptr, std::memory_order_release);
-            slot.taken.store(false, std::memory_order_release);
-            return;
-        }
-    }
 }
 
 }  // namespace
