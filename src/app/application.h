@@ -12,6 +12,7 @@
 #include "platform/port.h"
 #include "platform/styled_text.h"
 #include "scan/check_result.h"
+#include "scan/scan_options.h"
 
 // The text sent when none is given, on the command line or in the dialogue.
 inline constexpr char kDefaultSmsText[] = " 北京Corvel短信为您服务 ";
@@ -92,6 +93,9 @@ public:
     // inbox command
     void RunInboxCommand(const std::string& word);
 
+    // How RefreshPorts scans: Run sets the quiet-line mode from
+    // TELLMAR_PACING, the inbox command turns the probe's notes off.
+    SCAN_OPTIONS_t m_scanOptions;
     std::vector<COM_CHECK_RESULT_t> m_vecCheckResults;
     std::string m_strCostText;
     std::vector<SEND_RESULT_t> m_vecSendResults;

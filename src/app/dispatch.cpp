@@ -13,7 +13,6 @@
 #include "platform/console.h"
 #include "platform/port_trace.h"
 #include "platform/styled_text.h"
-#include "scan/port_scan.h"
 #include "transport/at_transaction.h"
 
 namespace {
@@ -21,13 +20,13 @@ namespace {
 // TELLMAR_PACING=quiet: every poll of a reply waits for a quiet line, as for
 // modems whose final lines are odd. Unset or empty: replies end on their
 // final line. Any other value is reported on standard error and ignored.
-void ApplyPacingSetting()
+void ApplyPacingSetting(SCAN_OPTIONS_t& scan)
 {
     const char* value = std::getenv("TELLMAR_PACING");
     const std::string setting = value != nullptr ? value : "";
     if (setting == "quiet") {
         AtPacing().bQuietLine = true;
-        ProbeTiming().bQuietLine = true;
+        scan.timing.bQuietLine = true;
     } else if (!setting.empty()) {
         std::fputs("tellmar: TELLMAR_PACING is \"quiet\" or unset; the value given is ignored\n",
                    stderr);
@@ -74,7 +73,7 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
     InitCharsetBoundary();
     SetupConsole();
     StartPortTrace();
-    ApplyPacingSetting();
+    ApplyPacingSetting(m_scanOptions);
 
     // Arguments become internal text before anything looks at them.
     std::vector<std::string> args = InternalArguments(argc, argv);

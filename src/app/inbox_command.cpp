@@ -11,7 +11,6 @@
 #include "app/json_text.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "scan/port_scan.h"
 
 namespace {
 
@@ -43,7 +42,7 @@ INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool
 
 void CApplication::RunInboxCommand(const std::string& word)
 {
-    gVerbose = false;
+    m_scanOptions.bVerbose = false;
     const INBOX_REQUEST_t request = ParseInboxWord(word);
     const std::int64_t start = WallSeconds();
 

@@ -5,5 +5,5 @@
 
 void CApplication::RefreshPorts()
 {
-    RefreshScan(m_vecCheckResults, m_strCostText);
+    RefreshScan(m_scanOptions, m_vecCheckResults, m_strCostText);
 }

@@ -7,7 +7,6 @@
 #include "drivers/reply_text.h"
 #include "platform/clock.h"
 #include "platform/port_trace.h"
-#include "scan/port_scan.h"
 #include "scan/probe_rules.h"
 
 namespace {
@@ -24,8 +23,9 @@ std::string CProbeLine::Exchange(const std::string& command)
     return Receive();
 }
 
-CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName)
-    : m_device(std::move(device)), m_strPortName(std::move(portName))
+CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName,
+                                   const PROBE_TIMING_t& timing)
+    : m_device(std::move(device)), m_strPortName(std::move(portName)), m_timing(timing)
 {
 }
 
@@ -50,7 +50,7 @@ void CDeviceProbeLine::Send(const std::string& command)
 std::string CDeviceProbeLine::Receive()
 {
     std::string reply;
-    if (ProbeTiming().bQuietLine) {
+    if (m_timing.bQuietLine) {
         ReadReply(m_device, reply, kProbeReplyBytes, m_strPortName);
         return reply;
     }
@@ -59,7 +59,7 @@ std::string CDeviceProbeLine::Receive()
     }
     // The time-outs of the device's read, kept here so that the read can end
     // on the final line.
-    const PROBE_TIMING_t& timing = ProbeTiming();
+    const PROBE_TIMING_t& timing = m_timing;
     const std::int64_t total = MonotonicMs() + timing.totalConstantMs +
                                static_cast<std::int64_t>(timing.totalPerByteMs) * kProbeReplyBytes;
     std::string raw;
@@ -89,12 +89,11 @@ std::string CDeviceProbeLine::Receive()
     return ReplyText(raw);
 }
 
-bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate)
+bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate, const PROBE_TIMING_t& timing)
 {
     if (!record.hCom || !record.hCom->IsOpen()) {
         return false;
     }
-    const PROBE_TIMING_t& timing = ProbeTiming();
     SERIAL_TIMEOUTS_t timeouts;
     timeouts.intervalMs = timing.intervalMs;
     timeouts.totalConstantMs = timing.totalConstantMs;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "scan/check_result.h"
+#include "scan/scan_options.h"
 
 // The line the query steps talk over. Send drops the input that waits (it is
 // no answer to this command) and writes a command without reading; Receive
@@ -23,24 +24,26 @@ public:
 
 // The probe line over the open port of a record. Write and read failures
 // are not examined: a failed read is an empty reply. A read keeps the
-// probe's time-outs (ProbeTiming()) and ends early on the reply's final line
+// probe's time-outs (`timing`) and ends early on the reply's final line
 // unless the quiet-line mode is on. Writes and reads go to the AT trace
 // under the port's name.
 class CDeviceProbeLine : public CProbeLine {
 public:
-    CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName);
+    CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName,
+                     const PROBE_TIMING_t& timing);
     void Send(const std::string& command) override;
     std::string Receive() override;
 
 private:
     std::shared_ptr<CSerialDevice> m_device;
     std::string m_strPortName;
+    PROBE_TIMING_t m_timing;
 };
 
 // Configures the open port of the record: 8N1 at `baudRate` with the probe's
-// time-outs (ProbeTiming()). False when there is no open port or the device
+// time-outs (`timing`). False when there is no open port or the device
 // refuses the settings.
-bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate);
+bool SetComBaud(COM_CHECK_RESULT_t& record, int baudRate, const PROBE_TIMING_t& timing);
 
 // One read of at most `size` bytes into `reply` (replaced, cut at the first
 // NUL). Returns whether the read succeeded; `reply` is empty when it did not.

@@ -4,7 +4,6 @@
 
 #include "drivers/models.h"
 #include "platform/console.h"
-#include "scan/port_scan.h"
 #include "scan/probe_rules.h"
 
 namespace {
@@ -145,13 +144,13 @@ void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line)
     }
 }
 
-void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
+void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose)
 {
     if (!ModelOf(record.nModel).bNetworkMode) {
         return;
     }
     record.nModeConfig = ModeConfigFromReply(line.Exchange("AT^MODECONFIG?\r"));
-    if (gVerbose) {
+    if (verbose) {
         ConsoleNote(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) +
                     "\n");
     }
@@ -203,12 +202,12 @@ void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
     ConsoleNote(record.port.strPath + adjustment.strLine + "\n");
 }
 
-void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line)
+void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose)
 {
     line.Exchange("ATE0\r");
     line.Exchange("AT+CMEE=1\r");
     IdentifyModem(record, line);
-    QueryModeConfig(record, line);
+    QueryModeConfig(record, line, verbose);
     QuerySerialNo(record, line);
     QueryCardNo(record, line);
     if (!record.strCardNo.empty()) {

@@ -14,9 +14,9 @@
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // nModeConfig of a model whose network mode the scan reads (the CLM920_NC5
-// module; other models: nothing is sent). Prints "<port path> > MODECONFIG = <n>" while gVerbose is
-// on.
-void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
+// module; other models: nothing is sent). Prints "<port path> > MODECONFIG =
+// <n>" when `verbose`.
+void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose);
 
 // strSerialNo by the model's route; true when it ends non-empty. The CDMA
 // module (SERIAL_ROUTE_PHONE_BOOK) without a serial number gets one made up and stored as
@@ -34,14 +34,14 @@ void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
 void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // Switches the CLM920_NC5 module (with a card) between network modes
-// 2 and 22 (see ModeAdjustment) and prints "<port path> > setting MODECONFIG=n"
-// whatever gVerbose says.
+// 2 and 22 (see ModeAdjustment) and prints "<port path> > setting MODECONFIG=n",
+// verbose or not.
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // Everything the probe asks once "AT" is answered: echo off, numeric error
 // reports on, then identification, mode, serial and card number, and with a
-// card the signal, operator and mode switch.
-void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line);
+// card the signal, operator and mode switch. `verbose`: QueryModeConfig's note.
+void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose);
 
 // 15 decimal digits for a made-up serial number; differs between calls,
 // threads and runs.

@@ -17,11 +17,11 @@ void ClosePortHandles(std::vector<COM_CHECK_RESULT_t>& records)
     }
 }
 
-void RefreshScan(std::vector<COM_CHECK_RESULT_t>& records, std::string& costText)
+void RefreshScan(const SCAN_OPTIONS_t& options, std::vector<COM_CHECK_RESULT_t>& records,
+                 std::string& costText)
 {
-    records.clear();
     const std::int64_t t0 = MonotonicMs();
-    CheckAllPorts(records);
+    records = CheckAllPorts(options);
     const std::int64_t t1 = MonotonicMs();
     std::sort(records.begin(), records.end(), ComparePortNo);
     ClosePortHandles(records);

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "fuzz_replies.h"
-#include "scan/port_scan.h"
 #include "scan/probe_queries.h"
 #include "scan/probe_rules.h"
 
@@ -79,13 +78,12 @@ void ApplyEveryRule(const std::string& reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    gVerbose = false;
     const FUZZ_REPLIES_t input = ReadFuzzReplies(data, size);
     ApplyEveryRule(input.Reply(0));
 
     ScriptedLine line(input);
     COM_CHECK_RESULT_t record;
-    RunQuerySteps(record, line);
+    RunQuerySteps(record, line, false);
     for (const std::string* field : {&record.strCardNo, &record.strSerialNo, &record.strSignal,
                                      &record.strModel, &record.strATI, &record.strOperator}) {
         FuzzRequire(field->size() <= kProbeReplyBytes);

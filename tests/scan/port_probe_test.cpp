@@ -109,17 +109,8 @@ private:
 // Short read time-outs for ports where nothing answers.
 class ScanTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_saved = ProbeTiming();
-        ProbeTiming() = PROBE_TIMING_t{20, 60, 0};
-    }
-    void TearDown() override { ProbeTiming() = m_saved; }
-
     CPtyPorts m_ports;
-
-private:
-    PROBE_TIMING_t m_saved;
+    const SCAN_OPTIONS_t m_options{PROBE_TIMING_t{20, 60, 0}};
 };
 
 std::vector<std::string> PortsOf(const std::vector<COM_CHECK_RESULT_t>& records)
@@ -157,7 +148,7 @@ TEST_F(ScanTest, ReadReplyIsOneBoundedReadCutAtNul)
     COM_CHECK_RESULT_t record;
     record.hCom = std::make_shared<CSerialDevice>();
     ASSERT_EQ(record.hCom->Open(ListedPort(1)), 0);
-    ASSERT_TRUE(SetComBaud(record, 9600));
+    ASSERT_TRUE(SetComBaud(record, 9600, m_options.timing));
 
     std::string reply = "stale";
     m_ports.Write(1, std::string("\r\nAT\0OK\r\n", 9));
@@ -178,7 +169,7 @@ TEST_F(ScanTest, ReadReplyIsOneBoundedReadCutAtNul)
     EXPECT_FALSE(ReadReply(none, reply, kProbeReplyBytes, "COM1"));
     EXPECT_EQ(reply, "");
     COM_CHECK_RESULT_t unopened;
-    EXPECT_FALSE(SetComBaud(unopened, 9600));
+    EXPECT_FALSE(SetComBaud(unopened, 9600, m_options.timing));
 }
 
 TEST_F(ScanTest, AProbeCommandGetsItsOwnAnswerEndingOnItsFinalLine)
@@ -187,13 +178,13 @@ TEST_F(ScanTest, AProbeCommandGetsItsOwnAnswerEndingOnItsFinalLine)
     COM_CHECK_RESULT_t record;
     record.hCom = std::make_shared<CSerialDevice>();
     ASSERT_EQ(record.hCom->Open(ListedPort(1)), 0);
-    CDeviceProbeLine line(record.hCom, "COM1");
     // A quiet gap far longer than the final line's, so that only the final
     // line can end the read before the late line comes.
     for (const bool quietLine : {false, true}) {
         SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        ProbeTiming() = PROBE_TIMING_t{1500, 2500, 0, 10, quietLine};
-        ASSERT_TRUE(SetComBaud(record, 9600));
+        const PROBE_TIMING_t timing{1500, 2500, 0, 10, quietLine};
+        CDeviceProbeLine line(record.hCom, "COM1", timing);
+        ASSERT_TRUE(SetComBaud(record, 9600, timing));
         m_ports.Write(1, "\r\nRING\r\n");  // waiting before the command: no answer to it
         line.Send("AT\r");
         EXPECT_EQ(m_ports.Written(1), "AT\r");
@@ -215,22 +206,24 @@ TEST_F(ScanTest, AProbeCommandGetsItsOwnAnswerEndingOnItsFinalLine)
     }
 }
 
-TEST_F(ScanTest, SilentAndHeldPortsInFinishingOrderUntilTheRefreshSorts)
+TEST_F(ScanTest, SilentAndHeldPortsEachInTheSlotOfItsPort)
 {
     ASSERT_TRUE(m_ports.Add(2));
     ASSERT_TRUE(m_ports.Add(5));
     CSerialDevice holder;
     ASSERT_EQ(holder.Open(ListedPort(5)), 0);
 
-    // The held port fails at once, the silent one after two reads.
-    std::vector<COM_CHECK_RESULT_t> records;
-    CheckAllPorts(records);
-    ASSERT_EQ(PortsOf(records), (std::vector<std::string>{"\\\\.\\COM5", "\\\\.\\COM2"}));
+    // The held port fails at once, the silent one after two reads; each
+    // record is in the place of its port in the listing.
+    std::vector<COM_CHECK_RESULT_t> records = CheckAllPorts(m_options);
+    ASSERT_EQ(PortsOf(records), (std::vector<std::string>{"\\\\.\\COM2", "\\\\.\\COM5"}));
+    EXPECT_TRUE(records[0].bOpen);
+    EXPECT_FALSE(records[1].bOpen);
     ClosePortHandles(records);
 
     std::string cost;
     records.assign(3, COM_CHECK_RESULT_t{});
-    RefreshScan(records, cost);
+    RefreshScan(m_options, records, cost);
     ASSERT_EQ(PortsOf(records), (std::vector<std::string>{"\\\\.\\COM2", "\\\\.\\COM5"}));
 
     const COM_CHECK_RESULT_t& silent = records[0];
@@ -252,7 +245,7 @@ TEST_F(ScanTest, SilentAndHeldPortsInFinishingOrderUntilTheRefreshSorts)
 
     // Every port was released: a second scan opens them again.
     holder.Close();
-    RefreshScan(records, cost);
+    RefreshScan(m_options, records, cost);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_TRUE(records[0].bOpen);
     EXPECT_TRUE(records[1].bOpen);
@@ -265,7 +258,7 @@ TEST_F(ScanTest, ThreeHundredPortsAllProbedAndWaitedFor)
     }
     std::vector<COM_CHECK_RESULT_t> records;
     std::string cost;
-    RefreshScan(records, cost);
+    RefreshScan(m_options, records, cost);
     ASSERT_EQ(records.size(), 300u);
     for (int number = 1; number <= 300; ++number) {
         const COM_CHECK_RESULT_t& r = records[number - 1];
@@ -281,7 +274,7 @@ TEST_F(ScanTest, NoPortsNoRecords)
 {
     std::vector<COM_CHECK_RESULT_t> records(2);
     std::string cost;
-    RefreshScan(records, cost);
+    RefreshScan(m_options, records, cost);
     EXPECT_TRUE(records.empty());
     EXPECT_EQ(cost.compare(0, 10, "cost time "), 0);
 }

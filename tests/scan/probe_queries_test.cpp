@@ -144,7 +144,7 @@ TEST_P(ProbeDialogue, RecordAndCommandsFromRecordedReplies)
     CScriptedLine line(LoadDialogue(c.dialogue));
     COM_CHECK_RESULT_t record;
     record.port = PortNamed("COM3");
-    CaptureConsole([&] { RunQuerySteps(record, line); });
+    CaptureConsole([&] { RunQuerySteps(record, line, true); });
 
     EXPECT_EQ(record.nModel, c.nModel);
     EXPECT_EQ(record.strModel, c.strModel);
@@ -169,16 +169,14 @@ TEST(ModeConfigLines, TraceFollowsVerboseAndSwitchLineIsAlwaysPrinted)
     const auto replies = LoadDialogue("clm920_nc5");
     for (bool verbose : {true, false}) {
         SCOPED_TRACE(verbose);
-        gVerbose = verbose;
         CScriptedLine line(replies);
         COM_CHECK_RESULT_t record;
         record.port = PortNamed("COM7");
-        const std::string out = CaptureConsole([&] { RunQuerySteps(record, line); });
+        const std::string out = CaptureConsole([&] { RunQuerySteps(record, line, verbose); });
         const std::string trace = verbose ? "\\\\.\\COM7 > MODECONFIG = 22\n" : "";
         EXPECT_EQ(out, trace + "\\\\.\\COM7 > setting MODECONFIG=2\n");
         EXPECT_EQ(record.nModeConfig, 22);
     }
-    gVerbose = true;
 }
 
 TEST(AdjustModeConfig, OnlyTheClm920WithACard)
@@ -430,7 +428,7 @@ TEST(HostileReplies, EveryStepEndsWithDefinedFields)
         CScriptedLine line(replies);
         COM_CHECK_RESULT_t record;
         record.port = PortNamed("COM1");
-        CaptureConsole([&] { RunQuerySteps(record, line); });
+        CaptureConsole([&] { RunQuerySteps(record, line, true); });
         EXPECT_EQ(record.strCardNo, c.strCardNo);
         EXPECT_EQ(record.strSignal, c.strSignal);
         EXPECT_LE(record.strATI.size(), kProbeReplyBytes);

@@ -16,20 +16,13 @@ namespace {
 // cost less; replies still end 100 ms after their last byte.
 class SimScanTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_saved = ProbeTiming();
-        ProbeTiming() = PROBE_TIMING_t{100, 300, 1};
-    }
-    void TearDown() override { ProbeTiming() = m_saved; }
-
     // One refresh; returns the records by port number and what was printed.
     std::map<int, COM_CHECK_RESULT_t> Scan(std::vector<COM_CHECK_RESULT_t>& records,
                                            std::string& printed)
     {
         std::string cost;
         testing::internal::CaptureStdout();
-        RefreshScan(records, cost);
+        RefreshScan(m_options, records, cost);
         ConsoleFlush();
         printed = testing::internal::GetCapturedStdout();
         std::map<int, COM_CHECK_RESULT_t> byNumber;
@@ -39,8 +32,7 @@ protected:
         return byNumber;
     }
 
-private:
-    PROBE_TIMING_t m_saved;
+    const SCAN_OPTIONS_t m_options{PROBE_TIMING_t{100, 300, 1}};
 };
 
 bool Sent(const std::vector<std::string>& commands, const std::string& command)

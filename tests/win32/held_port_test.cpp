@@ -62,7 +62,7 @@ TEST_F(HeldPortTest, ThePortStaysClosedWithCode5AndTheSystemsText)
 
 TEST_F(HeldPortTest, TheScanShowsThePortAsUnusable)
 {
-    const COM_CHECK_RESULT_t record = ProbePort(Listed("COM5"));
+    const COM_CHECK_RESULT_t record = ProbePort(Listed("COM5"), SCAN_OPTIONS_t{});
     EXPECT_EQ("COM5", record.port.strName);
     EXPECT_FALSE(record.bOpen);
     EXPECT_FALSE(record.bAT);
