@@ -36,19 +36,21 @@ License: Expat
 ")
 install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The changelog of the package, compressed as Debian keeps it; its newest
-# entry must name the version being built.
-file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog changelogTop LIMIT_COUNT 1)
-if(NOT changelogTop MATCHES "^tellmar \\(${PROJECT_VERSION}\\) ")
-  message(FATAL_ERROR "packaging/changelog starts with '${changelogTop}', not version ${PROJECT_VERSION}")
+# The changelog of the package, compressed as Debian keeps it. Its newest
+# entry names the version being built: packaging/changelog.in writes it as
+# @PROJECT_VERSION@ (the older entries keep their own numbers).
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog.in changelogTop LIMIT_COUNT 1)
+if(NOT changelogTop MATCHES "^tellmar \\(@PROJECT_VERSION@\\) ")
+  message(FATAL_ERROR "packaging/changelog.in starts with '${changelogTop}', not the version being built")
 endif()
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/changelog @ONLY)
 find_program(GZIP_EXECUTABLE gzip)
 if(GZIP_EXECUTABLE)
   add_custom_command(
     OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
-    COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/changelog
+    COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${PROJECT_BINARY_DIR}/changelog
             > ${PROJECT_BINARY_DIR}/changelog.gz
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+    DEPENDS ${PROJECT_BINARY_DIR}/changelog)
   add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
   install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()

@@ -42,8 +42,11 @@ for file in usr/bin/tellmar usr/bin/tellmar-modemsim usr/share/man/man1/tellmar.
 done
 
 export LC_ALL=C.UTF-8
+# The version of project(VERSION), as the build was configured with it.
+project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 version=$("$root/usr/bin/tellmar" -v)
-[[ "$version" == "1.8版本 编译时间 "* ]] || fail "unexpected version line: $version"
+[[ -n "$project_version" && "$version" == "${project_version}版本 编译时间 "* ]] ||
+    fail "unexpected version line: $version (version $project_version)"
 echo "tellmar -v: $version"
 
 modemsim_start "$root/usr/bin/tellmar-modemsim" "$root/usr/share/doc/tellmar/examples/demo.json" "$work/sim"

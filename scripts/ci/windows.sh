@@ -177,14 +177,17 @@ if run "$work/help.txt" "${chinese[@]}" -- help; then
 else
     fail "help in code page 936" "$work/help.txt"
 fi
+# The version of project(VERSION), as the Linux build was configured with it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
+version_re=${version//./\\.}
 if run "$work/version.txt" "${chinese[@]}" -- --version; then
     expect "version" "$work/version.txt" \
-        "^1\.8版本 编译时间 [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}  编译器版本[0-9]+$"
+        "^${version_re}版本 编译时间 [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}  编译器版本[0-9]+$"
 else
     fail "version" "$work/version.txt"
 fi
 if run "$work/version-default.txt" "${default[@]}" -- v; then
-    expect "version in the default code page" "$work/version-default.txt" "^1\.8.* [0-9]{4} [0-9:]{8} .*[0-9]+$"
+    expect "version in the default code page" "$work/version-default.txt" "^${version_re}.* [0-9]{4} [0-9:]{8} .*[0-9]+$"
 else
     fail "version in the default code page" "$work/version-default.txt"
 fi

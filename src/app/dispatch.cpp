@@ -64,8 +64,8 @@ CStyledText HelpText()
 
 std::string VersionText()
 {
-    return std::string("1.8版本 编译时间 ") + __DATE__ + " " + __TIME__ + "  编译器版本" +
-           std::to_string(CompilerVersionNumber()) + "\n";
+    return std::string(ProgramVersion()) + "版本 编译时间 " + __DATE__ + " " + __TIME__ +
+           "  编译器版本" + std::to_string(CompilerVersionNumber()) + "\n";
 }
 
 int CApplication::Run(int argc, char** argv, InteractiveMode interactive)

@@ -1,5 +1,12 @@
 #include "platform/build_info.h"
 
+#include "version.h"
+
+const char* ProgramVersion()
+{
+    return TELLMAR_VERSION;
+}
+
 int CompilerVersionNumber()
 {
 #if defined(__clang__)

@@ -1,4 +1,5 @@
 #include "drivers/reply_text.h"
+#include "platform/build_info.h"
 #include "platform/charset.h"
 #include "scan/port_scan.h"
 
@@ -66,7 +67,8 @@ std::string FormatPortTable(const std::vector<COM_CHECK_RESULT_t>& records,
                             const std::string& nowText, const std::string& costText)
 {
     std::string table = "\n\n";
-    table += PadLeft("Corvel短信设备检测 V1.8 ", 45) + " " + nowText + "\n";
+    table += PadLeft(std::string("Corvel短信设备检测 V") + ProgramVersion() + " ", 45) + " " +
+             nowText + "\n";
     table += std::string(90, '=') + "\n";
     table += PadRight("端口号", 10) + PadRight("波特率", 10) + PadRight("AT标识", 15) +
              PadRight("SMS卡号", 25) + PadRight("信号强度", 10) + "设备序列号" + "\n";

@@ -33,7 +33,9 @@ const char kNow[] = "2020-05-12 21:05:09";
 
 std::string Head()
 {
-    return "\n\n" + std::string(21, ' ') + "Corvel短信设备检测 V1.8  " + kNow + "\n" +
+    // The title is padded to 45 bytes, whatever the version.
+    const std::string title = std::string("Corvel短信设备检测 V") + TELLMAR_PROJECT_VERSION + " ";
+    return "\n\n" + std::string(45 - title.size(), ' ') + title + " " + kNow + "\n" +
            std::string(90, '=') + "\n" +
            "端口号    波特率    AT标识         SMS卡号                  信号强度  设备序列号\n";
 }
