@@ -25,7 +25,7 @@ targets=()
 for source in "$root"/tests/fuzz/fuzz_*.cpp; do
     targets+=("$(basename "$source" .cpp)")
 done
-CXX=clang++-14 cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLMAR_FUZZ=ON >/dev/null
+CXX=clang++-14 cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELLMAR_FUZZ=ON -DTELLMAR_WERROR=ON >/dev/null
 cmake --build "$build/fuzz" -j"$(nproc)" --target "${targets[@]}"
 phase "build"
 

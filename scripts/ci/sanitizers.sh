@@ -30,7 +30,7 @@ norandom=(setarch "$(uname -m)" -R)
 
 # -O1 with line tables only: half the compile time of -O2 -g, with stack
 # traces that still name files and lines; assertions stay on.
-flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1")
+flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" -DTELLMAR_WERROR=ON)
 
 cmake -S "$root" -B "$build/asan" "${flags[@]}" -DTELLMAR_SANITIZE=address >/dev/null
 cmake --build "$build/asan" -j"$(nproc)"

@@ -26,7 +26,7 @@ phase "packages"
 # ---- cross build ------------------------------------------------------------
 jsoncpp=$("$root/scripts/windows/jsoncpp-source.sh" "$out/jsoncpp")
 cmake -S "$root" -B "$out/build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTELLMAR_JSONCPP_SOURCE_DIR="$jsoncpp" >/dev/null
+      -DCMAKE_BUILD_TYPE=Release -DTELLMAR_JSONCPP_SOURCE_DIR="$jsoncpp" -DTELLMAR_WERROR=ON >/dev/null
 cmake --build "$out/build" -j"$(nproc)"
 exe="$out/build/src/main/Tellmar.exe"
 phase "cross build"
