@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "codec/gb18030_text.h"
+#include "iconv/gb18030_text.h"
 #include "iconv/iconv_text.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "codec/charset_conv.h"
-#include "codec/gb18030_text.h"
 #include "codec/gsm7bit.h"
 #include "codec/pdu.h"
 #include "codec/pdu_address.h"
 #include "codec/pdu_fields.h"
 #include "codec/pdu_push.h"
+#include "iconv/gb18030_text.h"
 
 namespace {
 

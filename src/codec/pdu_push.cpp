@@ -1,8 +1,8 @@
 #include "codec/pdu_push.h"
 
 #include "codec/charset_conv.h"
-#include "codec/gb18030_text.h"
 #include "codec/pdu_fields.h"
+#include "iconv/gb18030_text.h"
 
 namespace {
 

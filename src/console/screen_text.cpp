@@ -1,6 +1,6 @@
 #include "console/screen_text.h"
 
-#include "codec/gb18030_text.h"
+#include "iconv/gb18030_text.h"
 #include "platform/charset.h"
 
 namespace {

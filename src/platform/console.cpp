@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "codec/gb18030_text.h"
+#include "iconv/gb18030_text.h"
 #include "platform/charset.h"
 #include "platform/console_backend.h"
 

@@ -1,4 +1,4 @@
-#include "codec/gb18030_text.h"
+#include "iconv/gb18030_text.h"
 
 namespace {
 
