@@ -9,13 +9,17 @@
 #include "drivers/models.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
+#include "iconv/text_literal.h"
 #include "platform/port.h"
 #include "platform/styled_text.h"
 #include "scan/check_result.h"
 #include "scan/scan_options.h"
 
 // The text sent when none is given, on the command line or in the dialogue.
-inline constexpr char kDefaultSmsText[] = " 北京Corvel短信为您服务 ";
+inline const std::string& DefaultSmsText()
+{
+    return GB(" 北京Corvel短信为您服务 ");
+}
 
 // A usable port as discovery sees it.
 struct COM_DEVICE_t {

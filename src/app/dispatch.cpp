@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/arguments.h"
+#include "iconv/text_literal.h"
 #include "platform/build_info.h"
 #include "platform/charset.h"
 #include "platform/console.h"
@@ -40,32 +41,34 @@ CStyledText HelpText()
     // 56 bytes: 8 dashes, 5 spaces, maker, rights and address, 2 spaces, 9 dashes.
     CStyledText text;
     text.Green("--------     Corvel(C)2026 www.corvel.example  ---------").Plain("\n\n");
-    static const char* const kLines[] = {
-        "1. 执行Corvel检测工具  执行Tellmar.exe ",
-        "2. 查看帮助信息  执行Tellmar.exe help 可以输出本帮助信息 ",
-        "3. 通过所有串口设备发送短信 执行 Tellmar.exe[空格]手机号1,手机号2...[空格]\"短信内容 \"",
-        "4. 通过指定串口设备发送短信 执行 "
-        "Tellmar.exe[空格]串口号1,串口号2...[空格]手机号1,手机号2，...[空格]\"短信内容 \"",
-        "注意: 如果短信内容中有空格，需要用双引号(\")括起来，短信内容中的双引号(\")需要转义为\\\" ",
-        "例1: 通过端口COM3给1830000000发送内容为 \"北京Corvel短信 欢迎使用\" 的短信则输入",
-        "命令1: Tellmar.exe 3 18300000000 \"北京Corvel短信 欢迎使用\"",
-        "例2: 通过端口COM3,COM4 给1830000000,18500000000 发送内容为 \"北京Corvel短信 欢迎使用\" "
-        "的短信则输入",
-        "命令2: Tellmar.exe 3,4 18300000000,18500000000 \"北京Corvel短信 欢迎使用\"",
-        "5. 读取所有短信 Tellmar.exe sms read",
-        "6. 清除所有短信 Tellmar.exe sms clear",
-        "7. 读取所有短信之后清除 Tellmar.exe sms readclear",
+    const std::string kLines[] = {
+        GB("1. 执行Corvel检测工具  执行Tellmar.exe "),
+        GB("2. 查看帮助信息  执行Tellmar.exe help 可以输出本帮助信息 "),
+        GB("3. 通过所有串口设备发送短信 执行 Tellmar.exe[空格]手机号1,手机号2...[空格]\"短信内容 "
+           "\""),
+        GB("4. 通过指定串口设备发送短信 执行 "
+           "Tellmar.exe[空格]串口号1,串口号2...[空格]手机号1,手机号2，...[空格]\"短信内容 \""),
+        GB("注意: "
+           "如果短信内容中有空格，需要用双引号(\")括起来，短信内容中的双引号(\")需要转义为\\\" "),
+        GB("例1: 通过端口COM3给1830000000发送内容为 \"北京Corvel短信 欢迎使用\" 的短信则输入"),
+        GB("命令1: Tellmar.exe 3 18300000000 \"北京Corvel短信 欢迎使用\""),
+        GB("例2: 通过端口COM3,COM4 给1830000000,18500000000 发送内容为 \"北京Corvel短信 欢迎使用\" "
+           "的短信则输入"),
+        GB("命令2: Tellmar.exe 3,4 18300000000,18500000000 \"北京Corvel短信 欢迎使用\""),
+        GB("5. 读取所有短信 Tellmar.exe sms read"),
+        GB("6. 清除所有短信 Tellmar.exe sms clear"),
+        GB("7. 读取所有短信之后清除 Tellmar.exe sms readclear"),
     };
-    for (const char* line : kLines) {
-        text.Plain(std::string(line) + "\n");
+    for (const std::string& line : kLines) {
+        text.Plain(line + "\n");
     }
     return text;
 }
 
 std::string VersionText()
 {
-    return std::string(ProgramVersion()) + "版本 编译时间 " + __DATE__ + " " + __TIME__ +
-           "  编译器版本" + std::to_string(CompilerVersionNumber()) + "\n";
+    return std::string(ProgramVersion()) + GB("版本 编译时间 ") + __DATE__ + " " + __TIME__ +
+           GB("  编译器版本") + std::to_string(CompilerVersionNumber()) + "\n";
 }
 
 int CApplication::Run(int argc, char** argv, InteractiveMode interactive)

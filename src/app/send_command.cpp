@@ -132,7 +132,7 @@ int CApplication::ParseSendArguments(int argc, char** argv)
         return SEND_PARSE_NO_PORT;
     }
     if (text.empty()) {
-        text = kDefaultSmsText;
+        text = DefaultSmsText();
     }
     CollectSendResults(devices, numbers, text);
     return SEND_PARSE_SENT;

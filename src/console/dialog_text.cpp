@@ -2,6 +2,7 @@
 
 #include "console/screen_text.h"
 #include "drivers/result_codes.h"
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -34,21 +35,21 @@ CStyledText SendResultLine(const SEND_RESULT_t& result, int columns)
     const std::string& port = result.port.strName;
     CStyledText line;
     if (result.nResult == CMD_RESULT_SUCCEED) {
-        line.Green("端口 ")
+        line.Green(GB("端口 "))
             .Green(port)
-            .Green(" 发送到 ")
+            .Green(GB(" 发送到 "))
             .Green(result.strNumber)
-            .Green(" 的短信发送成功");
+            .Green(GB(" 的短信发送成功"));
     } else {
         const std::string reason =
             result.strMessage.empty() ? ResultTextZh(result.nResult) : result.strMessage;
-        const std::string head =
-            "端口 " + port + " 发送到 " + result.strNumber + " 的短信发送失败,失败原因: ";
-        line.Red("端口 ")
+        const std::string head = GB("端口 ") + port + GB(" 发送到 ") + result.strNumber +
+                                 GB(" 的短信发送失败,失败原因: ");
+        line.Red(GB("端口 "))
             .Green(port)
-            .Red(" 发送到 ")
+            .Red(GB(" 发送到 "))
             .Red(result.strNumber)
-            .Red(" 的短信发送失败,失败原因: ");
+            .Red(GB(" 的短信发送失败,失败原因: "));
         // The reason may be the modem's own error reply.
         line.Red(LayOutUntrustedText(reason, ColumnAfter(head, 0), kUntrustedIndent, columns));
     }
@@ -61,10 +62,10 @@ CStyledText MessagesText(const std::vector<SmsMessage>& messages, int columns)
     int i = 1;
     for (const SmsMessage& message : messages) {
         text += kSeparator + "\n";
-        text += " 第 " + std::to_string(i) + " 条短信\n";
-        text += Field("发送号码: ", message.strFrom, columns);
-        text += Field("发送时间: ", message.strTime, columns);
-        text += Field("短信内容: ", message.strText, columns);
+        text += GB(" 第 ") + std::to_string(i) + GB(" 条短信\n");
+        text += Field(GB("发送号码: "), message.strFrom, columns);
+        text += Field(GB("发送时间: "), message.strTime, columns);
+        text += Field(GB("短信内容: "), message.strText, columns);
         ++i;
     }
     text += kSeparator + "\n";
@@ -78,12 +79,13 @@ CStyledText UnreadableText(const std::string& where, const std::vector<SmsUnread
     if (entries.empty()) {
         return text;
     }
-    text.Red(where + "无法解读的短信共 " + std::to_string(entries.size()) + " 条").Plain("\n");
+    text.Red(where + GB("无法解读的短信共 ") + std::to_string(entries.size()) + GB(" 条"))
+        .Plain("\n");
     std::string lines;
     for (const SmsUnreadable& entry : entries) {
         lines += kSeparator + "\n";
-        lines += "存储位置: " + std::to_string(entry.nIndex) + "\n";
-        lines += Field("原始数据: ", entry.strPdu, columns);
+        lines += GB("存储位置: ") + std::to_string(entry.nIndex) + "\n";
+        lines += Field(GB("原始数据: "), entry.strPdu, columns);
     }
     lines += kSeparator + "\n";
     return text.Plain(lines);
@@ -94,28 +96,29 @@ CStyledText DeviceReadText(const COM_DEVICE_t& device, const INBOX_READ_t& read,
     const std::string& port = device.port.strName;
     CStyledText text;
     if (!read.bMeRead && !read.bSmRead) {
-        const std::string head = "端口 " + port + " 接收短信失败";
-        text.Red(head).Red("\t 失败原因: ");
+        const std::string head = GB("端口 ") + port + GB(" 接收短信失败");
+        text.Red(head).Red(GB("\t 失败原因: "));
         // The reason may be the modem's own error reply.
         text.Red(LayOutUntrustedText(ReadFailureReason(device, read),
-                                     ColumnAfter("\t 失败原因: ", ColumnAfter(head, 0)),
+                                     ColumnAfter(GB("\t 失败原因: "), ColumnAfter(head, 0)),
                                      kUntrustedIndent, columns));
         return text.Plain("\n");
     }
     const std::size_t meCount = read.bMeRead ? read.vecMe.size() : 0;
     const std::size_t smCount = read.bSmRead ? read.vecSm.size() : 0;
-    text.Green("端口 " + port + " 接收短信成功 共 " + std::to_string(meCount + smCount) + " 条短信")
+    text.Green(GB("端口 ") + port + GB(" 接收短信成功 共 ") + std::to_string(meCount + smCount) +
+               GB(" 条短信"))
         .Plain("\n");
     // The SIM block comes first although the modem memory is read first.
     if (read.bSmRead) {
-        text.Green("SIM卡中的短信共 " + std::to_string(smCount) + " 条").Plain("\n");
+        text.Green(GB("SIM卡中的短信共 ") + std::to_string(smCount) + GB(" 条")).Plain("\n");
         text.Append(MessagesText(read.vecSm, columns));
-        text.Append(UnreadableText("SIM卡中", read.vecSmUnreadable, columns));
+        text.Append(UnreadableText(GB("SIM卡中"), read.vecSmUnreadable, columns));
     }
     if (read.bMeRead) {
-        text.Green("设备中的短信共 " + std::to_string(meCount) + " 条").Plain("\n");
+        text.Green(GB("设备中的短信共 ") + std::to_string(meCount) + GB(" 条")).Plain("\n");
         text.Append(MessagesText(read.vecMe, columns));
-        text.Append(UnreadableText("设备中", read.vecMeUnreadable, columns));
+        text.Append(UnreadableText(GB("设备中"), read.vecMeUnreadable, columns));
     }
     return text;
 }

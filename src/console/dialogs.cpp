@@ -9,6 +9,7 @@
 #include "app/device_workers.h"
 #include "console/console.h"
 #include "console/dialog_text.h"
+#include "iconv/text_literal.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/styled_text.h"
@@ -16,16 +17,10 @@
 namespace {
 
 const int kAttempts = 3;
-const char* const kNumberPrompt = "请输入接收短信的号码: ";
-const char* const kNumberRetry = "您输入的号码有误，请重新输入";
-const char* const kPortPrompt = "请输入设备端口号(例:选择COM3,请输入3):";
-const char* const kPortRetry = "您输入的设备端口号有误，请重新输入";
-const char* const kGiveUp = "输入的错误次数过多，返回主界面";
-const char* const kTextPrompt = "请输入短信内容:";
 
 // At the end of input the answer is an empty line. A line too long to keep
 // whole is cut, and the user is told before anything is done with it.
-std::string Ask(const char* prompt)
+std::string Ask(const std::string& prompt)
 {
     ConsoleWrite("\n");
     PrintGreen(prompt);
@@ -36,8 +31,8 @@ std::string Ask(const char* prompt)
     }
     ConsoleWrite("\n");
     if (cut) {
-        PrintRed("输入的内容过长，只保留前 " + std::to_string(kMaxTypedLineBytes) +
-                 " 字节，其余部分已丢弃");
+        PrintRed(GB("输入的内容过长，只保留前 ") + std::to_string(kMaxTypedLineBytes) +
+                 GB(" 字节，其余部分已丢弃"));
         ConsoleWrite("\n");
     }
     return line;
@@ -45,7 +40,7 @@ std::string Ask(const char* prompt)
 
 void GiveUp()
 {
-    PrintRed(kGiveUp);
+    PrintRed(GB("输入的错误次数过多，返回主界面"));
     ConsoleWrite("\n\n\n");
 }
 
@@ -61,11 +56,11 @@ bool CConsole::AskNumbers(std::vector<std::string>& numbers)
 {
     numbers.clear();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        numbers = SplitNumberList(Ask(kNumberPrompt));
+        numbers = SplitNumberList(Ask(GB("请输入接收短信的号码: ")));
         if (!numbers.empty()) {
             return true;
         }
-        PrintRed(kNumberRetry);
+        PrintRed(GB("您输入的号码有误，请重新输入"));
         ConsoleWrite("\n");
     }
     GiveUp();
@@ -76,10 +71,10 @@ bool CConsole::AskPorts(std::vector<COM_DEVICE_t>& devices)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         devices.clear();
-        if (m_app.DiscoverDevices(Ask(kPortPrompt), devices)) {
+        if (m_app.DiscoverDevices(Ask(GB("请输入设备端口号(例:选择COM3,请输入3):")), devices)) {
             return true;
         }
-        PrintRed(kPortRetry);
+        PrintRed(GB("您输入的设备端口号有误，请重新输入"));
         ConsoleWrite("\n");
     }
     GiveUp();
@@ -88,9 +83,9 @@ bool CConsole::AskPorts(std::vector<COM_DEVICE_t>& devices)
 
 bool CConsole::AskText(std::string& text)
 {
-    text = Ask(kTextPrompt);
+    text = Ask(GB("请输入短信内容:"));
     if (text.empty()) {
-        text = kDefaultSmsText;
+        text = DefaultSmsText();
     }
     return true;
 }
@@ -123,7 +118,7 @@ void CConsole::ReceiveDialog()
     const std::int64_t t1 = WallSeconds();
     // Whole seconds, at least 1 even if the wall clock was set back meanwhile.
     const std::int64_t seconds = std::max<std::int64_t>(1, t1 - t0 + 1);
-    ConsoleWrite("读取短信耗时: " + std::to_string(seconds) + " 秒\n");
+    ConsoleWrite(GB("读取短信耗时: ") + std::to_string(seconds) + GB(" 秒\n"));
 }
 
 void CConsole::ReceiveAll(const std::vector<COM_DEVICE_t>& devices)

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "iconv/text_literal.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "scan/port_scan.h"
@@ -25,7 +26,7 @@ const int kKeyEnter = 13;
 int CConsole::ShowMenu()
 {
     PrintPortTable();
-    ConsoleWrite("回车键刷新 1发送短信 2接收短信 q退出\n");
+    ConsoleWrite(GB("回车键刷新 1发送短信 2接收短信 q退出\n"));
     switch (ConsoleReadKey()) {
     case kKeyEnter:
         return MENU_ACTION_REFRESH;

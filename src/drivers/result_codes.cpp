@@ -1,4 +1,5 @@
 #include "drivers/result_codes.h"
+#include "iconv/text_literal.h"
 
 std::string ResultTextEn(int code)
 {
@@ -28,18 +29,18 @@ std::string ResultTextZh(int code)
 {
     switch (code) {
     case CMD_RESULT_SUCCEED:
-        return "成功";
+        return GB("成功");
     case CMD_RESULT_FOREIGN_DEVICE:
     case CMD_RESULT_FOREIGN_SMS_DEVICE:
-        return "不是Corvel短信设备";
+        return GB("不是Corvel短信设备");
     case CMD_RESULT_NO_SIM:
-        return "设备未插卡";
+        return GB("设备未插卡");
     case CMD_RESULT_NO_SIGNAL:
-        return "设备无信号";
+        return GB("设备无信号");
     case CMD_RESULT_NO_PORT:
-        return "没有此端口";
+        return GB("没有此端口");
     default:
-        return "设备不AT";  // 1, 2 and every unknown code
+        return GB("设备不AT");  // 1, 2 and every unknown code
     }
 }
 

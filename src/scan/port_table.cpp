@@ -1,4 +1,5 @@
 #include "drivers/reply_text.h"
+#include "iconv/text_literal.h"
 #include "platform/build_info.h"
 #include "platform/charset.h"
 #include "scan/port_scan.h"
@@ -19,9 +20,9 @@ std::string PadLeft(const std::string& text, std::size_t width)
 
 // A modem's value as the table shows it: its placeholder when empty, and
 // never a control sequence for the user's terminal.
-std::string Shown(const std::string& value, const char* placeholder)
+std::string Shown(const std::string& value, const std::string& placeholder)
 {
-    return value.empty() ? std::string(placeholder) : NeutraliseControls(value);
+    return value.empty() ? placeholder : NeutraliseControls(value);
 }
 
 std::string Trimmed(std::string text, const char* chars)
@@ -40,12 +41,14 @@ std::string FormatRow(const COM_CHECK_RESULT_t& record)
     row += PadRight(
         record.port.strName.empty() ? "unknow" : NeutraliseControls(record.port.strName), 10);
     row += PadRight(record.strBaud.empty() ? "unknow" : record.strBaud, 10);
-    const char* state = !record.bOpen ? "端口不可用" : record.bAT ? "OK" : "不AT";
+    const std::string& state = !record.bOpen ? GB("端口不可用")
+                               : record.bAT  ? GB("OK")
+                                             : GB("不AT");
     row += PadRight(state, 15);
 
-    row += PadRight(Shown(record.strCardNo, "未读卡"), 25);
-    row += PadRight(Shown(record.strSignal, "无信号"), 10);
-    row += Shown(record.strSerialNo, "无效序列号");
+    row += PadRight(Shown(record.strCardNo, GB("未读卡")), 25);
+    row += PadRight(Shown(record.strSignal, GB("无信号")), 10);
+    row += Shown(record.strSerialNo, GB("无效序列号"));
     row += "\n";
     return row;
 }
@@ -67,11 +70,11 @@ std::string FormatPortTable(const std::vector<COM_CHECK_RESULT_t>& records,
                             const std::string& nowText, const std::string& costText)
 {
     std::string table = "\n\n";
-    table += PadLeft(std::string("Corvel短信设备检测 V") + ProgramVersion() + " ", 45) + " " +
-             nowText + "\n";
+    table +=
+        PadLeft(GB("Corvel短信设备检测 V") + ProgramVersion() + " ", 45) + " " + nowText + "\n";
     table += std::string(90, '=') + "\n";
-    table += PadRight("端口号", 10) + PadRight("波特率", 10) + PadRight("AT标识", 15) +
-             PadRight("SMS卡号", 25) + PadRight("信号强度", 10) + "设备序列号" + "\n";
+    table += PadRight(GB("端口号"), 10) + PadRight(GB("波特率"), 10) + PadRight(GB("AT标识"), 15) +
+             PadRight(GB("SMS卡号"), 25) + PadRight(GB("信号强度"), 10) + GB("设备序列号") + "\n";
     for (const COM_CHECK_RESULT_t& record : records) {
         table += FormatRow(record);
     }

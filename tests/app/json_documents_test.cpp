@@ -11,6 +11,7 @@
 
 #include "app/json_documents.h"
 #include "app/json_text.h"
+#include "iconv/text_literal.h"
 #include "platform/charset.h"
 
 namespace {
@@ -64,8 +65,8 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
         Result("COM3", "18300000000", CMD_RESULT_SUCCEED, "OK"),
         Result("COM3", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500"),
         Result("COM7", "18300000000", CMD_RESULT_NO_SIM, ""),
-        Result("COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, "设备不AT"),
-        Result("COM4", "10086", CMD_RESULT_FAILED, "设备不AT"),
+        Result("COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, GB("设备不AT")),
+        Result("COM4", "10086", CMD_RESULT_FAILED, GB("设备不AT")),
     };
     const std::string text = StyledDocumentText(SendResultDocument(results), DOCUMENT_ASCII);
     const Json::Value doc = Parse(text);
@@ -145,7 +146,7 @@ INBOX_RESULT_t ReadClearResult()
     first.port = PortNamed("COM3");
     first.bRead = true;
     first.vecMe = {Message("10086", "26-05-12 08:00:01", "dev one")};
-    first.vecSm = {Message("+8613800138000", "26-05-11 09:30:00", "北京欢迎你"),
+    first.vecSm = {Message("+8613800138000", "26-05-11 09:30:00", GB("北京欢迎你")),
                    Message("13900000000", "", "sim two")};
     first.bCleared = true;
     first.bClear = true;
@@ -373,7 +374,7 @@ TEST(DocumentCharsetTest, BothFormsKeepTheLayoutsOfTheStyledAndTheFastWriter)
 TEST(DocumentCharsetTest, Utf8FormWritesCharactersAsTheyAreAndControlsAsEscapes)
 {
     // Internal text: Chinese, a character beyond the BMP, ESC, DEL and C1 CSI.
-    const std::string text = std::string("北京 😀 ") + "\x1b[2J\x7f" + "\u009b" + "\t";
+    const std::string text = std::string(GB("北京 😀 ")) + "\x1b[2J\x7f" + GB("\u009b") + "\t";
     const INBOX_RESULT_t result = OneMessage(text);
     const struct {
         DOCUMENT_CHARSET_t charset;

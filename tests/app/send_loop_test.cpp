@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "iconv/text_literal.h"
 #include "platform/console.h"
 
 namespace {
@@ -94,7 +95,7 @@ TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
     EXPECT_EQ(app.m_vecSendResults[0].strMessage.rfind("Code:2   ", 0), 0u)
         << app.m_vecSendResults[0].strMessage;
     EXPECT_EQ(app.m_vecSendResults[2].strMessage, "");
-    EXPECT_EQ(app.m_vecSendResults[4].strMessage, "设备不AT");
+    EXPECT_EQ(app.m_vecSendResults[4].strMessage, GB("设备不AT"));
 }
 
 TEST_F(NoModemTest, EachResultIsReportedAsItComesInDeviceOrder)

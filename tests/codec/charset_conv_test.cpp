@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -23,10 +24,10 @@ struct ConversionCase {
 TEST(AnsiToUcs2, ConvertsInternalTextToBigEndianUnits)
 {
     const std::vector<ConversionCase> cases = {
-        {"two Chinese characters", "中文", "4E2D6587"},
+        {"two Chinese characters", GB("中文"), "4E2D6587"},
         {"ASCII letter", "A", "0041"},
         {"empty", "", ""},
-        {"mixed", "A中", "00414E2D"},
+        {"mixed", GB("A中"), "00414E2D"},
         // A GB18030 four-byte form outside the BMP becomes a surrogate pair.
         {"emoji", std::string("\x94\x39\xFC\x36"), "D83DDE00"},
         // A BMP character GBK lacks (Hangul GA) in its four-byte form.
@@ -47,9 +48,9 @@ TEST(AnsiToUcs2, ConvertsInternalTextToBigEndianUnits)
 TEST(Ucs2ToAnsi, ConvertsUnitsToInternalText)
 {
     const std::vector<ConversionCase> cases = {
-        {"two Chinese characters", HexToBytes("4E2D6587"), Hex("中文")},
+        {"two Chinese characters", HexToBytes("4E2D6587"), Hex(GB("中文"))},
         {"ASCII", HexToBytes("00410042"), "4142"},
-        {"odd last byte ignored", HexToBytes("4E2D65"), Hex("中")},
+        {"odd last byte ignored", HexToBytes("4E2D65"), Hex(GB("中"))},
         {"surrogate pair", HexToBytes("D83DDE00"), "9439FC36"},
         {"lone high surrogate", HexToBytes("D83D0041"), "3F41"},
         {"lone low surrogate", HexToBytes("DE000041"), "3F41"},
@@ -72,12 +73,12 @@ TEST(Ucs2ToAnsi, TextOverTheLimitIsEmptyButStringFormKeepsIt)
     std::string gbk;
     for (int i = 0; i < 80; ++i) {
         ucs2 += HexToBytes("4E2D");
-        gbk += "中";
+        gbk += GB("中");
     }
     EXPECT_EQ(Ucs2ToAnsi(ucs2), gbk) << "80 characters are exactly 160 bytes";
 
     ucs2 += HexToBytes("4E2D");
-    gbk += "中";
+    gbk += GB("中");
     EXPECT_EQ(Ucs2ToAnsi(ucs2), "") << "81 characters do not fit 160 bytes";
     EXPECT_EQ(Ucs2ToAnsiString(ucs2), gbk);
     EXPECT_EQ(Ucs2ToAnsi(ucs2, 162), gbk);
@@ -95,13 +96,13 @@ TEST(Ucs2ToAnsi, CharactersGbkLacksBecomeQuestionMarksWhenOnlyThatFits)
     EXPECT_EQ(Ucs2ToAnsiString(ucs2).size(), 280u);
 
     // Within the limit the characters are kept.
-    EXPECT_EQ(Hex(Ucs2ToAnsi(HexToBytes("AC004E2D"))), "8237CF35" + Hex("中"));
+    EXPECT_EQ(Hex(Ucs2ToAnsi(HexToBytes("AC004E2D"))), "8237CF35" + Hex(GB("中")));
 }
 
 TEST(Utf8AndAnsi, ConvertBothWaysWithVisibleReplacements)
 {
-    EXPECT_EQ(Utf8ToAnsi(u8"中文"), "中文");
-    EXPECT_EQ(AnsiToUtf8("中文"), u8"中文");
+    EXPECT_EQ(Utf8ToAnsi(u8"中文"), GB("中文"));
+    EXPECT_EQ(AnsiToUtf8(GB("中文")), u8"中文");
     EXPECT_EQ(Utf8ToAnsi(""), "");
     EXPECT_EQ(AnsiToUtf8(""), "");
     EXPECT_EQ(Hex(Utf8ToAnsi(u8"\U0001F600")), "9439FC36");

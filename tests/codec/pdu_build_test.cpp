@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/charset_conv.h"
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ TEST(BuildSubmitPdu, FieldsWithoutTerminatorAreReadWithinTheirSize)
 TEST(BuildSubmitPdu, SeventyCharactersFitSeventyOneDoNot)
 {
     SMS_PDU_PARAM_t param = Request("+8613800100500", "13800138000", true);
-    Set(param.szText, Repeat("中", 70));
+    Set(param.szText, Repeat(GB("中"), 70));
     std::string command;
     const std::string pdu = BuildSubmitPdu(param, command);
     EXPECT_NE(pdu.find("AA8C" + Repeat("4E2D", 70) + "\x1A"), std::string::npos);
@@ -187,7 +188,7 @@ protected:
 
 TEST_F(ConcatPdusTest, HundredChineseCharactersGiveTwoParts)
 {
-    const std::vector<std::string> parts = Build(Repeat("中", 100));
+    const std::vector<std::string> parts = Build(Repeat(GB("中"), 100));
     ASSERT_EQ(parts.size(), 2u);
     const std::string header = Header();
     for (const std::string& part : parts) {
@@ -213,8 +214,8 @@ TEST_F(ConcatPdusTest, PartCountsAtTheBoundaries)
         std::vector<std::string> lengths;  // TP-UDL of each part
     };
     const std::vector<Case> cases = {
-        {"71 Chinese characters", Repeat("中", 71), {"8C", "0E"}},
-        {"exactly 67", Repeat("中", 67), {"8C"}},
+        {"71 Chinese characters", Repeat(GB("中"), 71), {"8C", "0E"}},
+        {"exactly 67", Repeat(GB("中"), 67), {"8C"}},
         {"exactly 134", Repeat("a", 134), {"8C", "8C"}},
         {"135", Repeat("a", 135), {"8C", "8C", "08"}},
         {"300 ASCII characters", Repeat("a", 300), {"8C", "8C", "8C", "8C", "46"}},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/charset_conv.h"
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(DecodeDeliverPdu, ReadsTheFixedFields)
     EXPECT_EQ(param.byPid, 0);
     EXPECT_EQ(param.byDcs, 8);
     EXPECT_STREQ(param.szTime, "21030405060700");
-    EXPECT_STREQ(param.szText, "中文");
+    EXPECT_STREQ(param.szText, GB("中文").c_str());
     EXPECT_FALSE(param.bConcat);
 }
 
@@ -118,7 +119,7 @@ TEST(DecodeDeliverPdu, ConcatenatedUcs2PartTakesTheHeaderApart)
     EXPECT_EQ(param.nConcatTotal, 2);
     EXPECT_EQ(param.nPartNo, 1);
     EXPECT_EQ(param.byRefUcs2, 0xA7);
-    EXPECT_STREQ(param.szText, "中文");
+    EXPECT_STREQ(param.szText, GB("中文").c_str());
     EXPECT_STREQ(param.szPartHex, "4E2D6587");
     EXPECT_EQ(param.nPartHexLen, 8);
 }
@@ -204,7 +205,7 @@ TEST(DecodeDeliverPdu, EightBitAndOtherCodings)
          Repeat("41", 160)},
         {"coding 0x11 is the default alphabet, class 1", Deliver("04", "11", "05", "E8329BFD06"),
          BytesToHex("hello")},
-        {"coding 0x19 is UCS-2", Deliver("04", "19", "04", "4E2D6587"), BytesToHex("中文")},
+        {"coding 0x19 is UCS-2", Deliver("04", "19", "04", "4E2D6587"), BytesToHex(GB("中文"))},
         {"UCS-2 odd TP-UDL", Deliver("04", "08", "03", "00410042"), "41"},
         {"UCS-2 over 160 bytes is empty", Deliver("04", "08", "A2", Repeat("4E2D", 81)), ""},
     };
@@ -267,7 +268,7 @@ TEST(DecodeDeliverPdu, PushFormat)
              "01"
              "00" +
              text,
-         "http://a.cn", "推送"},
+         "http://a.cn", GB("推送")},
         {"type 5, then 7 and 7",
          lead + "05" + std::string(14, '0') + url +
              "00"
@@ -275,7 +276,7 @@ TEST(DecodeDeliverPdu, PushFormat)
              "00"
              "07" +
              std::string(18, '0') + "07" + std::string(14, '0') + "0000" + text,
-         "http://a.cn", "推送"},
+         "http://a.cn", GB("推送")},
         {"type 5, then 7 and other",
          lead + "05" + std::string(14, '0') + url +
              "00"
@@ -283,7 +284,7 @@ TEST(DecodeDeliverPdu, PushFormat)
              "00"
              "07" +
              std::string(18, '0') + "02" + std::string(8, '0') + "0000" + text,
-         "http://a.cn", "推送"},
+         "http://a.cn", GB("推送")},
         {"type 5, then other",
          lead + "05" + std::string(14, '0') + url +
              "00"
@@ -291,7 +292,7 @@ TEST(DecodeDeliverPdu, PushFormat)
              "00"
              "02" +
              std::string(8, '0') + "0000" + text,
-         "http://a.cn", "推送"},
+         "http://a.cn", GB("推送")},
         {"text ends at a zero byte",
          lead + "05" + std::string(14, '0') + url +
              "00"
@@ -300,7 +301,7 @@ TEST(DecodeDeliverPdu, PushFormat)
              text +
              "00"
              "41",
-         "http://a.cn", "推送"},
+         "http://a.cn", GB("推送")},
         {"URL without its zero octet", lead + "03" + std::string(54, '0') + url, "http://a.c", ""},
         // No skip fits: the octets at the start are taken as they come.
         {"user data too short for the offsets", "0568", "\x05", "h"},

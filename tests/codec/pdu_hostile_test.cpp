@@ -10,6 +10,7 @@
 
 #include "codec/charset_conv.h"
 #include "codec/pdu.h"
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ TEST_F(GuardedDecode, TruncatedAtEveryLength)
 
 TEST_F(GuardedDecode, TruncatedUcs2TextIsAPrefixOfTheWhole)
 {
-    const std::string whole = "你好世界";
+    const std::string whole = GB("你好世界");
     const std::size_t udStart = kUcs2Deliver.size() - 16;
     for (std::size_t n = udStart; n <= kUcs2Deliver.size(); ++n) {
         SCOPED_TRACE(n);
@@ -215,7 +216,7 @@ TEST_F(GuardedDecode, ShortDataGivesWhatIsThere)
     DecodeDeliverPdu(Short("04", "00", "FF", "E8329BFD06"), p);
     EXPECT_STREQ(p.szText, "hello");
     DecodeDeliverPdu(Short("04", "08", "FF", "4E2D65"), p);
-    EXPECT_STREQ(p.szText, "中");
+    EXPECT_STREQ(p.szText, GB("中").c_str());
     DecodeDeliverPdu(Short("04", "08", "", "").substr(0, 20), p);
     EXPECT_STREQ(p.szTime, "2103");
     EXPECT_STREQ(p.szNumber, "123");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "iconv/text_literal.h"
 #include "platform/port.h"
 
 namespace {
@@ -45,13 +46,15 @@ SmsMessage Message(const std::string& from, const std::string& time, const std::
 
 TEST(MessagesText, EachMessageBetweenSeparatorsWithItsNumber)
 {
-    const CStyledText text = MessagesText({Message("+8613800138000", "24-05-31 09:15:02", "你好"),
-                                           Message("10086", "", "line one\nline two")},
-                                          0);
-    const std::string expected = kSeparator + " 第 1 条短信\n" + "发送号码: +8613800138000\n" +
-                                 "发送时间: 24-05-31 09:15:02\n" + "短信内容: 你好\n" + kSeparator +
-                                 " 第 2 条短信\n" + "发送号码: 10086\n" + "发送时间: \n" +
-                                 "短信内容: line one\n          line two\n" + kSeparator;
+    const CStyledText text =
+        MessagesText({Message("+8613800138000", "24-05-31 09:15:02", GB("你好")),
+                      Message("10086", "", "line one\nline two")},
+                     0);
+    const std::string expected =
+        kSeparator + GB(" 第 1 条短信\n") + GB("发送号码: +8613800138000\n") +
+        GB("发送时间: 24-05-31 09:15:02\n") + GB("短信内容: 你好\n") + kSeparator +
+        GB(" 第 2 条短信\n") + GB("发送号码: 10086\n") + GB("发送时间: \n") +
+        GB("短信内容: line one\n          line two\n") + kSeparator;
     EXPECT_EQ(Marked(text), expected);
 }
 
@@ -75,9 +78,9 @@ TEST(MessagesText, ControlsInEveryFieldAreShownNeutralised)
     EXPECT_EQ(out.find('\x07'), std::string::npos);
     EXPECT_EQ(out.find('\r'), std::string::npos);
     EXPECT_EQ(out.find("\x81\x30\x83\x37"), std::string::npos);  // C1 CSI in GB18030
-    EXPECT_NE(out.find("发送号码: \\x1B]0;x\\x0710086\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("发送时间: 24-05-31\\x0D\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(GB("发送号码: \\x1B]0;x\\x0710086\n")), std::string::npos) << out;
+    EXPECT_NE(out.find(GB("发送时间: 24-05-31\\x0D\n")), std::string::npos) << out;
+    EXPECT_NE(out.find(GB("短信内容: \\x1B[2J\\x1B[31mpay\\x9B0m\n")), std::string::npos) << out;
 }
 
 // A message's own line breaks cannot print a line of the dialogue's: its
@@ -87,12 +90,13 @@ TEST(MessagesText, AMessageCannotPrintTheDialoguesOwnLines)
 {
     const CStyledText text = MessagesText(
         {Message("10086", "24-05-31 09:15:02",
-                 "ok\n" + std::string(50, '-') + "\n 第 2 条短信\n发送号码: 95588\n\n")},
+                 "ok\n" + std::string(50, '-') + GB("\n 第 2 条短信\n发送号码: 95588\n\n"))},
         0);
-    const std::string expected = kSeparator + " 第 1 条短信\n" + "发送号码: 10086\n" +
-                                 "发送时间: 24-05-31 09:15:02\n" + "短信内容: ok\n" + "          " +
-                                 std::string(50, '-') + "\n" + "           第 2 条短信\n" +
-                                 "          发送号码: 95588\n" + "\n" + "\n" + kSeparator;
+    const std::string expected = kSeparator + GB(" 第 1 条短信\n") + GB("发送号码: 10086\n") +
+                                 GB("发送时间: 24-05-31 09:15:02\n") + GB("短信内容: ok\n") +
+                                 "          " + std::string(50, '-') + "\n" +
+                                 GB("           第 2 条短信\n") +
+                                 GB("          发送号码: 95588\n") + "\n" + "\n" + kSeparator;
     EXPECT_EQ(Marked(text), expected);
 }
 
@@ -101,7 +105,7 @@ TEST(MessagesText, AMessageCannotPrintTheDialoguesOwnLines)
 TEST(MessagesText, LongTextsWrapWithinTheTerminal)
 {
     const std::string out = MessagesText({Message("10086", "", std::string(30, 'x'))}, 30).Text();
-    EXPECT_NE(out.find("短信内容: " + std::string(19, 'x') + "\n" + std::string(10, ' ') +
+    EXPECT_NE(out.find(GB("短信内容: ") + std::string(19, 'x') + "\n" + std::string(10, ' ') +
                        std::string(11, 'x') + "\n"),
               std::string::npos)
         << out;
@@ -110,16 +114,16 @@ TEST(MessagesText, LongTextsWrapWithinTheTerminal)
 TEST(UnreadableText, IndexAndPduLineOfEachUnderARedStorageTitle)
 {
     const CStyledText text =
-        UnreadableText("SIM卡中", {SmsUnreadable{6, "0BD0\x1B[31m"}, SmsUnreadable{9, ""}}, 0);
-    const std::string expected = "<r>SIM卡中无法解读的短信共 2 条</r>\n" + kSeparator +
-                                 "存储位置: 6\n" + "原始数据: 0BD0\\x1B[31m\n" + kSeparator +
-                                 "存储位置: 9\n" + "原始数据: \n" + kSeparator;
+        UnreadableText(GB("SIM卡中"), {SmsUnreadable{6, "0BD0\x1B[31m"}, SmsUnreadable{9, ""}}, 0);
+    const std::string expected = GB("<r>SIM卡中无法解读的短信共 2 条</r>\n") + kSeparator +
+                                 GB("存储位置: 6\n") + GB("原始数据: 0BD0\\x1B[31m\n") +
+                                 kSeparator + GB("存储位置: 9\n") + GB("原始数据: \n") + kSeparator;
     EXPECT_EQ(Marked(text), expected);
 }
 
 TEST(UnreadableText, NothingWhenEveryMessageWasRead)
 {
-    EXPECT_TRUE(UnreadableText("设备中", {}, 0).Pieces().empty());
+    EXPECT_TRUE(UnreadableText(GB("设备中"), {}, 0).Pieces().empty());
 }
 
 TEST(SendResultLine, GreenWhenSentRedWithTheReasonWhenNot)
@@ -128,7 +132,7 @@ TEST(SendResultLine, GreenWhenSentRedWithTheReasonWhenNot)
     ok.port = PortNamed("COM3");
     ok.strNumber = "10086";
     EXPECT_EQ(Marked(SendResultLine(ok, 0)),
-              "<g>端口 </g><g>COM3</g><g> 发送到 </g><g>10086</g><g> 的短信发送成功</g>\n");
+              GB("<g>端口 </g><g>COM3</g><g> 发送到 </g><g>10086</g><g> 的短信发送成功</g>\n"));
 
     // As the send loop reports devices it cannot use: a missing SIM carries
     // no message (the line says why by its code), a device of no known model
@@ -140,13 +144,13 @@ TEST(SendResultLine, GreenWhenSentRedWithTheReasonWhenNot)
     SEND_RESULT_t unknown = noSim;
     unknown.port = PortNamed("COM9");
     unknown.nResult = CMD_RESULT_FOREIGN_DEVICE;
-    unknown.strMessage = "设备不AT";
+    unknown.strMessage = GB("设备不AT");
     EXPECT_EQ(SendResultLine(noSim, 0).Text() + SendResultLine(unknown, 0).Text(),
-              "端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡\n"
-              "端口 COM9 发送到 18300000000 的短信发送失败,失败原因: 设备不AT\n");
+              GB("端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡\n"
+                 "端口 COM9 发送到 18300000000 的短信发送失败,失败原因: 设备不AT\n"));
     EXPECT_EQ(Marked(SendResultLine(noSim, 0)),
-              "<r>端口 </r><g>COM7</g><r> 发送到 </r><r>18300000000</r>"
-              "<r> 的短信发送失败,失败原因: </r><r>设备未插卡</r>\n");
+              GB("<r>端口 </r><g>COM7</g><r> 发送到 </r><r>18300000000</r>"
+                 "<r> 的短信发送失败,失败原因: </r><r>设备未插卡</r>\n"));
 }
 
 TEST(SendResultLine, TheModemsTextCannotDriveTheTerminal)
@@ -185,17 +189,17 @@ TEST(DeviceReadText, ANothingReadLineSaysWhyInTheChosenOrder)
         INBOX_READ_t read;
         std::string reason;
     } cases[] = {
-        {"no SIM", COM_DEVICE_t{}, failedPort, "设备未插卡"},
-        {"no driver", Device("COM4"), noDriver, "设备不AT"},
+        {"no SIM", COM_DEVICE_t{}, failedPort, GB("设备未插卡")},
+        {"no driver", Device("COM4"), noDriver, GB("设备不AT")},
         {"the port failed", Device("COM4"), failedPort, "Code:5   Input/output error"},
         {"the modem's line", Device("COM4"), modemError, "+CMS ERROR: 310"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string port = c.device.port.strName;
-        EXPECT_EQ(
-            Marked(DeviceReadText(c.device, c.read, 0)),
-            "<r>端口 " + port + " 接收短信失败</r><r>\t 失败原因: </r><r>" + c.reason + "</r>\n");
+        EXPECT_EQ(Marked(DeviceReadText(c.device, c.read, 0)),
+                  GB("<r>端口 ") + port + GB(" 接收短信失败</r><r>\t 失败原因: </r><r>") +
+                      c.reason + "</r>\n");
     }
 }
 
@@ -209,18 +213,18 @@ TEST(DeviceReadText, TheSimBlockComesFirstEachWithItsUnreadable)
     read.vecMeUnreadable = {SmsUnreadable{4, "FF"}};
     const std::string text = Marked(DeviceReadText(Device("COM4"), read, 0));
     const std::string expected =
-        "<g>端口 COM4 接收短信成功 共 3 条短信</g>\n" +
-        std::string("<g>SIM卡中的短信共 2 条</g>\n") + MessagesText(read.vecSm, 0).Text() +
-        "<g>设备中的短信共 1 条</g>\n" + MessagesText(read.vecMe, 0).Text() +
-        Marked(UnreadableText("设备中", read.vecMeUnreadable, 0));
+        GB("<g>端口 COM4 接收短信成功 共 3 条短信</g>\n") +
+        std::string(GB("<g>SIM卡中的短信共 2 条</g>\n")) + MessagesText(read.vecSm, 0).Text() +
+        GB("<g>设备中的短信共 1 条</g>\n") + MessagesText(read.vecMe, 0).Text() +
+        Marked(UnreadableText(GB("设备中"), read.vecMeUnreadable, 0));
     EXPECT_EQ(text, expected);
 
     // A storage that could not be read has no block and no count.
     read.bSmRead = false;
     const std::string meOnly = Marked(DeviceReadText(Device("COM4"), read, 0));
-    EXPECT_EQ(
-        meOnly.rfind("<g>端口 COM4 接收短信成功 共 1 条短信</g>\n<g>设备中的短信共 1 条</g>\n", 0),
-        0u)
+    EXPECT_EQ(meOnly.rfind(
+                  GB("<g>端口 COM4 接收短信成功 共 1 条短信</g>\n<g>设备中的短信共 1 条</g>\n"), 0),
+              0u)
         << meOnly;
     EXPECT_EQ(meOnly.find("SIM"), std::string::npos) << meOnly;
 }

@@ -13,6 +13,7 @@
 #include "codec/charset_conv.h"
 #include "drivers/phone_velt_b.h"
 #include "drivers/phone_velt_c.h"
+#include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
 
@@ -139,7 +140,7 @@ TEST(FieldRoutes, LenientLinesAndTheirNeighbours)
                                         {2, "", hello.substr(0, 20) + "Z" + hello.substr(20)},
                                         {3, "", hello + " \" "}};
     for (const RouteResult& r : {ByListing(stored), ByIndex(stored)}) {
-        const SmsMessage message{"13912345679", "21-03-05 10:11:12", "你好世界"};
+        const SmsMessage message{"13912345679", "21-03-05 10:11:12", GB("你好世界")};
         EXPECT_EQ(r.messages, (Messages{message, message}));
         EXPECT_EQ(r.indexes, (std::vector<int>{1, 3}));
         ASSERT_EQ(r.unreadable.size(), 1u);

@@ -8,6 +8,7 @@
 #include "codec/charset_conv.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/phone_velt_c.h"
+#include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
 
@@ -28,18 +29,18 @@ struct ListCase {
 const ListCase kListCases[] = {
     {"drivers/base/list_order.txt",
      kOk,
-     {{"13912345679", "21-03-05 10:11:12", "你好世界"},
+     {{"13912345679", "21-03-05 10:11:12", GB("你好世界")},
       {"10086", "24-01-02 03:04:05", "Balance 12.50"}},
      {5, 2}},
     // Part 3 is stored first and stamped last: the joined message carries
     // its number and time.
     {"drivers/base/list_concat_out_of_order.txt",
      kOk,
-     {{"13700001111", "21-03-06 01:02:09", "第一段第二段第三段"}},
+     {{"13700001111", "21-03-06 01:02:09", GB("第一段第二段第三段")}},
      {1, 2, 3}},
     {"drivers/base/list_two_refs.txt",
      kOk,
-     {{"13912345679", "21-03-05 10:11:12", "你好世界"},
+     {{"13912345679", "21-03-05 10:11:12", GB("你好世界")},
       {"13600000007", "21-03-06 01:02:03", "seven-one seven-two"},
       {"13600000009", "21-03-06 01:02:03", "nine-one nine-two"}},
      {1, 2, 3, 4, 5}},
@@ -53,21 +54,21 @@ const ListCase kListCases[] = {
      {8, 9}},
     {"drivers/base/list_lone_part.txt",
      kOk,
-     {{"13500000000", "21-03-06 01:02:03", "只有第二段"}},
+     {{"13500000000", "21-03-06 01:02:03", GB("只有第二段")}},
      {7}},
     {"drivers/base/list_sms_full.txt",
      kOk,
-     {{"13912345679", "21-03-05 10:11:12", "你好世界"}},
+     {{"13912345679", "21-03-05 10:11:12", GB("你好世界")}},
      {1}},
     {"drivers/base/list_header_without_pdu.txt",
      kOk,
-     {{"13912345679", "21-03-05 10:11:12", "你好世界"}},
+     {{"13912345679", "21-03-05 10:11:12", GB("你好世界")}},
      {6}},
     // A stored outgoing message has its destination and no time stamp; a
     // status outside 0..3 does not matter: the PDU's own type decides.
     {"drivers/base/list_outgoing.txt",
      kOk,
-     {{"13800138000", "", "中文短信"}, {"13912345679", "21-03-05 10:11:12", "你好世界"}},
+     {{"13800138000", "", GB("中文短信")}, {"13912345679", "21-03-05 10:11:12", GB("你好世界")}},
      {3, 8}},
     {"drivers/base/list_error.txt", kFail, {}, {}},
 };
@@ -158,7 +159,7 @@ TEST(ParseList, GarbageAroundWholeEntries)
     // no part); the line of index 9 is no PDU, 8 is cut short and 11 has a
     // user-data length that lies: unreadable, reported, never deleted.
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0], (SmsMessage{"13912345679", "21-03-05 10:11:12", "你好世界"}));
+    EXPECT_EQ(messages[0], (SmsMessage{"13912345679", "21-03-05 10:11:12", GB("你好世界")}));
     EXPECT_EQ(messages[1], (SmsMessage{"10086", "24-01-02 03:04:05", "Balance 12.50"}));
     EXPECT_EQ(messages[2], (SmsMessage{"13600000007", "21-03-06 01:02:03", "seven-one "}));
     EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{5, 12, 2}));
@@ -255,7 +256,7 @@ TEST(MergeMessages, PartsJoinByMessageNotByPosition)
     } cases[] = {
         {"中 (4E2D) cut across two parts comes out whole",
          {Entry(1, Concat8(5, 2, 2), "2D0041"), Entry(2, Concat8(5, 2, 1), "4E")},
-         {{"13700001111", "21-03-06 01:02:03", "中A"}}},
+         {{"13700001111", "21-03-06 01:02:03", GB("中A")}}},
         {"an emoji's surrogate pair split across two parts",
          {Entry(1, Concat8(9, 2, 1), "0061D83D"), Entry(2, Concat8(9, 2, 2), "DE000062")},
          {{"13700001111", "21-03-06 01:02:03", Utf8ToAnsi(u8"a\U0001F600b")}}},

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "drivers/result_codes.h"
+#include "iconv/text_literal.h"
 
 namespace {
 
@@ -12,19 +13,19 @@ TEST(ResultTexts, EveryCodeAndTheOnesOutsideTheTable)
     const struct {
         int code;
         const char* en;
-        const char* zh;
+        std::string zh;
     } cases[] = {
-        {0, "Succeed", "成功"},
-        {1, "Failed Unknown Reason", "设备不AT"},
-        {2, "Device Not AT", "设备不AT"},
-        {3, "Not Corvel Device", "不是Corvel短信设备"},
-        {4, "No SIM CARD In Device", "设备未插卡"},
-        {5, "No Signal", "设备无信号"},
-        {6, "No Such Port", "没有此端口"},
-        {7, "Not Corvel Sms Device", "不是Corvel短信设备"},
-        {8, "Unknown reason", "设备不AT"},
-        {-1, "Unknown reason", "设备不AT"},
-        {INT_MAX, "Unknown reason", "设备不AT"},
+        {0, "Succeed", GB("成功")},
+        {1, "Failed Unknown Reason", GB("设备不AT")},
+        {2, "Device Not AT", GB("设备不AT")},
+        {3, "Not Corvel Device", GB("不是Corvel短信设备")},
+        {4, "No SIM CARD In Device", GB("设备未插卡")},
+        {5, "No Signal", GB("设备无信号")},
+        {6, "No Such Port", GB("没有此端口")},
+        {7, "Not Corvel Sms Device", GB("不是Corvel短信设备")},
+        {8, "Unknown reason", GB("设备不AT")},
+        {-1, "Unknown reason", GB("设备不AT")},
+        {INT_MAX, "Unknown reason", GB("设备不AT")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);

@@ -8,6 +8,7 @@
 #include "codec/charset_conv.h"
 #include "drivers/phone_velt_c.h"
 #include "drivers/phone_velt_g.h"
+#include "iconv/text_literal.h"
 #include "support/fixture_text.h"
 
 namespace {
@@ -195,14 +196,14 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
         {[] {
              std::string t;
              for (int i = 0; i < 70; ++i)
-                 t += "中";
+                 t += GB("中");
              return t;
          }(),
          1},
         {[] {
              std::string t;
              for (int i = 0; i < 71; ++i)
-                 t += "中";
+                 t += GB("中");
              return t;
          }(),
          2},
@@ -249,11 +250,11 @@ TEST(BuildSendCommands, CdmaUsesTheSameLengthChoice)
     CPhone_VeltG driver;
     std::string text;
     for (int i = 0; i < 70; ++i)
-        text += "中";
+        text += GB("中");
     EXPECT_EQ(driver.BuildSendCommands("10086", text).size(), 1u);
     EXPECT_EQ(driver.m_strHcmgsCommand, "AT^HCMGS=\"10086\"\r");
     EXPECT_EQ(driver.m_strHcmgsBody.size(), 142u);
-    EXPECT_EQ(driver.BuildSendCommands("10086", text + "中").size(), 2u);
+    EXPECT_EQ(driver.BuildSendCommands("10086", text + GB("中")).size(), 2u);
 }
 
 }  // namespace

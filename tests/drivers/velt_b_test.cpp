@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drivers/phone_velt_b.h"
+#include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
 
@@ -27,7 +28,7 @@ Queue Indexes(const CReadQueue& queue)
 }
 
 const SmsMessage kBalance{"10086", "24-01-02 03:04:05", "Balance 12.50"};
-const SmsMessage kHello{"13912345679", "21-03-05 10:11:12", "你好世界"};
+const SmsMessage kHello{"13912345679", "21-03-05 10:11:12", GB("你好世界")};
 
 // Drives the read loop as the transport does: one single read per queued
 // index, each answered by the next recorded reply.

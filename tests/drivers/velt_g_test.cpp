@@ -6,6 +6,7 @@
 
 #include "codec/charset_conv.h"
 #include "drivers/phone_velt_g.h"
+#include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
 
@@ -42,7 +43,7 @@ TEST(VeltGSend, HundredChineseCharactersMakeTwoMarkedParts)
     CPhone_VeltG driver;
     std::string text;
     for (int i = 0; i < 100; ++i)
-        text += "测";
+        text += GB("测");
     const std::string ucs2 = AnsiToUcs2(text);
     const std::vector<SendPair> pairs = driver.BuildLongPduSend("13800138000", text);
     ASSERT_EQ(pairs.size(), 2u);
@@ -140,16 +141,18 @@ TEST(VeltGRead, RecordedSingleReads)
         bool result;
         Messages messages;
     } cases[] = {
-        {"drivers/velt_g/read_unicode.txt", true, {{"13800138000", "2021-03-05 10:11:12", "你好"}}},
+        {"drivers/velt_g/read_unicode.txt",
+         true,
+         {{"13800138000", "2021-03-05 10:11:12", GB("你好")}}},
         // A text that contains "OK" is still the text.
         {"drivers/velt_g/read_ascii_ok_text.txt",
          true,
          {{"10086", "2024-01-02 03:04:05", "OK, see you"}}},
-        {"drivers/velt_g/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", "佋"}}},
+        {"drivers/velt_g/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", GB("佋")}}},
         {"drivers/velt_g/read_eight_fields.txt", true, {}},
         {"drivers/velt_g/read_no_text.txt", true, {}},
         {"drivers/velt_g/read_error.txt", false, {}},
-        {"drivers/velt_g/read_noise.txt", true, {{"10010", "2024-02-29 12:00:00", "测试"}}},
+        {"drivers/velt_g/read_noise.txt", true, {{"10010", "2024-02-29 12:00:00", GB("测试")}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "iconv/text_literal.h"
 #include "platform/charset.h"
 #include "scan/port_scan.h"
 
@@ -34,10 +35,11 @@ const char kNow[] = "2020-05-12 21:05:09";
 std::string Head()
 {
     // The title is padded to 45 bytes, whatever the version.
-    const std::string title = std::string("Corvel短信设备检测 V") + TELLMAR_PROJECT_VERSION + " ";
+    const std::string title =
+        std::string(GB("Corvel短信设备检测 V")) + TELLMAR_PROJECT_VERSION + " ";
     return "\n\n" + std::string(45 - title.size(), ' ') + title + " " + kNow + "\n" +
            std::string(90, '=') + "\n" +
-           "端口号    波特率    AT标识         SMS卡号                  信号强度  设备序列号\n";
+           GB("端口号    波特率    AT标识         SMS卡号                  信号强度  设备序列号\n");
 }
 
 const std::string kRule(90, '-');
@@ -76,12 +78,12 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
         Head() + kRule + "\n" +
         "COM2      9600      OK             89860012345678901234     23,99     866123450000001\n" +
         kRule + "\n" +
-        "COM10     115200    不AT           未读卡                   无信号    无效序列号\n" +
+        GB("COM10     115200    不AT           未读卡                   无信号    无效序列号\n") +
         kRule + "\n" +
-        "COM9      unknow    端口不可用     未读卡                   无信号    无效序列号\n" +
+        GB("COM9      unknow    端口不可用     未读卡                   无信号    无效序列号\n") +
         kRule + "\n" + "COM11     9600      OK             " + "\"1" + std::string(23, ' ') + " 9" +
         std::string(8, ' ') + "\" \n" + kRule + "\n" +
-        "unknow    unknow    端口不可用     未读卡                   无信号    无效序列号\n" +
+        GB("unknow    unknow    端口不可用     未读卡                   无信号    无效序列号\n") +
         std::string(90, '=') + "\n\n" + "\tcost time 1234 ms\n\n";
     EXPECT_EQ(table, expected);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "iconv/text_literal.h"
 #include "platform/console.h"
 #include "scan/port_scan.h"
 #include "support/listed_port.h"
@@ -174,11 +175,14 @@ TEST_F(SimScanTest, OneScanOfEveryKindOfPortThenTheStateItLeft)
 
     CleanPortFields(records);
     const std::string table = FormatPortTable(records, "2020-05-12 21:05:09", "cost time 1 ms\n");
-    for (const char* row :
-         {"COM2      9600      OK             89860012345678901234     23,99     866000000000002\n",
-          "COM3      9600      OK             未读卡                   无信号    866000000000003\n",
-          "COM4      unknow    端口不可用     未读卡                   无信号    无效序列号\n",
-          "COM10     115200    不AT           未读卡                   无信号    无效序列号\n"}) {
+    for (const std::string& row :
+         {std::string("COM2      9600      OK             89860012345678901234     23,99     "
+                      "866000000000002\n"),
+          GB("COM3      9600      OK             未读卡                   无信号    "
+             "866000000000003\n"),
+          GB("COM4      unknow    端口不可用     未读卡                   无信号    无效序列号\n"),
+          GB("COM10     115200    不AT           未读卡                   无信号    "
+             "无效序列号\n")}) {
         EXPECT_NE(table.find(row), std::string::npos) << row;
     }
 

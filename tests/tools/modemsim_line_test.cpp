@@ -413,7 +413,7 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
         {R"({"ports":[{"com":3,"model":"M35"},{"com":3,"model":"MG301"}]})",
          "COM3 is configured twice"},
         {R"({"ports":[{"com":3,"model":"M35","faults":{"delay":5}}]})", "unknown key \"delay\""},
-        {R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"from":"10086","text":"€","dcs":0,
+        {u8R"({"ports":[{"com":3,"model":"M35","storage":{"SM":[{"from":"10086","text":"€","dcs":0,
             "time":"24-1-1 00:00:00"}]}}]})",
          "time"},
         {R"({"ports":[{"com":6,"model":"MC323","storage":{"SM":[{"status":3,"to":"10086",

@@ -1,9 +1,10 @@
 #include <locale.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "iconv/text_literal.h"
 #include "platform/serial_device.h"
 
 void SetLastSystemError(int code)
@@ -17,9 +18,7 @@ std::string FormatSystemError(int code)
         code = errno;
     }
     if (code != 0 && ::strerrorname_np(code) == nullptr) {
-        char text[100];
-        std::snprintf(text, sizeof text, "{未定义错误描述(%d)}", code);
-        return text;
+        return GB("{未定义错误描述(") + std::to_string(code) + ")}";
     }
     // The C locale keeps the text ASCII: a localised text would arrive in the
     // locale's charset, not in the internal code page.

@@ -1,7 +1,8 @@
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
 
+#include "iconv/text_literal.h"
 #include "platform/serial_device.h"
 #include "platform/win32/wide_text.h"
 
@@ -23,9 +24,7 @@ std::string FormatSystemError(int code)
         nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
-        char undefined[100];
-        std::snprintf(undefined, sizeof undefined, "{未定义错误描述(%d)}", code);
-        return undefined;
+        return GB("{未定义错误描述(") + std::to_string(code) + ")}";
     }
     const std::string internal = WideToInternal(std::wstring(text, length));
     LocalFree(text);
