@@ -41,10 +41,11 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
 {
     std::vector<std::string> argv = {TELLMAR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    for (const auto& [name, value] : {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"},
-                                      {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
+    for (const auto& setting : {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"},
+                                {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
+        const std::string& name = setting.first;
         if (std::none_of(env.begin(), env.end(), [&](const auto& e) { return e.first == name; })) {
-            env.emplace_back(name, value);
+            env.push_back(setting);
         }
     }
     TellmarRun run;

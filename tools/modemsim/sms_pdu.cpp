@@ -8,7 +8,6 @@ namespace {
 
 const int kMaxSeptets = 160;
 const int kMaxOctets = 140;
-const int kConcatHeaderOctets = 6;
 
 bool IsDialDigit(char c)
 {
