@@ -8,8 +8,8 @@
 
 namespace {
 
-// Narrow literals are compiled to the internal code page (GB18030); u8""
-// literals stay UTF-8. Byte expectations are spelled out in hexadecimal.
+// GB("...") is internal text (GB18030); a plain or u8"" literal is UTF-8.
+// Byte expectations are spelled out in hexadecimal.
 std::string Hex(const std::string& bytes)
 {
     return BytesToHex(bytes);

@@ -9,8 +9,8 @@
 
 namespace {
 
-// Narrow literals are compiled to the internal code page (GB18030); u8""
-// literals stay UTF-8. Texts are compared as hexadecimal.
+// GB("...") is internal text (GB18030); a plain or u8"" literal is UTF-8.
+// Texts are compared as hexadecimal.
 TEST(UnpackGsm7Bit, UnpacksSeptetsAndMapsTheAlphabetAndItsExtension)
 {
     struct Case {

@@ -13,8 +13,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// Internal (GB18030) bytes, written out so that the rows do not depend on the
-// compiler's execution charset.
+// Internal (GB18030) bytes, written out so that the rows show each byte.
 const std::string kZhongWen = "\xD6\xD0\xCE\xC4";       // 中文
 const std::string kGrinning = "\x94\x39\xFC\x36";       // U+1F600
 const std::string kReplacementGb = "\x84\x31\xA4\x37";  // U+FFFD
