@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The tests under the sanitizers. The whole suite, built with
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the scan, transport
-# and end-to-end suites, which run the probe threads and the device workers
-# (in the program the end-to-end tests start), built with ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the scan, transport,
+# store and end-to-end suites, which run the probe threads, the device
+# workers (in the program the end-to-end tests start) and the store's
+# connections from several threads, built with ThreadSanitizer.
 # The programs the tests start (tellmar, the simulator) are built the same
 # way, so a finding in them fails the test that ran them. Any finding fails
 # the check.
@@ -38,9 +39,10 @@ phase "ASan+UBSan build"
 ctest --test-dir "$build/asan" --output-on-failure -j2 --timeout 900
 phase "ASan+UBSan: every suite"
 
-suites=(scan_tests transport_tests e2e_tests tellmar tellmar-modemsim)
+suites=(scan_tests transport_tests store_tests e2e_tests tellmar tellmar-modemsim)
 cmake -S "$root" -B "$build/tsan" "${flags[@]}" -DTELLMAR_SANITIZE=thread >/dev/null
 cmake --build "$build/tsan" -j"$(nproc)" --target "${suites[@]}"
 phase "TSan build"
-"${norandom[@]}" ctest --test-dir "$build/tsan" --output-on-failure -j2 --timeout 900 -L '^(scan|transport|e2e)$'
-phase "TSan: scan, transport and end-to-end suites"
+"${norandom[@]}" ctest --test-dir "$build/tsan" --output-on-failure -j2 --timeout 900 \
+    -L '^(scan|transport|store|e2e)$'
+phase "TSan: scan, transport, store and end-to-end suites"
