@@ -1,13 +1,26 @@
-# Install rules (cmake --install) and the Debian package built from the same
-# build (cmake --build <dir> --target package, or cpack in <dir>).
+# Install rules (cmake --install) and the package built from the same build
+# (cmake --build <dir> --target package, or cpack in <dir>): the Debian
+# package on Linux, the download zip for Windows.
 include(GNUInstallDirs)
+
+# Tellmar-<version>-win64.zip: one folder with the program, the README, the
+# license and the manual as text (doc/CMakeLists.txt). The simulator and the
+# Debian package belong to the Linux build.
+if(WIN32)
+  install(TARGETS tellmar RUNTIME DESTINATION .)
+  install(FILES README.md LICENSE DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME Tellmar)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME Tellmar-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
 
 install(TARGETS tellmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The simulator and the Debian package belong to the Linux build.
-if(WIN32)
-  return()
-endif()
 install(TARGETS tellmar-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES tools/modemsim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.modemsim.md)
 install(FILES tools/modemsim/demo.json DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The Windows program: cross-built with mingw-w64, then checked under Wine.
-# Runs its unit checks (a serial port among them) and the suites shared with
-# Linux, and end-to-end checks of Tellmar.exe against the simulator of the
-# Linux build: help and version, a scan, a Chinese send and an inbox read in
-# a Chinese (GBK) code page and in the default one, the AT trace, the menu
-# fed through a pipe, bad ports, and a scan of 70 ports.
+# The Windows program: cross-built with mingw-w64 (jsoncpp and SQLite from
+# Debian's sources, fetched by the configure step), packed as the download
+# zip, then checked under Wine. Runs its unit checks (a serial port and the
+# message store's file among them) and the suites shared with Linux, and
+# end-to-end checks of the Tellmar.exe unpacked from the zip against the
+# simulator of the Linux build: help and version, a scan, a Chinese send and
+# an inbox read in a Chinese (GBK) code page and in the default one, the AT
+# trace, the menu fed through a pipe, bad ports, and a scan of 70 ports.
 #
 #   scripts/ci/windows.sh BUILD_DIR      (the Linux build, for the simulator)
 set -euo pipefail
@@ -20,16 +22,30 @@ phase() {
 }
 
 # ---- packages ---------------------------------------------------------------
-"$root/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest
+# tcl: tclsh makes SQLite's amalgamation; scdoc and groff the manual's text.
+"$root/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev locales googletest \
+    tcl scdoc groff-base
 phase "packages"
 
-# ---- cross build ------------------------------------------------------------
-jsoncpp=$("$root/scripts/windows/jsoncpp-source.sh" "$out/jsoncpp")
+# ---- cross build and the download zip ---------------------------------------
+# What the build tree keeps (the Debian sources, SQLite's amalgamation, the
+# objects) is not made again on a later run with the same BUILD_DIR.
+mkdir -p "$out"
 cmake -S "$root" -B "$out/build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTELLMAR_JSONCPP_SOURCE_DIR="$jsoncpp" -DTELLMAR_WERROR=ON >/dev/null
+      -DCMAKE_BUILD_TYPE=Release -DTELLMAR_WERROR=ON >"$out/configure.log" 2>&1 ||
+    { tail -30 "$out/configure.log"; exit 1; }
+phase "configure (Debian sources of jsoncpp and SQLite)"
 cmake --build "$out/build" -j"$(nproc)"
-exe="$out/build/src/main/Tellmar.exe"
 phase "cross build"
+rm -f "$out/build"/Tellmar-*-win64.zip
+cmake --build "$out/build" --target package >/dev/null
+zips=("$out/build"/Tellmar-*-win64.zip)
+if ((${#zips[@]} != 1)) || [[ ! -f ${zips[0]} ]]; then
+    echo "windows: the package step made no Tellmar-<version>-win64.zip" >&2
+    exit 1
+fi
+zip=${zips[0]}
+phase "zip $(basename "$zip")"
 
 # ---- Wine ------------------------------------------------------------------
 work=$(mktemp -d /tmp/tellmar-wine-XXXXXX)
@@ -97,6 +113,22 @@ expect() {
     done
     pass "$name"
 }
+# ---- the zip, unpacked into a fresh folder: the checks below run its Tellmar.exe ----
+unpacked="$work/unpacked"
+mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$zip")
+top=$(basename "$zip" .zip)
+listing=$(cd "$unpacked" && find . | sort | tr '\n' ' ')
+if [[ $listing == ". ./$top ./$top/LICENSE ./$top/README.md ./$top/Tellmar-manual.txt ./$top/Tellmar.exe " ]] &&
+   grep -q '^SYNOPSIS' "$unpacked/$top/Tellmar-manual.txt" &&
+   grep -q 'Permission is hereby granted' "$unpacked/$top/LICENSE"; then
+    pass "the zip holds Tellmar.exe, README, LICENSE and the manual as text"
+else
+    echo "  (the zip holds: $listing)"
+    fail "the zip holds Tellmar.exe, README, LICENSE and the manual as text"
+fi
+exe="$unpacked/$top/Tellmar.exe"
+
 # run OUT LOCALE... -- ARGS: runs Tellmar.exe with no input, standard output
 # into OUT and standard error into OUT.err; fails the check on a non-zero
 # status or after 120 s.
