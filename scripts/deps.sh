@@ -7,7 +7,7 @@
 # Usage: scripts/deps.sh [PACKAGE...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libjsoncpp-dev tmux scdoc "$@")
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libjsoncpp-dev libsqlite3-dev tmux scdoc "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
