@@ -125,34 +125,6 @@ bool ReplyTooLong(CAtPort* port, const std::string& reply)
     return true;
 }
 
-// One single read: the command is written and its reply gathered without
-// pauses until it holds a final line, the rounds run out or the deadline
-// passes. False when the port failed meanwhile.
-bool SingleRead(CPhoneCardBase* driver, CAtPort* port, std::string& reply)
-{
-    if (!StartCommand(port, driver->ReadNextCommand())) {
-        return false;
-    }
-    const std::int64_t budget = SingleReadDeadlineMs();
-    const std::int64_t deadline = port->NowMs() + budget;
-    for (int round = 0; round < AtPacing().gatherRounds; ++round) {
-        if (Poll(port, reply, deadline) == POLL_PORT_ERROR) {
-            FailPortOnError(port);
-            return false;
-        }
-        if (ReplyTooLong(port, reply)) {
-            return false;
-        }
-        if (HoldsFinalResult(reply) || port->NowMs() >= deadline) {
-            break;
-        }
-    }
-    if (AtPacing().gatherRounds > 0) {
-        FailPortWhenUnanswered(port, reply, budget);
-    }
-    return !port->IsFailed();
-}
-
 }  // namespace
 
 std::int64_t CommandDeadlineMs(int maxPolls)
@@ -202,6 +174,31 @@ bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& co
         FailPortWhenUnanswered(port, reply, budget);
     }
     return false;
+}
+
+bool GatherReply(CAtPort* port, const std::string& command, std::string& reply)
+{
+    if (!StartCommand(port, command)) {
+        return false;
+    }
+    const std::int64_t budget = SingleReadDeadlineMs();
+    const std::int64_t deadline = port->NowMs() + budget;
+    for (int round = 0; round < AtPacing().gatherRounds; ++round) {
+        if (Poll(port, reply, deadline) == POLL_PORT_ERROR) {
+            FailPortOnError(port);
+            return false;
+        }
+        if (ReplyTooLong(port, reply)) {
+            return false;
+        }
+        if (HoldsFinalResult(reply) || port->NowMs() >= deadline) {
+            break;
+        }
+    }
+    if (AtPacing().gatherRounds > 0) {
+        FailPortWhenUnanswered(port, reply, budget);
+    }
+    return !port->IsFailed();
 }
 
 void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
@@ -278,7 +275,7 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
     bool everyReadParsed = true;
     for (int round = 0; round < AtPacing().singleReadRounds && driver->HasPendingRead(); ++round) {
         std::string reply;
-        if (!SingleRead(driver, port, reply)) {
+        if (!GatherReply(port, driver->ReadNextCommand(), reply)) {
             everyReadParsed = false;
             break;
         }

@@ -47,6 +47,13 @@ constexpr int kPollTimeLimitMs = 5000;
 bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
                     ReplyParser parser, int maxPolls);
 
+// One exchange without pauses, for a reply that its final line ends: drops
+// waiting input, writes `command` and gathers the reply into `reply` until
+// it holds a final line, the gathering rounds run out or
+// SingleReadDeadlineMs passes. False when the port failed meanwhile (a
+// reply without any final line marks it failed).
+bool GatherReply(CAtPort* port, const std::string& command, std::string& reply);
+
 // Opens the port when it is closed (nothing is sent when it does not open),
 // then sends every command of the driver's InitCommands in order, shortPolls
 // each, each waiting for its own answer; their outcomes are ignored, but a
