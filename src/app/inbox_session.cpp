@@ -6,7 +6,7 @@
 
 #include "app/application.h"
 #include "drivers/reply_text.h"
-#include "transport/at_transaction.h"
+#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "transport/at_transaction.h"
+#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "drivers/phone_velt_c.h"
 #include "support/listed_port.h"
 #include "support/modem_sim.h"
-#include "transport/at_transaction.h"
+#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
 
 namespace {

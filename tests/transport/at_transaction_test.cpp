@@ -1,4 +1,4 @@
-#include "transport/at_transaction.h"
+#include "transport/sms_sequences.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "drivers/phone_velt_g.h"
 #include "support/fake_port.h"
 #include "support/fixture_text.h"
-#include "transport/at_transaction.h"
+#include "transport/sms_sequences.h"
 
 namespace {
 

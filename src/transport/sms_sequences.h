@@ -1,0 +1,61 @@
+#pragma once
+// The fixed sequences of AT transactions that the commands run on a driver
+// and a port: initialisation, reading one storage, sending one SMS.
+
+#include <string>
+#include <vector>
+
+#include "drivers/phone_card_base.h"
+#include "transport/at_port.h"
+#include "transport/at_transaction.h"
+
+// Opens the port when it is closed (nothing is sent when it does not open),
+// then sends every command of the driver's InitCommands in order, shortPolls
+// each, each waiting for its own answer; their outcomes are ignored, but a
+// port that fails ends the list.
+void RunInitCommands(CPhoneCardBase* driver, CAtPort* port);
+
+// One exchange each with the driver's command (or the given text) and its
+// parse operation, returning the exchange's result: shortPolls, listPolls for
+// the listing, bodyPolls for a message body. False without a driver.
+bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port);
+bool SelectPduMode(CPhoneCardBase* driver, CAtPort* port);
+bool PrepareRead(CPhoneCardBase* driver, CAtPort* port);
+// Always true; `listed` (if given) tells whether the listing itself succeeded.
+bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed = nullptr);
+bool SendPromptCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command);
+bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& body);
+
+// Reads the storage selected before into the driver's message list. The
+// result depends on the PDU-mode switch and the preparing command only;
+// `complete` (if given) is true when the listing and every single read
+// succeeded, so that a caller may delete what was read. A single read is
+// written after the waiting input is dropped and gathered without pauses
+// until its reply holds a final line (SingleReadDeadlineMs at most); the
+// reads stop when the port fails.
+bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete = nullptr);
+
+// One message on its way: its parts (prompt command and body each), built
+// once, and how many of them the network has accepted so far.
+struct SMS_SEND_t {
+    std::vector<SendPair> vecParts;
+    std::size_t nAccepted = 0;
+    bool bBuilt = false;
+
+    // Every part was accepted (and there was at least one).
+    bool Sent() const { return bBuilt && !vecParts.empty() && nAccepted == vecParts.size(); }
+};
+
+// Sends one text to one number (all parts of a long text): opens the port
+// when it is closed, queries the service centre, selects PDU mode, builds the
+// parts into `send` and sends prompt and body of every part. Called again
+// with the same `send` after a failure, it resends from the first part not
+// accepted, with the same reference and part number, and never sends an
+// accepted part again (the service centre is not asked again). True only
+// when every part has been accepted; false when a step fails (parts accepted
+// before stay sent) or the driver builds no part.
+bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
+                 const std::string& text, SMS_SEND_t& send);
+// One attempt with a message of its own.
+bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
+                 const std::string& text);
