@@ -5,8 +5,8 @@
 
 #include "app/application.h"
 #include "app/arguments.h"
+#include "codec/reply_text.h"
 #include "drivers/models.h"
-#include "drivers/reply_text.h"
 #include "platform/port.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/application.h"
-#include "drivers/reply_text.h"
-#include "transport/sms_sequences.h"
+#include "codec/reply_text.h"
 #include "transport/com_port.h"
+#include "transport/sms_sequences.h"
 
 namespace {
 

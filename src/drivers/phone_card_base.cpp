@@ -2,8 +2,8 @@
 
 #include <iterator>
 
+#include "codec/reply_text.h"
 #include "drivers/models.h"
-#include "drivers/reply_text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "codec/pdu.h"
+#include "codec/reply_text.h"
 #include "drivers/model_common.h"
-#include "drivers/reply_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "drivers/phone_velt_d.h"
 
+#include "codec/reply_text.h"
 #include "drivers/model_common.h"
-#include "drivers/reply_text.h"
 
 std::string CPhone_VeltD::SampleIdentity()
 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "codec/charset_conv.h"
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 
 namespace {
 

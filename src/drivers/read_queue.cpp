@@ -1,6 +1,6 @@
 #include "drivers/read_queue.h"
 
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 
 void CReadQueue::Push(const std::string& index, int status)
 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 
 namespace {
 

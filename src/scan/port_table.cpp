@@ -1,4 +1,4 @@
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 #include "iconv/text_literal.h"
 #include "platform/build_info.h"
 #include "platform/charset.h"

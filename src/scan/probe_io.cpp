@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 #include "platform/clock.h"
 #include "platform/port_trace.h"
 #include "scan/probe_rules.h"

@@ -1,7 +1,7 @@
 #include "scan/probe_rules.h"
 
+#include "codec/reply_text.h"
 #include "drivers/models.h"
-#include "drivers/reply_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <map>
 
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 #include "support/fake_port.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 
 #include <climits>
 #include <string>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 
 namespace {
 
