@@ -16,27 +16,17 @@ enum STORAGE_t { STORAGE_ME, STORAGE_SM };
 bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage)
 {
     if (storage == STORAGE_ME) {
-        return ExecuteCommand(
-            driver, port, driver->SelectMeStorageCommand(),
-            [](CPhoneCardBase* d, std::string reply) {
-                return d->ParseSelectMeStorage(std::move(reply));
-            },
-            AtPacing().shortPolls);
+        return RunDriverCommand(driver, port, driver->SelectMeStorageCommand(),
+                                &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls);
     }
-    return ExecuteCommand(
-        driver, port, driver->SelectSmStorageCommand(),
-        [](CPhoneCardBase* d, std::string reply) {
-            return d->ParseSelectSmStorage(std::move(reply));
-        },
-        AtPacing().shortPolls);
+    return RunDriverCommand(driver, port, driver->SelectSmStorageCommand(),
+                            &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls);
 }
 
 bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
 {
-    return ExecuteCommand(
-        driver, port, command,
-        [](CPhoneCardBase* d, std::string reply) { return d->ParseDeleteAll(std::move(reply)); },
-        AtPacing().shortPolls);
+    return RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseDeleteAll,
+                            AtPacing().shortPolls);
 }
 
 // The name of a storage in the inbox document.

@@ -5,6 +5,15 @@
 #include <string>
 #include <vector>
 
+// What a parser makes of the reply gathered so far. Apart from the device
+// codes of the documents (drivers/result_codes.h): a parser only decides
+// whether the exchange is over and how it went.
+enum PARSE_RESULT_t {
+    PARSE_SUCCEED,     // the reply is complete and the command succeeded
+    PARSE_FAILED,      // the reply is complete and the command failed
+    PARSE_INCOMPLETE,  // not decided yet: read on
+};
+
 // The pieces that end at a "\r\n", without empty ones; an unterminated last
 // line is not returned.
 std::vector<std::string> SplitLines(std::string text);

@@ -21,7 +21,7 @@ std::string CPhoneCardBase::TestCommand()
     return "AT\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseTest(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseTest(std::string reply)
 {
     return GeneralRule(reply);
 }
@@ -31,10 +31,10 @@ std::string CPhoneCardBase::IdentifyCommand()
     return "ATI\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
 {
     m_strIdentity = reply;
-    return MatchIdentity(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+    return MatchIdentity(reply) ? PARSE_SUCCEED : PARSE_FAILED;
 }
 
 std::string CPhoneCardBase::SampleIdentity()
@@ -96,35 +96,35 @@ std::string CPhoneCardBase::PduModeCommand()
     return "at+cmgf=0\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePduMode(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParsePduMode(std::string reply)
 {
     return GeneralRule(reply);
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
 {
     if (Contains(reply, ">")) {
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     if (reply.empty()) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     if (Contains(reply, "ERROR")) {
         for (char ch : {'\r', '\r', '\n', '\r', '\n'}) {
             reply = TrimChar(reply, ch);
         }
         m_strLastError = reply;
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
-    return CMD_RESULT_INCOMPLETE;
+    return PARSE_INCOMPLETE;
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
 {
     m_bRetryableError = false;
     const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
     if (result.kind == LINE_OK) {
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     if (result.kind == LINE_ERROR) {
         // Network-side failures (500..600) are worth another attempt.
@@ -135,9 +135,9 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
             }
         }
         m_strLastError = TrimCrLf(result.strLine);
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
-    return CMD_RESULT_INCOMPLETE;
+    return PARSE_INCOMPLETE;
 }
 
 std::string CPhoneCardBase::TextSendCommand(std::string number)
@@ -195,24 +195,24 @@ std::string CPhoneCardBase::IccidCommand()
     return "AT+CCID\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
 {
     if (Contains(reply, "ERROR")) {
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     return IccidFromReply(reply);
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply)
+PARSE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply)
 {
     const std::size_t e = reply.find("OK");
     if (reply.empty() || e == std::string::npos) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     const std::size_t d = reply.find("+CCID:");
     if (d == std::string::npos) {
         m_strIccid.clear();
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     // The number stops before the CR LF CR LF that precede the final "OK";
     // when "OK" comes first the rest of the reply is taken.
@@ -222,7 +222,7 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply
         text = TrimChar(text, ch);
     }
     m_strIccid = text;
-    return CMD_RESULT_SUCCEED;
+    return PARSE_SUCCEED;
 }
 
 std::string CPhoneCardBase::ImeiCommand()
@@ -230,14 +230,14 @@ std::string CPhoneCardBase::ImeiCommand()
     return "AT+CGSN\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
 {
     if (Contains(reply, "ERROR")) {
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     const std::size_t e = reply.find("OK");
     if (e == std::string::npos) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     // An echo that comes after the "OK" is not the echo of this command.
     const std::size_t c = reply.find("AT+CGSN");
@@ -247,7 +247,7 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
         text = TrimChar(text, ch);
     }
     m_strImei = text;
-    return CMD_RESULT_SUCCEED;
+    return PARSE_SUCCEED;
 }
 
 std::string CPhoneCardBase::SignalCommand()
@@ -255,20 +255,20 @@ std::string CPhoneCardBase::SignalCommand()
     return "at+csq\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
 {
     if (reply.empty()) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     const std::size_t c = reply.find("+CSQ:");
     const std::size_t e = reply.find("OK");
     if (c == std::string::npos || e == std::string::npos) {
         m_strSignal.clear();
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     const std::size_t start = c + 5;
     m_strSignal = e >= start + 4 ? reply.substr(start, e - start - 4) : reply.substr(start);
-    return CMD_RESULT_SUCCEED;
+    return PARSE_SUCCEED;
 }
 
 std::string CPhoneCardBase::ServiceCentreCommand()
@@ -276,7 +276,7 @@ std::string CPhoneCardBase::ServiceCentreCommand()
     return "AT+CSCA?\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
 {
     static const char kKey[] = "+CSCA: \"";
     const std::size_t p = reply.find(kKey);
@@ -285,18 +285,18 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
         const std::size_t q = reply.find(',', start);
         if (q == std::string::npos) {
             m_strServiceCentre.clear();
-            return CMD_RESULT_FAILED;
+            return PARSE_FAILED;
         }
         // The closing quote before the comma is left out.
         m_strServiceCentre = q > start ? reply.substr(start, q - start - 1) : std::string();
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
     if (result.kind == LINE_ERROR) {
         m_strLastError = TrimCrLf(result.strLine);
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
-    return result.kind == LINE_OK ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+    return result.kind == LINE_OK ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
 std::string CPhoneCardBase::DeleteAllCommand()
@@ -304,7 +304,7 @@ std::string CPhoneCardBase::DeleteAllCommand()
     return "AT+CMGD=0,4\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseDeleteAll(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseDeleteAll(std::string reply)
 {
     return GeneralRule(reply);
 }
@@ -314,16 +314,16 @@ std::string CPhoneCardBase::PrepareReadCommand()
     return "AT\r";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParsePrepareRead(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParsePrepareRead(std::string reply)
 {
     if (Contains(reply, "OK")) {
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     if (Contains(reply, "ERROR")) {
         m_strLastError = reply;
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
-    return CMD_RESULT_INCOMPLETE;
+    return PARSE_INCOMPLETE;
 }
 
 std::string CPhoneCardBase::ListCommand()
@@ -331,7 +331,7 @@ std::string CPhoneCardBase::ListCommand()
     return "AT+CMGL=4\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
 {
     if (Contains(reply, "ERROR")) {
         // A failed listing has read nothing: keeping the previous storage's
@@ -342,7 +342,7 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
         m_vecListedIndexes.clear();
         m_vecUnreadable.clear();
         m_strLastError = TrimCrLf(reply);
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     // The reply grows poll after poll: the entries of the part parsed before
     // are kept, and only what came since is decoded, so that a long listing
@@ -364,13 +364,13 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
     m_vecMessages = MergeMessages(entries);
     if (Contains(reply, "OK") || Contains(reply, "SMS DONE")) {
         m_strLastError = TrimCrLf(reply);
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     if (Contains(reply, "SMS FULL")) {
         m_strLastError = TrimCrLf(m_strLastError);
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
-    return CMD_RESULT_INCOMPLETE;
+    return PARSE_INCOMPLETE;
 }
 
 bool CPhoneCardBase::HasPendingRead()
@@ -424,7 +424,7 @@ std::string CPhoneCardBase::SelectMeStorageCommand()
     return "AT+CPMS=\"ME\"\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectMeStorage(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseSelectMeStorage(std::string reply)
 {
     return GeneralRule(reply);
 }
@@ -434,7 +434,7 @@ std::string CPhoneCardBase::SelectSmStorageCommand()
     return "AT+CPMS=\"SM\"\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseSelectSmStorage(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseSelectSmStorage(std::string reply)
 {
     return GeneralRule(reply);
 }
@@ -444,11 +444,11 @@ std::vector<std::string> CPhoneCardBase::InitCommands()
     return {"AT+CMEE=1\r\n", "AT+CPMS=\"SM\"\r\n", "ATE0\r\n"};
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::ParseInit(std::string reply)
+PARSE_RESULT_t CPhoneCardBase::ParseInit(std::string reply)
 {
     // Whatever the modem answers is fine, but it must have answered: a late
     // answer taken for the next command's would shift every reply after it.
-    return HoldsFinalResult(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+    return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
 std::string CPhoneCardBase::DeleteOneCommand(int index) const
@@ -456,11 +456,11 @@ std::string CPhoneCardBase::DeleteOneCommand(int index) const
     return "AT+CMGD=" + std::to_string(index) + "\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
+PARSE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
 {
     const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
     if (result.kind == LINE_OK) {
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
     if (result.kind == LINE_ERROR) {
         std::string text = result.strLine;
@@ -468,14 +468,14 @@ COM_CMD_OPERATE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
             text = TrimChar(text, ch);
         }
         m_strLastError = text;
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     // An "OK" whose line is not terminated yet still counts; an unterminated
     // "ERROR" waits for its line so that the error text is complete.
-    return Contains(reply, "OK") ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+    return Contains(reply, "OK") ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
 bool CPhoneCardBase::SuccessTest(const std::string& reply)
 {
-    return GeneralRule(reply) == CMD_RESULT_SUCCEED;
+    return GeneralRule(reply) == PARSE_SUCCEED;
 }

@@ -3,9 +3,9 @@
 //
 // A driver never touches a port: each operation a modem can be asked for is a
 // command operation that returns the AT text to write and a parse operation
-// that takes the whole reply gathered so far and returns
-// CMD_RESULT_SUCCEED, CMD_RESULT_FAILED or CMD_RESULT_INCOMPLETE (keep
-// polling). The transport (transport/at_transaction.h) joins the two.
+// that takes the whole reply gathered so far and returns PARSE_SUCCEED,
+// PARSE_FAILED or PARSE_INCOMPLETE (keep reading). The transport's SMS
+// sequences (transport/sms_sequences.h) join the two.
 // The order of the virtual operations is part of the interface.
 //
 // The model classes, one file pair each named after the class:
@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "codec/reply_text.h"
 #include "drivers/result_codes.h"
 #include "drivers/sms_message.h"
 
@@ -50,9 +51,9 @@ public:
     virtual ~CPhoneCardBase();
 
     virtual std::string TestCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseTest(std::string reply);
+    virtual PARSE_RESULT_t ParseTest(std::string reply);
     virtual std::string IdentifyCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseIdentify(std::string reply);
+    virtual PARSE_RESULT_t ParseIdentify(std::string reply);
     virtual std::string SampleIdentity();
     // Whether the "ATI" reply is of this driver's model: it holds the
     // identity text of the model's row in models.h (with "OK" where the row
@@ -68,7 +69,7 @@ public:
     virtual std::string TextModeCommand();
     virtual bool ParseTextMode(std::string reply);
     virtual std::string PduModeCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply);
+    virtual PARSE_RESULT_t ParsePduMode(std::string reply);
     // One pair for a text of at most 70 UCS-2 characters (and at most 160
     // bytes), concatenated parts otherwise. Empty, with m_strLastError set,
     // when the message cannot be built (a service centre longer than 15
@@ -76,8 +77,8 @@ public:
     virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
     // Succeeds on a complete "OK" line; an error line fails and sets
     // m_bRetryableError when it carries a number from 500 to 600.
-    virtual COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply);
-    virtual COM_CMD_OPERATE_RESULT_t ParseSendPrompt(std::string reply);
+    virtual PARSE_RESULT_t ParseSendBody(std::string reply);
+    virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string TextSendCommand(std::string number);
     virtual bool ParseTextSend(std::string reply);
     virtual std::string TextBodyCommand(std::string text);
@@ -89,22 +90,22 @@ public:
     virtual std::string StorageQueryCommand();
     virtual bool ParseStorageQuery(std::string reply);
     virtual std::string IccidCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply);
+    virtual PARSE_RESULT_t ParseIccid(std::string reply);
     virtual std::string ImeiCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseImei(std::string reply);
+    virtual PARSE_RESULT_t ParseImei(std::string reply);
     virtual std::string SignalCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseSignal(std::string reply);
+    virtual PARSE_RESULT_t ParseSignal(std::string reply);
     virtual std::string ServiceCentreCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply);
+    virtual PARSE_RESULT_t ParseServiceCentre(std::string reply);
     virtual std::string DeleteAllCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseDeleteAll(std::string reply);
+    virtual PARSE_RESULT_t ParseDeleteAll(std::string reply);
     virtual std::string PrepareReadCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply);
+    virtual PARSE_RESULT_t ParsePrepareRead(std::string reply);
     virtual std::string ListCommand();
     // Rebuilds m_vecMessages, m_vecListedIndexes and m_vecUnreadable from
     // the whole reply on every call. "ERROR" fails the listing and leaves
     // them empty.
-    virtual COM_CMD_OPERATE_RESULT_t ParseList(std::string reply);
+    virtual PARSE_RESULT_t ParseList(std::string reply);
     virtual bool HasPendingRead();
     virtual std::string ReadNextCommand();
     virtual bool ParseReadNext(std::string reply);
@@ -115,12 +116,12 @@ public:
     virtual std::string GetLastErrorText();
     virtual bool ReservedFlag();
     virtual std::string SelectMeStorageCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseSelectMeStorage(std::string reply);
+    virtual PARSE_RESULT_t ParseSelectMeStorage(std::string reply);
     virtual std::string SelectSmStorageCommand();
-    virtual COM_CMD_OPERATE_RESULT_t ParseSelectSmStorage(std::string reply);
+    virtual PARSE_RESULT_t ParseSelectSmStorage(std::string reply);
     virtual std::vector<std::string> InitCommands();
     // Succeeds once the reply holds a final line, whatever it says.
-    virtual COM_CMD_OPERATE_RESULT_t ParseInit(std::string reply);
+    virtual PARSE_RESULT_t ParseInit(std::string reply);
     virtual std::vector<SendPair> BuildLongPduSend(std::string number, std::string text);
     virtual std::vector<SendPair> BuildPduSend(std::string number, std::string text);
 
@@ -157,14 +158,14 @@ public:
 protected:
     // The general rule in its base version (the body of the base ParsePduMode),
     // which other parsers use even where a model replaces ParsePduMode.
-    COM_CMD_OPERATE_RESULT_t GeneralRule(const std::string& reply);
+    PARSE_RESULT_t GeneralRule(const std::string& reply);
 
-    // The success test: GeneralRule(reply) == CMD_RESULT_SUCCEED.
+    // The success test: GeneralRule(reply) == PARSE_SUCCEED.
     bool SuccessTest(const std::string& reply);
 
     // The ICCID rule after its "ERROR" check: 2 until "OK", then the number
     // after "+CCID:" (failed, with m_strIccid emptied, when there is none).
-    COM_CMD_OPERATE_RESULT_t IccidFromReply(const std::string& reply);
+    PARSE_RESULT_t IccidFromReply(const std::string& reply);
 
     // The non-empty test: true when the reply is not empty.
     static bool NonEmptyTest(const std::string& reply) { return !reply.empty(); }

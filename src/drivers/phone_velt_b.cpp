@@ -49,7 +49,7 @@ bool CPhone_VeltB::ParseHangUp(std::string reply)
     return NonEmptyTest(reply);
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
+PARSE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
 {
     static const char kKey[] = "+CMGW: ";
     const std::size_t key = reply.find(kKey);
@@ -58,18 +58,18 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
         const std::size_t end = reply.find('\r', start);
         if (end != std::string::npos) {
             m_strWriteIndex = reply.substr(start, end - start);
-            return CMD_RESULT_SUCCEED;
+            return PARSE_SUCCEED;
         }
     }
     return GeneralRule(reply);
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
+PARSE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
 {
     // The send goes on whatever this module answers, once it has answered;
     // the number is taken only when the whole "+CSCA" line is in the reply.
     CPhoneCardBase::ParseServiceCentre(reply);
-    return HoldsFinalResult(reply) ? CMD_RESULT_SUCCEED : CMD_RESULT_INCOMPLETE;
+    return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
 std::string CPhone_VeltB::PrepareReadCommand()
@@ -82,11 +82,11 @@ std::string CPhone_VeltB::ListCommand()
     return "AT+CMGD=?\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
+PARSE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
 {
     if (reply.find("OK") == std::string::npos) {
-        const COM_CMD_OPERATE_RESULT_t result = GeneralRule(reply);
-        if (result == CMD_RESULT_FAILED) {
+        const PARSE_RESULT_t result = GeneralRule(reply);
+        if (result == PARSE_FAILED) {
             // Nothing of the earlier storage may pass for this one's.
             m_vecMessages.clear();
             m_vecReadEntries.clear();
@@ -113,7 +113,7 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
             }
         }
     }
-    return CMD_RESULT_SUCCEED;
+    return PARSE_SUCCEED;
 }
 
 bool CPhone_VeltB::HasPendingRead()

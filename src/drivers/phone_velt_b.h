@@ -17,15 +17,15 @@ public:
     bool ParseHangUp(std::string reply) override;
     // A "+CMGW: <index>" line stores the index in m_strWriteIndex and
     // succeeds; otherwise the general rule.
-    COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply) override;
+    PARSE_RESULT_t ParsePduMode(std::string reply) override;
     // Stores the number when the reply has it; always succeeds.
-    COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply) override;
+    PARSE_RESULT_t ParseServiceCentre(std::string reply) override;
     std::string PrepareReadCommand() override;
     std::string ListCommand() override;
     // On "OK": the indexes between the first "(" and ")" become the read
     // queue (non-numeric pieces are dropped) and the messages start empty.
     // Without "OK": the general rule; a failed listing leaves no messages.
-    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
+    PARSE_RESULT_t ParseList(std::string reply) override;
     bool HasPendingRead() override;
     // "AT+CMGR=<index>\r\n" for the first queued index (removed from the
     // queue); empty when the queue is empty.

@@ -33,11 +33,11 @@ std::string CPhone_VeltD::IccidCommand()
     return "AT^ICCID?\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
+PARSE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
 {
     static const char kKey[] = "^ICCID: ";
     if (reply.empty()) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     for (const std::string& line : SplitLines(reply)) {
         const std::size_t at = line.find(kKey);
@@ -51,9 +51,9 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
             number = TrimChar(number, ch);
         }
         m_strIccid = number;
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     }
-    return CMD_RESULT_FAILED;
+    return PARSE_FAILED;
 }
 
 int CPhone_VeltD::GetDeviceType()

@@ -14,7 +14,7 @@ public:
     std::string IccidCommand() override;
     // The first complete "^ICCID: " line gives the number; without one the
     // query fails (2 only for an empty reply).
-    COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply) override;
+    PARSE_RESULT_t ParseIccid(std::string reply) override;
     int GetDeviceType() override;
     // The base list followed by "AT^CURC=0\r\n".
     std::vector<std::string> InitCommands() override;

@@ -103,18 +103,18 @@ std::string CPhone_VeltG::PduModeCommand()
     return "AT^HSMSSS=0,0,6,0\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
+PARSE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
 {
     for (const std::string& line : SplitLines(reply)) {
         if (line.find("HCMGSS") != std::string::npos) {
-            return CMD_RESULT_SUCCEED;
+            return PARSE_SUCCEED;
         }
         if (line.find("ERROR") != std::string::npos || line.find("HCMGSF") != std::string::npos) {
             m_strLastError = TrimCrLf(line);
-            return CMD_RESULT_FAILED;
+            return PARSE_FAILED;
         }
     }
-    return CMD_RESULT_INCOMPLETE;
+    return PARSE_INCOMPLETE;
 }
 
 std::string CPhone_VeltG::TextSendCommand(std::string number)
@@ -137,10 +137,10 @@ bool CPhone_VeltG::ParseReadFirst(std::string reply)
     return NonEmptyTest(reply);
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
+PARSE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
 {
     if (reply.find("ERROR") != std::string::npos && reply.back() == '\n') {
-        return CMD_RESULT_FAILED;
+        return PARSE_FAILED;
     }
     return IccidFromReply(reply);
 }
@@ -156,7 +156,7 @@ std::string CPhone_VeltG::ListCommand()
     return "AT^HCMGL=4\r\n";
 }
 
-COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
+PARSE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
 {
     static const char kKey[] = "^HCMGL:";
     m_vecMessages.clear();
@@ -164,14 +164,14 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     // Only a complete listing is queued: a late answer must not pass for an
     // empty storage, and a listing is queued once.
     if (!HoldsFinalResult(reply)) {
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
     std::vector<PENDING_READ_t> listed;
     for (const std::string& line : SplitLines(reply)) {
         if (IsFinalResultLine(line)) {
             if (line.find("OK") == std::string::npos) {
                 m_strLastError = TrimCrLf(line);
-                return CMD_RESULT_FAILED;
+                return PARSE_FAILED;
             }
             break;
         }
@@ -196,7 +196,7 @@ COM_CMD_OPERATE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     for (const PENDING_READ_t& read : listed) {
         m_readQueue.Push(read.strIndex, read.nStatus);
     }
-    return CMD_RESULT_SUCCEED;
+    return PARSE_SUCCEED;
 }
 
 bool CPhone_VeltG::HasPendingRead()

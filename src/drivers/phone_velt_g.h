@@ -22,19 +22,19 @@ public:
     std::string PduModeCommand() override;
     // A "HCMGSS" line succeeds; an "ERROR" or "HCMGSF" line fails with that
     // line as error text; "OK" alone keeps waiting for the network's answer.
-    COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply) override;
+    PARSE_RESULT_t ParseSendBody(std::string reply) override;
     std::string TextSendCommand(std::string number) override;
     bool ParseTextSend(std::string reply) override;
     std::string ReadFirstCommand() override;
     bool ParseReadFirst(std::string reply) override;
     // As the base rule, but "ERROR" fails only a reply that ends with LF.
-    COM_CMD_OPERATE_RESULT_t ParseIccid(std::string reply) override;
+    PARSE_RESULT_t ParseIccid(std::string reply) override;
     std::string ServiceCentreCommand() override;
     std::string ListCommand() override;
     // Waits for the listing's final line: after "OK" it queues (index,
     // status) of every "^HCMGL:" line before it and succeeds; an error line
     // fails with that line as error text and queues nothing.
-    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override;
+    PARSE_RESULT_t ParseList(std::string reply) override;
     bool HasPendingRead() override;
     // "AT^HCMGR=<index>\r\n" for the first queued index (removed from the
     // queue); empty when the queue is empty.

@@ -1,23 +1,20 @@
 #pragma once
-// Result codes of parsers and port operations, and device types.
+// Result codes of the work on a device, as the documents and the console
+// report them, and device types. (A parser's verdict on a reply is
+// PARSE_RESULT_t, codec/reply_text.h.)
 
 #include <string>
 
 enum COM_CMD_OPERATE_RESULT_t : int {
     CMD_RESULT_SUCCEED = 0,
     CMD_RESULT_FAILED = 1,
-    // Returned by a parser: the reply is not complete yet, keep polling.
-    // Reported by a caller: the device does not answer "AT".
-    CMD_RESULT_NOT_AT = 2,
+    CMD_RESULT_NOT_AT = 2,  // the device does not answer "AT"
     CMD_RESULT_FOREIGN_DEVICE = 3,
     CMD_RESULT_NO_SIM = 4,
     CMD_RESULT_NO_SIGNAL = 5,
     CMD_RESULT_NO_PORT = 6,
     CMD_RESULT_FOREIGN_SMS_DEVICE = 7,
 };
-
-// The parsers' name for 2.
-constexpr COM_CMD_OPERATE_RESULT_t CMD_RESULT_INCOMPLETE = CMD_RESULT_NOT_AT;
 
 // English text of a code ("Succeed", ...); "Unknown reason" outside 0..7.
 std::string ResultTextEn(int code);

@@ -122,10 +122,10 @@ std::int64_t SingleReadDeadlineMs()
     return static_cast<std::int64_t>(std::max(AtPacing().gatherRounds, 0)) * kAtQuietReadMs;
 }
 
-bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
-                    ReplyParser parser, int maxPolls)
+bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser& parser,
+                    int maxPolls)
 {
-    if (driver == nullptr || port == nullptr || !port->IsOpen() || !parser || port->IsFailed()) {
+    if (port == nullptr || !port->IsOpen() || !parser || port->IsFailed()) {
         return false;
     }
     if (!StartCommand(port, command)) {
@@ -142,11 +142,11 @@ bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& co
         if (ReplyTooLong(port, reply)) {
             return false;
         }
-        const COM_CMD_OPERATE_RESULT_t result = parser(driver, reply);
-        if (result == CMD_RESULT_SUCCEED) {
+        const PARSE_RESULT_t result = parser(reply);
+        if (result == PARSE_SUCCEED) {
             return true;
         }
-        if (result == CMD_RESULT_FAILED) {
+        if (result == PARSE_FAILED) {
             return false;
         }
         if (port->NowMs() >= deadline) {

@@ -1,6 +1,8 @@
 #pragma once
-// The AT transaction: write a command, poll the port, and let a driver's
-// parser decide after every poll on the whole reply gathered so far.
+// The AT transaction: write a command, poll the port, and let a parser
+// decide after every poll on the whole reply gathered so far. It knows
+// nothing of drivers: the SMS sequences (sms_sequences.h) bind a driver's
+// parse operation into the parser.
 //
 // - Before a command is written, input already waiting on the port is read
 //   and dropped: it belongs to an earlier command or is unsolicited, and the
@@ -26,10 +28,11 @@
 #include <string>
 #include <vector>
 
-#include "drivers/phone_card_base.h"
+#include "codec/reply_text.h"
 #include "transport/at_port.h"
 
-using ReplyParser = std::function<COM_CMD_OPERATE_RESULT_t(CPhoneCardBase*, std::string)>;
+// Decides on the whole reply gathered so far (codec/reply_text.h).
+using ReplyParser = std::function<PARSE_RESULT_t(const std::string& reply)>;
 
 // A gathered reply is never allowed to grow past this size; a modem that
 // floods the line ends its transaction as a failure within its poll budget.
@@ -42,10 +45,10 @@ constexpr int kPollTimeLimitMs = 5000;
 // Drops waiting input, writes `command` and polls at most `maxPolls` times
 // within CommandDeadlineMs(maxPolls): true when the parser answers success;
 // false when it answers failure, the polls or the time run out, or the port
-// fails. Without a driver, a port, an open port or a parser, and on a failed
-// port: false, nothing written (the port is not reopened).
-bool ExecuteCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
-                    ReplyParser parser, int maxPolls);
+// fails. Without a port, an open port or a parser, and on a failed port:
+// false, nothing written (the port is not reopened).
+bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser& parser,
+                    int maxPolls);
 
 // One exchange without pauses, for a reply that its final line ends: drops
 // waiting input, writes `command` and gathers the reply into `reply` until

@@ -1,26 +1,14 @@
 #include "transport/sms_sequences.h"
 
-#include <utility>
-
-namespace {
-
-// Adapters binding one parse operation of a driver.
-ReplyParser InitParser()
+bool RunDriverCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
+                      DriverParse parse, int maxPolls)
 {
-    return [](CPhoneCardBase* driver, std::string reply) {
-        return driver == nullptr ? CMD_RESULT_FAILED : driver->ParseInit(std::move(reply));
-    };
+    return driver != nullptr &&
+           ExecuteCommand(
+               port, command,
+               [driver, parse](const std::string& reply) { return (driver->*parse)(reply); },
+               maxPolls);
 }
-
-template <COM_CMD_OPERATE_RESULT_t (CPhoneCardBase::*Parse)(std::string)>
-ReplyParser ParserOf()
-{
-    return [](CPhoneCardBase* driver, std::string reply) {
-        return (driver->*Parse)(std::move(reply));
-    };
-}
-
-}  // namespace
 
 void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 {
@@ -28,7 +16,8 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
         return;
     }
     for (const std::string& command : driver->InitCommands()) {
-        if (!ExecuteCommand(driver, port, command, InitParser(), AtPacing().shortPolls) &&
+        if (!RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseInit,
+                              AtPacing().shortPolls) &&
             port->IsFailed()) {
             return;
         }
@@ -38,29 +27,29 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
-           ExecuteCommand(driver, port, driver->ServiceCentreCommand(),
-                          ParserOf<&CPhoneCardBase::ParseServiceCentre>(), AtPacing().shortPolls);
+           RunDriverCommand(driver, port, driver->ServiceCentreCommand(),
+                            &CPhoneCardBase::ParseServiceCentre, AtPacing().shortPolls);
 }
 
 bool SelectPduMode(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
-           ExecuteCommand(driver, port, driver->PduModeCommand(),
-                          ParserOf<&CPhoneCardBase::ParsePduMode>(), AtPacing().shortPolls);
+           RunDriverCommand(driver, port, driver->PduModeCommand(), &CPhoneCardBase::ParsePduMode,
+                            AtPacing().shortPolls);
 }
 
 bool PrepareRead(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr &&
-           ExecuteCommand(driver, port, driver->PrepareReadCommand(),
-                          ParserOf<&CPhoneCardBase::ParsePrepareRead>(), AtPacing().shortPolls);
+           RunDriverCommand(driver, port, driver->PrepareReadCommand(),
+                            &CPhoneCardBase::ParsePrepareRead, AtPacing().shortPolls);
 }
 
 bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 {
-    const bool ok = driver != nullptr &&
-                    ExecuteCommand(driver, port, driver->ListCommand(),
-                                   ParserOf<&CPhoneCardBase::ParseList>(), AtPacing().listPolls);
+    const bool ok =
+        driver != nullptr && RunDriverCommand(driver, port, driver->ListCommand(),
+                                              &CPhoneCardBase::ParseList, AtPacing().listPolls);
     if (listed != nullptr) {
         *listed = ok;
     }
@@ -69,14 +58,14 @@ bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 
 bool SendPromptCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command)
 {
-    return ExecuteCommand(driver, port, command, ParserOf<&CPhoneCardBase::ParseSendPrompt>(),
-                          AtPacing().shortPolls);
+    return RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseSendPrompt,
+                            AtPacing().shortPolls);
 }
 
 bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& body)
 {
-    return ExecuteCommand(driver, port, body, ParserOf<&CPhoneCardBase::ParseSendBody>(),
-                          AtPacing().bodyPolls);
+    return RunDriverCommand(driver, port, body, &CPhoneCardBase::ParseSendBody,
+                            AtPacing().bodyPolls);
 }
 
 bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)

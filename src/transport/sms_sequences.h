@@ -9,6 +9,14 @@
 #include "transport/at_port.h"
 #include "transport/at_transaction.h"
 
+// A parse operation of a driver.
+using DriverParse = PARSE_RESULT_t (CPhoneCardBase::*)(std::string reply);
+
+// One exchange (ExecuteCommand) whose reply the driver's `parse` decides on.
+// False without a driver.
+bool RunDriverCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
+                      DriverParse parse, int maxPolls);
+
 // Opens the port when it is closed (nothing is sent when it does not open),
 // then sends every command of the driver's InitCommands in order, shortPolls
 // each, each waiting for its own answer; their outcomes are ignored, but a

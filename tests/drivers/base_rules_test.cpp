@@ -15,13 +15,13 @@
 
 namespace {
 
-constexpr COM_CMD_OPERATE_RESULT_t kOk = CMD_RESULT_SUCCEED;
-constexpr COM_CMD_OPERATE_RESULT_t kFail = CMD_RESULT_FAILED;
-constexpr COM_CMD_OPERATE_RESULT_t kMore = CMD_RESULT_INCOMPLETE;
+constexpr PARSE_RESULT_t kOk = PARSE_SUCCEED;
+constexpr PARSE_RESULT_t kFail = PARSE_FAILED;
+constexpr PARSE_RESULT_t kMore = PARSE_INCOMPLETE;
 
 struct RuleCase {
     std::string reply;
-    COM_CMD_OPERATE_RESULT_t result;
+    PARSE_RESULT_t result;
     std::string lastError;  // expected m_strLastError afterwards
 };
 
@@ -42,7 +42,7 @@ const RuleCase kGeneralRule[] = {
 
 // Every operation that is the general rule in its base version, on every
 // model, since a model's own ParsePduMode must not leak into them.
-using Rule = std::function<COM_CMD_OPERATE_RESULT_t(CPhoneCardBase&, const std::string&)>;
+using Rule = std::function<PARSE_RESULT_t(CPhoneCardBase&, const std::string&)>;
 
 std::vector<std::unique_ptr<CPhoneCardBase>> AllDrivers()
 {
@@ -148,7 +148,7 @@ TEST(NonEmptyTest, BaseReadNextAndModelDialHangUp)
 
 TEST(ParseInit, SucceedsOnAnyAnswerOfEveryModelOnceItHasCome)
 {
-    const std::pair<const char*, COM_CMD_OPERATE_RESULT_t> cases[] = {
+    const std::pair<const char*, PARSE_RESULT_t> cases[] = {
         {"\r\nOK\r\n", kOk},
         {"\r\nERROR\r\n", kOk},
         {"\r\n+CME ERROR: 100\r\n", kOk},
@@ -192,7 +192,7 @@ TEST(GetLastErrorText, TrimsLineBreaksAndStoresTheTrimmedText)
 
 struct FieldCase {
     std::string reply;
-    COM_CMD_OPERATE_RESULT_t result;
+    PARSE_RESULT_t result;
     std::string field;  // the member afterwards; it starts as "old"
 };
 
@@ -275,7 +275,7 @@ TEST(ParseServiceCentre, NumberAsQuotedOrLineRule)
 {
     const struct {
         std::string reply;
-        COM_CMD_OPERATE_RESULT_t result;
+        PARSE_RESULT_t result;
         std::string centre;
         std::string lastError;
     } cases[] = {

@@ -53,7 +53,7 @@ struct RouteResult {
 RouteResult ByListing(const std::vector<Stored>& stored)
 {
     CPhone_VeltC driver;
-    EXPECT_EQ(driver.ParseList(Listing(stored)), CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList(Listing(stored)), PARSE_SUCCEED);
     return {driver.GetMessages(), driver.GetListedIndexes(), driver.GetUnreadable()};
 }
 
@@ -64,8 +64,7 @@ RouteResult ByIndex(const std::vector<Stored>& stored)
     for (const Stored& s : stored) {
         indexes += (indexes.empty() ? "" : ",") + std::to_string(s.index);
     }
-    EXPECT_EQ(driver.ParseList("\r\n+CMGD: (" + indexes + "),(0-4)\r\n\r\nOK\r\n"),
-              CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList("\r\n+CMGD: (" + indexes + "),(0-4)\r\n\r\nOK\r\n"), PARSE_SUCCEED);
     for (const Stored& s : stored) {
         EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=" + std::to_string(s.index) + "\r\n");
         const std::string header = s.header.empty() ? "+CMGR: 1,,0" : s.header;

@@ -14,14 +14,14 @@
 
 namespace {
 
-constexpr COM_CMD_OPERATE_RESULT_t kOk = CMD_RESULT_SUCCEED;
-constexpr COM_CMD_OPERATE_RESULT_t kFail = CMD_RESULT_FAILED;
+constexpr PARSE_RESULT_t kOk = PARSE_SUCCEED;
+constexpr PARSE_RESULT_t kFail = PARSE_FAILED;
 
 using Messages = std::vector<SmsMessage>;
 
 struct ListCase {
     const char* fixture;
-    COM_CMD_OPERATE_RESULT_t result;
+    PARSE_RESULT_t result;
     Messages messages;
     std::vector<int> listedIndexes;
 };
@@ -82,8 +82,8 @@ TEST(ParseList, RecordedListingsInEveryPrefix)
         const std::string reply = LoadFixture(c.fixture);
         CPhone_VeltC driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
-            const COM_CMD_OPERATE_RESULT_t early = driver.ParseList(reply.substr(0, n));
-            if (early != CMD_RESULT_INCOMPLETE) {
+            const PARSE_RESULT_t early = driver.ParseList(reply.substr(0, n));
+            if (early != PARSE_INCOMPLETE) {
                 ASSERT_EQ(early, c.result) << "prefix " << n;
                 ASSERT_EQ(driver.GetMessages(), c.messages) << "prefix " << n;
             }

@@ -13,15 +13,15 @@
 
 namespace {
 
-constexpr COM_CMD_OPERATE_RESULT_t kOk = CMD_RESULT_SUCCEED;
-constexpr COM_CMD_OPERATE_RESULT_t kFail = CMD_RESULT_FAILED;
-constexpr COM_CMD_OPERATE_RESULT_t kMore = CMD_RESULT_INCOMPLETE;
+constexpr PARSE_RESULT_t kOk = PARSE_SUCCEED;
+constexpr PARSE_RESULT_t kFail = PARSE_FAILED;
+constexpr PARSE_RESULT_t kMore = PARSE_INCOMPLETE;
 
 TEST(ParseSendPrompt, PromptErrorOrWait)
 {
     const struct {
         std::string reply;
-        COM_CMD_OPERATE_RESULT_t result;
+        PARSE_RESULT_t result;
         std::string lastError;
     } cases[] = {
         {"\r\n> ", kOk, "previous"},
@@ -44,7 +44,7 @@ TEST(ParseSendPrompt, PromptErrorOrWait)
 
 struct BodyCase {
     const char* fixture;
-    COM_CMD_OPERATE_RESULT_t result;
+    PARSE_RESULT_t result;
     bool retryable;
     std::string lastError;
 };
@@ -71,7 +71,7 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
         for (std::size_t n = 0; n < reply.size(); ++n) {
             driver.m_strLastError = "previous";
             driver.m_bRetryableError = true;
-            const COM_CMD_OPERATE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
+            const PARSE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
             ASSERT_TRUE(early == kMore || early == c.result) << "prefix " << n;
             if (early == kMore) {
                 ASSERT_FALSE(driver.m_bRetryableError) << "prefix " << n;
@@ -98,7 +98,7 @@ TEST(ParseSendBody, CdmaWaitsForTheNetworkConfirmation)
         const std::string reply = LoadFixture(c.fixture);
         CPhone_VeltG driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
-            const COM_CMD_OPERATE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
+            const PARSE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
             ASSERT_TRUE(early == kMore || early == c.result) << "prefix " << n;
         }
         driver.m_strLastError = "previous";

@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr COM_CMD_OPERATE_RESULT_t kOk = CMD_RESULT_SUCCEED;
-constexpr COM_CMD_OPERATE_RESULT_t kFail = CMD_RESULT_FAILED;
-constexpr COM_CMD_OPERATE_RESULT_t kMore = CMD_RESULT_INCOMPLETE;
+constexpr PARSE_RESULT_t kOk = PARSE_SUCCEED;
+constexpr PARSE_RESULT_t kFail = PARSE_FAILED;
+constexpr PARSE_RESULT_t kMore = PARSE_INCOMPLETE;
 
 using Messages = std::vector<SmsMessage>;
 using Queue = std::vector<std::string>;
@@ -138,7 +138,7 @@ TEST(VeltBListing, QueueRows)
 {
     const struct {
         std::string reply;
-        COM_CMD_OPERATE_RESULT_t result;
+        PARSE_RESULT_t result;
         Queue queue;  // starts as {"old"}
     } cases[] = {
         {LoadFixture("drivers/velt_b/list_3_7.txt"), kOk, {"3", "7"}},
@@ -164,7 +164,7 @@ TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
     CPhone_VeltB driver;
     EXPECT_EQ(driver.ParsePduMode(LoadFixture("drivers/velt_b/cmgw.txt")), kOk);
     EXPECT_EQ(driver.m_strWriteIndex, "12");
-    const std::pair<std::string, COM_CMD_OPERATE_RESULT_t> pduMode[] = {
+    const std::pair<std::string, PARSE_RESULT_t> pduMode[] = {
         {"\r\nOK\r\n", kOk},
         {"\r\n+CMGW: 12", kMore},
         {"\r\nERROR\r\n", kFail},
@@ -179,7 +179,7 @@ TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
     // final line has come; the number is taken only from a whole "+CSCA" line.
     const struct {
         std::string reply;
-        COM_CMD_OPERATE_RESULT_t result;
+        PARSE_RESULT_t result;
         std::string centre;
     } centre[] = {
         {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500"},

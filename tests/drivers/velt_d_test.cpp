@@ -11,17 +11,17 @@ TEST(VeltDIccid, CaretIccidLine)
 {
     const struct {
         std::string reply;
-        COM_CMD_OPERATE_RESULT_t result;
+        PARSE_RESULT_t result;
         std::string iccid;  // starts as "old"
     } cases[] = {
-        {LoadFixture("drivers/velt_d/iccid.txt"), CMD_RESULT_SUCCEED, "89860012345678901234"},
-        {"\r\n^ICCID: 89860012345678901234\r\n", CMD_RESULT_SUCCEED, "89860012345678901234"},
-        {"\r\n^ICCID:  8986 \r\n", CMD_RESULT_SUCCEED, "8986"},
-        {LoadFixture("drivers/velt_d/iccid_no_sim.txt"), CMD_RESULT_FAILED, "old"},
+        {LoadFixture("drivers/velt_d/iccid.txt"), PARSE_SUCCEED, "89860012345678901234"},
+        {"\r\n^ICCID: 89860012345678901234\r\n", PARSE_SUCCEED, "89860012345678901234"},
+        {"\r\n^ICCID:  8986 \r\n", PARSE_SUCCEED, "8986"},
+        {LoadFixture("drivers/velt_d/iccid_no_sim.txt"), PARSE_FAILED, "old"},
         // Not terminated yet: the query fails at once.
-        {"\r\n^ICCID: 8986001234", CMD_RESULT_FAILED, "old"},
-        {"\r\nOK\r\n", CMD_RESULT_FAILED, "old"},
-        {"", CMD_RESULT_INCOMPLETE, "old"},
+        {"\r\n^ICCID: 8986001234", PARSE_FAILED, "old"},
+        {"\r\nOK\r\n", PARSE_FAILED, "old"},
+        {"", PARSE_INCOMPLETE, "old"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));

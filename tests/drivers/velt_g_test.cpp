@@ -102,7 +102,7 @@ TEST(VeltGSend, SurrogatePairsStayInOneMessage)
 TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 {
     CPhone_VeltG driver;
-    EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), PARSE_SUCCEED);
     EXPECT_FALSE(driver.HasPendingRead());
 
     driver.m_readQueue.Push("2", 1);
@@ -113,10 +113,10 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
     const std::size_t ok = listing.rfind("OK");
     ASSERT_NE(std::string::npos, ok);
     for (std::size_t cut : {std::size_t{0}, listing.size() / 2, ok + 1}) {
-        EXPECT_EQ(driver.ParseList(listing.substr(0, cut)), CMD_RESULT_INCOMPLETE);
+        EXPECT_EQ(driver.ParseList(listing.substr(0, cut)), PARSE_INCOMPLETE);
     }
     EXPECT_EQ(Pending(driver.m_readQueue), (Reads{{2, 1}}));
-    EXPECT_EQ(driver.ParseList(listing), CMD_RESULT_SUCCEED);
+    EXPECT_EQ(driver.ParseList(listing), PARSE_SUCCEED);
     EXPECT_TRUE(driver.GetMessages().empty());
     EXPECT_EQ(Pending(driver.m_readQueue), (Reads{{2, 1}, {4, 1}, {7, 0}}));
 
@@ -129,7 +129,7 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 TEST(VeltGList, AnErrorAnswerFailsAndQueuesNothing)
 {
     CPhone_VeltG driver;
-    EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"), CMD_RESULT_FAILED);
+    EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"), PARSE_FAILED);
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 310");
 }
@@ -170,7 +170,7 @@ TEST(VeltGRead, RecordedSingleReads)
 TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
 {
     CPhone_VeltG driver;
-    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), CMD_RESULT_SUCCEED);
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), PARSE_SUCCEED);
     driver.ReadNextCommand();
     driver.ParseReadNext(LoadFixture("drivers/velt_g/read_unicode.txt"));
     driver.ReadNextCommand();
@@ -179,7 +179,7 @@ TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
     EXPECT_EQ(driver.GetMessages().size(), 2u);
     EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{4, 7}));
 
-    ASSERT_EQ(driver.ParseList("\r\nOK\r\n"), CMD_RESULT_SUCCEED);
+    ASSERT_EQ(driver.ParseList("\r\nOK\r\n"), PARSE_SUCCEED);
     EXPECT_TRUE(driver.GetMessages().empty());
     EXPECT_TRUE(driver.GetListedIndexes().empty());
 }

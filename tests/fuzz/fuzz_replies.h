@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/reply_text.h"
 #include "drivers/result_codes.h"
 #include "drivers/sms_message.h"
 #include "fuzz_checks.h"
@@ -67,8 +68,7 @@ inline FUZZ_REPLIES_t ReadFuzzReplies(const std::uint8_t* data, std::size_t size
 
 inline bool IsResult(int result)
 {
-    return result == CMD_RESULT_SUCCEED || result == CMD_RESULT_FAILED ||
-           result == CMD_RESULT_INCOMPLETE;
+    return result == PARSE_SUCCEED || result == PARSE_FAILED || result == PARSE_INCOMPLETE;
 }
 
 // Feeds a parser the growing prefixes of `reply`, `piece` bytes more each
@@ -78,14 +78,14 @@ inline bool IsResult(int result)
 template <class Parse>
 int FeedInPieces(const std::string& reply, std::size_t piece, Parse parse, std::string& seen)
 {
-    int result = CMD_RESULT_INCOMPLETE;
+    int result = PARSE_INCOMPLETE;
     std::size_t length = 0;
     do {
         length = std::min(reply.size(), length + piece);
         seen = reply.substr(0, length);
         result = parse(seen);
         FuzzRequire(IsResult(result));
-    } while (result == CMD_RESULT_INCOMPLETE && length < reply.size());
+    } while (result == PARSE_INCOMPLETE && length < reply.size());
     return result;
 }
 

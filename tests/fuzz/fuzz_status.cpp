@@ -39,7 +39,7 @@ std::unique_ptr<CPhoneCardBase> MakeDriver(unsigned model)
     }
 }
 
-using Result = COM_CMD_OPERATE_RESULT_t;
+using Result = PARSE_RESULT_t;
 using Parser = Result (CPhoneCardBase::*)(std::string);
 using Test = bool (CPhoneCardBase::*)(std::string);
 

@@ -9,8 +9,8 @@
 #include "drivers/phone_velt_c.h"
 #include "support/listed_port.h"
 #include "support/modem_sim.h"
-#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
+#include "transport/sms_sequences.h"
 
 namespace {
 
@@ -84,10 +84,8 @@ TEST_F(SimTransactionTest, StoredMessagesAreReadThroughTheListing)
            3);
     CPhone_VeltC driver;
     RunInitCommands(&driver, port.get());
-    ASSERT_TRUE(ExecuteCommand(
-        &driver, port.get(), driver.SelectSmStorageCommand(),
-        [](CPhoneCardBase* d, std::string r) { return d->ParseSelectSmStorage(std::move(r)); },
-        AtPacing().shortPolls));
+    ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectSmStorageCommand(),
+                                 &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);
@@ -109,10 +107,8 @@ TEST_F(SimTransactionTest, Clm920ReadsEachQueuedIndexSingly)
            4);
     CPhone_VeltB driver;
     RunInitCommands(&driver, port.get());
-    ASSERT_TRUE(ExecuteCommand(
-        &driver, port.get(), driver.SelectMeStorageCommand(),
-        [](CPhoneCardBase* d, std::string r) { return d->ParseSelectMeStorage(std::move(r)); },
-        AtPacing().shortPolls));
+    ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectMeStorageCommand(),
+                                 &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);

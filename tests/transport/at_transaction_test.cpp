@@ -17,7 +17,7 @@ const std::string kOk = "\r\nOK\r\n";
 // their results; every reply a parser sees is kept.
 class FakeDriver : public CPhoneCardBase {
 public:
-    std::map<std::string, std::vector<COM_CMD_OPERATE_RESULT_t>> forced;
+    std::map<std::string, std::vector<PARSE_RESULT_t>> forced;
     std::vector<std::string> initCommands;
     std::vector<SendPair> sendPairs;
     std::deque<int> pending;
@@ -30,24 +30,15 @@ public:
     }
 
     std::vector<std::string> InitCommands() override { return initCommands; }
-    COM_CMD_OPERATE_RESULT_t ParseInit(std::string reply) override { return Decide("init", reply); }
+    PARSE_RESULT_t ParseInit(std::string reply) override { return Decide("init", reply); }
     std::string ServiceCentreCommand() override { return "AT+CSCA?\r\n"; }
-    COM_CMD_OPERATE_RESULT_t ParseServiceCentre(std::string reply) override
-    {
-        return Decide("csca", reply);
-    }
+    PARSE_RESULT_t ParseServiceCentre(std::string reply) override { return Decide("csca", reply); }
     std::string PduModeCommand() override { return "AT+CMGF=0\r\n"; }
-    COM_CMD_OPERATE_RESULT_t ParsePduMode(std::string reply) override
-    {
-        return Decide("cmgf", reply);
-    }
+    PARSE_RESULT_t ParsePduMode(std::string reply) override { return Decide("cmgf", reply); }
     std::string PrepareReadCommand() override { return "AT+CPMS?\r\n"; }
-    COM_CMD_OPERATE_RESULT_t ParsePrepareRead(std::string reply) override
-    {
-        return Decide("prepare", reply);
-    }
+    PARSE_RESULT_t ParsePrepareRead(std::string reply) override { return Decide("prepare", reply); }
     std::string ListCommand() override { return "AT+CMGL=4\r\n"; }
-    COM_CMD_OPERATE_RESULT_t ParseList(std::string reply) override { return Decide("list", reply); }
+    PARSE_RESULT_t ParseList(std::string reply) override { return Decide("list", reply); }
     bool HasPendingRead() override { return endlessPending || !pending.empty(); }
     std::string ReadNextCommand() override
     {
@@ -64,17 +55,11 @@ public:
         return reply.find("+CMGR:") != std::string::npos && reply.find("OK") != std::string::npos;
     }
     std::vector<SendPair> BuildSendCommands(std::string, std::string) override { return sendPairs; }
-    COM_CMD_OPERATE_RESULT_t ParseSendPrompt(std::string reply) override
-    {
-        return Decide("prompt", reply);
-    }
-    COM_CMD_OPERATE_RESULT_t ParseSendBody(std::string reply) override
-    {
-        return Decide("body", reply);
-    }
+    PARSE_RESULT_t ParseSendPrompt(std::string reply) override { return Decide("prompt", reply); }
+    PARSE_RESULT_t ParseSendBody(std::string reply) override { return Decide("body", reply); }
 
 private:
-    COM_CMD_OPERATE_RESULT_t Decide(const std::string& parser, const std::string& reply)
+    PARSE_RESULT_t Decide(const std::string& parser, const std::string& reply)
     {
         std::vector<std::string>& seen = m_seen[parser];
         seen.push_back(reply);
@@ -84,13 +69,13 @@ private:
             return it->second[call];
         }
         if (reply.find("ERROR") != std::string::npos) {
-            return CMD_RESULT_FAILED;
+            return PARSE_FAILED;
         }
         if (reply.find("OK") != std::string::npos ||
             (parser == "prompt" && reply.find('>') != std::string::npos)) {
-            return CMD_RESULT_SUCCEED;
+            return PARSE_SUCCEED;
         }
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     }
 
     std::map<std::string, std::vector<std::string>> m_seen;
@@ -103,19 +88,19 @@ protected:
     FakeDriver driver;
 };
 
-auto Always(COM_CMD_OPERATE_RESULT_t result)
+auto Always(PARSE_RESULT_t result)
 {
-    return [result](CPhoneCardBase*, std::string) { return result; };
+    return [result](const std::string&) { return result; };
 }
 
 TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
 {
-    constexpr auto S = CMD_RESULT_SUCCEED;
-    constexpr auto F = CMD_RESULT_FAILED;
-    constexpr auto I = CMD_RESULT_INCOMPLETE;
+    constexpr auto S = PARSE_SUCCEED;
+    constexpr auto F = PARSE_FAILED;
+    constexpr auto I = PARSE_INCOMPLETE;
     struct CASE_t {
         const char* what;
-        std::vector<COM_CMD_OPERATE_RESULT_t> results;  // per call; the last repeats
+        std::vector<PARSE_RESULT_t> results;  // per call; the last repeats
         int maxPolls;
         bool expected;
         std::size_t calls;
@@ -125,7 +110,6 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
         {"success ends at once", {S}, 3, true, 1},
         {"failure ends at once", {F}, 3, false, 1},
         {"success after two incomplete replies", {I, I, S}, 5, true, 3},
-        {"other codes keep polling", {CMD_RESULT_NO_SIM}, 2, false, 2},
         {"negative budget polls never", {S}, -1, false, 0},
     };
     for (const CASE_t& c : cases) {
@@ -133,11 +117,11 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
         CFakePort line;
         line.Expect("AT\r", {{0, kOk}});
         std::size_t calls = 0;
-        auto parser = [&](CPhoneCardBase*, std::string) {
+        auto parser = [&](const std::string&) {
             ++calls;
             return c.results[std::min(calls, c.results.size()) - 1];
         };
-        EXPECT_EQ(c.expected, ExecuteCommand(&driver, &line, "AT\r", parser, c.maxPolls));
+        EXPECT_EQ(c.expected, ExecuteCommand(&line, "AT\r", parser, c.maxPolls));
         EXPECT_EQ(c.calls, calls);
         EXPECT_EQ("AT\r", line.Written());
         // The modem answered: whatever the parser made of it, the port is fine.
@@ -149,11 +133,11 @@ TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
 {
     port.Expect("AT+CSQ", {{0, kOk}});
     bool called = false;
-    auto parser = [&](CPhoneCardBase*, std::string) {
+    auto parser = [&](const std::string&) {
         called = true;
-        return CMD_RESULT_SUCCEED;
+        return PARSE_SUCCEED;
     };
-    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT+CSQ\r\n", parser, 0));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT+CSQ\r\n", parser, 0));
     EXPECT_FALSE(called);
     EXPECT_EQ("AT+CSQ\r\n", port.Written());
     EXPECT_EQ(0, port.Reads());
@@ -163,12 +147,16 @@ TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
 
 TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortParserOrAWorkingPort)
 {
-    auto parser = Always(CMD_RESULT_SUCCEED);
-    EXPECT_FALSE(ExecuteCommand(nullptr, &port, "AT\r", parser, 3));
-    EXPECT_FALSE(ExecuteCommand(&driver, nullptr, "AT\r", parser, 3));
-    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", ReplyParser(), 3));
+    auto parser = Always(PARSE_SUCCEED);
+    EXPECT_FALSE(ExecuteCommand(nullptr, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", ReplyParser(), 3));
+    // The sequences need a driver.
+    RunInitCommands(nullptr, &port);
+    EXPECT_FALSE(RunDriverCommand(nullptr, &port, "AT\r", &CPhoneCardBase::ParsePduMode, 3));
+    EXPECT_FALSE(ReadStoredMessages(nullptr, &port));
+    EXPECT_FALSE(TransmitSms(nullptr, &port, "13800138000", "hi"));
     port.MarkFailed("Code:5   Input/output error");
-    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, 3));
     driver.initCommands = {"ATE0\r\n"};
     RunInitCommands(&driver, &port);
     EXPECT_FALSE(ReadStoredMessages(&driver, &port));
@@ -177,7 +165,7 @@ TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortParserOrAWorkingPort)
     CFakePort closed;
     closed.RefuseOpen(ENOENT);
     // The transaction does not reopen a closed port.
-    EXPECT_FALSE(ExecuteCommand(&driver, &closed, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&closed, "AT\r", parser, 3));
     EXPECT_FALSE(closed.IsOpen());
     EXPECT_EQ("", port.Written() + closed.Written());
 }
@@ -234,12 +222,12 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
         CFakePort line;
         line.Expect("AT\r", c.reply);
         std::vector<std::string> seen;
-        auto parser = [&](CPhoneCardBase*, std::string reply) {
+        auto parser = [&](const std::string& reply) {
             seen.push_back(reply);
-            return HoldsFinalResult(reply) || EndsWithFinalResult(reply) ? CMD_RESULT_SUCCEED
-                                                                         : CMD_RESULT_INCOMPLETE;
+            return HoldsFinalResult(reply) || EndsWithFinalResult(reply) ? PARSE_SUCCEED
+                                                                         : PARSE_INCOMPLETE;
         };
-        EXPECT_TRUE(ExecuteCommand(&driver, &line, "AT\r", parser, 70));
+        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, 70));
         EXPECT_EQ(c.endsAt, line.NowMs());
         EXPECT_EQ(c.reads, line.Reads());
         EXPECT_EQ(1u, seen.size());
@@ -258,11 +246,11 @@ TEST_F(AtTransactionTest, AFullChunkEndingOnTheFinalLineLooksWhetherMoreFollows)
         }
         line.Expect("AT\r", reply);
         std::string last;
-        auto parser = [&](CPhoneCardBase*, std::string r) {
+        auto parser = [&](const std::string& r) {
             last = r;
-            return CMD_RESULT_SUCCEED;
+            return PARSE_SUCCEED;
         };
-        EXPECT_TRUE(ExecuteCommand(&driver, &line, "AT\r", parser, 70));
+        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, 70));
         EXPECT_EQ(more ? head + kOk + "\r\n+CMTI: \"SM\",2\r\n" + kOk : head + kOk, last);
     }
 }
@@ -271,7 +259,7 @@ TEST_F(AtTransactionTest, AFullChunkEndingOnTheFinalLineLooksWhetherMoreFollows)
 // replies the parser sees differ only by what came after the final line.
 TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
 {
-    using Parse = COM_CMD_OPERATE_RESULT_t (CPhoneCardBase::*)(std::string);
+    using Parse = PARSE_RESULT_t (CPhoneCardBase::*)(std::string);
     const std::string body = "\r\n+CMGS: 7\r\n" + kOk;
     const std::string refused = "\r\n+CMS ERROR: 512\r\n";
     const std::string centre = "\r\n+CSCA: \"+8613800100500\",145\r\n";
@@ -337,11 +325,11 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
             line.Expect("AT+X", c.reply);
             CPhoneCardBase real;
             std::string& last = replies[quietLine];
-            auto parser = [&](CPhoneCardBase* d, std::string reply) {
+            auto parser = [&](const std::string& reply) {
                 last = reply;
-                return (d->*c.parse)(reply);
+                return (real.*c.parse)(reply);
             };
-            results[quietLine] = ExecuteCommand(&real, &line, "AT+X\r", parser, 70);
+            results[quietLine] = ExecuteCommand(&line, "AT+X\r", parser, 70);
             errors[quietLine] = real.GetLastErrorText() + "|" + real.m_strServiceCentre;
             retryable[quietLine] = real.m_bRetryableError;
             EXPECT_EQ(c.portFails, line.IsFailed()) << (quietLine ? "quiet" : "final line");
@@ -367,8 +355,7 @@ TEST_F(AtTransactionTest, TricklingBytesCannotOutlastTheDeadline)
         for (const int polls : {AtPacing().shortPolls, AtPacing().listPolls}) {
             CFakePort line;
             line.Trickle(0, 300, '.');
-            EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n",
-                                        Always(CMD_RESULT_INCOMPLETE), polls));
+            EXPECT_FALSE(ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), polls));
             const std::int64_t deadline = CommandDeadlineMs(polls);
             EXPECT_GE(line.NowMs(), deadline);
             // At most one read and the gap past the deadline.
@@ -403,14 +390,14 @@ TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
         SCOPED_TRACE(c.what);
         CFakePort line;
         c.setUp(line);
-        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT+CMGL=4\r\n", Always(CMD_RESULT_INCOMPLETE),
-                                    AtPacing().listPolls));
+        EXPECT_FALSE(
+            ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), AtPacing().listPolls));
         EXPECT_LE(line.NowMs(), c.endsBy + kAtQuietReadMs);
         EXPECT_TRUE(line.IsFailed());
         EXPECT_EQ(c.failure, line.FailureText());
         // Nothing more is written for the rest of the operation.
         const std::size_t writes = line.Writes().size();
-        EXPECT_FALSE(ExecuteCommand(&driver, &line, "AT\r", Always(CMD_RESULT_SUCCEED), 70));
+        EXPECT_FALSE(ExecuteCommand(&line, "AT\r", Always(PARSE_SUCCEED), 70));
         EXPECT_EQ(writes, line.Writes().size());
     }
 }
@@ -419,17 +406,17 @@ TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransactionAndThePor
 {
     std::size_t largest = 0;
     std::size_t calls = 0;
-    auto parser = [&](CPhoneCardBase*, std::string reply) {
+    auto parser = [&](const std::string& reply) {
         ++calls;
         largest = std::max(largest, reply.size());
-        return CMD_RESULT_INCOMPLETE;
+        return PARSE_INCOMPLETE;
     };
     std::string flood;
     while (flood.size() <= kMaxReplyBytes + kPollByteLimit) {
         flood += "+CMTI: \"SM\",1\r\n";
     }
     port.Expect("AT\r", {{0, flood}});
-    EXPECT_FALSE(ExecuteCommand(&driver, &port, "AT\r", parser, 1000));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, 1000));
     EXPECT_LT(calls, 1000u);
     EXPECT_LE(largest, kMaxReplyBytes);
     EXPECT_TRUE(port.IsFailed());
@@ -440,14 +427,14 @@ TEST_F(AtTransactionTest, InitCommandsAreAllSentInOrderWhateverTheirOutcome)
     struct CASE_t {
         const char* what;
         std::vector<std::string> commands;
-        std::vector<COM_CMD_OPERATE_RESULT_t> results;
+        std::vector<PARSE_RESULT_t> results;
         std::string written;
     };
     const CASE_t cases[] = {
         {"an empty list sends nothing", {}, {}, ""},
         {"failures do not stop the list",
          {"AT+CMEE=1\r\n", "ATE0\r\n"},
-         {CMD_RESULT_FAILED},
+         {PARSE_FAILED},
          "AT+CMEE=1\r\nATE0\r\n"},
     };
     for (const CASE_t& c : cases) {
@@ -545,15 +532,15 @@ TEST_F(AtTransactionTest, TransmitSmsSendsEveryPartAndStopsAtTheFirstFailure)
 
 TEST_F(AtTransactionTest, ReadStoredMessagesDependsOnPduModeAndPrepareOnly)
 {
-    driver.forced["cmgf"] = {CMD_RESULT_FAILED};
+    driver.forced["cmgf"] = {PARSE_FAILED};
     bool complete = true;
     EXPECT_FALSE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
     EXPECT_EQ("AT+CMGF=0\r\n", port.Written());
 
     CFakePort line;
-    driver.forced["cmgf"] = {CMD_RESULT_SUCCEED};
-    driver.forced["prepare"] = {CMD_RESULT_FAILED};
+    driver.forced["cmgf"] = {PARSE_SUCCEED};
+    driver.forced["prepare"] = {PARSE_FAILED};
     EXPECT_FALSE(ReadStoredMessages(&driver, &line, &complete));
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\n", line.Written());
 }
@@ -567,7 +554,7 @@ TEST_F(AtTransactionTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
     port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
     port.Expect("AT+CMGR=4\r\n", {{0, record}});
     // The modem answers the listing, but the parser never finds it complete.
-    driver.forced["list"] = {CMD_RESULT_INCOMPLETE};
+    driver.forced["list"] = {PARSE_INCOMPLETE};
     bool complete = true;
     EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);

@@ -34,15 +34,10 @@ void Play(CFakePort& port, const Script& script, int delayMs, std::size_t pieceB
 
 bool SelectStorage(CPhoneCardBase& driver, CAtPort& port, bool sim)
 {
-    const std::string command =
-        sim ? driver.SelectSmStorageCommand() : driver.SelectMeStorageCommand();
-    return ExecuteCommand(
-        &driver, &port, command,
-        [sim](CPhoneCardBase* d, std::string reply) {
-            return sim ? d->ParseSelectSmStorage(std::move(reply))
-                       : d->ParseSelectMeStorage(std::move(reply));
-        },
-        AtPacing().shortPolls);
+    return sim ? RunDriverCommand(&driver, &port, driver.SelectSmStorageCommand(),
+                                  &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls)
+               : RunDriverCommand(&driver, &port, driver.SelectMeStorageCommand(),
+                                  &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls);
 }
 
 std::vector<std::string> Texts(const std::vector<SmsMessage>& messages)
