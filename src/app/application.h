@@ -14,6 +14,7 @@
 #include "platform/styled_text.h"
 #include "scan/check_result.h"
 #include "scan/scan_options.h"
+#include "transport/at_port.h"
 
 // The text sent when none is given, on the command line or in the dialogue.
 inline const std::string& DefaultSmsText()
@@ -31,6 +32,9 @@ struct COM_DEVICE_t {
     std::string strSerialNo;
     int nDeviceType = 1;
     bool bPortFound = true;
+    // How the AT transactions with the device are paced: discovery gives
+    // every device the application's pacing.
+    AT_PACING_t pacing;
 };
 
 // The outcome of one number on one device.
@@ -100,6 +104,9 @@ public:
     // How RefreshPorts scans: Run sets the quiet-line mode from
     // TELLMAR_PACING, the inbox command turns the probe's notes off.
     SCAN_OPTIONS_t m_scanOptions;
+    // The pacing of every AT transaction of the run: Run sets the quiet-line
+    // mode from TELLMAR_PACING.
+    AT_PACING_t m_atPacing;
     std::vector<COM_CHECK_RESULT_t> m_vecCheckResults;
     std::string m_strCostText;
     std::vector<SEND_RESULT_t> m_vecSendResults;

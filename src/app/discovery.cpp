@@ -11,9 +11,10 @@
 
 namespace {
 
-COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
+COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pacing)
 {
     COM_DEVICE_t device;
+    device.pacing = pacing;
     device.bAT = record.bAT;
     device.nBaud = LeadingInt(record.strBaud);
     device.port = record.port;
@@ -23,9 +24,9 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record)
     return device;
 }
 
-COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record)
+COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pacing)
 {
-    COM_DEVICE_t device = BuildDevice(record);
+    COM_DEVICE_t device = BuildDevice(record, pacing);
     const PHONE_TYPE_t type = IdentifyDeviceType(record.strATI);
     if (type != PHONE_TYPE_UN_KNOWN) {
         device.nDeviceType = type;
@@ -59,13 +60,14 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
                 }
             }
             if (match != nullptr) {
-                devices.push_back(BuildIdentifiedDevice(*match));
+                devices.push_back(BuildIdentifiedDevice(*match, m_atPacing));
                 anyFound = true;
             } else {
                 COM_DEVICE_t missing;
                 missing.port = PortNamed(name);
                 missing.nBaud = 115200;
                 missing.bPortFound = false;
+                missing.pacing = m_atPacing;
                 devices.push_back(missing);
             }
         }
@@ -74,19 +76,19 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
 
     for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
         if (IsComplete(record)) {
-            devices.push_back(BuildIdentifiedDevice(record));
+            devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
         }
     }
     if (devices.empty()) {
         for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
             if (record.bAT) {
-                devices.push_back(BuildIdentifiedDevice(record));
+                devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
             }
         }
     }
     if (devices.empty()) {
         for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-            devices.push_back(BuildDevice(record));
+            devices.push_back(BuildDevice(record, m_atPacing));
         }
     }
     return true;
@@ -97,7 +99,7 @@ void CApplication::CollectInboxDevices(std::vector<COM_DEVICE_t>& devices)
     devices.clear();
     for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
         if (IsComplete(record)) {
-            devices.push_back(BuildIdentifiedDevice(record));
+            devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
         }
     }
 }

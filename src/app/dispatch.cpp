@@ -14,19 +14,18 @@
 #include "platform/console.h"
 #include "platform/port_trace.h"
 #include "platform/styled_text.h"
-#include "transport/at_transaction.h"
 
 namespace {
 
 // TELLMAR_PACING=quiet: every poll of a reply waits for a quiet line, as for
 // modems whose final lines are odd. Unset or empty: replies end on their
 // final line. Any other value is reported on standard error and ignored.
-void ApplyPacingSetting(SCAN_OPTIONS_t& scan)
+void ApplyPacingSetting(SCAN_OPTIONS_t& scan, AT_PACING_t& at)
 {
     const char* value = std::getenv("TELLMAR_PACING");
     const std::string setting = value != nullptr ? value : "";
     if (setting == "quiet") {
-        AtPacing().bQuietLine = true;
+        at.bQuietLine = true;
         scan.timing.bQuietLine = true;
     } else if (!setting.empty()) {
         std::fputs("tellmar: TELLMAR_PACING is \"quiet\" or unset; the value given is ignored\n",
@@ -76,7 +75,7 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
     InitCharsetBoundary();
     SetupConsole();
     StartPortTrace();
-    ApplyPacingSetting(m_scanOptions);
+    ApplyPacingSetting(m_scanOptions, m_atPacing);
 
     // Arguments become internal text before anything looks at them.
     std::vector<std::string> args = InternalArguments(argc, argv);

@@ -17,16 +17,16 @@ bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage
 {
     if (storage == STORAGE_ME) {
         return RunDriverCommand(driver, port, driver->SelectMeStorageCommand(),
-                                &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls);
+                                &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls);
     }
     return RunDriverCommand(driver, port, driver->SelectSmStorageCommand(),
-                            &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls);
+                            &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls);
 }
 
 bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
 {
     return RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseDeleteAll,
-                            AtPacing().shortPolls);
+                            port->Pacing().shortPolls);
 }
 
 // The name of a storage in the inbox document.
@@ -114,7 +114,7 @@ bool DeleteListed(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
 INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 {
     INBOX_READ_t read;
-    CComPortBase port(device.port, device.nBaud);
+    CComPortBase port(device.port, device.nBaud, device.pacing);
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
     const bool opened = port.Open();
     RunInitCommands(driver.get(), &port);
@@ -137,7 +137,7 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 bool ClearInbox(COM_DEVICE_t device)
 {
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-    CComPortBase port(device.port, device.nBaud);
+    CComPortBase port(device.port, device.nBaud, device.pacing);
     if (!driver || !port.Open()) {
         return false;
     }
@@ -158,7 +158,7 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
         return false;
     }
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
-    CComPortBase port(device.port, device.nBaud);
+    CComPortBase port(device.port, device.nBaud, device.pacing);
     if (!driver || !port.Open()) {
         return false;
     }

@@ -14,8 +14,8 @@
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
+#include "transport/sms_sequences.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
 {
     SEND_RESULT_t result;
     result.port = device.port;
-    CComPortBase port(device.port, device.nBaud);
+    CComPortBase port(device.port, device.nBaud, device.pacing);
     std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
 
     for (const std::string& number : numbers) {

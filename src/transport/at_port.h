@@ -1,13 +1,28 @@
 #pragma once
 // What the AT transaction needs of a port: opening it, writing, one timed
-// read, a read that does not wait for more, and the clock that times its
-// polls, pauses and deadlines. The serial port (com_port.h) implements it
-// over a serial device; tests give a port in memory whose replies and time
-// are data, so that waiting costs nothing.
+// read, a read that does not wait for more, the clock that times its polls,
+// pauses and deadlines, and the pacing of the transactions on it. The serial port (com_port.h)
+// implements it over a serial device; tests give a port in memory whose replies and time are data,
+// so that waiting costs nothing.
 
 #include <cstdint>
 #include <string>
 #include <utility>
+
+// Poll budgets and pacing of the transactions on one port. The program reads
+// TELLMAR_PACING once and gives every port it opens the same pacing; tests
+// shorten the budgets of their own ports.
+struct AT_PACING_t {
+    int shortPolls = 70;
+    int listPolls = 600;
+    int bodyPolls = 1200;
+    int pollSleepMs = 100;
+    int singleReadRounds = 100;
+    int gatherRounds = 100;
+    // Every poll waits for a quiet line, as before replies ended on their
+    // final line: for modems whose final lines are odd.
+    bool bQuietLine = false;
+};
 
 class CAtPort {
 public:
@@ -52,9 +67,15 @@ public:
     bool IsFailed() const { return m_bFailed; }
     const std::string& FailureText() const { return m_strFailure; }
 
+    // How the transactions on this port are paced; the default pacing until
+    // set.
+    const AT_PACING_t& Pacing() const { return m_pacing; }
+    void SetPacing(const AT_PACING_t& pacing) { m_pacing = pacing; }
+
 private:
     bool m_bFailed = false;
     std::string m_strFailure;
+    AT_PACING_t m_pacing;
 };
 
 // The timing of a port's Read, which the transaction's deadlines are made of.

@@ -74,7 +74,7 @@ POLL_END_t Poll(CAtPort* port, std::string& reply, std::int64_t deadline)
         if (!got) {
             return POLL_QUIET;
         }
-        if (!AtPacing().bQuietLine && EndsWithFinalResult(reply)) {
+        if (!port->Pacing().bQuietLine && EndsWithFinalResult(reply)) {
             std::string more;
             if (chunk.size() < kAtReadChunk || !port->ReadWaiting(more, kAtGapMs)) {
                 return port->HasError() ? POLL_PORT_ERROR : POLL_ANSWERED;
@@ -111,15 +111,14 @@ bool ReplyTooLong(CAtPort* port, const std::string& reply)
 
 }  // namespace
 
-std::int64_t CommandDeadlineMs(int maxPolls)
+std::int64_t CommandDeadlineMs(const AT_PACING_t& pacing, int maxPolls)
 {
-    return static_cast<std::int64_t>(std::max(maxPolls, 0)) *
-           (kAtQuietReadMs + AtPacing().pollSleepMs);
+    return static_cast<std::int64_t>(std::max(maxPolls, 0)) * (kAtQuietReadMs + pacing.pollSleepMs);
 }
 
-std::int64_t SingleReadDeadlineMs()
+std::int64_t SingleReadDeadlineMs(const AT_PACING_t& pacing)
 {
-    return static_cast<std::int64_t>(std::max(AtPacing().gatherRounds, 0)) * kAtQuietReadMs;
+    return static_cast<std::int64_t>(std::max(pacing.gatherRounds, 0)) * kAtQuietReadMs;
 }
 
 bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser& parser,
@@ -131,7 +130,7 @@ bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser
     if (!StartCommand(port, command)) {
         return false;
     }
-    const std::int64_t budget = CommandDeadlineMs(maxPolls);
+    const std::int64_t budget = CommandDeadlineMs(port->Pacing(), maxPolls);
     const std::int64_t deadline = port->NowMs() + budget;
     std::string reply;
     for (int poll = 0; poll < maxPolls; ++poll) {
@@ -152,7 +151,7 @@ bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser
         if (port->NowMs() >= deadline) {
             break;
         }
-        port->Pause(AtPacing().pollSleepMs);
+        port->Pause(port->Pacing().pollSleepMs);
     }
     if (maxPolls > 0) {
         FailPortWhenUnanswered(port, reply, budget);
@@ -165,9 +164,10 @@ bool GatherReply(CAtPort* port, const std::string& command, std::string& reply)
     if (!StartCommand(port, command)) {
         return false;
     }
-    const std::int64_t budget = SingleReadDeadlineMs();
+    const AT_PACING_t& pacing = port->Pacing();
+    const std::int64_t budget = SingleReadDeadlineMs(pacing);
     const std::int64_t deadline = port->NowMs() + budget;
-    for (int round = 0; round < AtPacing().gatherRounds; ++round) {
+    for (int round = 0; round < pacing.gatherRounds; ++round) {
         if (Poll(port, reply, deadline) == POLL_PORT_ERROR) {
             FailPortOnError(port);
             return false;
@@ -179,7 +179,7 @@ bool GatherReply(CAtPort* port, const std::string& command, std::string& reply)
             break;
         }
     }
-    if (AtPacing().gatherRounds > 0) {
+    if (pacing.gatherRounds > 0) {
         FailPortWhenUnanswered(port, reply, budget);
     }
     return !port->IsFailed();

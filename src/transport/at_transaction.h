@@ -11,8 +11,8 @@
 //   +CMS ERROR: n, +CME ERROR: n, COMMAND NOT SUPPORT, NO CARRIER, the CDMA
 //   send outcome, or the send prompt "> ") and no byte follows within the
 //   port's inter-byte gap of 10 ms, or until a read yields nothing (562 ms of
-//   silence). In the quiet-line mode (AtPacing().bQuietLine) every poll waits
-//   for the silence. A pause of 100 ms follows a poll the parser did not
+//   silence). In the quiet-line mode (the port's Pacing().bQuietLine) every
+//   poll waits for the silence. A pause of 100 ms follows a poll the parser did not
 //   decide on.
 // - Every command has a wall-clock deadline, the time its poll budget lasts
 //   on a silent line (CommandDeadlineMs); unsolicited lines and trickling
@@ -43,7 +43,7 @@ constexpr std::size_t kPollByteLimit = 64 * 1024;
 constexpr int kPollTimeLimitMs = 5000;
 
 // Drops waiting input, writes `command` and polls at most `maxPolls` times
-// within CommandDeadlineMs(maxPolls): true when the parser answers success;
+// within CommandDeadlineMs(port->Pacing(), maxPolls): true when the parser answers success;
 // false when it answers failure, the polls or the time run out, or the port
 // fails. Without a port, an open port or a parser, and on a failed port:
 // false, nothing written (the port is not reopened).
@@ -57,27 +57,11 @@ bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser
 // reply without any final line marks it failed).
 bool GatherReply(CAtPort* port, const std::string& command, std::string& reply);
 
-// Poll budgets and pacing. Set once before the first transaction (the
-// program reads TELLMAR_PACING at start); transactions on several threads
-// only read them.
-struct AT_PACING_t {
-    int shortPolls = 70;
-    int listPolls = 600;
-    int bodyPolls = 1200;
-    int pollSleepMs = 100;
-    int singleReadRounds = 100;
-    int gatherRounds = 100;
-    // Every poll waits for a quiet line, as before replies ended on their
-    // final line: for modems whose final lines are odd.
-    bool bQuietLine = false;
-};
-AT_PACING_t& AtPacing();
-
 // The deadline of a command with `maxPolls` polls: the budget's time on a
-// silent line, each poll one empty read (562 ms) and the pause (100 ms):
-// 46.3 s for the 70 polls of a short command, 6 min 37 s for the 600 of a
-// listing, 13 min 14 s for the 1200 of a message body.
-std::int64_t CommandDeadlineMs(int maxPolls);
+// silent line, each poll one empty read (562 ms) and the pacing's pause
+// (100 ms): 46.3 s for the 70 polls of a short command, 6 min 37 s for the
+// 600 of a listing, 13 min 14 s for the 1200 of a message body.
+std::int64_t CommandDeadlineMs(const AT_PACING_t& pacing, int maxPolls);
 // The deadline of one single read: its gathering rounds of one empty read
 // each, 56.2 s.
-std::int64_t SingleReadDeadlineMs();
+std::int64_t SingleReadDeadlineMs(const AT_PACING_t& pacing);

@@ -14,9 +14,10 @@ constexpr SERIAL_TIMEOUTS_t kPortTimeouts{kAtGapMs, kAtQuietReadMs - static_cast
 
 }  // namespace
 
-CComPortBase::CComPortBase(COM_PORT_t port, int baudRate)
+CComPortBase::CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing)
     : m_port(std::move(port)), m_nBaudRate(baudRate)
 {
+    SetPacing(pacing);
     Open();
 }
 

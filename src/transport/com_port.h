@@ -13,8 +13,9 @@
 
 class CComPortBase : public CAtPort {
 public:
-    // Stores port and rate and opens the port; callers ask IsOpen/HasError.
-    CComPortBase(COM_PORT_t port, int baudRate);
+    // Stores port, rate and the pacing of its transactions and opens the
+    // port; callers ask IsOpen/HasError.
+    CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing = AT_PACING_t());
     virtual ~CComPortBase();
     CComPortBase(const CComPortBase&) = delete;
     CComPortBase& operator=(const CComPortBase&) = delete;

@@ -17,7 +17,7 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
     }
     for (const std::string& command : driver->InitCommands()) {
         if (!RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseInit,
-                              AtPacing().shortPolls) &&
+                              port->Pacing().shortPolls) &&
             port->IsFailed()) {
             return;
         }
@@ -26,30 +26,30 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 
 bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port)
 {
-    return driver != nullptr &&
+    return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->ServiceCentreCommand(),
-                            &CPhoneCardBase::ParseServiceCentre, AtPacing().shortPolls);
+                            &CPhoneCardBase::ParseServiceCentre, port->Pacing().shortPolls);
 }
 
 bool SelectPduMode(CPhoneCardBase* driver, CAtPort* port)
 {
-    return driver != nullptr &&
+    return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->PduModeCommand(), &CPhoneCardBase::ParsePduMode,
-                            AtPacing().shortPolls);
+                            port->Pacing().shortPolls);
 }
 
 bool PrepareRead(CPhoneCardBase* driver, CAtPort* port)
 {
-    return driver != nullptr &&
+    return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->PrepareReadCommand(),
-                            &CPhoneCardBase::ParsePrepareRead, AtPacing().shortPolls);
+                            &CPhoneCardBase::ParsePrepareRead, port->Pacing().shortPolls);
 }
 
 bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 {
-    const bool ok =
-        driver != nullptr && RunDriverCommand(driver, port, driver->ListCommand(),
-                                              &CPhoneCardBase::ParseList, AtPacing().listPolls);
+    const bool ok = driver != nullptr && port != nullptr &&
+                    RunDriverCommand(driver, port, driver->ListCommand(),
+                                     &CPhoneCardBase::ParseList, port->Pacing().listPolls);
     if (listed != nullptr) {
         *listed = ok;
     }
@@ -58,14 +58,15 @@ bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 
 bool SendPromptCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command)
 {
-    return RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseSendPrompt,
-                            AtPacing().shortPolls);
+    return port != nullptr &&
+           RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseSendPrompt,
+                            port->Pacing().shortPolls);
 }
 
 bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& body)
 {
-    return RunDriverCommand(driver, port, body, &CPhoneCardBase::ParseSendBody,
-                            AtPacing().bodyPolls);
+    return port != nullptr && RunDriverCommand(driver, port, body, &CPhoneCardBase::ParseSendBody,
+                                               port->Pacing().bodyPolls);
 }
 
 bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
@@ -83,7 +84,8 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
     ListStoredMessages(driver, port, &listed);
 
     bool everyReadParsed = true;
-    for (int round = 0; round < AtPacing().singleReadRounds && driver->HasPendingRead(); ++round) {
+    for (int round = 0; round < port->Pacing().singleReadRounds && driver->HasPendingRead();
+         ++round) {
         std::string reply;
         if (!GatherReply(port, driver->ReadNextCommand(), reply)) {
             everyReadParsed = false;

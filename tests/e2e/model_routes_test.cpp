@@ -19,8 +19,8 @@
 #include "drivers/result_codes.h"
 #include "support/listed_port.h"
 #include "support/modem_sim.h"
-#include "transport/sms_sequences.h"
 #include "transport/com_port.h"
+#include "transport/sms_sequences.h"
 
 namespace {
 
@@ -237,10 +237,21 @@ struct ModelRun {
 };
 
 // One model's whole session; runs on its own thread and only records.
+// The simulator answers at once; a route that fails should fail in seconds,
+// not after the minutes of a real network's budget.
+AT_PACING_t ShortPacing()
+{
+    AT_PACING_t pacing;
+    pacing.shortPolls = 10;
+    pacing.listPolls = 10;
+    pacing.bodyPolls = 20;
+    return pacing;
+}
+
 void RunModel(const Model& model, const std::vector<SendRow>& rows, ModelRun& run)
 {
     {
-        CComPortBase port(ListedPort(model.com), model.baud);
+        CComPortBase port(ListedPort(model.com), model.baud, ShortPacing());
         std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(model.deviceType));
         if (!port.IsOpen()) {
             run.openError = port.GetErrorText();
@@ -261,6 +272,7 @@ void RunModel(const Model& model, const std::vector<SendRow>& rows, ModelRun& ru
     device.nBaud = model.baud;
     device.bAT = true;
     device.nDeviceType = model.deviceType;
+    device.pacing = ShortPacing();
     run.inbox = ReadInbox(device);
 }
 
@@ -380,13 +392,6 @@ TEST(ModelRoutesE2E, EveryModelSendsEachTextAndReadsBothStorages)
     ModemSim sim(SimConfig());
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     ScopedEnv ports("TELLMAR_SERIALCOMM", sim.Dir());
-    // The simulator answers at once; a route that fails should fail in
-    // seconds, not after the minutes of a real network's budget.
-    const AT_PACING_t savedPacing = AtPacing();
-    AtPacing().shortPolls = 10;
-    AtPacing().listPolls = 10;
-    AtPacing().bodyPolls = 20;
-
     std::vector<ModelRun> runs(std::size(kModels));
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -395,7 +400,6 @@ TEST(ModelRoutesE2E, EveryModelSendsEachTextAndReadsBothStorages)
     for (std::thread& thread : threads) {
         thread.join();
     }
-    AtPacing() = savedPacing;
 
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const Model& model = kModels[i];

@@ -285,18 +285,10 @@ private:
     int m_reads = 0;
 };
 
-// The transaction's pacing for one test, with the quiet-line mode on or
-// off, restored afterwards.
-class CPacingScope {
-public:
-    explicit CPacingScope(bool quietLine) : m_saved(AtPacing())
-    {
-        AtPacing().bQuietLine = quietLine;
-    }
-    ~CPacingScope() { AtPacing() = m_saved; }
-    CPacingScope(const CPacingScope&) = delete;
-    CPacingScope& operator=(const CPacingScope&) = delete;
-
-private:
-    AT_PACING_t m_saved;
-};
+// The program's pacing with the quiet-line mode on or off.
+inline AT_PACING_t QuietLinePacing(bool quietLine)
+{
+    AT_PACING_t pacing;
+    pacing.bQuietLine = quietLine;
+    return pacing;
+}

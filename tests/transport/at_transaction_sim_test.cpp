@@ -25,32 +25,24 @@ std::string Bare(std::string command)
 
 class SimTransactionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_savedPacing = AtPacing();
-        // Enough for a simulator that answers at once; a dead line fails fast.
-        AtPacing().shortPolls = 5;
-        AtPacing().listPolls = 5;
-        AtPacing().bodyPolls = 5;
-    }
-    void TearDown() override { AtPacing() = m_savedPacing; }
-
     // Starts the simulator on `config` and opens COM<com> at 115200.
     void Attach(const std::string& config, int com)
     {
         sim = std::make_unique<ModemSim>(config);
         ASSERT_TRUE(sim->Start()) << sim->LastError();
         env = std::make_unique<ScopedEnv>("TELLMAR_SERIALCOMM", sim->Dir());
-        port = std::make_unique<CComPortBase>(ListedPort(com), 115200);
+        // Enough for a simulator that answers at once; a dead line fails fast.
+        AT_PACING_t pacing;
+        pacing.shortPolls = 5;
+        pacing.listPolls = 5;
+        pacing.bodyPolls = 5;
+        port = std::make_unique<CComPortBase>(ListedPort(com), 115200, pacing);
         ASSERT_TRUE(port->IsOpen()) << port->GetErrorText();
     }
 
     std::unique_ptr<ModemSim> sim;
     std::unique_ptr<ScopedEnv> env;
     std::unique_ptr<CComPortBase> port;
-
-private:
-    AT_PACING_t m_savedPacing;
 };
 
 TEST_F(SimTransactionTest, M35InitialisesQueriesTheCentreAndSendsOnePdu)
@@ -85,7 +77,7 @@ TEST_F(SimTransactionTest, StoredMessagesAreReadThroughTheListing)
     CPhone_VeltC driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectSmStorageCommand(),
-                                 &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls));
+                                 &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);
@@ -108,7 +100,7 @@ TEST_F(SimTransactionTest, Clm920ReadsEachQueuedIndexSingly)
     CPhone_VeltB driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectMeStorageCommand(),
-                                 &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls));
+                                 &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);

@@ -83,7 +83,6 @@ private:
 
 class AtTransactionTest : public ::testing::Test {
 protected:
-    CPacingScope pacing{false};
     CFakePort port;
     FakeDriver driver;
 };
@@ -218,8 +217,8 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CPacingScope mode(c.quietLine);
         CFakePort line;
+        line.SetPacing(QuietLinePacing(c.quietLine));
         line.Expect("AT\r", c.reply);
         std::vector<std::string> seen;
         auto parser = [&](const std::string& reply) {
@@ -319,8 +318,8 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
         std::string errors[2];
         bool retryable[2];
         for (const bool quietLine : {false, true}) {
-            CPacingScope mode(quietLine);
             CFakePort line;
+            line.SetPacing(QuietLinePacing(quietLine));
             line.Arrive(0, c.before);
             line.Expect("AT+X", c.reply);
             CPhoneCardBase real;
@@ -351,12 +350,13 @@ TEST_F(AtTransactionTest, TricklingBytesCannotOutlastTheDeadline)
 {
     for (const bool quietLine : {false, true}) {
         SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        CPacingScope mode(quietLine);
-        for (const int polls : {AtPacing().shortPolls, AtPacing().listPolls}) {
+        const AT_PACING_t pacing = QuietLinePacing(quietLine);
+        for (const int polls : {pacing.shortPolls, pacing.listPolls}) {
             CFakePort line;
+            line.SetPacing(pacing);
             line.Trickle(0, 300, '.');
             EXPECT_FALSE(ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), polls));
-            const std::int64_t deadline = CommandDeadlineMs(polls);
+            const std::int64_t deadline = CommandDeadlineMs(pacing, polls);
             EXPECT_GE(line.NowMs(), deadline);
             // At most one read and the gap past the deadline.
             EXPECT_LE(line.NowMs(), deadline + kAtQuietReadMs + kAtGapMs);
@@ -383,15 +383,15 @@ TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
          400, "Code:5   Input/output error"},
         {"gone before the command: the write fails", [](CFakePort& p) { p.VanishAfter(0); }, 0,
          "Code:5   Input/output error"},
-        {"silent", [](CFakePort&) {}, CommandDeadlineMs(AtPacing().listPolls),
+        {"silent", [](CFakePort&) {}, CommandDeadlineMs(AT_PACING_t(), AT_PACING_t().listPolls),
          "No answer within 397 s"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CFakePort line;
         c.setUp(line);
-        EXPECT_FALSE(
-            ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), AtPacing().listPolls));
+        EXPECT_FALSE(ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE),
+                                    line.Pacing().listPolls));
         EXPECT_LE(line.NowMs(), c.endsBy + kAtQuietReadMs);
         EXPECT_TRUE(line.IsFailed());
         EXPECT_EQ(c.failure, line.FailureText());
@@ -558,7 +558,7 @@ TEST_F(AtTransactionTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
     bool complete = true;
     EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    EXPECT_EQ(AtPacing().listPolls, static_cast<int>(driver.Replies("list").size()));
+    EXPECT_EQ(port.Pacing().listPolls, static_cast<int>(driver.Replies("list").size()));
     EXPECT_EQ(std::vector<std::string>{record}, driver.Replies("readnext"));
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", port.Written());
 }
@@ -612,7 +612,7 @@ TEST_F(AtTransactionTest, ASingleReadLeftUnansweredEndsTheReading)
     EXPECT_TRUE(driver.Replies("readnext").empty());
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=9\r\n", port.Written());
     EXPECT_TRUE(port.IsFailed());
-    EXPECT_LE(port.NowMs(), 3 * kAtGapMs + SingleReadDeadlineMs() + kAtQuietReadMs);
+    EXPECT_LE(port.NowMs(), 3 * kAtGapMs + SingleReadDeadlineMs(port.Pacing()) + kAtQuietReadMs);
 }
 
 TEST_F(AtTransactionTest, SingleReadsAreBoundedInRounds)
@@ -622,13 +622,13 @@ TEST_F(AtTransactionTest, SingleReadsAreBoundedInRounds)
     port.Expect("AT+CPMS?\r\n", {{0, kOk}});
     port.Expect("AT+CMGL=4\r\n", {{0, kOk}});
     const std::string record = "\r\n+CMGR: 1,,9\r\n0011\r\n" + kOk;
-    for (int round = 0; round < AtPacing().singleReadRounds; ++round) {
+    for (int round = 0; round < port.Pacing().singleReadRounds; ++round) {
         port.Expect("AT+CMGR=9\r\n", {{0, record}});
     }
     bool complete = true;
     EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    EXPECT_EQ(static_cast<std::size_t>(AtPacing().singleReadRounds),
+    EXPECT_EQ(static_cast<std::size_t>(port.Pacing().singleReadRounds),
               driver.Replies("readnext").size());
     EXPECT_TRUE(port.StepsDone());
     EXPECT_FALSE(port.IsFailed());

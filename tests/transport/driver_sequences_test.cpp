@@ -35,9 +35,9 @@ void Play(CFakePort& port, const Script& script, int delayMs, std::size_t pieceB
 bool SelectStorage(CPhoneCardBase& driver, CAtPort& port, bool sim)
 {
     return sim ? RunDriverCommand(&driver, &port, driver.SelectSmStorageCommand(),
-                                  &CPhoneCardBase::ParseSelectSmStorage, AtPacing().shortPolls)
+                                  &CPhoneCardBase::ParseSelectSmStorage, port.Pacing().shortPolls)
                : RunDriverCommand(&driver, &port, driver.SelectMeStorageCommand(),
-                                  &CPhoneCardBase::ParseSelectMeStorage, AtPacing().shortPolls);
+                                  &CPhoneCardBase::ParseSelectMeStorage, port.Pacing().shortPolls);
 }
 
 std::vector<std::string> Texts(const std::vector<SmsMessage>& messages)
@@ -95,8 +95,8 @@ TEST(DriverSequences, AModemAnsweringLateIsReadInFullInBothModes)
         for (const int delayMs : {0, 200, 650, 1500}) {
             SCOPED_TRACE(std::string(quietLine ? "quiet, " : "final line, ") +
                          std::to_string(delayMs) + " ms late");
-            CPacingScope mode(quietLine);
             CFakePort port;
+            port.SetPacing(QuietLinePacing(quietLine));
             Play(port, M35Inbox(), delayMs);
             CPhone_VeltC driver;
             const INBOX_t inbox = ReadBothStorages(driver, port);
@@ -136,8 +136,8 @@ TEST(DriverSequences, ACdmaListingAndItsReadsWaitForTheirOwnAnswers)
             SCOPED_TRACE(std::string(quietLine ? "quiet, " : "final line, ") +
                          std::to_string(shape.delayMs) + " ms late, pieces of " +
                          std::to_string(shape.pieceBytes));
-            CPacingScope mode(quietLine);
             CFakePort port;
+            port.SetPacing(QuietLinePacing(quietLine));
             Play(port, script, shape.delayMs, shape.pieceBytes, shape.gapMs);
             CPhone_VeltG driver;
             RunInitCommands(&driver, &port);
@@ -189,8 +189,8 @@ TEST(DriverSequences, ASendToALateModemGoesOutOnceWithEveryStepAnswered)
     ASSERT_EQ(1u, pairs.size());
     for (const bool quietLine : {false, true}) {
         SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        CPacingScope mode(quietLine);
         CFakePort port;
+        port.SetPacing(QuietLinePacing(quietLine));
         Play(port,
              {{"AT+CSCA?", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk},
               {"at+cmgf=0", kOk},
