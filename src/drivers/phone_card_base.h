@@ -8,15 +8,15 @@
 // sequences (transport/sms_sequences.h) join the two.
 // The order of the virtual operations is part of the interface.
 //
-// The model classes, one file pair each named after the class:
+// The model classes, one file pair each named after its module:
 //
 //   type  class         module               files
-//   2     CPhone_VeltB  Yuga CLM920_NC5      phone_velt_b
-//   3     CPhone_VeltC  Quectel M35          phone_velt_c
-//   4     CPhone_VeltD  Huawei ME909s-821    phone_velt_d
-//   5     CPhone_VeltE  Huawei MG301         phone_velt_e
-//   6     CPhone_VeltF  Wavecom Q2406B       phone_velt_f
-//   7     CPhone_VeltG  Huawei MC323 (CDMA)  phone_velt_g
+//   2     CPhone_VeltB  Yuga CLM920_NC5      clm920_nc5
+//   3     CPhone_VeltC  Quectel M35          m35
+//   4     CPhone_VeltD  Huawei ME909s-821    me909s
+//   5     CPhone_VeltE  Huawei MG301         mg301
+//   6     CPhone_VeltF  Wavecom Q2406B       wavecom_q2406b
+//   7     CPhone_VeltG  Huawei MC323 (CDMA)  mc323
 //
 // What identifies each model, and what the port scan asks it: models.h.
 //

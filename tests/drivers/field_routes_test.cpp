@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "codec/charset_conv.h"
-#include "drivers/phone_velt_b.h"
-#include "drivers/phone_velt_c.h"
+#include "drivers/clm920_nc5.h"
+#include "drivers/m35.h"
 #include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "drivers/clm920_nc5.h"
+#include "drivers/m35.h"
+#include "drivers/mc323.h"
+#include "drivers/me909s.h"
+#include "drivers/mg301.h"
 #include "drivers/models.h"
-#include "drivers/phone_velt_b.h"
-#include "drivers/phone_velt_c.h"
-#include "drivers/phone_velt_d.h"
-#include "drivers/phone_velt_e.h"
-#include "drivers/phone_velt_f.h"
-#include "drivers/phone_velt_g.h"
+#include "drivers/wavecom_q2406b.h"
 
 namespace {
 

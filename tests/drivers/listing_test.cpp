@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "codec/charset_conv.h"
+#include "drivers/m35.h"
 #include "drivers/phone_card_base.h"
-#include "drivers/phone_velt_c.h"
 #include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "codec/charset_conv.h"
-#include "drivers/phone_velt_c.h"
-#include "drivers/phone_velt_g.h"
+#include "drivers/m35.h"
+#include "drivers/mc323.h"
 #include "iconv/text_literal.h"
 #include "support/fixture_text.h"
 
@@ -88,10 +88,10 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
 TEST(ParseSendBody, CdmaWaitsForTheNetworkConfirmation)
 {
     const BodyCase cases[] = {
-        {"drivers/velt_g/send_body_ok_only.txt", kMore, false, "previous"},
-        {"drivers/velt_g/send_body_hcmgss.txt", kOk, false, "previous"},
-        {"drivers/velt_g/send_body_hcmgsf.txt", kFail, false, "^HCMGSF:96"},
-        {"drivers/velt_g/send_body_cms_error.txt", kFail, false, "+CMS ERROR: 500"},
+        {"drivers/mc323/send_body_ok_only.txt", kMore, false, "previous"},
+        {"drivers/mc323/send_body_hcmgss.txt", kOk, false, "previous"},
+        {"drivers/mc323/send_body_hcmgsf.txt", kFail, false, "^HCMGSF:96"},
+        {"drivers/mc323/send_body_cms_error.txt", kFail, false, "+CMS ERROR: 500"},
     };
     for (const BodyCase& c : cases) {
         SCOPED_TRACE(c.fixture);

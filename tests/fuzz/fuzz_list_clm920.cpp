@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "drivers/phone_velt_b.h"
+#include "drivers/clm920_nc5.h"
 #include "fuzz_replies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

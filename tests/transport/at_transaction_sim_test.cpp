@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "drivers/phone_velt_b.h"
-#include "drivers/phone_velt_c.h"
+#include "drivers/clm920_nc5.h"
+#include "drivers/m35.h"
 #include "support/listed_port.h"
 #include "support/modem_sim.h"
 #include "transport/com_port.h"

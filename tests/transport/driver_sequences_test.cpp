@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "drivers/phone_velt_c.h"
-#include "drivers/phone_velt_g.h"
+#include "drivers/m35.h"
+#include "drivers/mc323.h"
 #include "support/fake_port.h"
 #include "support/fixture_text.h"
 #include "transport/sms_sequences.h"
@@ -120,9 +120,9 @@ TEST(DriverSequences, ACdmaListingAndItsReadsWaitForTheirOwnAnswers)
         {"AT+CPMS=\"ME\"", cpms},
         {"AT^HSMSSS=0,0,6,0", kOk},
         {"AT\r", kOk},
-        {"AT^HCMGL=4", LoadFixture("drivers/velt_g/list.txt")},
-        {"AT^HCMGR=4", LoadFixture("drivers/velt_g/read_unicode.txt")},
-        {"AT^HCMGR=7", LoadFixture("drivers/velt_g/read_ascii_ok_text.txt")},
+        {"AT^HCMGL=4", LoadFixture("drivers/mc323/list.txt")},
+        {"AT^HCMGR=4", LoadFixture("drivers/mc323/read_unicode.txt")},
+        {"AT^HCMGR=7", LoadFixture("drivers/mc323/read_ascii_ok_text.txt")},
     };
     // Late, and cut at every byte with gaps longer than the port's gap: the
     // "OK" inside the second text never ends its read.

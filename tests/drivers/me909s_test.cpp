@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "drivers/phone_velt_d.h"
+#include "drivers/me909s.h"
 #include "support/fixture_text.h"
 
 namespace {
@@ -14,10 +14,10 @@ TEST(VeltDIccid, CaretIccidLine)
         PARSE_RESULT_t result;
         std::string iccid;  // starts as "old"
     } cases[] = {
-        {LoadFixture("drivers/velt_d/iccid.txt"), PARSE_SUCCEED, "89860012345678901234"},
+        {LoadFixture("drivers/me909s/iccid.txt"), PARSE_SUCCEED, "89860012345678901234"},
         {"\r\n^ICCID: 89860012345678901234\r\n", PARSE_SUCCEED, "89860012345678901234"},
         {"\r\n^ICCID:  8986 \r\n", PARSE_SUCCEED, "8986"},
-        {LoadFixture("drivers/velt_d/iccid_no_sim.txt"), PARSE_FAILED, "old"},
+        {LoadFixture("drivers/me909s/iccid_no_sim.txt"), PARSE_FAILED, "old"},
         // Not terminated yet: the query fails at once.
         {"\r\n^ICCID: 8986001234", PARSE_FAILED, "old"},
         {"\r\nOK\r\n", PARSE_FAILED, "old"},

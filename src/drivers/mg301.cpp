@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_e.h"
+#include "drivers/mg301.h"
 
 std::string CPhone_VeltE::SampleIdentity()
 {

@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_c.h"
+#include "drivers/m35.h"
 
 std::string CPhone_VeltC::SampleIdentity()
 {

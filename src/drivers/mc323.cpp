@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_g.h"
+#include "drivers/mc323.h"
 
 #include <algorithm>
 #include <cstdio>

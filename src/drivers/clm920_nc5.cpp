@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_b.h"
+#include "drivers/clm920_nc5.h"
 
 #include <algorithm>
 

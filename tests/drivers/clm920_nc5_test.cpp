@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/phone_velt_b.h"
+#include "drivers/clm920_nc5.h"
 #include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
@@ -48,7 +48,7 @@ std::vector<std::string> ReadAll(CPhone_VeltB& driver, const std::vector<const c
 TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
 {
     CPhone_VeltB driver;
-    const std::string listing = LoadFixture("drivers/velt_b/list_3_7.txt");
+    const std::string listing = LoadFixture("drivers/clm920_nc5/list_3_7.txt");
     for (std::size_t n = 0; n < listing.size(); ++n) {
         if (driver.ParseList(listing.substr(0, n)) != kMore) {
             ASSERT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"})) << "prefix " << n;
@@ -57,8 +57,8 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
     ASSERT_EQ(driver.ParseList(listing), kOk);
     EXPECT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"}));
 
-    const auto commands = ReadAll(
-        driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
+    const auto commands = ReadAll(driver, {"drivers/clm920_nc5/cmgr_single_7bit.txt",
+                                           "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
     EXPECT_EQ(commands, (std::vector<std::string>{"AT+CMGR=3\r\n", "AT+CMGR=7\r\n"}));
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetMessages(), (Messages{kBalance, kHello}));
@@ -68,11 +68,12 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
 TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
 {
     CPhone_VeltB driver;
-    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_3_7.txt")), kOk);
-    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_3_7.txt")), kOk);
+    ReadAll(driver,
+            {"drivers/clm920_nc5/cmgr_single_7bit.txt", "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
     ASSERT_EQ(driver.GetMessages().size(), 2u);
 
-    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_empty.txt")), kOk);
+    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_empty.txt")), kOk);
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_TRUE(driver.GetMessages().empty());
     EXPECT_TRUE(driver.GetListedIndexes().empty());
@@ -81,11 +82,12 @@ TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
 TEST(VeltBReading, FailedListingAfterAFullStorageLeavesNothing)
 {
     CPhone_VeltB driver;
-    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_3_7.txt")), kOk);
-    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt", "drivers/velt_b/cmgr_single_ucs2.txt"});
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_3_7.txt")), kOk);
+    ReadAll(driver,
+            {"drivers/clm920_nc5/cmgr_single_7bit.txt", "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
     ASSERT_EQ(driver.GetMessages().size(), 2u);
 
-    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/velt_b/list_error.txt")), kFail);
+    EXPECT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_error.txt")), kFail);
     EXPECT_TRUE(driver.GetMessages().empty());
     EXPECT_TRUE(driver.GetListedIndexes().empty());
     EXPECT_EQ(driver.GetLastErrorText(), "+CME ERROR: 3");
@@ -95,7 +97,7 @@ TEST(VeltBReading, PartsReadSinglyAreJoined)
 {
     CPhone_VeltB driver;
     ASSERT_EQ(driver.ParseList("\r\n+CMGD: (2,4),(0-4)\r\n\r\nOK\r\n"), kOk);
-    ReadAll(driver, {"drivers/velt_b/cmgr_r7_p2.txt", "drivers/velt_b/cmgr_r7_p1.txt"});
+    ReadAll(driver, {"drivers/clm920_nc5/cmgr_r7_p2.txt", "drivers/clm920_nc5/cmgr_r7_p1.txt"});
     EXPECT_EQ(driver.GetMessages(),
               (Messages{{"13600000007", "21-03-06 01:02:03", "seven-one seven-two"}}));
 }
@@ -106,7 +108,7 @@ TEST(VeltBReading, MessagesReadBeforeTheLoopStopsAreKept)
 {
     CPhone_VeltB driver;
     ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,7,9),(0-4)\r\n\r\nOK\r\n"), kOk);
-    ReadAll(driver, {"drivers/velt_b/cmgr_single_7bit.txt"});
+    ReadAll(driver, {"drivers/clm920_nc5/cmgr_single_7bit.txt"});
     EXPECT_TRUE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetMessages(), (Messages{kBalance}));
     EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{3}));
@@ -118,8 +120,8 @@ TEST(VeltBReading, SingleReadsThatHoldNoMessage)
         const char* fixture;
         bool result;
     } cases[] = {
-        {"drivers/velt_b/cmgr_empty_index.txt", false},
-        {"drivers/velt_b/cmgr_header_only.txt", true},
+        {"drivers/clm920_nc5/cmgr_empty_index.txt", false},
+        {"drivers/clm920_nc5/cmgr_header_only.txt", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
@@ -141,10 +143,10 @@ TEST(VeltBListing, QueueRows)
         PARSE_RESULT_t result;
         Queue queue;  // starts as {"old"}
     } cases[] = {
-        {LoadFixture("drivers/velt_b/list_3_7.txt"), kOk, {"3", "7"}},
-        {LoadFixture("drivers/velt_b/list_empty.txt"), kOk, {}},
-        {LoadFixture("drivers/velt_b/list_hostile.txt"), kOk, {"1", "5", "9"}},
-        {LoadFixture("drivers/velt_b/list_error.txt"), kFail, {"old"}},
+        {LoadFixture("drivers/clm920_nc5/list_3_7.txt"), kOk, {"3", "7"}},
+        {LoadFixture("drivers/clm920_nc5/list_empty.txt"), kOk, {}},
+        {LoadFixture("drivers/clm920_nc5/list_hostile.txt"), kOk, {"1", "5", "9"}},
+        {LoadFixture("drivers/clm920_nc5/list_error.txt"), kFail, {"old"}},
         {"\r\n+CMGD: (3,7)", kMore, {"old"}},
         // "OK" without both parentheses keeps the queue.
         {"\r\nOK\r\n", kOk, {"old"}},
@@ -162,7 +164,7 @@ TEST(VeltBListing, QueueRows)
 TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
 {
     CPhone_VeltB driver;
-    EXPECT_EQ(driver.ParsePduMode(LoadFixture("drivers/velt_b/cmgw.txt")), kOk);
+    EXPECT_EQ(driver.ParsePduMode(LoadFixture("drivers/clm920_nc5/cmgw.txt")), kOk);
     EXPECT_EQ(driver.m_strWriteIndex, "12");
     const std::pair<std::string, PARSE_RESULT_t> pduMode[] = {
         {"\r\nOK\r\n", kOk},

@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_f.h"
+#include "drivers/wavecom_q2406b.h"
 
 std::string CPhone_VeltF::SampleIdentity()
 {

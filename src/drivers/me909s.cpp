@@ -1,4 +1,4 @@
-#include "drivers/phone_velt_d.h"
+#include "drivers/me909s.h"
 
 #include "codec/reply_text.h"
 #include "drivers/model_common.h"

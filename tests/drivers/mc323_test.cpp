@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "codec/charset_conv.h"
-#include "drivers/phone_velt_g.h"
+#include "drivers/mc323.h"
 #include "iconv/text_literal.h"
 #include "sms_message_print.h"
 #include "support/fixture_text.h"
@@ -109,7 +109,7 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
     driver.m_vecMessages = {{"old", "old", "old"}};
     // Until the final line has come nothing is queued, however often the
     // growing reply is offered.
-    const std::string listing = LoadFixture("drivers/velt_g/list.txt");
+    const std::string listing = LoadFixture("drivers/mc323/list.txt");
     const std::size_t ok = listing.rfind("OK");
     ASSERT_NE(std::string::npos, ok);
     for (std::size_t cut : {std::size_t{0}, listing.size() / 2, ok + 1}) {
@@ -141,18 +141,18 @@ TEST(VeltGRead, RecordedSingleReads)
         bool result;
         Messages messages;
     } cases[] = {
-        {"drivers/velt_g/read_unicode.txt",
+        {"drivers/mc323/read_unicode.txt",
          true,
          {{"13800138000", "2021-03-05 10:11:12", GB("你好")}}},
         // A text that contains "OK" is still the text.
-        {"drivers/velt_g/read_ascii_ok_text.txt",
+        {"drivers/mc323/read_ascii_ok_text.txt",
          true,
          {{"10086", "2024-01-02 03:04:05", "OK, see you"}}},
-        {"drivers/velt_g/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", GB("佋")}}},
-        {"drivers/velt_g/read_eight_fields.txt", true, {}},
-        {"drivers/velt_g/read_no_text.txt", true, {}},
-        {"drivers/velt_g/read_error.txt", false, {}},
-        {"drivers/velt_g/read_noise.txt", true, {{"10010", "2024-02-29 12:00:00", GB("测试")}}},
+        {"drivers/mc323/read_ucs2_4f4b.txt", true, {{"10086", "2024-01-02 03:04:05", GB("佋")}}},
+        {"drivers/mc323/read_eight_fields.txt", true, {}},
+        {"drivers/mc323/read_no_text.txt", true, {}},
+        {"drivers/mc323/read_error.txt", false, {}},
+        {"drivers/mc323/read_noise.txt", true, {{"10010", "2024-02-29 12:00:00", GB("测试")}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
@@ -170,11 +170,11 @@ TEST(VeltGRead, RecordedSingleReads)
 TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
 {
     CPhone_VeltG driver;
-    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/velt_g/list.txt")), PARSE_SUCCEED);
+    ASSERT_EQ(driver.ParseList(LoadFixture("drivers/mc323/list.txt")), PARSE_SUCCEED);
     driver.ReadNextCommand();
-    driver.ParseReadNext(LoadFixture("drivers/velt_g/read_unicode.txt"));
+    driver.ParseReadNext(LoadFixture("drivers/mc323/read_unicode.txt"));
     driver.ReadNextCommand();
-    driver.ParseReadNext(LoadFixture("drivers/velt_g/read_noise.txt"));
+    driver.ParseReadNext(LoadFixture("drivers/mc323/read_noise.txt"));
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetMessages().size(), 2u);
     EXPECT_EQ(driver.GetListedIndexes(), (std::vector<int>{4, 7}));
