@@ -21,9 +21,9 @@ int ParseReadStatus(const std::string& header)
 
 }  // namespace
 
-CPhone_VeltB::~CPhone_VeltB() = default;
+CClm920Nc5::~CClm920Nc5() = default;
 
-std::string CPhone_VeltB::SampleIdentity()
+std::string CClm920Nc5::SampleIdentity()
 {
     return "\r\nManufacturer: Yuga Co.,Ltd.\r\n"
            "Model: CLM920_NC5\r\n"
@@ -34,22 +34,22 @@ std::string CPhone_VeltB::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltB::ParseDial(std::string reply)
+bool CClm920Nc5::ParseDial(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltB::HangUpCommand()
+std::string CClm920Nc5::HangUpCommand()
 {
     return ChupHangUpCommand();
 }
 
-bool CPhone_VeltB::ParseHangUp(std::string reply)
+bool CClm920Nc5::ParseHangUp(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-PARSE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
+PARSE_RESULT_t CClm920Nc5::ParsePduMode(std::string reply)
 {
     static const char kKey[] = "+CMGW: ";
     const std::size_t key = reply.find(kKey);
@@ -64,7 +64,7 @@ PARSE_RESULT_t CPhone_VeltB::ParsePduMode(std::string reply)
     return GeneralRule(reply);
 }
 
-PARSE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
+PARSE_RESULT_t CClm920Nc5::ParseServiceCentre(std::string reply)
 {
     // The send goes on whatever this module answers, once it has answered;
     // the number is taken only when the whole "+CSCA" line is in the reply.
@@ -72,17 +72,17 @@ PARSE_RESULT_t CPhone_VeltB::ParseServiceCentre(std::string reply)
     return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
-std::string CPhone_VeltB::PrepareReadCommand()
+std::string CClm920Nc5::PrepareReadCommand()
 {
     return "AT+ATVER=1\r";
 }
 
-std::string CPhone_VeltB::ListCommand()
+std::string CClm920Nc5::ListCommand()
 {
     return "AT+CMGD=?\r\n";
 }
 
-PARSE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
+PARSE_RESULT_t CClm920Nc5::ParseList(std::string reply)
 {
     if (reply.find("OK") == std::string::npos) {
         const PARSE_RESULT_t result = GeneralRule(reply);
@@ -116,17 +116,17 @@ PARSE_RESULT_t CPhone_VeltB::ParseList(std::string reply)
     return PARSE_SUCCEED;
 }
 
-bool CPhone_VeltB::HasPendingRead()
+bool CClm920Nc5::HasPendingRead()
 {
     return !m_readQueue.Empty();
 }
 
-std::string CPhone_VeltB::ReadNextCommand()
+std::string CClm920Nc5::ReadNextCommand()
 {
     return m_readQueue.TakeNext("AT+CMGR=");
 }
 
-bool CPhone_VeltB::ParseReadNext(std::string reply)
+bool CClm920Nc5::ParseReadNext(std::string reply)
 {
     if (reply.find("OK") == std::string::npos) {
         return false;
@@ -156,7 +156,7 @@ bool CPhone_VeltB::ParseReadNext(std::string reply)
     return true;
 }
 
-int CPhone_VeltB::GetDeviceType()
+int CClm920Nc5::GetDeviceType()
 {
     return PHONE_TYPE_VELT_B;
 }

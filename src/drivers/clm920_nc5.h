@@ -7,9 +7,9 @@
 #include "drivers/phone_card_base.h"
 #include "drivers/read_queue.h"
 
-class CPhone_VeltB : public CPhoneCardBase {
+class CClm920Nc5 : public CPhoneCardBase {
 public:
-    ~CPhone_VeltB() override;
+    ~CClm920Nc5() override;
 
     std::string SampleIdentity() override;
     bool ParseDial(std::string reply) override;

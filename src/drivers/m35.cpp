@@ -1,6 +1,6 @@
 #include "drivers/m35.h"
 
-std::string CPhone_VeltC::SampleIdentity()
+std::string CM35::SampleIdentity()
 {
     return "\r\nQuectel_Ltd\r\n"
            "Quectel_M35\r\n"
@@ -8,7 +8,7 @@ std::string CPhone_VeltC::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-int CPhone_VeltC::GetDeviceType()
+int CM35::GetDeviceType()
 {
     return PHONE_TYPE_VELT_C;
 }

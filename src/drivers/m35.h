@@ -5,7 +5,7 @@
 
 #include "drivers/phone_card_base.h"
 
-class CPhone_VeltC : public CPhoneCardBase {
+class CM35 : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
     int GetDeviceType() override;

@@ -67,9 +67,9 @@ std::string UnquotedText(const std::string& line, const std::string& format)
 
 }  // namespace
 
-CPhone_VeltG::~CPhone_VeltG() = default;
+CMc323::~CMc323() = default;
 
-std::string CPhone_VeltG::SampleIdentity()
+std::string CMc323::SampleIdentity()
 {
     return "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\n"
            "Model:MC323-a\r\n"
@@ -78,32 +78,32 @@ std::string CPhone_VeltG::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-std::string CPhone_VeltG::DialCommand(std::string number)
+std::string CMc323::DialCommand(std::string number)
 {
     return "AT+CDV" + number + "\r\n";
 }
 
-bool CPhone_VeltG::ParseDial(std::string reply)
+bool CMc323::ParseDial(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltG::HangUpCommand()
+std::string CMc323::HangUpCommand()
 {
     return "AT+CHV\r\n";
 }
 
-bool CPhone_VeltG::ParseHangUp(std::string reply)
+bool CMc323::ParseHangUp(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltG::PduModeCommand()
+std::string CMc323::PduModeCommand()
 {
     return "AT^HSMSSS=0,0,6,0\r\n";
 }
 
-PARSE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
+PARSE_RESULT_t CMc323::ParseSendBody(std::string reply)
 {
     for (const std::string& line : SplitLines(reply)) {
         if (line.find("HCMGSS") != std::string::npos) {
@@ -117,27 +117,27 @@ PARSE_RESULT_t CPhone_VeltG::ParseSendBody(std::string reply)
     return PARSE_INCOMPLETE;
 }
 
-std::string CPhone_VeltG::TextSendCommand(std::string number)
+std::string CMc323::TextSendCommand(std::string number)
 {
     return "AT^HCMGS=\"" + number + "\"\r\n";
 }
 
-bool CPhone_VeltG::ParseTextSend(std::string reply)
+bool CMc323::ParseTextSend(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltG::ReadFirstCommand()
+std::string CMc323::ReadFirstCommand()
 {
     return "at^hcmgr=1\r\n";
 }
 
-bool CPhone_VeltG::ParseReadFirst(std::string reply)
+bool CMc323::ParseReadFirst(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-PARSE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
+PARSE_RESULT_t CMc323::ParseIccid(std::string reply)
 {
     if (reply.find("ERROR") != std::string::npos && reply.back() == '\n') {
         return PARSE_FAILED;
@@ -146,17 +146,17 @@ PARSE_RESULT_t CPhone_VeltG::ParseIccid(std::string reply)
 }
 
 // The module has no service-centre query; "AT" keeps the send sequence.
-std::string CPhone_VeltG::ServiceCentreCommand()
+std::string CMc323::ServiceCentreCommand()
 {
     return "AT\r";
 }
 
-std::string CPhone_VeltG::ListCommand()
+std::string CMc323::ListCommand()
 {
     return "AT^HCMGL=4\r\n";
 }
 
-PARSE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
+PARSE_RESULT_t CMc323::ParseList(std::string reply)
 {
     static const char kKey[] = "^HCMGL:";
     m_vecMessages.clear();
@@ -199,17 +199,17 @@ PARSE_RESULT_t CPhone_VeltG::ParseList(std::string reply)
     return PARSE_SUCCEED;
 }
 
-bool CPhone_VeltG::HasPendingRead()
+bool CMc323::HasPendingRead()
 {
     return !m_readQueue.Empty();
 }
 
-std::string CPhone_VeltG::ReadNextCommand()
+std::string CMc323::ReadNextCommand()
 {
     return m_readQueue.TakeNext("AT^HCMGR=");
 }
 
-bool CPhone_VeltG::ParseReadNext(std::string reply)
+bool CMc323::ParseReadNext(std::string reply)
 {
     static const char kKey[] = "^HCMGR:";
     if (reply.find("OK") == std::string::npos) {
@@ -257,26 +257,26 @@ bool CPhone_VeltG::ParseReadNext(std::string reply)
     return true;
 }
 
-int CPhone_VeltG::GetDeviceType()
+int CMc323::GetDeviceType()
 {
     return PHONE_TYPE_VELT_G;
 }
 
-std::vector<std::string> CPhone_VeltG::InitCommands()
+std::vector<std::string> CMc323::InitCommands()
 {
     std::vector<std::string> commands = CPhoneCardBase::InitCommands();
     commands.push_back("AT^RSSIREP=0\r\n");
     return commands;
 }
 
-std::vector<SendPair> CPhone_VeltG::BuildPduSend(std::string number, std::string text)
+std::vector<SendPair> CMc323::BuildPduSend(std::string number, std::string text)
 {
     m_strHcmgsCommand = HcmgsCommand(number);
     m_strHcmgsBody = AnsiToUcs2(text) + std::string(kUcs2CtrlZ, sizeof kUcs2CtrlZ);
     return {SendPair(m_strHcmgsCommand, m_strHcmgsBody)};
 }
 
-std::vector<SendPair> CPhone_VeltG::BuildLongPduSend(std::string number, std::string text)
+std::vector<SendPair> CMc323::BuildLongPduSend(std::string number, std::string text)
 {
     const std::string command = HcmgsCommand(number);
     const std::string ucs2 = AnsiToUcs2(text);

@@ -10,9 +10,9 @@
 #include "drivers/phone_card_base.h"
 #include "drivers/read_queue.h"
 
-class CPhone_VeltG : public CPhoneCardBase {
+class CMc323 : public CPhoneCardBase {
 public:
-    ~CPhone_VeltG() override;
+    ~CMc323() override;
 
     std::string SampleIdentity() override;
     std::string DialCommand(std::string number) override;

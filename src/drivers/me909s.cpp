@@ -3,7 +3,7 @@
 #include "codec/reply_text.h"
 #include "drivers/model_common.h"
 
-std::string CPhone_VeltD::SampleIdentity()
+std::string CMe909s::SampleIdentity()
 {
     return "\r\nManufacturer: Huawei Technologies Co., Ltd.\r\n"
            "Model: ME909s-821\r\n"
@@ -13,27 +13,27 @@ std::string CPhone_VeltD::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-bool CPhone_VeltD::ParseDial(std::string reply)
+bool CMe909s::ParseDial(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltD::HangUpCommand()
+std::string CMe909s::HangUpCommand()
 {
     return ChupHangUpCommand();
 }
 
-bool CPhone_VeltD::ParseHangUp(std::string reply)
+bool CMe909s::ParseHangUp(std::string reply)
 {
     return NonEmptyTest(reply);
 }
 
-std::string CPhone_VeltD::IccidCommand()
+std::string CMe909s::IccidCommand()
 {
     return "AT^ICCID?\r\n";
 }
 
-PARSE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
+PARSE_RESULT_t CMe909s::ParseIccid(std::string reply)
 {
     static const char kKey[] = "^ICCID: ";
     if (reply.empty()) {
@@ -56,12 +56,12 @@ PARSE_RESULT_t CPhone_VeltD::ParseIccid(std::string reply)
     return PARSE_FAILED;
 }
 
-int CPhone_VeltD::GetDeviceType()
+int CMe909s::GetDeviceType()
 {
     return PHONE_TYPE_VELT_D;
 }
 
-std::vector<std::string> CPhone_VeltD::InitCommands()
+std::vector<std::string> CMe909s::InitCommands()
 {
     std::vector<std::string> commands = CPhoneCardBase::InitCommands();
     commands.push_back("AT^CURC=0\r\n");

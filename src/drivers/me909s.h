@@ -5,7 +5,7 @@
 
 #include "drivers/phone_card_base.h"
 
-class CPhone_VeltD : public CPhoneCardBase {
+class CMe909s : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
     bool ParseDial(std::string reply) override;

@@ -1,6 +1,6 @@
 #include "drivers/mg301.h"
 
-std::string CPhone_VeltE::SampleIdentity()
+std::string CMg301::SampleIdentity()
 {
     return "\r\nManufacture: HUAWEI\r\n"
            "Model: MG301\r\n"
@@ -10,7 +10,7 @@ std::string CPhone_VeltE::SampleIdentity()
            "\r\nOK\r\n";
 }
 
-int CPhone_VeltE::GetDeviceType()
+int CMg301::GetDeviceType()
 {
     return PHONE_TYPE_VELT_E;
 }

@@ -5,7 +5,7 @@
 
 #include "drivers/phone_card_base.h"
 
-class CPhone_VeltE : public CPhoneCardBase {
+class CMg301 : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
     int GetDeviceType() override;

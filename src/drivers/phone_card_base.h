@@ -10,13 +10,13 @@
 //
 // The model classes, one file pair each named after its module:
 //
-//   type  class         module               files
-//   2     CPhone_VeltB  Yuga CLM920_NC5      clm920_nc5
-//   3     CPhone_VeltC  Quectel M35          m35
-//   4     CPhone_VeltD  Huawei ME909s-821    me909s
-//   5     CPhone_VeltE  Huawei MG301         mg301
-//   6     CPhone_VeltF  Wavecom Q2406B       wavecom_q2406b
-//   7     CPhone_VeltG  Huawei MC323 (CDMA)  mc323
+//   type  class           module               files
+//   2     CClm920Nc5      Yuga CLM920_NC5      clm920_nc5
+//   3     CM35            Quectel M35          m35
+//   4     CMe909s         Huawei ME909s-821    me909s
+//   5     CMg301          Huawei MG301         mg301
+//   6     CWavecomQ2406b  Wavecom Q2406B       wavecom_q2406b
+//   7     CMc323          Huawei MC323 (CDMA)  mc323
 //
 // What identifies each model, and what the port scan asks it: models.h.
 //

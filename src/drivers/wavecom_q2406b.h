@@ -5,7 +5,7 @@
 
 #include "drivers/phone_card_base.h"
 
-class CPhone_VeltF : public CPhoneCardBase {
+class CWavecomQ2406b : public CPhoneCardBase {
 public:
     std::string SampleIdentity() override;
     int GetDeviceType() override;

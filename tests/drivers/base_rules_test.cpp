@@ -48,12 +48,12 @@ std::vector<std::unique_ptr<CPhoneCardBase>> AllDrivers()
 {
     std::vector<std::unique_ptr<CPhoneCardBase>> drivers;
     drivers.emplace_back(new CPhoneCardBase);
-    drivers.emplace_back(new CPhone_VeltB);
-    drivers.emplace_back(new CPhone_VeltC);
-    drivers.emplace_back(new CPhone_VeltD);
-    drivers.emplace_back(new CPhone_VeltE);
-    drivers.emplace_back(new CPhone_VeltF);
-    drivers.emplace_back(new CPhone_VeltG);
+    drivers.emplace_back(new CClm920Nc5);
+    drivers.emplace_back(new CM35);
+    drivers.emplace_back(new CMe909s);
+    drivers.emplace_back(new CMg301);
+    drivers.emplace_back(new CWavecomQ2406b);
+    drivers.emplace_back(new CMc323);
     return drivers;
 }
 
@@ -129,9 +129,9 @@ TEST(ShortRule, ParsePrepareReadKeepsTheWholeErrorReply)
 TEST(NonEmptyTest, BaseReadNextAndModelDialHangUp)
 {
     CPhoneCardBase base;
-    CPhone_VeltB veltB;
-    CPhone_VeltD veltD;
-    CPhone_VeltG veltG;
+    CClm920Nc5 veltB;
+    CMe909s veltD;
+    CMc323 veltG;
     for (const std::string& reply : {std::string(), std::string("\r\nERROR\r\n")}) {
         const bool expected = !reply.empty();
         EXPECT_EQ(base.ParseReadNext(reply), expected);
@@ -170,7 +170,7 @@ TEST(ParseInit, SucceedsOnAnyAnswerOfEveryModelOnceItHasCome)
 
 TEST(ParseIdentify, StoresTheReplyAndNeverWaits)
 {
-    CPhone_VeltC veltC;
+    CM35 veltC;
     veltC.m_strIdentity = "old";
     EXPECT_EQ(veltC.ParseIdentify(""), kFail);
     EXPECT_EQ(veltC.m_strIdentity, "");
@@ -244,7 +244,7 @@ TEST(ParseIccid, BaseAndCdmaRules)
     };
     for (const FieldCase& c : cdma) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        CPhone_VeltG driver;
+        CMc323 driver;
         driver.m_strIccid = "old";
         EXPECT_EQ(driver.ParseIccid(c.reply), c.result);
         EXPECT_EQ(driver.GetIccid(), c.field);
@@ -359,9 +359,9 @@ TEST(CommandTexts, BaseDriver)
 
 TEST(CommandTexts, ModelsReplaceOnlyTheirOwn)
 {
-    CPhone_VeltB b;
-    CPhone_VeltD d;
-    CPhone_VeltG g;
+    CClm920Nc5 b;
+    CMe909s d;
+    CMc323 g;
     const std::pair<std::string, std::string> cases[] = {
         {b.HangUpCommand(), "at+chup;\r\n"},
         {b.PrepareReadCommand(), "AT+ATVER=1\r"},

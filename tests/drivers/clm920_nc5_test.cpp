@@ -32,7 +32,7 @@ const SmsMessage kHello{"13912345679", "21-03-05 10:11:12", GB("你好世界")};
 
 // Drives the read loop as the transport does: one single read per queued
 // index, each answered by the next recorded reply.
-std::vector<std::string> ReadAll(CPhone_VeltB& driver, const std::vector<const char*>& replies)
+std::vector<std::string> ReadAll(CClm920Nc5& driver, const std::vector<const char*>& replies)
 {
     std::vector<std::string> commands;
     for (const char* reply : replies) {
@@ -47,7 +47,7 @@ std::vector<std::string> ReadAll(CPhone_VeltB& driver, const std::vector<const c
 
 TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     const std::string listing = LoadFixture("drivers/clm920_nc5/list_3_7.txt");
     for (std::size_t n = 0; n < listing.size(); ++n) {
         if (driver.ParseList(listing.substr(0, n)) != kMore) {
@@ -67,7 +67,7 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
 
 TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     ASSERT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_3_7.txt")), kOk);
     ReadAll(driver,
             {"drivers/clm920_nc5/cmgr_single_7bit.txt", "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
@@ -81,7 +81,7 @@ TEST(VeltBReading, EmptyStorageAfterAFullOneLeavesNothing)
 
 TEST(VeltBReading, FailedListingAfterAFullStorageLeavesNothing)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     ASSERT_EQ(driver.ParseList(LoadFixture("drivers/clm920_nc5/list_3_7.txt")), kOk);
     ReadAll(driver,
             {"drivers/clm920_nc5/cmgr_single_7bit.txt", "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
@@ -95,7 +95,7 @@ TEST(VeltBReading, FailedListingAfterAFullStorageLeavesNothing)
 
 TEST(VeltBReading, PartsReadSinglyAreJoined)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     ASSERT_EQ(driver.ParseList("\r\n+CMGD: (2,4),(0-4)\r\n\r\nOK\r\n"), kOk);
     ReadAll(driver, {"drivers/clm920_nc5/cmgr_r7_p2.txt", "drivers/clm920_nc5/cmgr_r7_p1.txt"});
     EXPECT_EQ(driver.GetMessages(),
@@ -106,7 +106,7 @@ TEST(VeltBReading, PartsReadSinglyAreJoined)
 // there, and only that counts as read.
 TEST(VeltBReading, MessagesReadBeforeTheLoopStopsAreKept)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,7,9),(0-4)\r\n\r\nOK\r\n"), kOk);
     ReadAll(driver, {"drivers/clm920_nc5/cmgr_single_7bit.txt"});
     EXPECT_TRUE(driver.HasPendingRead());
@@ -125,7 +125,7 @@ TEST(VeltBReading, SingleReadsThatHoldNoMessage)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
-        CPhone_VeltB driver;
+        CClm920Nc5 driver;
         ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,5),(0-4)\r\n\r\nOK\r\n"), kOk);
         EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=3\r\n");
         EXPECT_EQ(driver.ParseReadNext(LoadFixture(c.fixture)), c.result);
@@ -154,7 +154,7 @@ TEST(VeltBListing, QueueRows)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        CPhone_VeltB driver;
+        CClm920Nc5 driver;
         driver.m_readQueue.Push("old");
         EXPECT_EQ(driver.ParseList(c.reply), c.result);
         EXPECT_EQ(Indexes(driver.m_readQueue), c.queue);
@@ -163,7 +163,7 @@ TEST(VeltBListing, QueueRows)
 
 TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     EXPECT_EQ(driver.ParsePduMode(LoadFixture("drivers/clm920_nc5/cmgw.txt")), kOk);
     EXPECT_EQ(driver.m_strWriteIndex, "12");
     const std::pair<std::string, PARSE_RESULT_t> pduMode[] = {

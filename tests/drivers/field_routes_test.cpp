@@ -1,6 +1,6 @@
 // The stored PDUs of others (tests/data/codec/pdus_field.json) read through
-// both reading routes of the drivers: one "+CMGL" listing (CPhone_VeltC) and
-// one "+CMGR" read per index (CPhone_VeltB). Each route must give the same
+// both reading routes of the drivers: one "+CMGL" listing (CM35) and
+// one "+CMGR" read per index (CClm920Nc5). Each route must give the same
 // messages, and keep what it cannot read out of the messages and of the
 // indexes it would delete.
 #include <gtest/gtest.h>
@@ -52,14 +52,14 @@ struct RouteResult {
 
 RouteResult ByListing(const std::vector<Stored>& stored)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     EXPECT_EQ(driver.ParseList(Listing(stored)), PARSE_SUCCEED);
     return {driver.GetMessages(), driver.GetListedIndexes(), driver.GetUnreadable()};
 }
 
 RouteResult ByIndex(const std::vector<Stored>& stored)
 {
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     std::string indexes;
     for (const Stored& s : stored) {
         indexes += (indexes.empty() ? "" : ",") + std::to_string(s.index);

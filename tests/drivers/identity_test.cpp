@@ -71,12 +71,12 @@ TEST(DeviceType, TextBodyCarriesTheTypeName)
 {
     const std::pair<std::unique_ptr<CPhoneCardBase>, std::string> cases[] = {
         {std::make_unique<CPhoneCardBase>(), "TYPE_UNKNOWN"},
-        {std::make_unique<CPhone_VeltB>(), "VELT_B"},
-        {std::make_unique<CPhone_VeltC>(), "VELT-C-X"},
-        {std::make_unique<CPhone_VeltD>(), "VELT_D"},
-        {std::make_unique<CPhone_VeltE>(), "VELT_E"},
-        {std::make_unique<CPhone_VeltF>(), "VELT_F_X"},
-        {std::make_unique<CPhone_VeltG>(), "VELT_G"},
+        {std::make_unique<CClm920Nc5>(), "VELT_B"},
+        {std::make_unique<CM35>(), "VELT-C-X"},
+        {std::make_unique<CMe909s>(), "VELT_D"},
+        {std::make_unique<CMg301>(), "VELT_E"},
+        {std::make_unique<CWavecomQ2406b>(), "VELT_F_X"},
+        {std::make_unique<CMc323>(), "VELT_G"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.first->TextBodyCommand("hi"), "hi " + c.second + "\r\x1A");

@@ -80,7 +80,7 @@ TEST(ParseList, RecordedListingsInEveryPrefix)
     for (const ListCase& c : kListCases) {
         SCOPED_TRACE(c.fixture);
         const std::string reply = LoadFixture(c.fixture);
-        CPhone_VeltC driver;
+        CM35 driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
             const PARSE_RESULT_t early = driver.ParseList(reply.substr(0, n));
             if (early != PARSE_INCOMPLETE) {
@@ -99,14 +99,14 @@ TEST(ParseList, RecordedListingsInEveryPrefix)
 // a fresh parse of that reply gives.
 TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
 {
-    CPhone_VeltC growing;
+    CM35 growing;
     std::string previous;
     for (const ListCase& c : kListCases) {
         SCOPED_TRACE(c.fixture);
         const std::string reply = LoadFixture(c.fixture);
         for (std::size_t n = 0; n <= reply.size(); ++n) {
             const std::string prefix = reply.substr(0, n);
-            CPhone_VeltC fresh;
+            CM35 fresh;
             ASSERT_EQ(growing.ParseList(prefix), fresh.ParseList(prefix)) << "prefix " << n;
             ASSERT_EQ(growing.GetMessages(), fresh.GetMessages()) << "prefix " << n;
             ASSERT_EQ(growing.GetListedIndexes(), fresh.GetListedIndexes()) << "prefix " << n;
@@ -115,7 +115,7 @@ TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
         }
         // A shorter reply that is not the start of this one.
         if (!previous.empty()) {
-            CPhone_VeltC fresh;
+            CM35 fresh;
             EXPECT_EQ(growing.ParseList(previous), fresh.ParseList(previous));
             EXPECT_EQ(growing.GetMessages(), fresh.GetMessages());
         }
@@ -125,7 +125,7 @@ TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
 
 TEST(ParseList, ErrorTextAndNothingKeptFromAnEarlierStorage)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     ASSERT_EQ(driver.ParseList(LoadFixture("drivers/base/list_order.txt")), kOk);
     ASSERT_EQ(driver.GetMessages().size(), 2u);
     EXPECT_EQ(driver.ParseList(LoadFixture("drivers/base/list_error.txt")), kFail);
@@ -136,7 +136,7 @@ TEST(ParseList, ErrorTextAndNothingKeptFromAnEarlierStorage)
 
 TEST(ParseList, SmsFullKeepsThePreviousErrorTextTrimmed)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     driver.m_strLastError = "\r\n+CMS ERROR: 322\r\n";
     EXPECT_EQ(driver.ParseList(LoadFixture("drivers/base/list_sms_full.txt")), kOk);
     EXPECT_EQ(driver.m_strLastError, "+CMS ERROR: 322");
@@ -148,7 +148,7 @@ TEST(ParseList, SmsFullKeepsThePreviousErrorTextTrimmed)
 
 TEST(ParseList, GarbageAroundWholeEntries)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     const std::string reply = LoadFixture("drivers/base/list_garbage.txt");
     for (std::size_t n = 0; n <= reply.size(); ++n) {
         driver.ParseList(reply.substr(0, n));

@@ -29,7 +29,7 @@ const std::string kCtrlZ("\0\x1A", 2);
 
 TEST(VeltGSend, OneMessageIsRawUcs2)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     const std::vector<SendPair> pairs = driver.BuildPduSend("10086", "ab");
     ASSERT_EQ(pairs.size(), 1u);
     EXPECT_EQ(pairs[0].first, "AT^HCMGS=\"10086\"\r");
@@ -40,7 +40,7 @@ TEST(VeltGSend, OneMessageIsRawUcs2)
 
 TEST(VeltGSend, HundredChineseCharactersMakeTwoMarkedParts)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     std::string text;
     for (int i = 0; i < 100; ++i)
         text += GB("测");
@@ -66,7 +66,7 @@ TEST(VeltGSend, MarksCountTheRealNumberOfParts)
         std::string text;
         for (std::size_t i = 0; i < c.first; ++i)
             text += static_cast<char>('a' + i % 26);
-        CPhone_VeltG driver;
+        CMc323 driver;
         const std::vector<SendPair> pairs = driver.BuildLongPduSend("10086", text);
         ASSERT_EQ(pairs.size(), c.second);
         std::string joined;
@@ -91,7 +91,7 @@ TEST(VeltGSend, SurrogatePairsStayInOneMessage)
     // 64th unit, a high surrogate, at the end of the first part's room.
     const std::string emoji = Utf8ToAnsi(u8"\U0001F600");
     const std::string text = std::string(63, 'a') + emoji + std::string(60, 'b');
-    CPhone_VeltG driver;
+    CMc323 driver;
     const std::vector<SendPair> pairs = driver.BuildLongPduSend("10086", text);
     ASSERT_EQ(pairs.size(), 2u);
     const std::string first = pairs[0].second;
@@ -101,7 +101,7 @@ TEST(VeltGSend, SurrogatePairsStayInOneMessage)
 
 TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), PARSE_SUCCEED);
     EXPECT_FALSE(driver.HasPendingRead());
 
@@ -128,7 +128,7 @@ TEST(VeltGList, IndexesAreQueuedBehindLeftovers)
 
 TEST(VeltGList, AnErrorAnswerFailsAndQueuesNothing)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     EXPECT_EQ(driver.ParseList("\r\n^HCMGL: 4,1\r\n\r\n+CMS ERROR: 310\r\n"), PARSE_FAILED);
     EXPECT_FALSE(driver.HasPendingRead());
     EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 310");
@@ -156,7 +156,7 @@ TEST(VeltGRead, RecordedSingleReads)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
-        CPhone_VeltG driver;
+        CMc323 driver;
         driver.m_readQueue.Push("9", 1);
         ASSERT_EQ(driver.ReadNextCommand(), "AT^HCMGR=9\r\n");
         const std::string reply = LoadFixture(c.fixture);
@@ -169,7 +169,7 @@ TEST(VeltGRead, RecordedSingleReads)
 
 TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     ASSERT_EQ(driver.ParseList(LoadFixture("drivers/mc323/list.txt")), PARSE_SUCCEED);
     driver.ReadNextCommand();
     driver.ParseReadNext(LoadFixture("drivers/mc323/read_unicode.txt"));

@@ -25,7 +25,7 @@ TEST(VeltDIccid, CaretIccidLine)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        CPhone_VeltD driver;
+        CMe909s driver;
         driver.m_strIccid = "old";
         EXPECT_EQ(driver.ParseIccid(c.reply), c.result);
         EXPECT_EQ(driver.GetIccid(), c.iccid);

@@ -35,7 +35,7 @@ TEST(ParseSendPrompt, PromptErrorOrWait)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        CPhone_VeltC driver;
+        CM35 driver;
         driver.m_strLastError = "previous";
         EXPECT_EQ(driver.ParseSendPrompt(c.reply), c.result);
         EXPECT_EQ(driver.m_strLastError, c.lastError);
@@ -67,7 +67,7 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
     for (const BodyCase& c : cases) {
         SCOPED_TRACE(c.fixture);
         const std::string reply = LoadFixture(c.fixture);
-        CPhone_VeltC driver;
+        CM35 driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
             driver.m_strLastError = "previous";
             driver.m_bRetryableError = true;
@@ -96,7 +96,7 @@ TEST(ParseSendBody, CdmaWaitsForTheNetworkConfirmation)
     for (const BodyCase& c : cases) {
         SCOPED_TRACE(c.fixture);
         const std::string reply = LoadFixture(c.fixture);
-        CPhone_VeltG driver;
+        CMc323 driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
             const PARSE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
             ASSERT_TRUE(early == kMore || early == c.result) << "prefix " << n;
@@ -135,8 +135,8 @@ TEST_F(SendPairs, MatchTheIndependentlyDecodedBodies)
     for (const Json::Value& c : m_doc["cases"]) {
         SCOPED_TRACE(c["name"].asString());
         const bool cdma = c["driver"].asString() == "cdma";
-        std::unique_ptr<CPhoneCardBase> driver(cdma ? static_cast<CPhoneCardBase*>(new CPhone_VeltG)
-                                                    : new CPhone_VeltC);
+        std::unique_ptr<CPhoneCardBase> driver(cdma ? static_cast<CPhoneCardBase*>(new CMc323)
+                                                    : new CM35);
         driver->m_strServiceCentre = c["sca"].asString();
         const std::string text = Utf8ToAnsi(c["text_utf8"].asString());
         const std::vector<SendPair> pairs = driver->BuildSendCommands(c["number"].asString(), text);
@@ -213,7 +213,7 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.size());
-        CPhone_VeltC gsm;
+        CM35 gsm;
         gsm.m_strServiceCentre = "+8613800100500";
         EXPECT_EQ(gsm.BuildSendCommands("13800138000", c.text).size(), c.pairs);
     }
@@ -221,7 +221,7 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
 
 TEST(BuildSendCommands, ServiceCentreTooLongForThePduRefusesTheSend)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     driver.m_strServiceCentre = "+8613800100500123";  // 16 digits
     driver.m_bRetryableError = true;
     EXPECT_TRUE(driver.BuildSendCommands("13800138000", "short").empty());
@@ -232,7 +232,7 @@ TEST(BuildSendCommands, ServiceCentreTooLongForThePduRefusesTheSend)
 
 TEST(BuildSendCommands, DestinationIsCutTo31Digits)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     driver.m_strServiceCentre = "";
     const std::string number(40, '1');
     for (const SendPair& pair :
@@ -247,7 +247,7 @@ TEST(BuildSendCommands, DestinationIsCutTo31Digits)
 
 TEST(BuildSendCommands, CdmaUsesTheSameLengthChoice)
 {
-    CPhone_VeltG driver;
+    CMc323 driver;
     std::string text;
     for (int i = 0; i < 70; ++i)
         text += GB("中");

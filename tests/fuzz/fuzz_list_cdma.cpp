@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const FUZZ_REPLIES_t input = ReadFuzzReplies(data, size);
-    CPhone_VeltG driver;
+    CMc323 driver;
     std::string seen;
     FeedInPieces(
         input.Reply(0), input.piece,

@@ -25,17 +25,17 @@ std::unique_ptr<CPhoneCardBase> MakeDriver(unsigned model)
     case 0:
         return std::make_unique<CPhoneCardBase>();
     case 1:
-        return std::make_unique<CPhone_VeltB>();
+        return std::make_unique<CClm920Nc5>();
     case 2:
-        return std::make_unique<CPhone_VeltC>();
+        return std::make_unique<CM35>();
     case 3:
-        return std::make_unique<CPhone_VeltD>();
+        return std::make_unique<CMe909s>();
     case 4:
-        return std::make_unique<CPhone_VeltE>();
+        return std::make_unique<CMg301>();
     case 5:
-        return std::make_unique<CPhone_VeltF>();
+        return std::make_unique<CWavecomQ2406b>();
     default:
-        return std::make_unique<CPhone_VeltG>();
+        return std::make_unique<CMc323>();
     }
 }
 

@@ -50,7 +50,7 @@ TEST_F(SimTransactionTest, M35InitialisesQueriesTheCentreAndSendsOnePdu)
     Attach(R"({"ports":[{"com":3,"model":"M35","bauds":[115200],
                 "iccid":"89860012345678901234","sca":"+8613800100500"}]})",
            3);
-    CPhone_VeltC driver;
+    CM35 driver;
     RunInitCommands(&driver, port.get());
     std::vector<std::string> expected;
     for (const std::string& command : driver.InitCommands()) {
@@ -74,7 +74,7 @@ TEST_F(SimTransactionTest, StoredMessagesAreReadThroughTheListing)
                 "storage":{"SM":[{"index":2,"status":1,"from":"13912345678",
                                   "time":"24-05-01 09:30:00","text":"Meeting moved to 10:30"}]}}]})",
            3);
-    CPhone_VeltC driver;
+    CM35 driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectSmStorageCommand(),
                                  &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls));
@@ -97,7 +97,7 @@ TEST_F(SimTransactionTest, Clm920ReadsEachQueuedIndexSingly)
                   {"index":5,"status":0,"from":"10086","time":"24-04-30 18:46:00",
                    "text":"OK, see you"}]}}]})",
            4);
-    CPhone_VeltB driver;
+    CClm920Nc5 driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectMeStorageCommand(),
                                  &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls));
@@ -120,7 +120,7 @@ TEST_F(SimTransactionTest, SplitRepliesAndUnsolicitedLinesStillGiveTheCentre)
                 "sca":"+8613800100500",
                 "faults":{"split":5,"split_gap_ms":30,"unsolicited":["RING","+CMTI: \"SM\",3"]}}]})",
            3);
-    CPhone_VeltC driver;
+    CM35 driver;
     RunInitCommands(&driver, port.get());
     EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
     EXPECT_EQ("+8613800100500", driver.m_strServiceCentre);
@@ -131,7 +131,7 @@ TEST_F(SimTransactionTest, AModemThatVanishesMidSendFailsWithoutHanging)
     Attach(R"({"ports":[{"com":3,"model":"M35","bauds":[115200],"iccid":"89860012345678901234",
                 "faults":{"vanish_after_commands":2}}]})",
            3);
-    CPhone_VeltC driver;
+    CM35 driver;
     EXPECT_FALSE(TransmitSms(&driver, port.get(), "13800138000", "hello"));
     EXPECT_TRUE(port->HasError());
     EXPECT_EQ(EIO, port->GetErrorCode());

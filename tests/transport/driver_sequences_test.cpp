@@ -98,7 +98,7 @@ TEST(DriverSequences, AModemAnsweringLateIsReadInFullInBothModes)
             CFakePort port;
             port.SetPacing(QuietLinePacing(quietLine));
             Play(port, M35Inbox(), delayMs);
-            CPhone_VeltC driver;
+            CM35 driver;
             const INBOX_t inbox = ReadBothStorages(driver, port);
             EXPECT_TRUE(inbox.meComplete && inbox.smComplete);
             EXPECT_TRUE(inbox.me.empty());
@@ -139,7 +139,7 @@ TEST(DriverSequences, ACdmaListingAndItsReadsWaitForTheirOwnAnswers)
             CFakePort port;
             port.SetPacing(QuietLinePacing(quietLine));
             Play(port, script, shape.delayMs, shape.pieceBytes, shape.gapMs);
-            CPhone_VeltG driver;
+            CMc323 driver;
             RunInitCommands(&driver, &port);
             ASSERT_TRUE(SelectStorage(driver, port, false));
             bool complete = false;
@@ -161,7 +161,7 @@ TEST(DriverSequences, AModemVanishingMidListingLeavesTheReadIncompleteAndThePort
     script.back().second = listing.substr(0, listing.size() / 2);
     CFakePort port;
     Play(port, script, 0);
-    CPhone_VeltC driver;
+    CM35 driver;
     RunInitCommands(&driver, &port);
     ASSERT_TRUE(SelectStorage(driver, port, false));
     bool complete = false;
@@ -183,7 +183,7 @@ TEST(DriverSequences, AModemVanishingMidListingLeavesTheReadIncompleteAndThePort
 
 TEST(DriverSequences, ASendToALateModemGoesOutOnceWithEveryStepAnswered)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     driver.m_strServiceCentre = "+8613800100500";
     const std::vector<SendPair> pairs = driver.BuildSendCommands("13800138000", "hello");
     ASSERT_EQ(1u, pairs.size());
@@ -215,7 +215,7 @@ struct RETRY_RUN_t {
 
 RETRY_RUN_t SendThreeParts(const std::set<int>& refused)
 {
-    CPhone_VeltC driver;
+    CM35 driver;
     CFakePort port;
     int bodies = 0;
     port.Respond([&](const std::string& written) -> std::string {
