@@ -4,7 +4,6 @@
 
 #include "codec/pdu.h"
 #include "codec/reply_text.h"
-#include "drivers/model_common.h"
 
 namespace {
 
@@ -21,45 +20,13 @@ int ParseReadStatus(const std::string& header)
 
 }  // namespace
 
-CClm920Nc5::~CClm920Nc5() = default;
-
-std::string CClm920Nc5::SampleIdentity()
-{
-    return "\r\nManufacturer: Yuga Co.,Ltd.\r\n"
-           "Model: CLM920_NC5\r\n"
-           "Revision: CLM920_NC5-V1 [Jul 31 2017 14:44:25]\r\n"
-           "IMEI: 357621097506077\r\n"
-           "+GCAP: +CGSM\r\n"
-           "EFS_SVN: cn_efs_20170731_2k\r\n"
-           "\r\nOK\r\n";
-}
-
-bool CClm920Nc5::ParseDial(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
-std::string CClm920Nc5::HangUpCommand()
-{
-    return ChupHangUpCommand();
-}
-
-bool CClm920Nc5::ParseHangUp(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
 PARSE_RESULT_t CClm920Nc5::ParsePduMode(std::string reply)
 {
+    // The module may answer with the index of a message it has just stored.
     static const char kKey[] = "+CMGW: ";
     const std::size_t key = reply.find(kKey);
-    if (key != std::string::npos) {
-        const std::size_t start = key + sizeof kKey - 1;
-        const std::size_t end = reply.find('\r', start);
-        if (end != std::string::npos) {
-            m_strWriteIndex = reply.substr(start, end - start);
-            return PARSE_SUCCEED;
-        }
+    if (key != std::string::npos && reply.find('\r', key + sizeof kKey - 1) != std::string::npos) {
+        return PARSE_SUCCEED;
     }
     return GeneralRule(reply);
 }

@@ -9,14 +9,7 @@
 
 class CClm920Nc5 : public CPhoneCardBase {
 public:
-    ~CClm920Nc5() override;
-
-    std::string SampleIdentity() override;
-    bool ParseDial(std::string reply) override;
-    std::string HangUpCommand() override;
-    bool ParseHangUp(std::string reply) override;
-    // A "+CMGW: <index>" line stores the index in m_strWriteIndex and
-    // succeeds; otherwise the general rule.
+    // A complete "+CMGW: <index>" line succeeds; otherwise the general rule.
     PARSE_RESULT_t ParsePduMode(std::string reply) override;
     // Stores the number when the reply has it; always succeeds.
     PARSE_RESULT_t ParseServiceCentre(std::string reply) override;

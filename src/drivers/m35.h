@@ -7,6 +7,5 @@
 
 class CM35 : public CPhoneCardBase {
 public:
-    std::string SampleIdentity() override;
     int GetDeviceType() override;
 };

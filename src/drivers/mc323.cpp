@@ -67,37 +67,6 @@ std::string UnquotedText(const std::string& line, const std::string& format)
 
 }  // namespace
 
-CMc323::~CMc323() = default;
-
-std::string CMc323::SampleIdentity()
-{
-    return "\r\nManufacturer:HUAWEI TECHNOLOGIES CO., LTD\r\n"
-           "Model:MC323-a\r\n"
-           "Revision:12.102.29.00.00\r\n"
-           "ESN:80A90986\r\n"
-           "\r\nOK\r\n";
-}
-
-std::string CMc323::DialCommand(std::string number)
-{
-    return "AT+CDV" + number + "\r\n";
-}
-
-bool CMc323::ParseDial(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
-std::string CMc323::HangUpCommand()
-{
-    return "AT+CHV\r\n";
-}
-
-bool CMc323::ParseHangUp(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
 std::string CMc323::PduModeCommand()
 {
     return "AT^HSMSSS=0,0,6,0\r\n";
@@ -115,34 +84,6 @@ PARSE_RESULT_t CMc323::ParseSendBody(std::string reply)
         }
     }
     return PARSE_INCOMPLETE;
-}
-
-std::string CMc323::TextSendCommand(std::string number)
-{
-    return "AT^HCMGS=\"" + number + "\"\r\n";
-}
-
-bool CMc323::ParseTextSend(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
-std::string CMc323::ReadFirstCommand()
-{
-    return "at^hcmgr=1\r\n";
-}
-
-bool CMc323::ParseReadFirst(std::string reply)
-{
-    return NonEmptyTest(reply);
-}
-
-PARSE_RESULT_t CMc323::ParseIccid(std::string reply)
-{
-    if (reply.find("ERROR") != std::string::npos && reply.back() == '\n') {
-        return PARSE_FAILED;
-    }
-    return IccidFromReply(reply);
 }
 
 // The module has no service-centre query; "AT" keeps the send sequence.
@@ -271,9 +212,8 @@ std::vector<std::string> CMc323::InitCommands()
 
 std::vector<SendPair> CMc323::BuildPduSend(std::string number, std::string text)
 {
-    m_strHcmgsCommand = HcmgsCommand(number);
-    m_strHcmgsBody = AnsiToUcs2(text) + std::string(kUcs2CtrlZ, sizeof kUcs2CtrlZ);
-    return {SendPair(m_strHcmgsCommand, m_strHcmgsBody)};
+    return {SendPair(HcmgsCommand(number),
+                     AnsiToUcs2(text) + std::string(kUcs2CtrlZ, sizeof kUcs2CtrlZ))};
 }
 
 std::vector<SendPair> CMc323::BuildLongPduSend(std::string number, std::string text)

@@ -12,23 +12,10 @@
 
 class CMc323 : public CPhoneCardBase {
 public:
-    ~CMc323() override;
-
-    std::string SampleIdentity() override;
-    std::string DialCommand(std::string number) override;
-    bool ParseDial(std::string reply) override;
-    std::string HangUpCommand() override;
-    bool ParseHangUp(std::string reply) override;
     std::string PduModeCommand() override;
     // A "HCMGSS" line succeeds; an "ERROR" or "HCMGSF" line fails with that
     // line as error text; "OK" alone keeps waiting for the network's answer.
     PARSE_RESULT_t ParseSendBody(std::string reply) override;
-    std::string TextSendCommand(std::string number) override;
-    bool ParseTextSend(std::string reply) override;
-    std::string ReadFirstCommand() override;
-    bool ParseReadFirst(std::string reply) override;
-    // As the base rule, but "ERROR" fails only a reply that ends with LF.
-    PARSE_RESULT_t ParseIccid(std::string reply) override;
     std::string ServiceCentreCommand() override;
     std::string ListCommand() override;
     // Waits for the listing's final line: after "OK" it queues (index,
@@ -51,8 +38,6 @@ public:
     // ("AT^HCMGS=\"<number>\"\r", UCS-2 bytes of the text + 00 1A).
     std::vector<SendPair> BuildPduSend(std::string number, std::string text) override;
 
-    std::string m_strHcmgsCommand;
-    std::string m_strHcmgsBody;
     // The (index, status) of the listings still to read, and the index
     // being read.
     CReadQueue m_readQueue;

@@ -7,6 +7,5 @@
 
 class CMg301 : public CPhoneCardBase {
 public:
-    std::string SampleIdentity() override;
     int GetDeviceType() override;
 };

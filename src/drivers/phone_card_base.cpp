@@ -16,32 +16,6 @@ bool Contains(const std::string& text, const char* key)
 
 CPhoneCardBase::~CPhoneCardBase() = default;
 
-std::string CPhoneCardBase::TestCommand()
-{
-    return "AT\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseTest(std::string reply)
-{
-    return GeneralRule(reply);
-}
-
-std::string CPhoneCardBase::IdentifyCommand()
-{
-    return "ATI\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseIdentify(std::string reply)
-{
-    m_strIdentity = reply;
-    return MatchIdentity(reply) ? PARSE_SUCCEED : PARSE_FAILED;
-}
-
-std::string CPhoneCardBase::SampleIdentity()
-{
-    return std::string();
-}
-
 bool CPhoneCardBase::MatchIdentity(std::string reply)
 {
     const MODEL_t& model = ModelOf(GetDeviceType());
@@ -49,46 +23,6 @@ bool CPhoneCardBase::MatchIdentity(std::string reply)
         return Contains(reply, "OK");
     }
     return Contains(reply, model.szIdentity) && (!model.bIdentityWithOk || Contains(reply, "OK"));
-}
-
-std::string CPhoneCardBase::IdentifyCcidCommand()
-{
-    return "ATI+CCID\r\n";
-}
-
-bool CPhoneCardBase::ParseIdentifyCcid(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::DialCommand(std::string number)
-{
-    return "ATD" + number + ";\r\n";
-}
-
-bool CPhoneCardBase::ParseDial(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::HangUpCommand()
-{
-    return "ATH\r\n";
-}
-
-bool CPhoneCardBase::ParseHangUp(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::TextModeCommand()
-{
-    return "at+cmgf=1\r\n";
-}
-
-bool CPhoneCardBase::ParseTextMode(std::string reply)
-{
-    return SuccessTest(reply);
 }
 
 std::string CPhoneCardBase::PduModeCommand()
@@ -138,137 +72,6 @@ PARSE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
         return PARSE_FAILED;
     }
     return PARSE_INCOMPLETE;
-}
-
-std::string CPhoneCardBase::TextSendCommand(std::string number)
-{
-    return "at+cmgs=\"" + number + "\"\r\n";
-}
-
-bool CPhoneCardBase::ParseTextSend(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::TextBodyCommand(std::string text)
-{
-    return text + " " + DeviceTypeName(GetDeviceType()) + "\r" + '\x1A';
-}
-
-bool CPhoneCardBase::ParseTextBody(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::ReadFirstCommand()
-{
-    return "at+cmgr=1\r\n";
-}
-
-bool CPhoneCardBase::ParseReadFirst(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::SimStorageCommand()
-{
-    return "at+cpms=\"SM\"\r\n";
-}
-
-bool CPhoneCardBase::ParseSimStorage(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::StorageQueryCommand()
-{
-    return "at + cpms?\r\n";
-}
-
-bool CPhoneCardBase::ParseStorageQuery(std::string reply)
-{
-    return SuccessTest(reply);
-}
-
-std::string CPhoneCardBase::IccidCommand()
-{
-    return "AT+CCID\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseIccid(std::string reply)
-{
-    if (Contains(reply, "ERROR")) {
-        return PARSE_FAILED;
-    }
-    return IccidFromReply(reply);
-}
-
-PARSE_RESULT_t CPhoneCardBase::IccidFromReply(const std::string& reply)
-{
-    const std::size_t e = reply.find("OK");
-    if (reply.empty() || e == std::string::npos) {
-        return PARSE_INCOMPLETE;
-    }
-    const std::size_t d = reply.find("+CCID:");
-    if (d == std::string::npos) {
-        m_strIccid.clear();
-        return PARSE_FAILED;
-    }
-    // The number stops before the CR LF CR LF that precede the final "OK";
-    // when "OK" comes first the rest of the reply is taken.
-    const std::size_t start = d + 6;
-    std::string text = e >= start + 4 ? reply.substr(start, e - start - 4) : reply.substr(start);
-    for (char ch : {'"', ' ', '"'}) {
-        text = TrimChar(text, ch);
-    }
-    m_strIccid = text;
-    return PARSE_SUCCEED;
-}
-
-std::string CPhoneCardBase::ImeiCommand()
-{
-    return "AT+CGSN\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseImei(std::string reply)
-{
-    if (Contains(reply, "ERROR")) {
-        return PARSE_FAILED;
-    }
-    const std::size_t e = reply.find("OK");
-    if (e == std::string::npos) {
-        return PARSE_INCOMPLETE;
-    }
-    // An echo that comes after the "OK" is not the echo of this command.
-    const std::size_t c = reply.find("AT+CGSN");
-    const std::size_t start = (c != std::string::npos && c + 7 <= e) ? c + 7 : 0;
-    std::string text = reply.substr(start, e - start);
-    for (char ch : {' ', '\r', '\n', ' ', '\r', '\n'}) {
-        text = TrimChar(text, ch);
-    }
-    m_strImei = text;
-    return PARSE_SUCCEED;
-}
-
-std::string CPhoneCardBase::SignalCommand()
-{
-    return "at+csq\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseSignal(std::string reply)
-{
-    if (reply.empty()) {
-        return PARSE_INCOMPLETE;
-    }
-    const std::size_t c = reply.find("+CSQ:");
-    const std::size_t e = reply.find("OK");
-    if (c == std::string::npos || e == std::string::npos) {
-        m_strSignal.clear();
-        return PARSE_INCOMPLETE;
-    }
-    const std::size_t start = c + 5;
-    m_strSignal = e >= start + 4 ? reply.substr(start, e - start - 4) : reply.substr(start);
-    return PARSE_SUCCEED;
 }
 
 std::string CPhoneCardBase::ServiceCentreCommand()
@@ -385,7 +188,7 @@ std::string CPhoneCardBase::ReadNextCommand()
 
 bool CPhoneCardBase::ParseReadNext(std::string reply)
 {
-    return NonEmptyTest(reply);
+    return !reply.empty();
 }
 
 int CPhoneCardBase::GetDeviceType()
@@ -393,30 +196,10 @@ int CPhoneCardBase::GetDeviceType()
     return PHONE_TYPE_BASE;
 }
 
-std::string CPhoneCardBase::GetIccid()
-{
-    return m_strIccid;
-}
-
-std::string CPhoneCardBase::GetSignal()
-{
-    return m_strSignal;
-}
-
-std::string CPhoneCardBase::GetImei()
-{
-    return m_strImei;
-}
-
 std::string CPhoneCardBase::GetLastErrorText()
 {
     m_strLastError = TrimCrLf(m_strLastError);
     return m_strLastError;
-}
-
-bool CPhoneCardBase::ReservedFlag()
-{
-    return false;
 }
 
 std::string CPhoneCardBase::SelectMeStorageCommand()
@@ -473,9 +256,4 @@ PARSE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
     // An "OK" whose line is not terminated yet still counts; an unterminated
     // "ERROR" waits for its line so that the error text is complete.
     return Contains(reply, "OK") ? PARSE_SUCCEED : PARSE_INCOMPLETE;
-}
-
-bool CPhoneCardBase::SuccessTest(const std::string& reply)
-{
-    return GeneralRule(reply) == PARSE_SUCCEED;
 }

@@ -5,8 +5,9 @@
 // command operation that returns the AT text to write and a parse operation
 // that takes the whole reply gathered so far and returns PARSE_SUCCEED,
 // PARSE_FAILED or PARSE_INCOMPLETE (keep reading). The transport's SMS
-// sequences (transport/sms_sequences.h) join the two.
-// The order of the virtual operations is part of the interface.
+// sequences (transport/sms_sequences.h) join the two. The interface holds
+// the operations the program runs; a model overrides only where its module
+// differs.
 //
 // The model classes, one file pair each named after its module:
 //
@@ -19,20 +20,6 @@
 //   7     CMc323          Huawei MC323 (CDMA)  mc323
 //
 // What identifies each model, and what the port scan asks it: models.h.
-//
-// Operations that nothing in the program calls: TestCommand, IdentifyCommand,
-// IdentifyCcidCommand, ImeiCommand, IccidCommand and SignalCommand with their
-// parsers and GetImei, GetIccid and GetSignal (the port scan asks the status
-// over its own probe dialogue and parses those replies itself,
-// scan/probe_queries.h); DialCommand, HangUpCommand, TextModeCommand,
-// TextSendCommand, TextBodyCommand, ReadFirstCommand, SimStorageCommand and
-// StorageQueryCommand with their parsers (the program places no call, sends
-// in PDU mode and selects storages with the Select... operations);
-// SampleIdentity (tests) and ReservedFlag. They are kept because the
-// interface is one fixed order of operations that each model overrides in
-// place, and because they hold, tested against recorded replies, each
-// model's own command for the query (the ME909s-821's AT^ICCID?, the
-// MC323's AT+CDV dial) for a flow that comes to need it.
 
 #include <string>
 #include <utility>
@@ -50,24 +37,11 @@ public:
     CPhoneCardBase() = default;
     virtual ~CPhoneCardBase();
 
-    virtual std::string TestCommand();
-    virtual PARSE_RESULT_t ParseTest(std::string reply);
-    virtual std::string IdentifyCommand();
-    virtual PARSE_RESULT_t ParseIdentify(std::string reply);
-    virtual std::string SampleIdentity();
     // Whether the "ATI" reply is of this driver's model: it holds the
     // identity text of the model's row in models.h (with "OK" where the row
     // asks for it). The base driver, which has no row, takes any reply that
     // holds "OK".
     virtual bool MatchIdentity(std::string reply);
-    virtual std::string IdentifyCcidCommand();
-    virtual bool ParseIdentifyCcid(std::string reply);
-    virtual std::string DialCommand(std::string number);
-    virtual bool ParseDial(std::string reply);
-    virtual std::string HangUpCommand();
-    virtual bool ParseHangUp(std::string reply);
-    virtual std::string TextModeCommand();
-    virtual bool ParseTextMode(std::string reply);
     virtual std::string PduModeCommand();
     virtual PARSE_RESULT_t ParsePduMode(std::string reply);
     // One pair for a text of at most 70 UCS-2 characters (and at most 160
@@ -79,22 +53,6 @@ public:
     // m_bRetryableError when it carries a number from 500 to 600.
     virtual PARSE_RESULT_t ParseSendBody(std::string reply);
     virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
-    virtual std::string TextSendCommand(std::string number);
-    virtual bool ParseTextSend(std::string reply);
-    virtual std::string TextBodyCommand(std::string text);
-    virtual bool ParseTextBody(std::string reply);
-    virtual std::string ReadFirstCommand();
-    virtual bool ParseReadFirst(std::string reply);
-    virtual std::string SimStorageCommand();
-    virtual bool ParseSimStorage(std::string reply);
-    virtual std::string StorageQueryCommand();
-    virtual bool ParseStorageQuery(std::string reply);
-    virtual std::string IccidCommand();
-    virtual PARSE_RESULT_t ParseIccid(std::string reply);
-    virtual std::string ImeiCommand();
-    virtual PARSE_RESULT_t ParseImei(std::string reply);
-    virtual std::string SignalCommand();
-    virtual PARSE_RESULT_t ParseSignal(std::string reply);
     virtual std::string ServiceCentreCommand();
     virtual PARSE_RESULT_t ParseServiceCentre(std::string reply);
     virtual std::string DeleteAllCommand();
@@ -110,11 +68,7 @@ public:
     virtual std::string ReadNextCommand();
     virtual bool ParseReadNext(std::string reply);
     virtual int GetDeviceType();
-    virtual std::string GetIccid();
-    virtual std::string GetSignal();
-    virtual std::string GetImei();
     virtual std::string GetLastErrorText();
-    virtual bool ReservedFlag();
     virtual std::string SelectMeStorageCommand();
     virtual PARSE_RESULT_t ParseSelectMeStorage(std::string reply);
     virtual std::string SelectSmStorageCommand();
@@ -143,15 +97,9 @@ public:
     std::string DeleteOneCommand(int index) const;
 
     bool m_bRetryableError = false;
-    std::string m_strIccid;
-    std::string m_strSignal;
-    std::string m_strImei;
     std::string m_strServiceCentre;
-    std::string m_strSendCommand;
-    std::string m_strWriteIndex;
     std::vector<SmsMessage> m_vecMessages;
     std::string m_strLastError;
-    std::string m_strIdentity;
     std::vector<int> m_vecListedIndexes;
     std::vector<SmsUnreadable> m_vecUnreadable;
 
@@ -159,16 +107,6 @@ protected:
     // The general rule in its base version (the body of the base ParsePduMode),
     // which other parsers use even where a model replaces ParsePduMode.
     PARSE_RESULT_t GeneralRule(const std::string& reply);
-
-    // The success test: GeneralRule(reply) == PARSE_SUCCEED.
-    bool SuccessTest(const std::string& reply);
-
-    // The ICCID rule after its "ERROR" check: 2 until "OK", then the number
-    // after "+CCID:" (failed, with m_strIccid emptied, when there is none).
-    PARSE_RESULT_t IccidFromReply(const std::string& reply);
-
-    // The non-empty test: true when the reply is not empty.
-    static bool NonEmptyTest(const std::string& reply) { return !reply.empty(); }
 
     // Fills a fresh PDU request with the service centre (without its "+"),
     // the classified and normalised destination and the UCS-2 coding. False

@@ -80,8 +80,9 @@ std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::stri
         return {};
     }
     StoreField(request.szText, text);
-    const std::string body = BuildSubmitPdu(request, m_strSendCommand);
-    return {SendPair(m_strSendCommand, body)};
+    std::string command;
+    const std::string body = BuildSubmitPdu(request, command);
+    return {SendPair(command, body)};
 }
 
 std::vector<SendPair> CPhoneCardBase::BuildLongPduSend(std::string number, std::string text)

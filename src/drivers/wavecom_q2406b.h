@@ -7,6 +7,5 @@
 
 class CWavecomQ2406b : public CPhoneCardBase {
 public:
-    std::string SampleIdentity() override;
     int GetDeviceType() override;
 };

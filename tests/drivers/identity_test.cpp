@@ -4,45 +4,49 @@
 #include <string>
 #include <vector>
 
-#include "drivers/clm920_nc5.h"
-#include "drivers/m35.h"
-#include "drivers/mc323.h"
-#include "drivers/me909s.h"
-#include "drivers/mg301.h"
 #include "drivers/models.h"
-#include "drivers/wavecom_q2406b.h"
+#include "drivers/phone_card_base.h"
+#include "support/fixture_text.h"
 
 namespace {
 
-// One driver of each model, in the order discovery asks them.
-std::vector<std::unique_ptr<CPhoneCardBase>> Models()
+// Each model with its recorded "ATI" reply, in the order discovery asks them.
+const std::pair<PHONE_TYPE_t, const char*> kIdentities[] = {
+    {PHONE_TYPE_VELT_C, "drivers/m35/identity.txt"},
+    {PHONE_TYPE_VELT_B, "drivers/clm920_nc5/identity.txt"},
+    {PHONE_TYPE_VELT_D, "drivers/me909s/identity.txt"},
+    {PHONE_TYPE_VELT_E, "drivers/mg301/identity.txt"},
+    {PHONE_TYPE_VELT_F, "drivers/wavecom_q2406b/identity.txt"},
+    {PHONE_TYPE_VELT_G, "drivers/mc323/identity.txt"},
+};
+
+TEST(MatchIdentity, EveryRecordedReplyAgainstEveryModel)
 {
-    std::vector<std::unique_ptr<CPhoneCardBase>> models;
-    for (std::size_t i = 0; i < kModelCount; ++i) {
-        if (kModels[i].create != nullptr) {
-            models.emplace_back(CreatePhoneCard(kModels[i].nType));
+    std::vector<PHONE_TYPE_t> asked;
+    for (const MODEL_t& model : kModels) {
+        if (model.create != nullptr) {
+            asked.push_back(model.nType);
         }
     }
-    return models;
-}
+    std::vector<PHONE_TYPE_t> expected;
+    for (const auto& identity : kIdentities) {
+        expected.push_back(identity.first);
+    }
+    EXPECT_EQ(asked, expected);
 
-TEST(MatchIdentity, EverySampleAgainstEveryModel)
-{
-    auto models = Models();
-    const int expectedTypes[] = {PHONE_TYPE_VELT_C, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_D,
-                                 PHONE_TYPE_VELT_E, PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G};
     CPhoneCardBase base;
-    for (std::size_t s = 0; s < models.size(); ++s) {
-        const std::string sample = models[s]->SampleIdentity();
-        EXPECT_EQ(models[s]->GetDeviceType(), expectedTypes[s]);
+    for (const auto& identity : kIdentities) {
+        const std::string reply = LoadFixture(identity.second);
+        SCOPED_TRACE(identity.second);
         // The base driver takes anything that answered "OK".
-        EXPECT_TRUE(base.MatchIdentity(sample));
-        for (std::size_t m = 0; m < models.size(); ++m) {
-            EXPECT_EQ(models[m]->MatchIdentity(sample), s == m)
-                << DeviceTypeName(models[m]->GetDeviceType()) << " on the sample of "
-                << DeviceTypeName(models[s]->GetDeviceType());
+        EXPECT_TRUE(base.MatchIdentity(reply));
+        for (const auto& model : kIdentities) {
+            std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(model.first));
+            ASSERT_NE(driver, nullptr);
+            EXPECT_EQ(driver->MatchIdentity(reply), model.first == identity.first)
+                << DeviceTypeName(model.first);
         }
-        EXPECT_EQ(IdentifyDeviceType(sample), expectedTypes[s]);
+        EXPECT_EQ(IdentifyDeviceType(reply), identity.first);
     }
 }
 
@@ -64,22 +68,6 @@ TEST(MatchIdentity, RepliesAsModulesSendThem)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IdentifyDeviceType(c.first), c.second) << testing::PrintToString(c.first);
-    }
-}
-
-TEST(DeviceType, TextBodyCarriesTheTypeName)
-{
-    const std::pair<std::unique_ptr<CPhoneCardBase>, std::string> cases[] = {
-        {std::make_unique<CPhoneCardBase>(), "TYPE_UNKNOWN"},
-        {std::make_unique<CClm920Nc5>(), "VELT_B"},
-        {std::make_unique<CM35>(), "VELT-C-X"},
-        {std::make_unique<CMe909s>(), "VELT_D"},
-        {std::make_unique<CMg301>(), "VELT_E"},
-        {std::make_unique<CWavecomQ2406b>(), "VELT_F_X"},
-        {std::make_unique<CMc323>(), "VELT_G"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.first->TextBodyCommand("hi"), "hi " + c.second + "\r\x1A");
     }
 }
 

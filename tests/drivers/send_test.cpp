@@ -251,9 +251,10 @@ TEST(BuildSendCommands, CdmaUsesTheSameLengthChoice)
     std::string text;
     for (int i = 0; i < 70; ++i)
         text += GB("中");
-    EXPECT_EQ(driver.BuildSendCommands("10086", text).size(), 1u);
-    EXPECT_EQ(driver.m_strHcmgsCommand, "AT^HCMGS=\"10086\"\r");
-    EXPECT_EQ(driver.m_strHcmgsBody.size(), 142u);
+    const std::vector<SendPair> one = driver.BuildSendCommands("10086", text);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].first, "AT^HCMGS=\"10086\"\r");
+    EXPECT_EQ(one[0].second.size(), 142u);
     EXPECT_EQ(driver.BuildSendCommands("10086", text + GB("中")).size(), 2u);
 }
 
