@@ -51,16 +51,13 @@ std::string ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t st
 {
     const std::string name = StorageName(storage);
     // The error line of a failing step is its own, not an earlier step's.
-    driver->m_strLastError.clear();
+    driver->ClearLastError();
     if (!SelectStorage(driver, port, storage)) {
         return WithErrorLine(name + ": storage not selected", driver);
     }
-    // A listing that fails leaves the driver's list as it was; without this
-    // the SIM would be reported holding the modem memory's messages.
-    driver->m_vecMessages.clear();
-    driver->m_vecListedIndexes.clear();
-    driver->m_vecUnreadable.clear();
-    driver->m_strLastError.clear();
+    // A listing that fails may leave the driver's list as it was; without
+    // this the SIM would be reported holding the modem memory's messages.
+    driver->StartListing();
     bool listedAll = false;
     if (!ReadStoredMessages(driver, port, &listedAll)) {
         return WithErrorLine(name + ": not read", driver);

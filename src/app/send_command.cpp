@@ -46,7 +46,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
             RunInitCommands(driver.get(), &port);
             // A network error left by the previous number must not make
             // this one repeat a failure that came before its body.
-            driver->m_bRetryableError = false;
+            driver->ClearRetryableError();
             // A retry resends only the part the network refused.
             SMS_SEND_t send;
             bool sent = false;
@@ -54,7 +54,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
             do {
                 sent = TransmitSms(driver.get(), &port, number, message, send);
                 ++attempts;
-            } while (!sent && driver->m_bRetryableError && attempts < kMaxAttempts);
+            } while (!sent && driver->RetryableError() && attempts < kMaxAttempts);
             result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
             result.strMessage = FailureReason(DeviceErrors(driver.get(), port));
         }

@@ -25,12 +25,12 @@ public:
     std::string ReadNextCommand() override;
     // False without "OK". Otherwise the PDU after the "+CMGR:" line is
     // decoded by its own message type (or kept as unreadable, with the index
-    // being read) and the messages read so far are merged into
-    // m_vecMessages; m_vecListedIndexes holds the indexes whose PDU was
-    // decoded.
+    // being read) and the messages read so far are merged (GetMessages);
+    // GetListedIndexes holds the indexes whose PDU was decoded.
     bool ParseReadNext(std::string reply) override;
     int GetDeviceType() override;
 
+private:
     // The indexes of the listing still to read, and the one being read.
     CReadQueue m_readQueue;
     std::vector<SmsListEntry> m_vecReadEntries;

@@ -107,7 +107,7 @@ PARSE_RESULT_t CMc323::ParseList(std::string reply)
     if (!HoldsFinalResult(reply)) {
         return PARSE_INCOMPLETE;
     }
-    std::vector<PENDING_READ_t> listed;
+    std::vector<std::string> listed;
     for (const std::string& line : SplitLines(reply)) {
         if (IsFinalResultLine(line)) {
             if (line.find("OK") == std::string::npos) {
@@ -129,13 +129,12 @@ PARSE_RESULT_t CMc323::ParseList(std::string reply)
         if (index < 0) {
             continue;  // no place of the storage can be told from this header
         }
-        const int status = LeadingInt(line.substr(c + 1, 1));
-        listed.push_back(PENDING_READ_t{std::to_string(index), status});
+        listed.push_back(std::to_string(index));
     }
     // Indexes left over from a read loop that stopped at its limit stay at
     // the front of the queue.
-    for (const PENDING_READ_t& read : listed) {
-        m_readQueue.Push(read.strIndex, read.nStatus);
+    for (const std::string& index : listed) {
+        m_readQueue.Push(index);
     }
     return PARSE_SUCCEED;
 }

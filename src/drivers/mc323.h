@@ -18,16 +18,16 @@ public:
     PARSE_RESULT_t ParseSendBody(std::string reply) override;
     std::string ServiceCentreCommand() override;
     std::string ListCommand() override;
-    // Waits for the listing's final line: after "OK" it queues (index,
-    // status) of every "^HCMGL:" line before it and succeeds; an error line
+    // Waits for the listing's final line: after "OK" it queues the index of
+    // every "^HCMGL:" line before it and succeeds; an error line
     // fails with that line as error text and queues nothing.
     PARSE_RESULT_t ParseList(std::string reply) override;
     bool HasPendingRead() override;
     // "AT^HCMGR=<index>\r\n" for the first queued index (removed from the
     // queue); empty when the queue is empty.
     std::string ReadNextCommand() override;
-    // Appends the message of a "^HCMGR:" reply to m_vecMessages; false
-    // without "OK".
+    // Adds the message of a "^HCMGR:" reply to the messages (GetMessages);
+    // false without "OK".
     bool ParseReadNext(std::string reply) override;
     int GetDeviceType() override;
     // The base list followed by "AT^RSSIREP=0\r\n".
@@ -38,7 +38,7 @@ public:
     // ("AT^HCMGS=\"<number>\"\r", UCS-2 bytes of the text + 00 1A).
     std::vector<SendPair> BuildPduSend(std::string number, std::string text) override;
 
-    // The (index, status) of the listings still to read, and the index
-    // being read.
+private:
+    // The indexes of the listings still to read, and the one being read.
     CReadQueue m_readQueue;
 };

@@ -234,6 +234,16 @@ PARSE_RESULT_t CPhoneCardBase::ParseInit(std::string reply)
     return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
+void CPhoneCardBase::StartListing()
+{
+    m_vecMessages.clear();
+    m_vecListedIndexes.clear();
+    m_vecUnreadable.clear();
+    m_strLastError.clear();
+    m_strListingParsed.clear();
+    m_vecListingEntries.clear();
+}
+
 std::string CPhoneCardBase::DeleteOneCommand(int index) const
 {
     return "AT+CMGD=" + std::to_string(index) + "\r\n";

@@ -45,12 +45,12 @@ public:
     virtual std::string PduModeCommand();
     virtual PARSE_RESULT_t ParsePduMode(std::string reply);
     // One pair for a text of at most 70 UCS-2 characters (and at most 160
-    // bytes), concatenated parts otherwise. Empty, with m_strLastError set,
+    // bytes), concatenated parts otherwise. Empty, with an error text set,
     // when the message cannot be built (a service centre longer than 15
     // digits, a text of more than 255 parts).
     virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
     // Succeeds on a complete "OK" line; an error line fails and sets
-    // m_bRetryableError when it carries a number from 500 to 600.
+    // the retry flag (RetryableError) when it carries a number from 500 to 600.
     virtual PARSE_RESULT_t ParseSendBody(std::string reply);
     virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string ServiceCentreCommand();
@@ -60,7 +60,7 @@ public:
     virtual std::string PrepareReadCommand();
     virtual PARSE_RESULT_t ParsePrepareRead(std::string reply);
     virtual std::string ListCommand();
-    // Rebuilds m_vecMessages, m_vecListedIndexes and m_vecUnreadable from
+    // Rebuilds the messages, listed indexes and unreadable entries from
     // the whole reply on every call. "ERROR" fails the listing and leaves
     // them empty.
     virtual PARSE_RESULT_t ParseList(std::string reply);
@@ -93,15 +93,28 @@ public:
     // listing starts.
     std::vector<SmsUnreadable> GetUnreadable() const { return m_vecUnreadable; }
 
+    // Before a storage is read: the messages, indexes and unreadable entries
+    // of the last listing and the last error text are emptied, so that
+    // nothing of an earlier storage passes for this one's.
+    void StartListing();
+
+    // Forgets the last error text, so that the next failing step's is its own.
+    void ClearLastError() { m_strLastError.clear(); }
+
+    // The last message body failed with a network error (a number from 500
+    // to 600) that another attempt may overcome; ParseSendBody sets it.
+    bool RetryableError() const { return m_bRetryableError; }
+    // Before the first attempt of a message, so that the flag of an earlier
+    // message cannot make this one repeat.
+    void ClearRetryableError() { m_bRetryableError = false; }
+
+    // The service centre the last service-centre query stored, exactly as
+    // the modem quoted it (an international number keeps its "+"); the PDUs
+    // carry it.
+    const std::string& ServiceCentre() const { return m_strServiceCentre; }
+
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
-
-    bool m_bRetryableError = false;
-    std::string m_strServiceCentre;
-    std::vector<SmsMessage> m_vecMessages;
-    std::string m_strLastError;
-    std::vector<int> m_vecListedIndexes;
-    std::vector<SmsUnreadable> m_vecUnreadable;
 
 protected:
     // The general rule in its base version (the body of the base ParsePduMode),
@@ -116,7 +129,16 @@ protected:
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);
 
+    // What the parsers keep of a listing and of the last error; the model
+    // classes keep theirs here too.
+    std::vector<SmsMessage> m_vecMessages;
+    std::vector<int> m_vecListedIndexes;
+    std::vector<SmsUnreadable> m_vecUnreadable;
+    std::string m_strLastError;
+
 private:
+    bool m_bRetryableError = false;
+    std::string m_strServiceCentre;
     // What ParseList has decoded of the listing so far: the bytes of the
     // reply up to where it stopped, and their entries.
     std::string m_strListingParsed;

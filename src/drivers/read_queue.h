@@ -7,17 +7,13 @@
 #include <string>
 #include <vector>
 
-struct PENDING_READ_t {
-    std::string strIndex;  // as the listing gave it: it goes into the read command as it is
-    int nStatus = -1;      // the listed status; -1 where the listing gives none
-};
-
 class CReadQueue {
 public:
     bool Empty() const { return m_vecPending.empty(); }
     void Clear() { m_vecPending.clear(); }
-    // Queued behind what is left of an earlier listing.
-    void Push(const std::string& index, int status = -1);
+    // Queued behind what is left of an earlier listing; the index goes into
+    // the read command as it is.
+    void Push(const std::string& index) { m_vecPending.push_back(index); }
 
     // `command` + the first index + "\r\n"; that index leaves the queue and
     // is the one being read. Empty, with none being read, when the queue is
@@ -28,9 +24,7 @@ public:
     int Reading() const { return m_nReadingIndex; }
     void Done() { m_nReadingIndex = -1; }
 
-    const std::vector<PENDING_READ_t>& Pending() const { return m_vecPending; }
-
 private:
-    std::vector<PENDING_READ_t> m_vecPending;
+    std::vector<std::string> m_vecPending;
     int m_nReadingIndex = -1;
 };

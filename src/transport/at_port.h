@@ -1,9 +1,9 @@
 #pragma once
 // What the AT transaction needs of a port: opening it, writing, one timed
 // read, a read that does not wait for more, the clock that times its polls,
-// pauses and deadlines, and the pacing of the transactions on it. The serial port (com_port.h)
-// implements it over a serial device; tests give a port in memory whose replies and time are data,
-// so that waiting costs nothing.
+// pauses and deadlines, and the pacing of the transactions on it. The serial
+// port (com_port.h) implements it over a serial device; tests give a port in
+// memory whose replies and time are data, so that waiting costs nothing.
 
 #include <cstdint>
 #include <string>

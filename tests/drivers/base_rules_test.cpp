@@ -11,6 +11,7 @@
 #include "drivers/mg301.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/wavecom_q2406b.h"
+#include "support/driver_state.h"
 #include "support/fixture_text.h"
 
 namespace {
@@ -22,21 +23,21 @@ constexpr PARSE_RESULT_t kMore = PARSE_INCOMPLETE;
 struct RuleCase {
     std::string reply;
     PARSE_RESULT_t result;
-    std::string lastError;  // expected m_strLastError afterwards
+    std::string lastError;  // the last error text afterwards
 };
 
 const RuleCase kGeneralRule[] = {
-    {"\r\nOK\r\n", kOk, "previous"},
+    {"\r\nOK\r\n", kOk, kEarlierError},
     {"\r\nERROR\r\n", kFail, "ERROR"},
     {"\r\n+CME ERROR: 10\r\n", kFail, "+CME ERROR: 10"},
-    {"\r\nOK", kOk, "previous"},
-    {"\r\nERROR", kMore, "previous"},
-    {"", kMore, "previous"},
-    {"AT\r\r\nOK\r\n", kOk, "previous"},
+    {"\r\nOK", kOk, kEarlierError},
+    {"\r\nERROR", kMore, kEarlierError},
+    {"", kMore, kEarlierError},
+    {"AT\r\r\nOK\r\n", kOk, kEarlierError},
     {"\r\n+CMS ERROR: 500\r\n\r\nOK\r\n", kFail, "+CMS ERROR: 500"},
-    {"\r\nRING\r\n\r\n+CPMS: 1,50,1,50\r\n\r\nOK\r\n", kOk, "previous"},
-    {"\r\nBOOK\r\n", kOk, "previous"},
-    {"\r\nRING\r\n", kMore, "previous"},
+    {"\r\nRING\r\n\r\n+CPMS: 1,50,1,50\r\n\r\nOK\r\n", kOk, kEarlierError},
+    {"\r\nBOOK\r\n", kOk, kEarlierError},
+    {"\r\nRING\r\n", kMore, kEarlierError},
     {std::string("\0\r\n\xff\xfe\r\nERROR\r\n", 14), kFail, "ERROR"},
 };
 
@@ -72,9 +73,9 @@ TEST(GeneralRule, DecidesOnTheFirstCompleteOkOrErrorLine)
             for (const RuleCase& c : kGeneralRule) {
                 SCOPED_TRACE(DeviceTypeName(driver->GetDeviceType()) + " " + rule.first + " " +
                              testing::PrintToString(c.reply));
-                driver->m_strLastError = "previous";
+                LeaveLastError(*driver);
                 EXPECT_EQ(rule.second(*driver, c.reply), c.result);
-                EXPECT_EQ(driver->m_strLastError, c.lastError);
+                EXPECT_EQ(driver->GetLastErrorText(), c.lastError);
             }
         }
     }
@@ -85,27 +86,27 @@ TEST(GeneralRule, BaseParsePduMode)
     CPhoneCardBase driver;
     for (const RuleCase& c : kGeneralRule) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
-        driver.m_strLastError = "previous";
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParsePduMode(c.reply), c.result);
-        EXPECT_EQ(driver.m_strLastError, c.lastError);
+        EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
 
 TEST(ShortRule, ParsePrepareReadKeepsTheWholeErrorReply)
 {
     const RuleCase cases[] = {
-        {"\r\nOK", kOk, "previous"},
+        {"\r\nOK", kOk, kEarlierError},
         {"AT\r\r\nERROR", kFail, "AT\r\r\nERROR"},
-        {"\r\n+CME ERROR: 3\r\n", kFail, "\r\n+CME ERROR: 3\r\n"},
-        {"", kMore, "previous"},
-        {"\r\nRING\r\n", kMore, "previous"},
+        {"\r\n+CME ERROR: 3\r\n", kFail, "+CME ERROR: 3"},
+        {"", kMore, kEarlierError},
+        {"\r\nRING\r\n", kMore, kEarlierError},
     };
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CPhoneCardBase driver;
-        driver.m_strLastError = "previous";
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParsePrepareRead(c.reply), c.result);
-        EXPECT_EQ(driver.m_strLastError, c.lastError);
+        EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
 
@@ -142,9 +143,10 @@ TEST(ParseInit, SucceedsOnAnyAnswerOfEveryModelOnceItHasCome)
 TEST(GetLastErrorText, TrimsLineBreaksAndStoresTheTrimmedText)
 {
     CPhoneCardBase driver;
-    driver.m_strLastError = "\r\n+CMS ERROR: 330\r\n";
+    // The short rule keeps the whole reply, line breaks included.
+    driver.ParsePrepareRead("\r\n+CMS ERROR: 330\r\n");
     EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 330");
-    EXPECT_EQ(driver.m_strLastError, "+CMS ERROR: 330");
+    EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 330");
 }
 
 TEST(ParseServiceCentre, NumberAsQuotedOrLineRule)
@@ -155,39 +157,39 @@ TEST(ParseServiceCentre, NumberAsQuotedOrLineRule)
         std::string centre;
         std::string lastError;
     } cases[] = {
-        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500", "previous"},
-        {"AT+CSCA?\r\r\n+CSCA: \"13800100500\",129\r\n", kOk, "13800100500", "previous"},
-        {"\r\n+CSCA: \"+86138001", kFail, "", "previous"},
-        {"\r\n+CSCA: \",145\r\n\r\nOK\r\n", kOk, "", "previous"},
-        {"\r\n+CSCA: \"\",145\r\n\r\nOK\r\n", kOk, "", "previous"},
-        {"\r\nOK\r\n", kOk, "old", "previous"},
-        {"\r\nOK", kMore, "old", "previous"},
+        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError},
+        {"AT+CSCA?\r\r\n+CSCA: \"13800100500\",129\r\n", kOk, "13800100500", kEarlierError},
+        {"\r\n+CSCA: \"+86138001", kFail, "", kEarlierError},
+        {"\r\n+CSCA: \",145\r\n\r\nOK\r\n", kOk, "", kEarlierError},
+        {"\r\n+CSCA: \"\",145\r\n\r\nOK\r\n", kOk, "", kEarlierError},
+        {"\r\nOK\r\n", kOk, "old", kEarlierError},
+        {"\r\nOK", kMore, "old", kEarlierError},
         {"\r\n+CMS ERROR: 330\r\n", kFail, "old", "+CMS ERROR: 330"},
-        {"", kMore, "old", "previous"},
+        {"", kMore, "old", kEarlierError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CPhoneCardBase driver;
-        driver.m_strServiceCentre = "old";
-        driver.m_strLastError = "previous";
+        LeaveServiceCentre(driver, "old");
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParseServiceCentre(c.reply), c.result);
-        EXPECT_EQ(driver.m_strServiceCentre, c.centre);
-        EXPECT_EQ(driver.m_strLastError, c.lastError);
+        EXPECT_EQ(driver.ServiceCentre(), c.centre);
+        EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
 
 TEST(ParseDeleteAll, RecordedReplies)
 {
     const RuleCase cases[] = {
-        {LoadFixture("drivers/base/delete_all_ok.txt"), kOk, "previous"},
+        {LoadFixture("drivers/base/delete_all_ok.txt"), kOk, kEarlierError},
         {LoadFixture("drivers/base/delete_all_error.txt"), kFail, "+CMS ERROR: 321"},
     };
     for (auto& driver : AllDrivers()) {
         for (const RuleCase& c : cases) {
             SCOPED_TRACE(DeviceTypeName(driver->GetDeviceType()) + testing::PrintToString(c.reply));
-            driver->m_strLastError = "previous";
+            LeaveLastError(*driver);
             EXPECT_EQ(driver->ParseDeleteAll(c.reply), c.result);
-            EXPECT_EQ(driver->m_strLastError, c.lastError);
+            EXPECT_EQ(driver->GetLastErrorText(), c.lastError);
         }
     }
 }

@@ -17,12 +17,15 @@ constexpr PARSE_RESULT_t kMore = PARSE_INCOMPLETE;
 using Messages = std::vector<SmsMessage>;
 using Queue = std::vector<std::string>;
 
-// The indexes still to read, front first.
-Queue Indexes(const CReadQueue& queue)
+// The indexes still to read, front first, as the single reads ask for them;
+// read from a copy, so the driver keeps its queue.
+Queue Indexes(CClm920Nc5 copy)
 {
+    static const std::string kCommand = "AT+CMGR=";
     Queue indexes;
-    for (const PENDING_READ_t& read : queue.Pending()) {
-        indexes.push_back(read.strIndex);
+    while (copy.HasPendingRead()) {
+        const std::string command = copy.ReadNextCommand();
+        indexes.push_back(command.substr(kCommand.size(), command.size() - kCommand.size() - 2));
     }
     return indexes;
 }
@@ -51,11 +54,11 @@ TEST(VeltBReading, IndexesThreeAndSevenAreReadOneByOne)
     const std::string listing = LoadFixture("drivers/clm920_nc5/list_3_7.txt");
     for (std::size_t n = 0; n < listing.size(); ++n) {
         if (driver.ParseList(listing.substr(0, n)) != kMore) {
-            ASSERT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"})) << "prefix " << n;
+            ASSERT_EQ(Indexes(driver), (Queue{"3", "7"})) << "prefix " << n;
         }
     }
     ASSERT_EQ(driver.ParseList(listing), kOk);
-    EXPECT_EQ(Indexes(driver.m_readQueue), (Queue{"3", "7"}));
+    EXPECT_EQ(Indexes(driver), (Queue{"3", "7"}));
 
     const auto commands = ReadAll(driver, {"drivers/clm920_nc5/cmgr_single_7bit.txt",
                                            "drivers/clm920_nc5/cmgr_single_ucs2.txt"});
@@ -141,23 +144,23 @@ TEST(VeltBListing, QueueRows)
     const struct {
         std::string reply;
         PARSE_RESULT_t result;
-        Queue queue;  // starts as {"old"}
+        Queue queue;  // starts as {"11"}, left by an earlier listing
     } cases[] = {
         {LoadFixture("drivers/clm920_nc5/list_3_7.txt"), kOk, {"3", "7"}},
         {LoadFixture("drivers/clm920_nc5/list_empty.txt"), kOk, {}},
         {LoadFixture("drivers/clm920_nc5/list_hostile.txt"), kOk, {"1", "5", "9"}},
-        {LoadFixture("drivers/clm920_nc5/list_error.txt"), kFail, {"old"}},
-        {"\r\n+CMGD: (3,7)", kMore, {"old"}},
+        {LoadFixture("drivers/clm920_nc5/list_error.txt"), kFail, {"11"}},
+        {"\r\n+CMGD: (3,7)", kMore, {"11"}},
         // "OK" without both parentheses keeps the queue.
-        {"\r\nOK\r\n", kOk, {"old"}},
-        {"\r\n+CMGD: )1,2(\r\n\r\nOK\r\n", kOk, {"old"}},
+        {"\r\nOK\r\n", kOk, {"11"}},
+        {"\r\n+CMGD: )1,2(\r\n\r\nOK\r\n", kOk, {"11"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CClm920Nc5 driver;
-        driver.m_readQueue.Push("old");
+        ASSERT_EQ(driver.ParseList("\r\n+CMGD: (11),(0-4)\r\n\r\nOK\r\n"), kOk);
         EXPECT_EQ(driver.ParseList(c.reply), c.result);
-        EXPECT_EQ(Indexes(driver.m_readQueue), c.queue);
+        EXPECT_EQ(Indexes(driver), c.queue);
     }
 }
 
@@ -193,7 +196,7 @@ TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
     };
     for (const auto& c : centre) {
         EXPECT_EQ(driver.ParseServiceCentre(c.reply), c.result) << testing::PrintToString(c.reply);
-        EXPECT_EQ(driver.m_strServiceCentre, c.centre);
+        EXPECT_EQ(driver.ServiceCentre(), c.centre);
     }
 }
 

@@ -137,13 +137,14 @@ TEST(ParseList, ErrorTextAndNothingKeptFromAnEarlierStorage)
 TEST(ParseList, SmsFullKeepsThePreviousErrorTextTrimmed)
 {
     CM35 driver;
-    driver.m_strLastError = "\r\n+CMS ERROR: 322\r\n";
+    // The short rule keeps an error reply whole, line breaks included.
+    driver.ParsePrepareRead("\r\n+CMS ERROR: 322\r\n");
     EXPECT_EQ(driver.ParseList(LoadFixture("drivers/base/list_sms_full.txt")), kOk);
-    EXPECT_EQ(driver.m_strLastError, "+CMS ERROR: 322");
+    EXPECT_EQ(driver.GetLastErrorText(), "+CMS ERROR: 322");
     EXPECT_EQ(driver.ParseList("\r\nOK\r\n"), kOk);
-    EXPECT_EQ(driver.m_strLastError, "OK");
+    EXPECT_EQ(driver.GetLastErrorText(), "OK");
     EXPECT_EQ(driver.ParseList("\r\nSMS DONE\r\n"), kOk);
-    EXPECT_EQ(driver.m_strLastError, "SMS DONE");
+    EXPECT_EQ(driver.GetLastErrorText(), "SMS DONE");
 }
 
 TEST(ParseList, GarbageAroundWholeEntries)

@@ -9,6 +9,7 @@
 #include "drivers/m35.h"
 #include "drivers/mc323.h"
 #include "iconv/text_literal.h"
+#include "support/driver_state.h"
 #include "support/fixture_text.h"
 
 namespace {
@@ -24,21 +25,21 @@ TEST(ParseSendPrompt, PromptErrorOrWait)
         PARSE_RESULT_t result;
         std::string lastError;
     } cases[] = {
-        {"\r\n> ", kOk, "previous"},
-        {"AT+CMGS=18\r\r\n> ", kOk, "previous"},
-        {"", kMore, "previous"},
-        {"\r\n", kMore, "previous"},
+        {"\r\n> ", kOk, kEarlierError},
+        {"AT+CMGS=18\r\r\n> ", kOk, kEarlierError},
+        {"", kMore, kEarlierError},
+        {"\r\n", kMore, kEarlierError},
         {"\r\nERROR\r\n", kFail, "ERROR"},
         {"\r\n+CMS ERROR: 304\r\n", kFail, "+CMS ERROR: 304"},
-        {"\r\n+CMS ERR", kMore, "previous"},
-        {"\r\nRING\r\n", kMore, "previous"},
+        {"\r\n+CMS ERR", kMore, kEarlierError},
+        {"\r\nRING\r\n", kMore, kEarlierError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CM35 driver;
-        driver.m_strLastError = "previous";
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParseSendPrompt(c.reply), c.result);
-        EXPECT_EQ(driver.m_strLastError, c.lastError);
+        EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
 
@@ -54,7 +55,7 @@ struct BodyCase {
 TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
 {
     const BodyCase cases[] = {
-        {"drivers/base/send_body_ok.txt", kOk, false, "previous"},
+        {"drivers/base/send_body_ok.txt", kOk, false, kEarlierError},
         {"drivers/base/send_body_cms500.txt", kFail, true, "+CMS ERROR: 500"},
         {"drivers/base/send_body_cms512.txt", kFail, true, "+CMS ERROR: 512"},
         {"drivers/base/send_body_cms600.txt", kFail, true, "+CMS ERROR: 600"},
@@ -62,25 +63,25 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
         {"drivers/base/send_body_cms38.txt", kFail, false, "+CMS ERROR: 38"},
         {"drivers/base/send_body_cms330.txt", kFail, false, "+CMS ERROR: 330"},
         {"drivers/base/send_body_error.txt", kFail, false, "ERROR"},
-        {"drivers/base/send_body_no_ok.txt", kMore, false, "previous"},
+        {"drivers/base/send_body_no_ok.txt", kMore, false, kEarlierError},
     };
     for (const BodyCase& c : cases) {
         SCOPED_TRACE(c.fixture);
         const std::string reply = LoadFixture(c.fixture);
         CM35 driver;
         for (std::size_t n = 0; n < reply.size(); ++n) {
-            driver.m_strLastError = "previous";
-            driver.m_bRetryableError = true;
+            LeaveRetryFlag(driver, true);
+            LeaveLastError(driver);
             const PARSE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
             ASSERT_TRUE(early == kMore || early == c.result) << "prefix " << n;
             if (early == kMore) {
-                ASSERT_FALSE(driver.m_bRetryableError) << "prefix " << n;
+                ASSERT_FALSE(driver.RetryableError()) << "prefix " << n;
             }
         }
-        driver.m_strLastError = "previous";
-        driver.m_bRetryableError = !c.retryable;
+        LeaveRetryFlag(driver, !c.retryable);
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParseSendBody(reply), c.result);
-        EXPECT_EQ(driver.m_bRetryableError, c.retryable);
+        EXPECT_EQ(driver.RetryableError(), c.retryable);
         EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
@@ -88,8 +89,8 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
 TEST(ParseSendBody, CdmaWaitsForTheNetworkConfirmation)
 {
     const BodyCase cases[] = {
-        {"drivers/mc323/send_body_ok_only.txt", kMore, false, "previous"},
-        {"drivers/mc323/send_body_hcmgss.txt", kOk, false, "previous"},
+        {"drivers/mc323/send_body_ok_only.txt", kMore, false, kEarlierError},
+        {"drivers/mc323/send_body_hcmgss.txt", kOk, false, kEarlierError},
         {"drivers/mc323/send_body_hcmgsf.txt", kFail, false, "^HCMGSF:96"},
         {"drivers/mc323/send_body_cms_error.txt", kFail, false, "+CMS ERROR: 500"},
     };
@@ -101,10 +102,10 @@ TEST(ParseSendBody, CdmaWaitsForTheNetworkConfirmation)
             const PARSE_RESULT_t early = driver.ParseSendBody(reply.substr(0, n));
             ASSERT_TRUE(early == kMore || early == c.result) << "prefix " << n;
         }
-        driver.m_strLastError = "previous";
+        LeaveLastError(driver);
         EXPECT_EQ(driver.ParseSendBody(reply), c.result);
         // A refused CDMA send is never retried.
-        EXPECT_EQ(driver.m_bRetryableError, c.retryable);
+        EXPECT_EQ(driver.RetryableError(), c.retryable);
         EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
     }
 }
@@ -137,7 +138,7 @@ TEST_F(SendPairs, MatchTheIndependentlyDecodedBodies)
         const bool cdma = c["driver"].asString() == "cdma";
         std::unique_ptr<CPhoneCardBase> driver(cdma ? static_cast<CPhoneCardBase*>(new CMc323)
                                                     : new CM35);
-        driver->m_strServiceCentre = c["sca"].asString();
+        LeaveServiceCentre(*driver, c["sca"].asString());
         const std::string text = Utf8ToAnsi(c["text_utf8"].asString());
         const std::vector<SendPair> pairs = driver->BuildSendCommands(c["number"].asString(), text);
         const Json::Value& expected = c["pairs"];
@@ -214,7 +215,7 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.size());
         CM35 gsm;
-        gsm.m_strServiceCentre = "+8613800100500";
+        LeaveServiceCentre(gsm, "+8613800100500");
         EXPECT_EQ(gsm.BuildSendCommands("13800138000", c.text).size(), c.pairs);
     }
 }
@@ -222,18 +223,18 @@ TEST(BuildSendCommands, ChoosesOnePduUpTo70Ucs2Characters)
 TEST(BuildSendCommands, ServiceCentreTooLongForThePduRefusesTheSend)
 {
     CM35 driver;
-    driver.m_strServiceCentre = "+8613800100500123";  // 16 digits
-    driver.m_bRetryableError = true;
+    LeaveServiceCentre(driver, "+8613800100500123");  // 16 digits
+    LeaveRetryFlag(driver, true);
     EXPECT_TRUE(driver.BuildSendCommands("13800138000", "short").empty());
     EXPECT_TRUE(driver.BuildSendCommands("13800138000", std::string(200, 'a')).empty());
-    EXPECT_FALSE(driver.m_bRetryableError);
+    EXPECT_FALSE(driver.RetryableError());
     EXPECT_EQ(driver.GetLastErrorText(), "Service centre number too long: +8613800100500123");
 }
 
 TEST(BuildSendCommands, DestinationIsCutTo31Digits)
 {
     CM35 driver;
-    driver.m_strServiceCentre = "";
+    LeaveServiceCentre(driver, "");
     const std::string number(40, '1');
     for (const SendPair& pair :
          {driver.BuildPduSend(number, "x").at(0), driver.BuildLongPduSend(number, "x").at(0)}) {

@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // What a parser keeps is a part of the reply, at most trimmed; an error
     // text may carry a short prefix of the driver's own.
-    FuzzRequire(driver->m_strServiceCentre.size() <= seen.size());
+    FuzzRequire(driver->ServiceCentre().size() <= seen.size());
     FuzzRequire(driver->GetLastErrorText().size() <= seen.size() + 64);
-    FuzzRequire(!driver->m_bRetryableError || seen.find("ERROR") != std::string::npos);
+    FuzzRequire(!driver->RetryableError() || seen.find("ERROR") != std::string::npos);
     return 0;
 }

@@ -59,7 +59,7 @@ TEST_F(SimTransactionTest, M35InitialisesQueriesTheCentreAndSendsOnePdu)
     EXPECT_EQ(expected, sim->Commands(3));
 
     EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
-    EXPECT_EQ("+8613800100500", driver.m_strServiceCentre);
+    EXPECT_EQ("+8613800100500", driver.ServiceCentre());
 
     EXPECT_TRUE(TransmitSms(&driver, port.get(), "13800138000", "hello"));
     const std::vector<Json::Value> sent = sim->Events("sms");
@@ -123,7 +123,7 @@ TEST_F(SimTransactionTest, SplitRepliesAndUnsolicitedLinesStillGiveTheCentre)
     CM35 driver;
     RunInitCommands(&driver, port.get());
     EXPECT_TRUE(QueryServiceCentre(&driver, port.get()));
-    EXPECT_EQ("+8613800100500", driver.m_strServiceCentre);
+    EXPECT_EQ("+8613800100500", driver.ServiceCentre());
 }
 
 TEST_F(SimTransactionTest, AModemThatVanishesMidSendFailsWithoutHanging)

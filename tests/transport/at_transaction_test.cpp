@@ -329,8 +329,8 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
                 return (real.*c.parse)(reply);
             };
             results[quietLine] = ExecuteCommand(&line, "AT+X\r", parser, 70);
-            errors[quietLine] = real.GetLastErrorText() + "|" + real.m_strServiceCentre;
-            retryable[quietLine] = real.m_bRetryableError;
+            errors[quietLine] = real.GetLastErrorText() + "|" + real.ServiceCentre();
+            retryable[quietLine] = real.RetryableError();
             EXPECT_EQ(c.portFails, line.IsFailed()) << (quietLine ? "quiet" : "final line");
         }
         EXPECT_EQ(c.result, results[0]);

@@ -11,6 +11,7 @@
 
 #include "drivers/m35.h"
 #include "drivers/mc323.h"
+#include "support/driver_state.h"
 #include "support/fake_port.h"
 #include "support/fixture_text.h"
 #include "transport/sms_sequences.h"
@@ -184,7 +185,7 @@ TEST(DriverSequences, AModemVanishingMidListingLeavesTheReadIncompleteAndThePort
 TEST(DriverSequences, ASendToALateModemGoesOutOnceWithEveryStepAnswered)
 {
     CM35 driver;
-    driver.m_strServiceCentre = "+8613800100500";
+    LeaveServiceCentre(driver, "+8613800100500");
     const std::vector<SendPair> pairs = driver.BuildSendCommands("13800138000", "hello");
     ASSERT_EQ(1u, pairs.size());
     for (const bool quietLine : {false, true}) {
@@ -235,10 +236,10 @@ RETRY_RUN_t SendThreeParts(const std::set<int>& refused)
     });
     RETRY_RUN_t run;
     const std::string text(150, 'x');
-    driver.m_bRetryableError = false;
+    driver.ClearRetryableError();
     do {
         run.attempts.push_back(TransmitSms(&driver, &port, "13800138000", text, run.send));
-    } while (!run.attempts.back() && driver.m_bRetryableError && run.attempts.size() < 3);
+    } while (!run.attempts.back() && driver.RetryableError() && run.attempts.size() < 3);
     for (const std::string& write : port.Writes()) {
         if (!write.empty() && write.back() == '\x1A') {
             run.bodies.push_back(write);
