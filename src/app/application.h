@@ -30,7 +30,7 @@ struct COM_DEVICE_t {
     std::string strCardNo;
     std::string strSignal;
     std::string strSerialNo;
-    int nDeviceType = 1;
+    PHONE_TYPE_t nDeviceType = PHONE_TYPE_BASE;
     bool bPortFound = true;
     // How the AT transactions with the device are paced: discovery gives
     // every device the application's pacing.

@@ -112,7 +112,7 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 {
     INBOX_READ_t read;
     CComPortBase port(device.port, device.nBaud, device.pacing);
-    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
     const bool opened = port.Open();
     RunInitCommands(driver.get(), &port);
     if (driver) {
@@ -133,7 +133,7 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 
 bool ClearInbox(COM_DEVICE_t device)
 {
-    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
     CComPortBase port(device.port, device.nBaud, device.pacing);
     if (!driver || !port.Open()) {
         return false;
@@ -154,7 +154,7 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
     if (!read.bMeComplete && !read.bSmComplete) {
         return false;
     }
-    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
     CComPortBase port(device.port, device.nBaud, device.pacing);
     if (!driver || !port.Open()) {
         return false;

@@ -30,7 +30,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
     SEND_RESULT_t result;
     result.port = device.port;
     CComPortBase port(device.port, device.nBaud, device.pacing);
-    std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(device.nDeviceType));
+    const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
 
     for (const std::string& number : numbers) {
         result.strNumber = number;

@@ -123,7 +123,7 @@ bool CClm920Nc5::ParseReadNext(std::string reply)
     return true;
 }
 
-int CClm920Nc5::GetDeviceType()
+PHONE_TYPE_t CClm920Nc5::GetDeviceType()
 {
     return PHONE_TYPE_VELT_B;
 }

@@ -28,7 +28,7 @@ public:
     // being read) and the messages read so far are merged (GetMessages);
     // GetListedIndexes holds the indexes whose PDU was decoded.
     bool ParseReadNext(std::string reply) override;
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
 
 private:
     // The indexes of the listing still to read, and the one being read.

@@ -1,6 +1,6 @@
 #include "drivers/m35.h"
 
-int CM35::GetDeviceType()
+PHONE_TYPE_t CM35::GetDeviceType()
 {
     return PHONE_TYPE_VELT_C;
 }

@@ -7,5 +7,5 @@
 
 class CM35 : public CPhoneCardBase {
 public:
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
 };

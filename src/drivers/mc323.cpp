@@ -197,7 +197,7 @@ bool CMc323::ParseReadNext(std::string reply)
     return true;
 }
 
-int CMc323::GetDeviceType()
+PHONE_TYPE_t CMc323::GetDeviceType()
 {
     return PHONE_TYPE_VELT_G;
 }

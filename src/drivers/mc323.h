@@ -29,7 +29,7 @@ public:
     // Adds the message of a "^HCMGR:" reply to the messages (GetMessages);
     // false without "OK".
     bool ParseReadNext(std::string reply) override;
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
     // The base list followed by "AT^RSSIREP=0\r\n".
     std::vector<std::string> InitCommands() override;
     // One pair per part; each part holds at most 138 bytes of UCS-2 text and

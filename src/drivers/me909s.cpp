@@ -1,6 +1,6 @@
 #include "drivers/me909s.h"
 
-int CMe909s::GetDeviceType()
+PHONE_TYPE_t CMe909s::GetDeviceType()
 {
     return PHONE_TYPE_VELT_D;
 }

@@ -6,7 +6,7 @@
 
 class CMe909s : public CPhoneCardBase {
 public:
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
     // The base list followed by "AT^CURC=0\r\n".
     std::vector<std::string> InitCommands() override;
 };

@@ -1,6 +1,6 @@
 #include "drivers/mg301.h"
 
-int CMg301::GetDeviceType()
+PHONE_TYPE_t CMg301::GetDeviceType()
 {
     return PHONE_TYPE_VELT_E;
 }

@@ -7,5 +7,5 @@
 
 class CMg301 : public CPhoneCardBase {
 public:
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
 };

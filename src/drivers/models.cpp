@@ -12,9 +12,9 @@
 namespace {
 
 template <typename Driver>
-CPhoneCardBase* Create()
+std::unique_ptr<CPhoneCardBase> Create()
 {
-    return new Driver;
+    return std::make_unique<Driver>();
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ const MODEL_t kModels[] = {
 };
 // clang-format on
 
-const MODEL_t& ModelOf(int type)
+const MODEL_t& ModelOf(PHONE_TYPE_t type)
 {
     for (const MODEL_t& model : kModels) {
         if (model.nType == type) {
@@ -75,7 +75,7 @@ const MODEL_t& ModelOf(int type)
     return kModels[kModelCount - 1];
 }
 
-CPhoneCardBase* CreatePhoneCard(int deviceType)
+std::unique_ptr<CPhoneCardBase> CreatePhoneCard(PHONE_TYPE_t deviceType)
 {
     const MODEL_t& model = ModelOf(deviceType);
     return model.nType == deviceType && model.create != nullptr ? model.create() : nullptr;
@@ -87,7 +87,7 @@ PHONE_TYPE_t IdentifyDeviceType(const std::string& atiReply)
         if (model.create == nullptr) {
             continue;
         }
-        const std::unique_ptr<CPhoneCardBase> driver(model.create());
+        const std::unique_ptr<CPhoneCardBase> driver = model.create();
         if (driver->MatchIdentity(atiReply)) {
             return model.nType;
         }

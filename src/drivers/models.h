@@ -6,6 +6,7 @@
 // its device type (PHONE_TYPE_t).
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "drivers/result_codes.h"
@@ -31,8 +32,8 @@ enum SERIAL_ROUTE_t {
 struct MODEL_t {
     PHONE_TYPE_t nType;
     const char* szModule;
-    // The driver of the model; null for a module that no driver works.
-    CPhoneCardBase* (*create)();
+    // A new driver of the model; null for a module that no driver works.
+    std::unique_ptr<CPhoneCardBase> (*create)();
     // Discovery: the driver's MatchIdentity claims an "ATI" reply that holds
     // this text (and "OK" as well, with bIdentityWithOk).
     const char* szIdentity;
@@ -57,11 +58,11 @@ extern const MODEL_t kModels[kModelCount];
 
 // The row of a device type; for a type without a row of its own (the base
 // driver, a module of no known model), the row of a module of no known model.
-const MODEL_t& ModelOf(int type);
+const MODEL_t& ModelOf(PHONE_TYPE_t type);
 
-// A new driver of the device type (the caller deletes it); null for a type
-// that no driver works (0, 1 and every type outside the table's drivers).
-CPhoneCardBase* CreatePhoneCard(int deviceType);
+// A new driver of the device type; null for a type that no driver works (0,
+// 1 and every type outside the table's drivers).
+std::unique_ptr<CPhoneCardBase> CreatePhoneCard(PHONE_TYPE_t deviceType);
 
 // The device type of the first driver, in table order, whose MatchIdentity
 // claims the "ATI" reply; PHONE_TYPE_UN_KNOWN when none does.

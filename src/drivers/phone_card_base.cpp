@@ -191,7 +191,7 @@ bool CPhoneCardBase::ParseReadNext(std::string reply)
     return !reply.empty();
 }
 
-int CPhoneCardBase::GetDeviceType()
+PHONE_TYPE_t CPhoneCardBase::GetDeviceType()
 {
     return PHONE_TYPE_BASE;
 }

@@ -67,7 +67,7 @@ public:
     virtual bool HasPendingRead();
     virtual std::string ReadNextCommand();
     virtual bool ParseReadNext(std::string reply);
-    virtual int GetDeviceType();
+    virtual PHONE_TYPE_t GetDeviceType();
     virtual std::string GetLastErrorText();
     virtual std::string SelectMeStorageCommand();
     virtual PARSE_RESULT_t ParseSelectMeStorage(std::string reply);

@@ -44,7 +44,7 @@ std::string ResultTextZh(int code)
     }
 }
 
-std::string DeviceTypeName(int type)
+std::string DeviceTypeName(PHONE_TYPE_t type)
 {
     switch (type) {
     case PHONE_TYPE_UN_KNOWN:

@@ -38,4 +38,4 @@ enum PHONE_TYPE_t : int {
 
 // Display name of a device type ("VELT_B", ...); "TYPE_UNKNOWN" for 1 and
 // every value outside 0..7. The model of each type: drivers/models.h.
-std::string DeviceTypeName(int type);
+std::string DeviceTypeName(PHONE_TYPE_t type);

@@ -1,6 +1,6 @@
 #include "drivers/wavecom_q2406b.h"
 
-int CWavecomQ2406b::GetDeviceType()
+PHONE_TYPE_t CWavecomQ2406b::GetDeviceType()
 {
     return PHONE_TYPE_VELT_F;
 }

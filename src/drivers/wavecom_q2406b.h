@@ -7,5 +7,5 @@
 
 class CWavecomQ2406b : public CPhoneCardBase {
 public:
-    int GetDeviceType() override;
+    PHONE_TYPE_t GetDeviceType() override;
 };

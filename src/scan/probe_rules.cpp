@@ -204,7 +204,7 @@ std::string PhoneBookWriteCommand(const std::string& digits)
     return "AT^CPBW=1,\"" + digits + "\",129,\"WMSN\"\r";
 }
 
-std::string CardNoCommand(int nModel)
+std::string CardNoCommand(PHONE_TYPE_t nModel)
 {
     return ModelOf(nModel).szCardCommand;
 }

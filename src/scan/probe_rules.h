@@ -80,7 +80,7 @@ std::string PhoneBookNumber(const std::string& reply);
 std::string PhoneBookWriteCommand(const std::string& digits);
 
 // The card-number command of a model (its row in drivers/models.h).
-std::string CardNoCommand(int nModel);
+std::string CardNoCommand(PHONE_TYPE_t nModel);
 
 // The card number in a reply (value after the colon, quotes and blanks kept);
 // false on "ERROR", without "CCID"/"CXXCID", or without a colon.

@@ -37,7 +37,7 @@ protected:
         ::rmdir(m_dir.c_str());
     }
 
-    static COM_DEVICE_t Device(const char* port, int type, bool sim, bool found = true)
+    static COM_DEVICE_t Device(const char* port, PHONE_TYPE_t type, bool sim, bool found = true)
     {
         COM_DEVICE_t device;
         device.port = PortNamed(port);
@@ -64,9 +64,9 @@ TEST_F(NoModemTest, EveryDeviceAndNumberGetsItsResultInDeviceMajorOrder)
     CApplication app;
     app.m_vecSendResults.resize(5);  // the command's list starts empty
     const std::vector<COM_DEVICE_t> devices = {
-        Device("COM3", 3, true),          // a known model whose port does not open
-        Device("COM7", 1, false, false),  // named, not seen by the scan
-        Device("COM9", 1, true),          // complete, no known model
+        Device("COM3", PHONE_TYPE_VELT_C, true),        // a known model whose port does not open
+        Device("COM7", PHONE_TYPE_BASE, false, false),  // named, not seen by the scan
+        Device("COM9", PHONE_TYPE_BASE, true),          // complete, no known model
     };
     app.CollectSendResults(devices, {"18300000000", "10086"}, "hello");
 
@@ -102,10 +102,11 @@ TEST_F(NoModemTest, EachResultIsReportedAsItComesInDeviceOrder)
 {
     CApplication app;
     std::vector<std::string> reported;
-    app.SendToDevices({Device("COM7", 1, false, false), Device("COM9", 1, true)},
-                      {"18300000000", "10086"}, "hello", [&](const SEND_RESULT_t& result) {
-                          reported.push_back(result.port.strName + " " + result.strNumber);
-                      });
+    app.SendToDevices(
+        {Device("COM7", PHONE_TYPE_BASE, false, false), Device("COM9", PHONE_TYPE_BASE, true)},
+        {"18300000000", "10086"}, "hello", [&](const SEND_RESULT_t& result) {
+            reported.push_back(result.port.strName + " " + result.strNumber);
+        });
     EXPECT_EQ(reported, (std::vector<std::string>{"COM7 18300000000", "COM7 10086",
                                                   "COM9 18300000000", "COM9 10086"}));
     EXPECT_TRUE(app.m_vecSendResults.empty()) << "only the command collects";
@@ -152,7 +153,7 @@ TEST_F(NoModemTest, ArgumentOutcomesOnAMachineWithoutPorts)
 TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
 {
     // No driver: nothing is read, clearing fails.
-    const COM_DEVICE_t unknown = Device("COM9", 1, true);
+    const COM_DEVICE_t unknown = Device("COM9", PHONE_TYPE_BASE, true);
     const INBOX_READ_t read = ReadInbox(unknown);
     EXPECT_FALSE(read.bHasDriver);
     EXPECT_FALSE(read.bMeRead || read.bSmRead || read.bMeComplete || read.bSmComplete);
@@ -162,7 +163,7 @@ TEST_F(NoModemTest, InboxOperationsOnUnusableDevices)
     EXPECT_FALSE(ClearReadMessages(unknown, read));
 
     // A known model whose port does not open: the reason is the port's.
-    const COM_DEVICE_t missing = Device("COM3", 3, true);
+    const COM_DEVICE_t missing = Device("COM3", PHONE_TYPE_VELT_C, true);
     const INBOX_READ_t failed = ReadInbox(missing);
     EXPECT_TRUE(failed.bHasDriver);
     EXPECT_FALSE(failed.bMeRead || failed.bSmRead);

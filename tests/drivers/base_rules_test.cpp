@@ -5,12 +5,10 @@
 #include <string>
 
 #include "drivers/clm920_nc5.h"
-#include "drivers/m35.h"
 #include "drivers/mc323.h"
 #include "drivers/me909s.h"
-#include "drivers/mg301.h"
+#include "drivers/models.h"
 #include "drivers/phone_card_base.h"
-#include "drivers/wavecom_q2406b.h"
 #include "support/driver_state.h"
 #include "support/fixture_text.h"
 
@@ -48,13 +46,11 @@ using Rule = std::function<PARSE_RESULT_t(CPhoneCardBase&, const std::string&)>;
 std::vector<std::unique_ptr<CPhoneCardBase>> AllDrivers()
 {
     std::vector<std::unique_ptr<CPhoneCardBase>> drivers;
-    drivers.emplace_back(new CPhoneCardBase);
-    drivers.emplace_back(new CClm920Nc5);
-    drivers.emplace_back(new CM35);
-    drivers.emplace_back(new CMe909s);
-    drivers.emplace_back(new CMg301);
-    drivers.emplace_back(new CWavecomQ2406b);
-    drivers.emplace_back(new CMc323);
+    drivers.push_back(std::make_unique<CPhoneCardBase>());
+    for (const PHONE_TYPE_t type : {PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_C, PHONE_TYPE_VELT_D,
+                                    PHONE_TYPE_VELT_E, PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G}) {
+        drivers.push_back(CreatePhoneCard(type));
+    }
     return drivers;
 }
 

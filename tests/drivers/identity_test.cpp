@@ -41,7 +41,7 @@ TEST(MatchIdentity, EveryRecordedReplyAgainstEveryModel)
         // The base driver takes anything that answered "OK".
         EXPECT_TRUE(base.MatchIdentity(reply));
         for (const auto& model : kIdentities) {
-            std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(model.first));
+            const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(model.first);
             ASSERT_NE(driver, nullptr);
             EXPECT_EQ(driver->MatchIdentity(reply), model.first == identity.first)
                 << DeviceTypeName(model.first);
@@ -75,7 +75,8 @@ TEST(CreatePhoneCardTest, ModelClassPerTypeAndNoneOutside)
 {
     for (int type = -1; type <= 9; ++type) {
         SCOPED_TRACE(type);
-        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(type));
+        const std::unique_ptr<CPhoneCardBase> driver =
+            CreatePhoneCard(static_cast<PHONE_TYPE_t>(type));
         if (type >= 2 && type <= 7) {
             ASSERT_NE(driver, nullptr);
             EXPECT_EQ(driver->GetDeviceType(), type);

@@ -50,7 +50,7 @@ TEST(DeviceTypeName, EveryTypeAndTheOnesOutsideTheTable)
         {-1, "TYPE_UNKNOWN"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(DeviceTypeName(c.first), c.second) << c.first;
+        EXPECT_EQ(DeviceTypeName(static_cast<PHONE_TYPE_t>(c.first)), c.second) << c.first;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "codec/charset_conv.h"
 #include "drivers/m35.h"
 #include "drivers/mc323.h"
+#include "drivers/models.h"
 #include "iconv/text_literal.h"
 #include "support/driver_state.h"
 #include "support/fixture_text.h"
@@ -136,8 +137,8 @@ TEST_F(SendPairs, MatchTheIndependentlyDecodedBodies)
     for (const Json::Value& c : m_doc["cases"]) {
         SCOPED_TRACE(c["name"].asString());
         const bool cdma = c["driver"].asString() == "cdma";
-        std::unique_ptr<CPhoneCardBase> driver(cdma ? static_cast<CPhoneCardBase*>(new CMc323)
-                                                    : new CM35);
+        const std::unique_ptr<CPhoneCardBase> driver =
+            CreatePhoneCard(cdma ? PHONE_TYPE_VELT_G : PHONE_TYPE_VELT_C);
         LeaveServiceCentre(*driver, c["sca"].asString());
         const std::string text = Utf8ToAnsi(c["text_utf8"].asString());
         const std::vector<SendPair> pairs = driver->BuildSendCommands(c["number"].asString(), text);

@@ -28,7 +28,7 @@ struct Model {
     const char* name;  // the simulator's model
     int com;
     int baud;
-    int deviceType;
+    PHONE_TYPE_t deviceType;
     bool cdma;
     // The route the driver must take: its send, listing and single-read
     // commands ("" where the model reads everything from the listing).
@@ -252,7 +252,7 @@ void RunModel(const Model& model, const std::vector<SendRow>& rows, ModelRun& ru
 {
     {
         CComPortBase port(ListedPort(model.com), model.baud, ShortPacing());
-        std::unique_ptr<CPhoneCardBase> driver(CreatePhoneCard(model.deviceType));
+        const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(model.deviceType);
         if (!port.IsOpen()) {
             run.openError = port.GetErrorText();
             return;

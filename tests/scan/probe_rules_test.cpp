@@ -235,7 +235,7 @@ TEST(CardNo, CommandByModelAndValueFromReply)
     for (int code : std::initializer_list<int>{
              -1, PHONE_TYPE_UN_KNOWN, PHONE_TYPE_BASE, PHONE_TYPE_VELT_B, PHONE_TYPE_VELT_C,
              PHONE_TYPE_VELT_F, PHONE_TYPE_VELT_G, PHONE_TYPE_WISMOQ}) {
-        EXPECT_EQ(CardNoCommand(code), "AT+CCID\r") << code;
+        EXPECT_EQ(CardNoCommand(static_cast<PHONE_TYPE_t>(code)), "AT+CCID\r") << code;
     }
 
     struct CASE_t {
