@@ -72,15 +72,13 @@ const std::string& Listing255()
 
 void BM_BuildShortSubmit(benchmark::State& state)
 {
-    SMS_PDU_PARAM_t param;
-    std::snprintf(param.szSca, sizeof param.szSca, "%s", "+8613800100500");
-    std::snprintf(param.szNumber, sizeof param.szNumber, "%s", "13800138000");
-    param.bNational = true;
-    param.byDcs = 8;
-    std::snprintf(param.szText, sizeof param.szText, "%s", "Meeting moved to 10:30");
-    std::string command;
+    SMS_SUBMIT_REQUEST_t request;
+    request.strServiceCentre = "+8613800100500";
+    request.strNumber = "13800138000";
+    request.bNational = true;
+    request.strText = "Meeting moved to 10:30";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BuildSubmitPdu(param, command));
+        benchmark::DoNotOptimize(BuildSubmitPdu(request));
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -93,14 +91,13 @@ void BM_BuildThreePartChinese(benchmark::State& state)
     for (int i = 0; i < 50; ++i) {
         text += "\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7";  // 你好世界
     }
-    SMS_PDU_PARAM_t param;
-    std::snprintf(param.szSca, sizeof param.szSca, "%s", "8613800100500");
-    std::snprintf(param.szNumber, sizeof param.szNumber, "%s", "13800138000");
-    param.bNational = true;
-    param.byDcs = 8;
-    param.pLongText = text.c_str();
+    SMS_SUBMIT_REQUEST_t request;
+    request.strServiceCentre = "8613800100500";
+    request.strNumber = "13800138000";
+    request.bNational = true;
+    request.strText = text;
     for (auto _ : state) {
-        const std::vector<std::string> parts = BuildConcatPdus(param);
+        const std::vector<std::string> parts = BuildConcatPdus(request).vecPdus;
         if (parts.size() != 3) {
             state.SkipWithError("not three parts");
             break;
@@ -116,9 +113,8 @@ void BM_DecodeDeliver(benchmark::State& state)
     const std::string pdus[] = {kSeptets, kUcs2, std::string(kPartHead) + "510301" + kPartText};
     for (auto _ : state) {
         for (const std::string& pdu : pdus) {
-            SMS_PDU_PARAM_t param;
-            DecodeDeliverPdu(pdu, param);
-            benchmark::DoNotOptimize(param.szText);
+            const SMS_PDU_t decoded = DecodeDeliverPdu(pdu);
+            benchmark::DoNotOptimize(decoded.strText.data());
         }
     }
     state.SetItemsProcessed(state.iterations() * 3);

@@ -1,27 +1,24 @@
 #pragma once
-// SMS PDU codec: SMS-SUBMIT builders and SMS-DELIVER / SMS-SUBMIT decoders
-// (3GPP TS 23.040, data coding of TS 23.038), over upper-case hexadecimal text.
+// SMS PDU codec: SMS-SUBMIT builders and SMS-DELIVER / SMS-SUBMIT /
+// SMS-STATUS-REPORT decoders (3GPP TS 23.040, data coding of TS 23.038),
+// over upper-case hexadecimal text. Requests and results are values.
 //
 // A PDU read from a modem is untrusted: every decoder stays inside its input
-// and inside the fixed fields of SMS_PDU_PARAM_t for any text at all
-// (truncated, odd length, lower case, non-hex, lengths that lie, over-long
-// user data or originators); every text field it writes ends with a NUL
-// inside its size. What a field gets when the PDU does not fit it:
+// for any text at all (truncated, odd length, lower case, non-hex, lengths
+// that lie, over-long user data or addresses). Nothing is cut to fit: a
+// field gets what the PDU holds, and a PDU that breaks the layout or a limit
+// of the protocol is not readable (bReadable false), whatever some fields
+// hold:
 //   - a length that reaches past the text: what the text holds (a short or
 //     empty field); an octet past the end reads as 0;
-//   - szSca: the first 15 characters; szNumber: the first 47 bytes, cut
-//     at a character boundary;
-//   - szText: UCS-2 texts that do not fit 160 bytes as in Ucs2ToAnsi
-//     (characters GBK lacks as "?", else empty); default-alphabet and push
-//     texts cut after 160 bytes at a character boundary, 8-bit texts after
-//     160 bytes (strUserText keeps the whole text);
-//   - szUrl: the first 128 bytes; szPartHex: the first 535 characters.
+//   - an address (service centre, originator, destination, recipient) of
+//     more than kMaxAddressDigits semi-octets.
 // Lower-case digits are read as hexadecimal; other non-hex characters are
 // read with HexToBytes' arithmetic (a wrong but defined value) and leave the
-// PDU unreadable (bReadable false). A PDU text ends at its first NUL.
+// PDU unreadable. A PDU text ends at its first NUL.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,84 +40,102 @@ enum SMS_ALPHABET_t : std::uint8_t {
     SMS_ALPHABET_NONE = 4,  // compressed text or a reserved coding: no text to read
 };
 
-struct SMS_PDU_PARAM_t {
-    std::uint16_t nPartNo = 0;  // decoding: part number of a concatenated part (1 = first)
-    char szSca[16] = {};        // service centre, digits with optional leading "+"
-    // Sending: the destination (at most 31 characters are read); decoding:
-    // originator, destination or recipient (an alphanumeric one of 11
-    // letters takes up to 44 bytes).
-    char szNumber[48] = {};
-    std::uint8_t byPid = 0;           // TP-PID
-    std::uint8_t byDcs = 0;           // TP-DCS; sending: 8 (UCS-2)
-    char szTime[15] = {};             // decoding: time stamp as 14 digits (a status report's TP-DT)
-    const char* pLongText = nullptr;  // sending a long text: NUL-terminated, owned by the caller
-    char szText[161] = {};            // sending one PDU: the text; decoding: the decoded text
-    char szUrl[129] = {};             // decoding data coding 0xF5: the URL
-    std::uint8_t byRefUcs2 = 0;       // decoding: concatenation reference of a UCS-2 part
-    bool bNational = false;           // sending: destination in national form
-    char szPartHex[536] = {};         // decoding a part: user data after the user-data header, hex
-    std::int32_t nPartHexLen = 0;     // characters in szPartHex
-    bool bConcat = false;             // decoding: the PDU is a concatenated part
-    std::uint16_t nConcatRef = 0;     // decoding: concatenation reference (8 or 16 bits)
-    std::uint16_t nConcatTotal = 0;   // decoding: number of parts
+// The longest address of a PDU, in digits (semi-octets): 3GPP TS 23.040
+// 9.1.2.5 gives an address field 12 octets at most, its length and type of
+// address included. Also the limit of the service centre's field (TS 24.011
+// 8.2.5.1).
+inline constexpr std::size_t kMaxAddressDigits = 20;
+// The longest service centre number the builders take, in characters after
+// a leading "+": an E.164 number.
+inline constexpr std::size_t kMaxServiceCentreChars = 15;
 
-    std::uint8_t byMessageType = SMS_PDU_DELIVER;  // decoding: TP-MTI (SMS_PDU_TYPE_t)
-    std::uint8_t byAlphabet = SMS_ALPHABET_GSM7;   // decoding: SMS_ALPHABET_t of byDcs
-    std::uint8_t byReference = 0;                  // decoding a SUBMIT or a status report: TP-MR
-    std::uint8_t byStatus = 0;                     // decoding a status report: TP-ST
-    // Decoding: every field the PDU announces is there (user data and header
-    // included) and its text is in a coding that can be read. A PDU that is
-    // not readable may still have filled some fields.
-    bool bReadable = false;
-    // Decoding: the whole text (of a part: after its header), without the
-    // 160-byte bound of szText, in the form parts are joined in: UCS-2 units
-    // when bUserTextUcs2 (default alphabet and UCS-2 codings, so a character
-    // split between two parts joins whole), internal text otherwise (8-bit
-    // data as it is, the push text, a status report's words).
-    std::string strUserText;
-    bool bUserTextUcs2 = false;
+// What the builders make one SMS-SUBMIT, or the parts of a long one, from.
+struct SMS_SUBMIT_REQUEST_t {
+    // Digits with an optional leading "+"; empty: none (the field "0191").
+    std::string strServiceCentre;
+    // The destination: digits with an optional leading "+".
+    std::string strNumber;
+    bool bNational = false;  // the destination is in national form (its address type)
+    std::string strText;     // internal code page; sent as UCS-2
 };
 
-// Writes `value` into a fixed field of SMS_PDU_PARAM_t: zero-filled, at
-// most N-1 bytes, always NUL-terminated.
-template <std::size_t N>
-void StoreField(char (&field)[N], const std::string& value)
-{
-    std::memset(field, 0, N);
-    std::memcpy(field, value.data(), value.size() < N ? value.size() : N - 1);
-}
+// One SMS-SUBMIT PDU, or why it could not be built.
+struct SMS_SUBMIT_PDU_t {
+    std::string strPdu;      // the PDU text followed by Ctrl-Z (0x1A)
+    std::string strCommand;  // "AT+CMGS=<octets after the service-centre field>\r"
+    std::string strError;    // empty when built; otherwise both texts are empty
+};
 
-// The text of a fixed field up to its first NUL, never beyond the field.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N])
-{
-    const void* nul = std::memchr(field, 0, N);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : N);
-}
+// The parts of a concatenated message, or why there are none.
+struct SMS_CONCAT_PDUS_t {
+    std::vector<std::string> vecPdus;  // PDU texts without Ctrl-Z, in part order
+    std::string strError;              // empty when built; otherwise there are no parts
+};
 
-// The builders read the number fields up to their NUL or their size less
-// one (szSca at most 15 characters: a longer service centre is cut there;
-// szNumber at most 31), drop a leading "+" and leave out every character
-// other than 0-9, so the PDU is always hexadecimal text. An empty szSca gives
-// the field "0191".
+// A decoded PDU. A decoder fills the fields its message type has; the
+// others keep their empty values.
+struct SMS_PDU_t {
+    std::uint8_t byMessageType = SMS_PDU_DELIVER;  // TP-MTI (SMS_PDU_TYPE_t)
+    std::string strServiceCentre;                  // "+" before an international number
+    // Originator (DELIVER), destination (SUBMIT) or recipient (STATUS-REPORT):
+    // "+" before an international number; an alphanumeric one as text.
+    std::string strNumber;
+    std::uint8_t byPid = 0;                       // TP-PID
+    std::uint8_t byDcs = 0;                       // TP-DCS
+    std::uint8_t byAlphabet = SMS_ALPHABET_GSM7;  // SMS_ALPHABET_t of byDcs
+    // DELIVER: the service centre time stamp; STATUS-REPORT: the discharge
+    // time (TP-DT). 14 digits, two each for year, month, day, hour, minute,
+    // second and time zone, when the PDU holds them.
+    std::string strTime;
+    std::uint8_t byReference = 0;  // SUBMIT and STATUS-REPORT: TP-MR
+    std::uint8_t byStatus = 0;     // STATUS-REPORT: TP-ST
+    // The text of this PDU alone (of a part: after its header), internal
+    // code page; a status report's outcome in words.
+    std::string strText;
+    std::string strUrl;  // data coding 0xF5: the URL
+    // The text in the form parts are joined in: UCS-2 units when
+    // bUserTextUcs2 (default alphabet and UCS-2 codings, so a character split
+    // between two parts joins whole), internal text otherwise (8-bit data as
+    // it is, the push text, a status report's words).
+    std::string strUserText;
+    bool bUserTextUcs2 = false;
+    // Every field the PDU announces is there (user data and header
+    // included), within the limits of the protocol, and its text is in a
+    // coding that can be read.
+    bool bReadable = false;
 
-// One UCS-2 SMS-SUBMIT PDU for szSca, szNumber, bNational and szText.
-// Returns the PDU text followed by Ctrl-Z (0x1A); `command` receives
-// "AT+CMGS=<octets after the service-centre field>\r". A text of more than
-// 70 UCS-2 units (140 octets) does not fit one PDU: both results are empty.
-std::string BuildSubmitPdu(const SMS_PDU_PARAM_t& param, std::string& command);
+    // A part of a concatenated message (3GPP TS 23.040 9.2.3.24.1, .8).
+    bool bConcat = false;
+    std::uint16_t nConcatRef = 0;    // reference, 8 or 16 bits
+    std::uint16_t nConcatTotal = 0;  // number of parts
+    std::uint16_t nPartNo = 0;       // this part's number, 1 to nConcatTotal
+    std::uint8_t byRefUcs2 = 0;      // the reference's low octet, for a UCS-2 part
+    std::string strPartHex;          // the user data after the header, hexadecimal
+};
 
-// The header common to all parts of a concatenated message (service centre up
-// to the validity period).
-std::string BuildConcatHeader(const SMS_PDU_PARAM_t& param);
+// The builders drop a leading "+" of the numbers and leave out every
+// character other than 0-9, so the PDU is always hexadecimal text. A
+// request they cannot build gives no PDU and the reason in strError:
+//   - a service centre of more than kMaxServiceCentreChars characters after
+//     its "+": "Service centre number too long: <as given>";
+//   - a destination of more than kMaxAddressDigits digits:
+//     "Destination number too long: <as given>".
 
-// The parts of a long text (pLongText, converted to UCS-2): 67 UCS-2 units per
-// part (66 where the 67th would be the first half of a surrogate pair: each
-// part stays readable on its own), each with the 8-bit-reference
-// concatenation header. PDU texts without Ctrl-Z, in part order. Takes one
-// reference from NextConcatRef. An empty or missing text, or one that would
-// need more than 255 parts, gives an empty list and takes no reference.
-std::vector<std::string> BuildConcatPdus(const SMS_PDU_PARAM_t& param);
+// One UCS-2 SMS-SUBMIT PDU. A text of more than 70 UCS-2 units (140
+// octets) does not fit one PDU: "Text too long for one SMS".
+SMS_SUBMIT_PDU_t BuildSubmitPdu(const SMS_SUBMIT_REQUEST_t& request);
+
+// The header common to all parts of a concatenated message (service centre
+// up to the validity period); empty for a request the builders refuse.
+std::string BuildConcatHeader(const SMS_SUBMIT_REQUEST_t& request);
+
+// The parts of a long text (converted to UCS-2): 67 UCS-2 units per part
+// (66 where the 67th would be the first half of a surrogate pair: each part
+// stays readable on its own), each with the 8-bit-reference concatenation
+// header. Takes one reference from NextConcatRef. An empty text, or one that
+// would need more than 255 parts, gives no parts ("Text cannot be sent as
+// concatenated SMS") and takes no reference.
+SMS_CONCAT_PDUS_t BuildConcatPdus(const SMS_SUBMIT_REQUEST_t& request);
 
 // The next concatenation reference, 1 to 255 and then 1 again, process-wide;
 // the first value derives from a millisecond tick count. Safe to call from
@@ -136,7 +151,7 @@ struct SMS_JOINED_t {
 
 // Joins decoded PDUs into messages (3GPP TS 23.040 9.2.3.24.1, .8). Parts
 // belong to one message when they have the same message type, number
-// (szNumber), reference (0 is a reference like any other) and part count;
+// (strNumber), reference (0 is a reference like any other) and part count;
 // their order in the input does not matter. A part number met a second time
 // starts a second message of that key, so parts of different messages are
 // never joined; a missing part leaves the others together. The text is
@@ -145,11 +160,9 @@ struct SMS_JOINED_t {
 // whole), the other parts add their own text. A PDU that is no part is a
 // message of its own. Messages come in the order of their first PDU in the
 // input.
-std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_PARAM_t*>& pdus);
+std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_t*>& pdus);
 
-// Fill the fields named by the decoders from a PDU text (service-centre part
-// included). Fields not named keep what they held. Lower-case hexadecimal
-// digits are read as upper-case ones.
+// The decoders read a PDU text (service-centre part included).
 //
 // Addresses are read by their type of number (3GPP TS 23.040 9.1.2.5):
 // international numbers (and service centres) get a leading "+",
@@ -163,29 +176,27 @@ std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_PARAM_
 // the text starts at the septet after the header and its fill bits. A
 // header whose lengths reach past the user data leaves the text that fits
 // after it and makes the PDU unreadable.
-//
-// DecodeDeliverPdu writes szSca, szNumber, byPid, byDcs, szTime, szText,
-// byMessageType, byAlphabet, bReadable, strUserText, bUserTextUcs2 and
-// bConcat; for a part also nConcatRef, nConcatTotal, nPartNo, szPartHex and
-// nPartHexLen, and byRefUcs2 (the reference's low octet) for a UCS-2 part;
-// szUrl for data coding 0xF5.
-void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param);
 
-// DecodeSubmitPdu writes the fields of DecodeDeliverPdu but szTime and szUrl
-// (0xF5 is read as 8-bit data), and byReference; the validity period is
-// skipped by the length TP-VPF gives it (none, 1 or 7 octets).
-void DecodeSubmitPdu(const std::string& pdu, SMS_PDU_PARAM_t& param);
+// SMS-DELIVER (3GPP TS 23.040 9.2.2.1): the service centre, the originator,
+// TP-PID, TP-DCS, the time stamp and the text; the concatenation fields of a
+// part; the URL and text of data coding 0xF5.
+SMS_PDU_t DecodeDeliverPdu(const std::string& pdu);
 
-// SMS-STATUS-REPORT (3GPP TS 23.040 9.2.2.3). Writes szSca, szNumber (the
-// recipient it reports on), szTime (the discharge time TP-DT), byReference,
-// byStatus, byMessageType, bReadable, bConcat (false) and the text: the
-// outcome in words with the TP-ST value, such as
+// SMS-SUBMIT as a modem stores it (9.2.2.2): the fields of DecodeDeliverPdu
+// but the time stamp and the URL (0xF5 is read as 8-bit data), and TP-MR;
+// the validity period is skipped by the length TP-VPF gives it (none, 1 or
+// 7 octets).
+SMS_PDU_t DecodeSubmitPdu(const std::string& pdu);
+
+// SMS-STATUS-REPORT (9.2.2.3): the service centre, the recipient it reports
+// on, the discharge time (TP-DT), TP-MR, TP-ST and the text: the outcome in
+// words with the TP-ST value, such as
 // "Delivery report for message 7: delivered (TP-ST 0x00)".
-void DecodeStatusReportPdu(const std::string& pdu, SMS_PDU_PARAM_t& param);
+SMS_PDU_t DecodeStatusReportPdu(const std::string& pdu);
 
 // A stored PDU decoded by its own TP-MTI: DELIVER, SUBMIT or STATUS-REPORT.
-// A reserved TP-MTI writes byMessageType and leaves the PDU unreadable.
-void DecodeStoredPdu(const std::string& pdu, SMS_PDU_PARAM_t& param);
+// A reserved TP-MTI gives only byMessageType, and the PDU is unreadable.
+SMS_PDU_t DecodeStoredPdu(const std::string& pdu);
 
 // The alphabet of a TP-DCS value (3GPP TS 23.038 4): the general groups
 // (with or without class, and marked for deletion) by bits 3-2 when bit 5

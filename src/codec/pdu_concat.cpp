@@ -8,6 +8,7 @@
 
 #include "codec/charset_conv.h"
 #include "codec/pdu.h"
+#include "codec/pdu_address.h"
 #include "codec/pdu_fields.h"
 
 namespace {
@@ -61,25 +62,27 @@ int NextConcatRef()
 // Each part: the common header, TP-UDL (octets, header included), then the
 // user-data header of 3GPP TS 23.040 9.2.3.24.1: UDHL 05, IEI 00
 // (concatenated message, 8-bit reference), IEDL 03, reference, parts, part.
-std::vector<std::string> BuildConcatPdus(const SMS_PDU_PARAM_t& param)
+SMS_CONCAT_PDUS_t BuildConcatPdus(const SMS_SUBMIT_REQUEST_t& request)
 {
-    std::vector<std::string> pdus;
-    if (param.pLongText == nullptr) {
-        return pdus;
+    SMS_CONCAT_PDUS_t built;
+    built.strError = AddressError(request);
+    if (!built.strError.empty()) {
+        return built;
     }
-    const std::vector<std::string> pieces = SplitUcs2(AnsiToUcs2(param.pLongText));
+    const std::vector<std::string> pieces = SplitUcs2(AnsiToUcs2(request.strText));
     if (pieces.empty() || pieces.size() > kMaxParts) {
-        return pdus;
+        built.strError = "Text cannot be sent as concatenated SMS";
+        return built;
     }
     const std::string ref = HexOctet(static_cast<unsigned>(NextConcatRef()));
-    const std::string header = BuildConcatHeader(param);
+    const std::string header = BuildConcatHeader(request);
     const std::string total = HexOctet(static_cast<unsigned>(pieces.size()));
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        pdus.push_back(header + HexOctet(static_cast<unsigned>(pieces[i].size() + 6)) + "050003" +
-                       ref + total + HexOctet(static_cast<unsigned>(i + 1)) +
-                       BytesToHex(pieces[i]));
+        built.vecPdus.push_back(header + HexOctet(static_cast<unsigned>(pieces[i].size() + 6)) +
+                                "050003" + ref + total + HexOctet(static_cast<unsigned>(i + 1)) +
+                                BytesToHex(pieces[i]));
     }
-    return pdus;
+    return built;
 }
 
 namespace {
@@ -98,13 +101,13 @@ struct PartKey {
     }
 };
 
-std::string JoinedText(const std::vector<const SMS_PDU_PARAM_t*>& pdus,
+std::string JoinedText(const std::vector<const SMS_PDU_t*>& pdus,
                        const std::vector<std::size_t>& parts)
 {
     std::string text;
     std::string units;
     for (const std::size_t position : parts) {
-        const SMS_PDU_PARAM_t& part = *pdus[position];
+        const SMS_PDU_t& part = *pdus[position];
         if (part.bUserTextUcs2) {
             units += part.strUserText;
             continue;
@@ -118,20 +121,19 @@ std::string JoinedText(const std::vector<const SMS_PDU_PARAM_t*>& pdus,
 
 }  // namespace
 
-std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_PARAM_t*>& pdus)
+std::vector<SMS_JOINED_t> JoinConcatParts(const std::vector<const SMS_PDU_t*>& pdus)
 {
     // Each message, by the position of its first PDU; the parts of one key
     // in the order of their part numbers, storage order among equal ones.
     std::map<std::size_t, std::vector<std::size_t>> messages;
     std::map<PartKey, std::vector<std::size_t>> groups;
     for (std::size_t i = 0; i < pdus.size(); ++i) {
-        const SMS_PDU_PARAM_t& pdu = *pdus[i];
+        const SMS_PDU_t& pdu = *pdus[i];
         if (!pdu.bConcat) {
             messages[i].push_back(i);
             continue;
         }
-        groups[PartKey{pdu.byMessageType, FieldText(pdu.szNumber), pdu.nConcatRef,
-                       pdu.nConcatTotal}]
+        groups[PartKey{pdu.byMessageType, pdu.strNumber, pdu.nConcatRef, pdu.nConcatTotal}]
             .push_back(i);
     }
     for (auto& group : groups) {

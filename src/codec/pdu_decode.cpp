@@ -12,8 +12,6 @@
 
 namespace {
 
-const std::size_t kTextBytes = sizeof(SMS_PDU_PARAM_t::szText) - 1;
-
 // TP-UDHI, bit 6 of the first octet (3GPP TS 23.040 9.2.3.23).
 const unsigned kUserDataHeader = 0x40;
 
@@ -86,30 +84,20 @@ UserDataHeader WalkHeader(const std::string& ud)
     return header;
 }
 
-void ClearDecodedText(SMS_PDU_PARAM_t& param)
-{
-    StoreField(param.szText, std::string());
-    param.strUserText.clear();
-    param.bUserTextUcs2 = false;
-    param.bConcat = false;
-    param.bReadable = false;
-}
-
-void StoreUcs2Text(const std::string& ucs2, SMS_PDU_PARAM_t& param)
+void StoreUcs2Text(const std::string& ucs2, SMS_PDU_t& pdu)
 {
     // An odd last octet is kept: a character cut between two parts joins whole.
-    param.strUserText = ucs2;
-    param.bUserTextUcs2 = true;
-    StoreField(param.szText, Ucs2ToAnsi(param.strUserText, kTextBytes));
+    pdu.strUserText = ucs2;
+    pdu.bUserTextUcs2 = true;
+    pdu.strText = Ucs2ToAnsiString(ucs2);
 }
 
-// The start every decoder shares: the decoded text emptied, the message
-// type set, the service centre read. Returns the first octet.
-unsigned BeginDecode(PduReader& reader, SMS_PDU_TYPE_t type, SMS_PDU_PARAM_t& param)
+// The start every decoder shares: the message type set, the service centre
+// read. Returns the first octet.
+unsigned BeginDecode(PduReader& reader, SMS_PDU_TYPE_t type, SMS_PDU_t& pdu)
 {
-    ClearDecodedText(param);
-    param.byMessageType = type;
-    ReadServiceCentre(reader, param);
+    pdu.byMessageType = type;
+    pdu.strServiceCentre = ReadServiceCentre(reader);
     return reader.Octet();
 }
 
@@ -117,36 +105,35 @@ unsigned BeginDecode(PduReader& reader, SMS_PDU_TYPE_t type, SMS_PDU_PARAM_t& pa
 // fields and the text by the alphabet of byDcs. TP-UDL counts septets for
 // the default alphabet and octets otherwise, header included (3GPP TS
 // 23.040 9.2.3.16).
-void ReadUserData(PduReader& reader, unsigned firstOctet, bool push, SMS_PDU_PARAM_t& param)
+void ReadUserData(PduReader& reader, unsigned firstOctet, bool push, SMS_PDU_t& pdu)
 {
-    const SMS_ALPHABET_t alphabet = AlphabetOfDcs(param.byDcs);
-    param.byAlphabet = (alphabet == SMS_ALPHABET_PUSH && !push) ? SMS_ALPHABET_8BIT : alphabet;
+    const SMS_ALPHABET_t alphabet = AlphabetOfDcs(pdu.byDcs);
+    pdu.byAlphabet = (alphabet == SMS_ALPHABET_PUSH && !push) ? SMS_ALPHABET_8BIT : alphabet;
     const unsigned udl = reader.Octet();
     const std::string udHex = reader.Rest();
-    const bool septets = param.byAlphabet == SMS_ALPHABET_GSM7;
+    const bool septets = pdu.byAlphabet == SMS_ALPHABET_GSM7;
     const std::size_t udOctets = septets ? (7 * udl + 7) / 8 : udl;
     const std::string ud = HexToBytes(reader.Take(2 * udOctets));
-    bool readable = reader.Complete() && reader.WellFormed();
+    bool readable = reader.Readable();
 
     UserDataHeader header;
     if ((firstOctet & kUserDataHeader) != 0 && udl > 0) {
         header = WalkHeader(ud);
         readable = readable && header.fits;
     }
+    const std::string text = ud.substr(std::min(header.octets, ud.size()));
     if (header.concat) {
-        param.bConcat = true;
-        param.nConcatRef = static_cast<std::uint16_t>(header.ref);
-        param.nConcatTotal = static_cast<std::uint16_t>(header.total);
-        param.nPartNo = static_cast<std::uint16_t>(header.part);
-        StoreField(param.szPartHex, BytesToHex(ud.substr(std::min(header.octets, ud.size()))));
-        param.nPartHexLen = static_cast<std::int32_t>(std::strlen(param.szPartHex));
-        if (param.byAlphabet == SMS_ALPHABET_UCS2) {
-            param.byRefUcs2 = static_cast<std::uint8_t>(header.ref & 0xFF);
+        pdu.bConcat = true;
+        pdu.nConcatRef = static_cast<std::uint16_t>(header.ref);
+        pdu.nConcatTotal = static_cast<std::uint16_t>(header.total);
+        pdu.nPartNo = static_cast<std::uint16_t>(header.part);
+        pdu.strPartHex = BytesToHex(text);
+        if (pdu.byAlphabet == SMS_ALPHABET_UCS2) {
+            pdu.byRefUcs2 = static_cast<std::uint8_t>(header.ref & 0xFF);
         }
     }
 
-    const std::string text = ud.substr(std::min(header.octets, ud.size()));
-    switch (param.byAlphabet) {
+    switch (pdu.byAlphabet) {
     case SMS_ALPHABET_GSM7: {
         std::string all = UnpackSeptets(ud);
         // TP-UDL ends the text before the packing's spare bits can form a septet.
@@ -154,35 +141,34 @@ void ReadUserData(PduReader& reader, unsigned firstOctet, bool push, SMS_PDU_PAR
         // The header and the fill bits after it take whole septets.
         const std::size_t skip = (8 * header.octets + 6) / 7;
         readable = readable && skip <= udl;
-        param.strUserText = SeptetsToUcs2(all.substr(std::min(skip, all.size())));
-        param.bUserTextUcs2 = true;
-        StoreField(param.szText,
-                   CutToCharBoundary(Ucs2ToAnsiString(param.strUserText), kTextBytes));
+        pdu.strUserText = SeptetsToUcs2(all.substr(std::min(skip, all.size())));
+        pdu.bUserTextUcs2 = true;
+        pdu.strText = Ucs2ToAnsiString(pdu.strUserText);
         break;
     }
     case SMS_ALPHABET_UCS2:
-        StoreUcs2Text(text, param);
+        StoreUcs2Text(text, pdu);
         break;
     case SMS_ALPHABET_8BIT:
-        param.strUserText = text;
-        StoreField(param.szText, text.substr(0, kTextBytes));
+        pdu.strUserText = text;
+        pdu.strText = text;
         break;
     case SMS_ALPHABET_PUSH:
-        DecodePushUserData(udHex, param);
-        param.strUserText = FieldText(param.szText);
+        DecodePushUserData(udHex, pdu);
+        pdu.strUserText = pdu.strText;
         break;
     default:
         // Compressed or reserved: there is no text that could be shown.
         readable = false;
         break;
     }
-    param.bReadable = readable;
+    pdu.bReadable = readable;
 }
 
 // Time stamps (3GPP TS 23.040 9.2.3.11): 7 octets, each digit pair swapped.
-void ReadTimeStamp(PduReader& reader, char (&field)[15])
+std::string ReadTimeStamp(PduReader& reader)
 {
-    StoreField(field, DecodeSemiOctets(reader.Take(14)));
+    return DecodeSemiOctets(reader.Take(14));
 }
 
 // TP-ST (3GPP TS 23.040 9.2.3.15) in words.
@@ -237,69 +223,72 @@ SMS_ALPHABET_t AlphabetOfDcs(unsigned dcs)
 
 // SMS-DELIVER, 3GPP TS 23.040 9.2.2.1: SCA, first octet, TP-OA, TP-PID,
 // TP-DCS, TP-SCTS (7 semi-octet pairs, 9.2.3.11), TP-UDL, TP-UD.
-void DecodeDeliverPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+SMS_PDU_t DecodeDeliverPdu(const std::string& text)
 {
-    PduReader reader(pdu);
-    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_DELIVER, param);
-    ReadAddress(reader, param);
-    param.byPid = static_cast<std::uint8_t>(reader.Octet());
-    param.byDcs = static_cast<std::uint8_t>(reader.Octet());
-    ReadTimeStamp(reader, param.szTime);
-    ReadUserData(reader, firstOctet, true, param);
+    SMS_PDU_t pdu;
+    PduReader reader(text);
+    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_DELIVER, pdu);
+    pdu.strNumber = ReadAddress(reader);
+    pdu.byPid = static_cast<std::uint8_t>(reader.Octet());
+    pdu.byDcs = static_cast<std::uint8_t>(reader.Octet());
+    pdu.strTime = ReadTimeStamp(reader);
+    ReadUserData(reader, firstOctet, true, pdu);
+    return pdu;
 }
 
 // SMS-SUBMIT as stored, 3GPP TS 23.040 9.2.2.2: SCA, first octet, TP-MR,
 // TP-DA, TP-PID, TP-DCS, TP-VP (length by TP-VPF), TP-UDL, TP-UD.
-void DecodeSubmitPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+SMS_PDU_t DecodeSubmitPdu(const std::string& text)
 {
-    PduReader reader(pdu);
-    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_SUBMIT, param);
-    param.byReference = static_cast<std::uint8_t>(reader.Octet());
-    ReadAddress(reader, param);
-    param.byPid = static_cast<std::uint8_t>(reader.Octet());
-    param.byDcs = static_cast<std::uint8_t>(reader.Octet());
+    SMS_PDU_t pdu;
+    PduReader reader(text);
+    const unsigned firstOctet = BeginDecode(reader, SMS_PDU_SUBMIT, pdu);
+    pdu.byReference = static_cast<std::uint8_t>(reader.Octet());
+    pdu.strNumber = ReadAddress(reader);
+    pdu.byPid = static_cast<std::uint8_t>(reader.Octet());
+    pdu.byDcs = static_cast<std::uint8_t>(reader.Octet());
     reader.Take(2 * ValidityPeriodOctets(firstOctet));
-    ReadUserData(reader, firstOctet, false, param);
+    ReadUserData(reader, firstOctet, false, pdu);
+    return pdu;
 }
 
 // SMS-STATUS-REPORT, 3GPP TS 23.040 9.2.2.3: SCA, first octet, TP-MR,
 // TP-RA, TP-SCTS, TP-DT, TP-ST; the optional fields after it are not read.
-void DecodeStatusReportPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+SMS_PDU_t DecodeStatusReportPdu(const std::string& text)
 {
-    PduReader reader(pdu);
-    BeginDecode(reader, SMS_PDU_STATUS_REPORT, param);
-    param.byReference = static_cast<std::uint8_t>(reader.Octet());
-    ReadAddress(reader, param);
-    char serviceCentreTime[15] = {};
-    ReadTimeStamp(reader, serviceCentreTime);
-    ReadTimeStamp(reader, param.szTime);
-    param.byStatus = static_cast<std::uint8_t>(reader.Octet());
+    SMS_PDU_t pdu;
+    PduReader reader(text);
+    BeginDecode(reader, SMS_PDU_STATUS_REPORT, pdu);
+    pdu.byReference = static_cast<std::uint8_t>(reader.Octet());
+    pdu.strNumber = ReadAddress(reader);
+    ReadTimeStamp(reader);  // the service centre time stamp
+    pdu.strTime = ReadTimeStamp(reader);
+    pdu.byStatus = static_cast<std::uint8_t>(reader.Octet());
     char words[96];
     std::snprintf(words, sizeof words, "Delivery report for message %u: %s (TP-ST 0x%02X)",
-                  static_cast<unsigned>(param.byReference), StatusWords(param.byStatus),
-                  static_cast<unsigned>(param.byStatus));
-    param.strUserText = words;
-    StoreField(param.szText, param.strUserText);
-    param.bReadable = reader.Complete() && reader.WellFormed();
+                  static_cast<unsigned>(pdu.byReference), StatusWords(pdu.byStatus),
+                  static_cast<unsigned>(pdu.byStatus));
+    pdu.strUserText = words;
+    pdu.strText = pdu.strUserText;
+    pdu.bReadable = reader.Readable();
+    return pdu;
 }
 
-void DecodeStoredPdu(const std::string& pdu, SMS_PDU_PARAM_t& param)
+SMS_PDU_t DecodeStoredPdu(const std::string& text)
 {
-    PduReader reader(pdu);
+    PduReader reader(text);
     reader.Take(2 * reader.Octet());
     switch (reader.Octet() & 0x03) {
     case SMS_PDU_DELIVER:
-        DecodeDeliverPdu(pdu, param);
-        break;
+        return DecodeDeliverPdu(text);
     case SMS_PDU_SUBMIT:
-        DecodeSubmitPdu(pdu, param);
-        break;
+        return DecodeSubmitPdu(text);
     case SMS_PDU_STATUS_REPORT:
-        DecodeStatusReportPdu(pdu, param);
-        break;
-    default:
-        ClearDecodedText(param);
-        param.byMessageType = SMS_PDU_RESERVED;
-        break;
+        return DecodeStatusReportPdu(text);
+    default: {
+        SMS_PDU_t pdu;
+        pdu.byMessageType = SMS_PDU_RESERVED;
+        return pdu;
+    }
     }
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Field-level helpers shared by the PDU builders and decoders (codec only):
-// the read position over PDU text and octets as hexadecimal text (the fixed
-// fields of SMS_PDU_PARAM_t: StoreField and FieldText in pdu.h).
+// the read position over PDU text and octets as hexadecimal text.
 
 #include <string>
 
@@ -33,14 +32,18 @@ public:
     // The text is hexadecimal digits in pairs.
     bool WellFormed() const { return m_wellFormed; }
 
-    // Marks the PDU as shorter than its own lengths say.
-    void MarkShort() { m_complete = false; }
+    // Marks a field longer than the protocol allows.
+    void MarkBeyondLimits() { m_withinLimits = false; }
+
+    // Complete, well formed and within the protocol's limits.
+    bool Readable() const { return m_complete && m_wellFormed && m_withinLimits; }
 
 private:
     std::string m_text;
     std::size_t m_pos = 0;
     bool m_complete = true;
     bool m_wellFormed = true;
+    bool m_withinLimits = true;
 };
 
 // "%02X" of the low octet of `value`.

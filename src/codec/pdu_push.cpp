@@ -49,11 +49,11 @@ private:
     std::size_t m_pos = 0;
 };
 
-void CollectUrl(PushWalk& walk, SMS_PDU_PARAM_t& param)
+void CollectUrl(PushWalk& walk, SMS_PDU_t& pdu)
 {
     std::string url;
     if (walk.Collect(url)) {
-        StoreField(param.szUrl, url);
+        pdu.strUrl = url;
     }
 }
 
@@ -61,7 +61,7 @@ void CollectUrl(PushWalk& walk, SMS_PDU_PARAM_t& param)
 
 // The operator push layout of data coding 0xF5 (8-bit data, message class 1,
 // 3GPP TS 23.038 4): fixed offsets to a NUL-terminated URL, then a UTF-8 text.
-void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param)
+void DecodePushUserData(const std::string& ud, SMS_PDU_t& pdu)
 {
     PushWalk walk(ud);
     walk.Skip(16);
@@ -72,12 +72,12 @@ void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param)
         walk.Skip(4);
         walk.Skip(8);
         walk.Skip(8);
-        CollectUrl(walk, param);
+        CollectUrl(walk, pdu);
         return;
     }
     walk.Skip(6);
     walk.Skip(10);
-    CollectUrl(walk, param);
+    CollectUrl(walk, pdu);
     t = walk.Read();
     walk.Skip(2);
     if (t == 1) {
@@ -99,6 +99,5 @@ void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param)
         walk.Skip(2);
     }
     const std::string bytes = HexToBytes(walk.Rest());
-    const std::string text = Utf8ToAnsi(bytes.substr(0, bytes.find('\0')));
-    StoreField(param.szText, CutToCharBoundary(text, sizeof param.szText - 1));
+    pdu.strText = Utf8ToAnsi(bytes.substr(0, bytes.find('\0')));
 }

@@ -5,5 +5,6 @@
 
 #include "codec/pdu.h"
 
-// The push format of data coding 0xF5: szUrl and szText from the user data.
-void DecodePushUserData(const std::string& ud, SMS_PDU_PARAM_t& param);
+// The push format of data coding 0xF5: strUrl and strText from the user
+// data (hexadecimal text).
+void DecodePushUserData(const std::string& ud, SMS_PDU_t& pdu);

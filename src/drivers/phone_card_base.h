@@ -45,9 +45,9 @@ public:
     virtual std::string PduModeCommand();
     virtual PARSE_RESULT_t ParsePduMode(std::string reply);
     // One pair for a text of at most 70 UCS-2 characters (and at most 160
-    // bytes), concatenated parts otherwise. Empty, with an error text set,
-    // when the message cannot be built (a service centre longer than 15
-    // digits, a text of more than 255 parts).
+    // bytes), concatenated parts otherwise. Empty, with the codec's reason as error text, when the
+    // message cannot be built (a service centre longer than 15 digits, a
+    // destination longer than 20, a text of more than 255 parts).
     virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
     // Succeeds on a complete "OK" line; an error line fails and sets
     // the retry flag (RetryableError) when it carries a number from 500 to 600.
@@ -120,11 +120,6 @@ protected:
     // The general rule in its base version (the body of the base ParsePduMode),
     // which other parsers use even where a model replaces ParsePduMode.
     PARSE_RESULT_t GeneralRule(const std::string& reply);
-
-    // Fills a fresh PDU request with the service centre (without its "+"),
-    // the classified and normalised destination and the UCS-2 coding. False
-    // (with m_strLastError set) when the service centre does not fit its field.
-    bool PrepareSubmitRequest(SMS_PDU_PARAM_t& request, const std::string& number);
 
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);

@@ -11,19 +11,25 @@
 namespace {
 
 constexpr std::size_t kMaxSingleUcs2Octets = 140;
-// szText holds at most this many bytes of the internal text.
-constexpr std::size_t kMaxSingleTextBytes = sizeof(SMS_PDU_PARAM_t::szText) - 1;
+// A text of more bytes than this in the internal code page (characters that
+// take four bytes in GB18030) has always gone out as concatenated parts, even
+// when its UCS-2 form fits one PDU; the modems keep seeing it so.
+constexpr std::size_t kMaxSingleTextBytes = 160;
 
-void SetDestination(SMS_PDU_PARAM_t& request, const std::string& number)
+SMS_SUBMIT_REQUEST_t SubmitRequest(const std::string& serviceCentre, const std::string& number,
+                                   const std::string& text)
 {
+    SMS_SUBMIT_REQUEST_t request;
+    request.strServiceCentre = serviceCentre;
     // A leading "+" makes the number international (type 145) with the
     // digits after it; other numbers are classified by the region patterns,
     // so a number shown without "+" is answered as it always was.
     const bool plus = !number.empty() && number[0] == '+';
     const bool international = plus || ClassifyNumber(number);
     request.bNational = !international;
-    // Numbers longer than the field are cut.
-    StoreField(request.szNumber, plus ? number : NormalizeNumber(number, international));
+    request.strNumber = plus ? number : NormalizeNumber(number, international);
+    request.strText = text;
+    return request;
 }
 
 int HexDigit(char c)
@@ -37,25 +43,6 @@ int HexDigit(char c)
 
 }  // namespace
 
-bool CPhoneCardBase::PrepareSubmitRequest(SMS_PDU_PARAM_t& request, const std::string& number)
-{
-    // The codec skips a leading "+"; leaving it out here lets a 15-digit
-    // number fit the field.
-    std::string sca = m_strServiceCentre;
-    if (!sca.empty() && sca[0] == '+') {
-        sca.erase(0, 1);
-    }
-    if (sca.size() >= sizeof request.szSca) {
-        // A cut number would hand the message to some other service centre.
-        RefuseSend("Service centre number too long: " + m_strServiceCentre);
-        return false;
-    }
-    StoreField(request.szSca, sca);
-    SetDestination(request, number);
-    request.byDcs = 8;
-    return true;
-}
-
 void CPhoneCardBase::RefuseSend(const std::string& reason)
 {
     m_strLastError = reason;
@@ -64,9 +51,6 @@ void CPhoneCardBase::RefuseSend(const std::string& reason)
 
 std::vector<SendPair> CPhoneCardBase::BuildSendCommands(std::string number, std::string text)
 {
-    // A text whose internal form does not fit the single-PDU field (GB18030
-    // takes four bytes for some characters) goes out as concatenated parts
-    // rather than being cut.
     if (AnsiToUcs2(text).size() <= kMaxSingleUcs2Octets && text.size() <= kMaxSingleTextBytes) {
         return BuildPduSend(number, text);
     }
@@ -75,38 +59,29 @@ std::vector<SendPair> CPhoneCardBase::BuildSendCommands(std::string number, std:
 
 std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::string text)
 {
-    SMS_PDU_PARAM_t request;
-    if (!PrepareSubmitRequest(request, number)) {
+    const SMS_SUBMIT_PDU_t pdu = BuildSubmitPdu(SubmitRequest(m_strServiceCentre, number, text));
+    if (!pdu.strError.empty()) {
+        RefuseSend(pdu.strError);
         return {};
     }
-    StoreField(request.szText, text);
-    std::string command;
-    const std::string body = BuildSubmitPdu(request, command);
-    return {SendPair(command, body)};
+    return {SendPair(pdu.strCommand, pdu.strPdu)};
 }
 
 std::vector<SendPair> CPhoneCardBase::BuildLongPduSend(std::string number, std::string text)
 {
-    SMS_PDU_PARAM_t request;
-    if (!PrepareSubmitRequest(request, number)) {
+    const SMS_CONCAT_PDUS_t parts =
+        BuildConcatPdus(SubmitRequest(m_strServiceCentre, number, text));
+    if (!parts.strError.empty()) {
+        RefuseSend(parts.strError);
         return {};
     }
-    const std::string longText = text;
-    request.pLongText = longText.c_str();
-
     std::vector<SendPair> pairs;
-    for (const std::string& part : BuildConcatPdus(request)) {
-        if (part.size() < 2) {
-            continue;
-        }
+    for (const std::string& part : parts.vecPdus) {
         const int scaOctets = HexDigit(part[0]) * 16 + HexDigit(part[1]);
         char command[32];
         std::snprintf(command, sizeof command, "AT+CMGS=%d\r",
                       static_cast<int>(part.size() / 2) - (scaOctets + 1));
         pairs.emplace_back(command, part + '\x1A');
-    }
-    if (pairs.empty()) {
-        RefuseSend("Text cannot be sent as concatenated SMS");
     }
     return pairs;
 }

@@ -85,7 +85,7 @@ SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed)
     SmsListEntry entry;
     entry.strPdu = listed.strPdu;
     if (listed.bFound) {
-        DecodeStoredPdu(listed.strPdu, entry.pdu);
+        entry.pdu = DecodeStoredPdu(listed.strPdu);
     }
     return entry;
 }
@@ -175,7 +175,7 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
     std::stable_sort(
         sorted.begin(), sorted.end(),
         [](const SmsListEntry* x, const SmsListEntry* y) { return x->nIndex < y->nIndex; });
-    std::vector<const SMS_PDU_PARAM_t*> pdus;
+    std::vector<const SMS_PDU_t*> pdus;
     for (const SmsListEntry* entry : sorted) {
         if (entry->pdu.bReadable) {
             pdus.push_back(&entry->pdu);
@@ -185,7 +185,7 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
     // Single messages first, then the concatenated ones by reference; each
     // group stays in storage-index order (the order JoinConcatParts keeps).
     const auto rank = [&](const SMS_JOINED_t& message) {
-        const SMS_PDU_PARAM_t& first = *pdus[message.vecParts.front()];
+        const SMS_PDU_t& first = *pdus[message.vecParts.front()];
         return first.bConcat ? 1 + static_cast<long>(first.nConcatRef) : 0L;
     };
     std::stable_sort(
@@ -194,9 +194,9 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
 
     std::vector<SmsMessage> messages;
     for (const SMS_JOINED_t& message : joined) {
-        const SMS_PDU_PARAM_t& last = *pdus[message.vecParts.back()];
-        messages.push_back(SmsMessage{FieldText(last.szNumber),
-                                      FormatSmsTime(FieldText(last.szTime)), message.strText});
+        const SMS_PDU_t& last = *pdus[message.vecParts.back()];
+        messages.push_back(
+            SmsMessage{last.strNumber, FormatSmsTime(last.strTime), message.strText});
     }
     return messages;
 }

@@ -25,9 +25,9 @@ struct SmsUnreadable {
 // One listed message while a listing is parsed.
 struct SmsListEntry {
     int nIndex = -1;
-    int nStatus = -1;     // 0 unread, 1 read, 2 stored unsent, 3 stored sent
-    std::string strPdu;   // the PDU line (its hexadecimal digits when it was readable as one)
-    SMS_PDU_PARAM_t pdu;  // decoded by the PDU's own type; pdu.bReadable tells whether it could be
+    int nStatus = -1;    // 0 unread, 1 read, 2 stored unsent, 3 stored sent
+    std::string strPdu;  // the PDU line (its hexadecimal digits when it was readable as one)
+    SMS_PDU_t pdu;       // decoded by the PDU's own type; pdu.bReadable tells whether it could be
 };
 
 // The hexadecimal digits of a PDU line: the digits from the first one up to

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
@@ -13,21 +12,15 @@
 
 namespace {
 
-template <std::size_t N>
-void Set(char (&field)[N], const std::string& value)
+SMS_SUBMIT_REQUEST_t Request(const std::string& sca, const std::string& number, bool national,
+                             const std::string& text = "")
 {
-    ASSERT_LT(value.size(), N);
-    std::memset(field, 0, N);
-    std::memcpy(field, value.data(), value.size());
-}
-
-SMS_PDU_PARAM_t Request(const std::string& sca, const std::string& number, bool national)
-{
-    SMS_PDU_PARAM_t param;
-    Set(param.szSca, sca);
-    Set(param.szNumber, number);
-    param.bNational = national;
-    return param;
+    SMS_SUBMIT_REQUEST_t request;
+    request.strServiceCentre = sca;
+    request.strNumber = number;
+    request.bNational = national;
+    request.strText = text;
+    return request;
 }
 
 std::string Repeat(const std::string& piece, int count)
@@ -48,13 +41,12 @@ int TpduOctets(const std::string& pdu)
 
 TEST(BuildSubmitPdu, MatchesTheWorkedExample)
 {
-    SMS_PDU_PARAM_t param = Request("+8613800100500", "13800138000", true);
-    Set(param.szText, "AB");
-    std::string command;
-    const std::string pdu = BuildSubmitPdu(param, command);
-    EXPECT_EQ(pdu, std::string("0891683108100005F0") + "1100" + "0B" + "81" + "3108108300F0" +
-                       "0008" + "AA04" + "00410042" + "\x1A");
-    EXPECT_EQ(command, "AT+CMGS=18\r");
+    const SMS_SUBMIT_PDU_t built =
+        BuildSubmitPdu(Request("+8613800100500", "13800138000", true, "AB"));
+    EXPECT_EQ(built.strPdu, std::string("0891683108100005F0") + "1100" + "0B" + "81" +
+                                "3108108300F0" + "0008" + "AA04" + "00410042" + "\x1A");
+    EXPECT_EQ(built.strCommand, "AT+CMGS=18\r");
+    EXPECT_EQ(built.strError, "");
 }
 
 TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
@@ -101,89 +93,106 @@ TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param = Request(c.sca, c.number, c.national);
-        Set(param.szText, "A");
-        std::string command;
-        const std::string pdu = BuildSubmitPdu(param, command);
+        const SMS_SUBMIT_PDU_t built = BuildSubmitPdu(Request(c.sca, c.number, c.national, "A"));
+        const std::string& pdu = built.strPdu;
+        ASSERT_EQ(built.strError, "");
         EXPECT_EQ(pdu.substr(0, c.expectedPrefix.size()), c.expectedPrefix);
         EXPECT_EQ(pdu.substr(pdu.size() - 13), "0008AA020041\x1A");
-        EXPECT_EQ(command,
+        EXPECT_EQ(built.strCommand,
                   "AT+CMGS=" + std::to_string(TpduOctets(pdu.substr(0, pdu.size() - 1))) + "\r");
     }
 }
 
-TEST(BuildSubmitPdu, FieldsWithoutTerminatorAreReadWithinTheirSize)
+// A field beyond the protocol's limit is refused with the reason, never cut:
+// a cut number would reach some other service centre or recipient.
+TEST(BuildSubmitPdu, FieldsBeyondTheirLimitsAreRefusedNotCut)
 {
-    SMS_PDU_PARAM_t param;
-    std::memset(param.szSca, '1', sizeof param.szSca);
-    std::memset(param.szNumber, '2', sizeof param.szNumber);
-    std::memset(param.szText, 'x', sizeof param.szText);
-    std::memset(param.szUrl, 'y', sizeof param.szUrl);
-    std::string command = "old";
-    EXPECT_EQ(BuildSubmitPdu(param, command), "") << "161 characters do not fit one PDU";
-    EXPECT_EQ(command, "");
+    const std::string sca(16, '1');
+    const std::string number(48, '2');
+    const std::string text(161, 'x');
+    const struct {
+        const char* name;
+        SMS_SUBMIT_REQUEST_t request;
+        std::string error;
+    } cases[] = {
+        {"16-digit service centre", Request(sca, "10086", true, "x"),
+         "Service centre number too long: " + sca},
+        {"16-digit service centre after its +", Request("+" + sca, "10086", true, "x"),
+         "Service centre number too long: +" + sca},
+        {"48-digit destination", Request("", number, true, "x"),
+         "Destination number too long: " + number},
+        {"21-digit destination", Request("", "+" + std::string(21, '2'), false, "x"),
+         "Destination number too long: +" + std::string(21, '2')},
+        {"161 characters", Request("", "10086", true, text), "Text too long for one SMS"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SMS_SUBMIT_PDU_t built = BuildSubmitPdu(c.request);
+        EXPECT_EQ(built.strError, c.error);
+        EXPECT_EQ(built.strPdu, "");
+        EXPECT_EQ(built.strCommand, "");
+    }
 
-    param.szText[70] = '\0';
-    const std::string pdu = BuildSubmitPdu(param, command);
-    // Service centre cut to 15 digits, destination to 31.
-    EXPECT_EQ(pdu.substr(0, 20), "0991" + std::string(14, '1') + "F1");
-    EXPECT_EQ(pdu.substr(20, 40),
+    // At the limits: a 15-digit service centre, a 20-digit destination and
+    // 70 characters.
+    const SMS_SUBMIT_PDU_t built = BuildSubmitPdu(
+        Request(std::string(15, '1'), std::string(20, '2'), false, std::string(70, 'x')));
+    ASSERT_EQ(built.strError, "");
+    EXPECT_EQ(built.strPdu.substr(0, 20), "0991" + std::string(14, '1') + "F1");
+    EXPECT_EQ(built.strPdu.substr(20, 28),
               "1100"
-              "1F91" +
-                  std::string(30, '2') + "F2")
-        << pdu;
-    EXPECT_EQ(pdu.substr(60, 8), "0008AA8C");
+              "1491" +
+                  std::string(20, '2'));
+    EXPECT_EQ(built.strPdu.substr(48, 8), "0008AA8C");
 }
 
 TEST(BuildSubmitPdu, SeventyCharactersFitSeventyOneDoNot)
 {
-    SMS_PDU_PARAM_t param = Request("+8613800100500", "13800138000", true);
-    Set(param.szText, Repeat(GB("中"), 70));
-    std::string command;
-    const std::string pdu = BuildSubmitPdu(param, command);
-    EXPECT_NE(pdu.find("AA8C" + Repeat("4E2D", 70) + "\x1A"), std::string::npos);
-    EXPECT_EQ(command, "AT+CMGS=154\r");
+    SMS_SUBMIT_PDU_t built =
+        BuildSubmitPdu(Request("+8613800100500", "13800138000", true, Repeat(GB("中"), 70)));
+    EXPECT_NE(built.strPdu.find("AA8C" + Repeat("4E2D", 70) + "\x1A"), std::string::npos);
+    EXPECT_EQ(built.strCommand, "AT+CMGS=154\r");
 
-    Set(param.szText, Repeat("A", 71));
-    EXPECT_EQ(BuildSubmitPdu(param, command), "");
-    EXPECT_EQ(command, "");
+    built = BuildSubmitPdu(Request("+8613800100500", "13800138000", true, Repeat("A", 71)));
+    EXPECT_EQ(built.strPdu, "");
+    EXPECT_EQ(built.strCommand, "");
+    EXPECT_EQ(built.strError, "Text too long for one SMS");
 }
 
 TEST(BuildConcatHeader, DiffersFromTheSinglePduInThreePlaces)
 {
-    SMS_PDU_PARAM_t param = Request("8613800100500", "13800138000", true);
-    param.byDcs = 8;
-    EXPECT_EQ(BuildConcatHeader(param),
+    SMS_SUBMIT_REQUEST_t request = Request("8613800100500", "13800138000", true);
+    EXPECT_EQ(BuildConcatHeader(request),
               "0891683108100005F0"
               "5100"
               "0BA13108108300F0"
               "0008"
               "A7");
-    param.bNational = false;
-    param.byPid = 0x3F;
-    EXPECT_EQ(BuildConcatHeader(param),
+    request.bNational = false;
+    EXPECT_EQ(BuildConcatHeader(request),
               "0891683108100005F0"
               "5100"
               "0B913108108300F0"
-              "3F08"
+              "0008"
               "A7");
+    request.strNumber = std::string(21, '1');
+    EXPECT_EQ(BuildConcatHeader(request), "") << "a destination beyond 20 digits";
 }
 
 class ConcatPdusTest : public ::testing::Test {
 protected:
     std::vector<std::string> Build(const std::string& text)
     {
-        m_text = text;
-        m_param = Request("8613800100500", "13800138000", true);
-        m_param.byDcs = 8;
-        m_param.pLongText = m_text.c_str();
-        return BuildConcatPdus(m_param);
+        m_request = Request("8613800100500", "13800138000", true, text);
+        const SMS_CONCAT_PDUS_t built = BuildConcatPdus(m_request);
+        m_error = built.strError;
+        return built.vecPdus;
     }
 
-    std::string Header() const { return BuildConcatHeader(m_param); }
+    std::string Header() const { return BuildConcatHeader(m_request); }
 
-    std::string m_text;
-    SMS_PDU_PARAM_t m_param;
+    SMS_SUBMIT_REQUEST_t m_request;
+    std::string m_error;
 };
 
 TEST_F(ConcatPdusTest, HundredChineseCharactersGiveTwoParts)
@@ -245,13 +254,22 @@ TEST_F(ConcatPdusTest, PartCountsAtTheBoundaries)
     }
 }
 
-TEST_F(ConcatPdusTest, NoPartsForEmptyMissingOrOverLongText)
+TEST_F(ConcatPdusTest, NoPartsForEmptyOrOverLongTextOrNumbers)
 {
     EXPECT_TRUE(Build("").empty());
-    m_param.pLongText = nullptr;
-    EXPECT_TRUE(BuildConcatPdus(m_param).empty());
+    EXPECT_EQ(m_error, "Text cannot be sent as concatenated SMS");
     EXPECT_EQ(Build(Repeat("a", 255 * 67)).size(), 255u);
+    EXPECT_EQ(m_error, "");
     EXPECT_TRUE(Build(Repeat("a", 255 * 67 + 1)).empty()) << "256 parts cannot be numbered";
+    EXPECT_EQ(m_error, "Text cannot be sent as concatenated SMS");
+
+    SMS_SUBMIT_REQUEST_t request = Request("+8613800100500123", "10086", true, Repeat("a", 100));
+    EXPECT_EQ(BuildConcatPdus(request).strError,
+              "Service centre number too long: +8613800100500123");
+    request = Request("", std::string(21, '1'), true, Repeat("a", 100));
+    const SMS_CONCAT_PDUS_t built = BuildConcatPdus(request);
+    EXPECT_TRUE(built.vecPdus.empty());
+    EXPECT_EQ(built.strError, "Destination number too long: " + std::string(21, '1'));
 }
 
 TEST(NextConcatRef, RunsFromOneTo255AndWraps)
@@ -304,12 +322,11 @@ TEST(NextConcatRef, ThreadsShareOneSequence)
 
 TEST(NextConcatRef, ConsecutiveLongMessagesCarryConsecutiveReferences)
 {
-    SMS_PDU_PARAM_t param = Request("8613800100500", "13800138000", true);
-    const std::string text(100, 'a');
-    param.pLongText = text.c_str();
-    const std::size_t refAt = BuildConcatHeader(param).size() + 8;
-    const int first = std::stoi(BuildConcatPdus(param)[0].substr(refAt, 2), nullptr, 16);
-    const int second = std::stoi(BuildConcatPdus(param)[0].substr(refAt, 2), nullptr, 16);
+    const SMS_SUBMIT_REQUEST_t request =
+        Request("8613800100500", "13800138000", true, std::string(100, 'a'));
+    const std::size_t refAt = BuildConcatHeader(request).size() + 8;
+    const int first = std::stoi(BuildConcatPdus(request).vecPdus[0].substr(refAt, 2), nullptr, 16);
+    const int second = std::stoi(BuildConcatPdus(request).vecPdus[0].substr(refAt, 2), nullptr, 16);
     EXPECT_EQ(second, first == 255 ? 1 : first + 1);
 }
 

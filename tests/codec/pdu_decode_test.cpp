@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,14 +31,13 @@ std::string Repeat(const std::string& piece, int count)
 
 TEST(DecodeDeliverPdu, ReadsTheFixedFields)
 {
-    SMS_PDU_PARAM_t param;
-    DecodeDeliverPdu(Deliver("04", "08", "04", "4E2D6587"), param);
-    EXPECT_STREQ(param.szSca, "+8613800100500");
-    EXPECT_STREQ(param.szNumber, "13912345678");
+    const SMS_PDU_t param = DecodeDeliverPdu(Deliver("04", "08", "04", "4E2D6587"));
+    EXPECT_EQ(param.strServiceCentre, "+8613800100500");
+    EXPECT_EQ(param.strNumber, "13912345678");
     EXPECT_EQ(param.byPid, 0);
     EXPECT_EQ(param.byDcs, 8);
-    EXPECT_STREQ(param.szTime, "21030405060700");
-    EXPECT_STREQ(param.szText, GB("中文").c_str());
+    EXPECT_EQ(param.strTime, "21030405060700");
+    EXPECT_EQ(param.strText, GB("中文"));
     EXPECT_FALSE(param.bConcat);
 }
 
@@ -102,26 +100,23 @@ TEST(DecodeDeliverPdu, ServiceCentreAndOriginatorForms)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
-        EXPECT_STREQ(param.szSca, c.sca);
-        EXPECT_STREQ(param.szNumber, c.number);
-        EXPECT_STREQ(param.szText, c.text);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
+        EXPECT_EQ(param.strServiceCentre, c.sca);
+        EXPECT_EQ(param.strNumber, c.number);
+        EXPECT_EQ(param.strText, c.text);
     }
 }
 
 TEST(DecodeDeliverPdu, ConcatenatedUcs2PartTakesTheHeaderApart)
 {
-    SMS_PDU_PARAM_t param;
-    DecodeDeliverPdu(Deliver("44", "08", "0A", "050003A702014E2D6587"), param);
+    const SMS_PDU_t param = DecodeDeliverPdu(Deliver("44", "08", "0A", "050003A702014E2D6587"));
     EXPECT_TRUE(param.bConcat);
     EXPECT_EQ(param.nConcatRef, 0xA7);
     EXPECT_EQ(param.nConcatTotal, 2);
     EXPECT_EQ(param.nPartNo, 1);
     EXPECT_EQ(param.byRefUcs2, 0xA7);
-    EXPECT_STREQ(param.szText, GB("中文").c_str());
-    EXPECT_STREQ(param.szPartHex, "4E2D6587");
-    EXPECT_EQ(param.nPartHexLen, 8);
+    EXPECT_EQ(param.strText, GB("中文"));
+    EXPECT_EQ(param.strPartHex, "4E2D6587");
 }
 
 TEST(DecodeDeliverPdu, ConcatenationRules)
@@ -149,11 +144,10 @@ TEST(DecodeDeliverPdu, ConcatenationRules)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
         EXPECT_EQ(param.bConcat, c.concat);
         if (!c.text.empty()) {
-            EXPECT_EQ(BytesToHex(param.szText), BytesToHex(c.text));
+            EXPECT_EQ(BytesToHex(param.strText), BytesToHex(c.text));
         }
     }
 }
@@ -176,17 +170,16 @@ TEST(DecodeDeliverPdu, SevenBitText)
         {"escape pair, spare bits not read", Deliver("04", "00", "07", "61F1985CDEF000"), "abcde["},
         {"TP-UDL beyond the data", Deliver("04", "00", "FF", "E8329BFD06"), "hello"},
         {"TP-UDL 0", Deliver("04", "00", "00", "E8329BFD06"), ""},
-        {"160 characters of 255 fit the field",
-         Deliver("04", "00", "FF", Repeat("C16030180C0683", 32)), Repeat("AAAAAAAA", 20)},
+        {"255 characters, none cut", Deliver("04", "00", "FF", Repeat("C16030180C0683", 32)),
+         std::string(255, 'A')},
         // Header of 6 octets plus one fill bit: 7 septets, then the text.
         {"concatenated part without its header", Deliver("44", "00", "0A", "050003010201C2E231"),
          "abc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
-        EXPECT_EQ(std::string(param.szText), c.text);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
+        EXPECT_EQ(param.strText, c.text);
     }
 }
 
@@ -199,52 +192,41 @@ TEST(DecodeDeliverPdu, EightBitAndOtherCodings)
     };
     const std::vector<Case> cases = {
         {"8-bit octets as they are", Deliver("04", "04", "03", "41FF42"), "41FF42"},
-        {"8-bit text ends at a zero octet", Deliver("04", "04", "03", "410042"), "41"},
+        {"8-bit zero octets are octets too", Deliver("04", "04", "03", "410042"), "410042"},
         {"8-bit part without its header", Deliver("44", "04", "08", "0500030102014142"), "4142"},
-        {"8-bit, 200 octets cut to the field", Deliver("04", "04", "C8", Repeat("41", 200)),
-         Repeat("41", 160)},
+        {"8-bit, 200 octets, none cut", Deliver("04", "04", "C8", Repeat("41", 200)),
+         Repeat("41", 200)},
         {"coding 0x11 is the default alphabet, class 1", Deliver("04", "11", "05", "E8329BFD06"),
          BytesToHex("hello")},
         {"coding 0x19 is UCS-2", Deliver("04", "19", "04", "4E2D6587"), BytesToHex(GB("中文"))},
         {"UCS-2 odd TP-UDL", Deliver("04", "08", "03", "00410042"), "41"},
-        {"UCS-2 over 160 bytes is empty", Deliver("04", "08", "A2", Repeat("4E2D", 81)), ""},
+        {"UCS-2 of 162 bytes, none cut", Deliver("04", "08", "A2", Repeat("4E2D", 81)),
+         BytesToHex(Repeat(GB("中"), 81))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
-        EXPECT_EQ(BytesToHex(param.szText), c.textHex);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
+        EXPECT_EQ(BytesToHex(param.strText), c.textHex);
     }
 }
 
-TEST(DecodeDeliverPdu, WritesOnlyItsFields)
+TEST(DecodeDeliverPdu, FieldsItDoesNotFillStayEmpty)
 {
-    SMS_PDU_PARAM_t param;
-    std::strcpy(param.szText, "old text");
-    std::strcpy(param.szUrl, "old url");
-    std::strcpy(param.szPartHex, "ABCD");
-    param.bConcat = true;
-    param.nPartNo = 9;
-    param.nConcatRef = 9;
-    param.nConcatTotal = 9;
-    param.nPartHexLen = 4;
-    param.byRefUcs2 = 9;
-    DecodeDeliverPdu(Deliver("04", "00", "05", "E8329BFD06"), param);
-    EXPECT_STREQ(param.szText, "hello");
-    EXPECT_FALSE(param.bConcat);
-    EXPECT_STREQ(param.szUrl, "old url");
-    EXPECT_STREQ(param.szPartHex, "ABCD");
-    EXPECT_EQ(param.nPartNo, 9);
-    EXPECT_EQ(param.nConcatRef, 9);
-    EXPECT_EQ(param.nConcatTotal, 9);
-    EXPECT_EQ(param.nPartHexLen, 4);
-    EXPECT_EQ(param.byRefUcs2, 9);
+    const SMS_PDU_t single = DecodeDeliverPdu(Deliver("04", "00", "05", "E8329BFD06"));
+    EXPECT_EQ(single.strText, "hello");
+    EXPECT_FALSE(single.bConcat);
+    EXPECT_EQ(single.strUrl, "");
+    EXPECT_EQ(single.strPartHex, "");
+    EXPECT_EQ(single.nPartNo, 0);
+    EXPECT_EQ(single.nConcatRef, 0);
+    EXPECT_EQ(single.nConcatTotal, 0);
+    EXPECT_EQ(single.byRefUcs2, 0);
 
     // A 7-bit part sets the concatenation fields but not byRefUcs2.
-    DecodeDeliverPdu(Deliver("44", "00", "0A", "050003070201C2E231"), param);
-    EXPECT_TRUE(param.bConcat);
-    EXPECT_EQ(param.nConcatRef, 7);
-    EXPECT_EQ(param.byRefUcs2, 9);
+    const SMS_PDU_t part = DecodeDeliverPdu(Deliver("44", "00", "0A", "050003070201C2E231"));
+    EXPECT_TRUE(part.bConcat);
+    EXPECT_EQ(part.nConcatRef, 7);
+    EXPECT_EQ(part.byRefUcs2, 0);
 }
 
 // Data coding 0xF5: fixed offsets to the URL, then a UTF-8 text.
@@ -308,23 +290,23 @@ TEST(DecodeDeliverPdu, PushFormat)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(Deliver("44", "F5", "8C", c.ud), param);
-        EXPECT_EQ(std::string(param.szUrl), c.url);
-        EXPECT_EQ(std::string(param.szText), c.text);
+        const SMS_PDU_t param = DecodeDeliverPdu(Deliver("44", "F5", "8C", c.ud));
+        EXPECT_EQ(param.strUrl, c.url);
+        EXPECT_EQ(param.strText, c.text);
         EXPECT_EQ(param.byDcs, 0xF5);
     }
 
-    SMS_PDU_PARAM_t param;
-    std::strcpy(param.szUrl, "kept");
-    DecodeDeliverPdu(Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + "00" + url),
-                     param);
-    EXPECT_STREQ(param.szUrl, "kept") << "a zero octet where the URL starts writes nothing";
-
-    DecodeDeliverPdu(
-        Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + Repeat("41", 200) + "00"),
-        param);
-    EXPECT_EQ(std::string(param.szUrl), std::string(128, 'A')) << "cut to the field";
+    EXPECT_EQ(
+        DecodeDeliverPdu(Deliver("44", "F5", "8C", lead + "03" + std::string(54, '0') + "00" + url))
+            .strUrl,
+        "")
+        << "a zero octet where the URL starts gives no URL";
+    EXPECT_EQ(
+        DecodeDeliverPdu(Deliver("44", "F5", "8C",
+                                 lead + "03" + std::string(54, '0') + Repeat("41", 200) + "00"))
+            .strUrl,
+        std::string(200, 'A'))
+        << "kept whole";
 }
 
 TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
@@ -358,29 +340,24 @@ TEST(DecodeSubmitPdu, ReadsStoredOutgoingMessages)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        std::strcpy(param.szTime, "kept");
-        param.bConcat = true;
-        DecodeSubmitPdu(c.pdu, param);
-        EXPECT_STREQ(param.szNumber, c.number);
+        const SMS_PDU_t param = DecodeSubmitPdu(c.pdu);
+        EXPECT_EQ(param.strNumber, c.number);
         EXPECT_EQ(param.byDcs, c.dcs);
-        EXPECT_EQ(std::string(param.szText), c.text);
-        EXPECT_STREQ(param.szTime, "kept");
+        EXPECT_EQ(param.strText, c.text);
+        EXPECT_EQ(param.strTime, "") << "a SUBMIT has no time stamp";
         EXPECT_FALSE(param.bConcat) << "no header, no part";
         EXPECT_TRUE(param.bReadable);
         EXPECT_EQ(param.byMessageType, SMS_PDU_SUBMIT);
     }
 
     // A stored part of a long outgoing message: header walked, text after it.
-    SMS_PDU_PARAM_t part;
-    DecodeSubmitPdu(
+    const SMS_PDU_t part = DecodeSubmitPdu(
         "0051000B813108108300F00008A70A050003070201"
-        "00410042",
-        part);
+        "00410042");
     EXPECT_TRUE(part.bConcat);
     EXPECT_EQ(part.nConcatRef, 7);
     EXPECT_EQ(part.nPartNo, 1);
-    EXPECT_STREQ(part.szText, "AB");
+    EXPECT_EQ(part.strText, "AB");
 }
 
 // TP-DCS groups of 3GPP TS 23.038 4, one value or more of each.
@@ -444,9 +421,8 @@ TEST(DecodeDeliverPdu, HeadersInTheDefaultAlphabetEndOnASeptet)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
-        EXPECT_STREQ(param.szText, c.text);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
+        EXPECT_EQ(param.strText, c.text);
         EXPECT_TRUE(param.bReadable);
     }
 }
@@ -477,18 +453,25 @@ TEST(DecodeDeliverPdu, ReadableOnlyWhenEveryAnnouncedFieldIsThere)
         {"header longer than the user data", Deliver("44", "08", "04", "0A000301"), false},
         {"element longer than the header", Deliver("44", "08", "08", "0300050102030041"), false},
         {"compressed", Deliver("04", "20", "02", "0041"), false},
+        {"originator of 20 digits",
+         kSca + "04" + "1481" + "21436587092143658709" + "0000" + kTimeStamp + "00", true},
+        {"originator of 21 digits",
+         kSca + "04" + "1581" + "21436587092143658709F1" + "0000" + kTimeStamp + "00", false},
+        {"service centre of 20 digits",
+         "0B91" + Repeat("21", 10) + "04" + kNationalOriginator + "0000" + kTimeStamp + "00", true},
+        {"service centre of 22 digits",
+         "0C91" + Repeat("21", 11) + "04" + kNationalOriginator + "0000" + kTimeStamp + "00",
+         false},
         {"reserved coding group", Deliver("04", "80", "02", "0041"), false},
         {"empty", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeDeliverPdu(c.pdu, param);
+        const SMS_PDU_t param = DecodeDeliverPdu(c.pdu);
         EXPECT_EQ(param.bReadable, c.readable);
     }
-    SMS_PDU_PARAM_t compressed;
-    DecodeDeliverPdu(Deliver("04", "20", "02", "0041"), compressed);
-    EXPECT_STREQ(compressed.szText, "") << "a compressed text is never shown as garbage";
+    const SMS_PDU_t compressed = DecodeDeliverPdu(Deliver("04", "20", "02", "0041"));
+    EXPECT_EQ(compressed.strText, "") << "a compressed text is never shown as garbage";
     EXPECT_TRUE(compressed.strUserText.empty());
 }
 
@@ -510,50 +493,43 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SMS_PDU_PARAM_t param;
-        DecodeStoredPdu(kSca +
-                            "06"
-                            "07"
-                            "0D91683108108300F0"
-                            "42403031001500"
-                            "42403031002500" +
-                            c.st,
-                        param);
+        const SMS_PDU_t param = DecodeStoredPdu(kSca +
+                                                "06"
+                                                "07"
+                                                "0D91683108108300F0"
+                                                "42403031001500"
+                                                "42403031002500" +
+                                                c.st);
         EXPECT_EQ(param.byMessageType, SMS_PDU_STATUS_REPORT);
-        EXPECT_STREQ(param.szNumber, "+8613800138000");
-        EXPECT_STREQ(param.szTime, "24040313005200") << "the discharge time";
-        EXPECT_STREQ(param.szText, c.text);
+        EXPECT_EQ(param.strNumber, "+8613800138000");
+        EXPECT_EQ(param.strTime, "24040313005200") << "the discharge time";
+        EXPECT_EQ(param.strText, c.text);
         EXPECT_TRUE(param.bReadable);
         EXPECT_FALSE(param.bConcat);
     }
-    SMS_PDU_PARAM_t cut;
-    DecodeStoredPdu(kSca +
-                        "06"
-                        "07"
-                        "0D91683108108300F0"
-                        "42403031001500"
-                        "424030",
-                    cut);
+    const SMS_PDU_t cut = DecodeStoredPdu(kSca +
+                                          "06"
+                                          "07"
+                                          "0D91683108108300F0"
+                                          "42403031001500"
+                                          "424030");
     EXPECT_FALSE(cut.bReadable);
 }
 
 TEST(DecodeStoredPdu, TheMessageTypeDecides)
 {
-    SMS_PDU_PARAM_t deliver;
-    DecodeStoredPdu(Deliver("04", "00", "05", "E8329BFD06"), deliver);
+    const SMS_PDU_t deliver = DecodeStoredPdu(Deliver("04", "00", "05", "E8329BFD06"));
     EXPECT_EQ(deliver.byMessageType, SMS_PDU_DELIVER);
-    EXPECT_STREQ(deliver.szText, "hello");
-    EXPECT_STREQ(deliver.szTime, "21030405060700");
+    EXPECT_EQ(deliver.strText, "hello");
+    EXPECT_EQ(deliver.strTime, "21030405060700");
 
-    SMS_PDU_PARAM_t submit;
-    DecodeStoredPdu("0011000B813108108300F00000AA05E8329BFD06", submit);
+    const SMS_PDU_t submit = DecodeStoredPdu("0011000B813108108300F00000AA05E8329BFD06");
     EXPECT_EQ(submit.byMessageType, SMS_PDU_SUBMIT);
-    EXPECT_STREQ(submit.szNumber, "13800138000");
-    EXPECT_STREQ(submit.szText, "hello");
-    EXPECT_STREQ(submit.szTime, "");
+    EXPECT_EQ(submit.strNumber, "13800138000");
+    EXPECT_EQ(submit.strText, "hello");
+    EXPECT_EQ(submit.strTime, "");
 
-    SMS_PDU_PARAM_t reserved;
-    DecodeStoredPdu("0003", reserved);
+    const SMS_PDU_t reserved = DecodeStoredPdu("0003");
     EXPECT_EQ(reserved.byMessageType, SMS_PDU_RESERVED);
     EXPECT_FALSE(reserved.bReadable);
 }

@@ -40,9 +40,9 @@ std::string TimeText(const std::string& digits)
 }
 
 // The text a message of this one PDU has.
-std::string MessageText(const SMS_PDU_PARAM_t& param)
+std::string MessageText(const SMS_PDU_t& pdu)
 {
-    const std::vector<SMS_JOINED_t> joined = JoinConcatParts({&param});
+    const std::vector<SMS_JOINED_t> joined = JoinConcatParts({&pdu});
     return joined.empty() ? std::string() : joined.front().strText;
 }
 
@@ -53,29 +53,28 @@ TEST(PduFieldTable, StoredPdusFromOtherSoftwareDecodeAsTheirSourcesExpect)
     ASSERT_GE(root["cases"].size(), 50u);
     for (const Json::Value& c : root["cases"]) {
         SCOPED_TRACE(c["name"].asString() + " (" + c["expect_from"].asString() + ")");
-        SMS_PDU_PARAM_t param;
-        DecodeStoredPdu(c["pdu"].asString(), param);
-        ASSERT_EQ(param.bReadable, c["readable"].asBool());
+        const SMS_PDU_t pdu = DecodeStoredPdu(c["pdu"].asString());
+        ASSERT_EQ(pdu.bReadable, c["readable"].asBool());
         if (!c["readable"].asBool()) {
             continue;
         }
-        EXPECT_EQ(TypeName(param.byMessageType), c["type"].asString());
-        EXPECT_EQ(AnsiToUtf8(param.szNumber), c["number"].asString());
-        EXPECT_EQ(TimeText(param.szTime), c["time"].asString());
+        EXPECT_EQ(TypeName(pdu.byMessageType), c["type"].asString());
+        EXPECT_EQ(AnsiToUtf8(pdu.strNumber), c["number"].asString());
+        EXPECT_EQ(TimeText(pdu.strTime), c["time"].asString());
         if (c.isMember("text_utf8")) {
-            EXPECT_EQ(AnsiToUtf8(MessageText(param)), c["text_utf8"].asString());
+            EXPECT_EQ(AnsiToUtf8(MessageText(pdu)), c["text_utf8"].asString());
         }
         if (c.isMember("text_hex")) {
-            EXPECT_EQ(BytesToHex(MessageText(param)), c["text_hex"].asString());
+            EXPECT_EQ(BytesToHex(MessageText(pdu)), c["text_hex"].asString());
         }
         if (c.isMember("dcs")) {
-            EXPECT_EQ(param.byDcs, c["dcs"].asUInt());
+            EXPECT_EQ(pdu.byDcs, c["dcs"].asUInt());
         }
-        EXPECT_EQ(param.bConcat, c.isMember("concat"));
+        EXPECT_EQ(pdu.bConcat, c.isMember("concat"));
         if (c.isMember("concat")) {
-            EXPECT_EQ(param.nConcatRef, c["concat"]["ref"].asUInt());
-            EXPECT_EQ(param.nConcatTotal, c["concat"]["total"].asUInt());
-            EXPECT_EQ(param.nPartNo, c["concat"]["part"].asUInt());
+            EXPECT_EQ(pdu.nConcatRef, c["concat"]["ref"].asUInt());
+            EXPECT_EQ(pdu.nConcatTotal, c["concat"]["total"].asUInt());
+            EXPECT_EQ(pdu.nPartNo, c["concat"]["part"].asUInt());
         }
     }
 }

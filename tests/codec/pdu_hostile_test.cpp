@@ -1,10 +1,11 @@
 // PDUs from the network are untrusted: whatever the text, the decoders stay
-// inside their input and the fixed fields, which end NUL-terminated.
+// inside their input (the sanitizers watch), give fields no bigger than the
+// user data can carry, cut nothing, and call readable only a PDU that was
+// read whole within the protocol's limits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,77 +44,59 @@ std::string Short(const std::string& firstOctet, const std::string& dcs, const s
 const std::vector<std::string> kSeeds = {kUcs2Deliver, kConcatDeliver, kSevenBitDeliver,
                                          kPushDeliver, kSubmit};
 
-// The block between guard bytes: a write past a field of the block shows in
-// the guards, a field without its NUL in the checks.
-class GuardedDecode : public ::testing::Test {
-protected:
-    struct Guarded {
-        unsigned char before[64];
-        SMS_PDU_PARAM_t param;
-        unsigned char after[64];
-    };
-
-    void SetUp() override
-    {
-        std::memset(m_block.before, 0xA5, sizeof m_block.before);
-        std::memset(m_block.after, 0x5A, sizeof m_block.after);
+// What any decoded PDU of a text of `inputSize` characters may hold.
+void ExpectSound(const SMS_PDU_t& p, std::size_t inputSize)
+{
+    EXPECT_LE(p.strTime.size(), 14u);
+    // No more octets than 255 of user data, or than the text holds (the push
+    // format reads to its end), and at most four bytes of internal text for
+    // each octet or septet.
+    const std::size_t octets = std::max<std::size_t>(255, inputSize / 2);
+    EXPECT_LE(p.strText.size(), 4 * octets);
+    EXPECT_LE(p.strUserText.size(), 4 * octets);
+    EXPECT_LE(p.strUrl.size(), octets);
+    EXPECT_EQ(p.strPartHex.size() % 2, 0u);
+    EXPECT_EQ(p.strPartHex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+    if (p.bConcat) {
+        EXPECT_GE(p.nPartNo, 1);
+        EXPECT_LE(p.nPartNo, p.nConcatTotal);
+    } else {
+        EXPECT_EQ(p.strPartHex, "");
     }
-
-    template <std::size_t N>
-    static void ExpectTerminated(const char (&field)[N], const char* name)
-    {
-        EXPECT_NE(std::memchr(field, 0, N), nullptr) << name << " has no NUL inside its size";
+    if (p.bReadable) {
+        const std::size_t plus = !p.strServiceCentre.empty() && p.strServiceCentre[0] == '+';
+        EXPECT_LE(p.strServiceCentre.size() - plus, kMaxAddressDigits);
+        EXPECT_NE(p.byAlphabet, SMS_ALPHABET_NONE);
     }
+}
 
-    void ExpectSound()
-    {
-        const SMS_PDU_PARAM_t& p = m_block.param;
-        ExpectTerminated(p.szSca, "szSca");
-        ExpectTerminated(p.szNumber, "szNumber");
-        ExpectTerminated(p.szTime, "szTime");
-        ExpectTerminated(p.szText, "szText");
-        ExpectTerminated(p.szUrl, "szUrl");
-        ExpectTerminated(p.szPartHex, "szPartHex");
-        EXPECT_GE(p.nPartHexLen, 0);
-        EXPECT_EQ(static_cast<std::size_t>(p.nPartHexLen), std::strlen(p.szPartHex));
-        EXPECT_TRUE(std::all_of(std::begin(m_block.before), std::end(m_block.before),
-                                [](unsigned char c) { return c == 0xA5; }));
-        EXPECT_TRUE(std::all_of(std::begin(m_block.after), std::end(m_block.after),
-                                [](unsigned char c) { return c == 0x5A; }));
-    }
+// Both decoders on one text.
+void DecodeBoth(const std::string& pdu)
+{
+    ExpectSound(DecodeDeliverPdu(pdu), pdu.size());
+    ExpectSound(DecodeSubmitPdu(pdu), pdu.size());
+}
 
-    // Both decoders on one text, each on a fresh block.
-    void DecodeBoth(const std::string& pdu)
-    {
-        m_block.param = SMS_PDU_PARAM_t();
-        DecodeDeliverPdu(pdu, m_block.param);
-        ExpectSound();
-        m_block.param = SMS_PDU_PARAM_t();
-        DecodeSubmitPdu(pdu, m_block.param);
-        ExpectSound();
-    }
-
-    Guarded m_block;
-};
-
-TEST_F(GuardedDecode, TruncatedAtEveryLength)
+TEST(HostilePdu, TruncatedAtEveryLength)
 {
     for (const std::string& seed : kSeeds) {
         for (std::size_t n = 0; n <= seed.size(); ++n) {
             SCOPED_TRACE(seed.substr(0, n));
             DecodeBoth(seed.substr(0, n));
+            if (n < seed.size()) {
+                EXPECT_FALSE(DecodeStoredPdu(seed.substr(0, n)).bReadable) << "cut short";
+            }
         }
     }
 }
 
-TEST_F(GuardedDecode, TruncatedUcs2TextIsAPrefixOfTheWhole)
+TEST(HostilePdu, TruncatedUcs2TextIsAPrefixOfTheWhole)
 {
     const std::string whole = GB("你好世界");
     const std::size_t udStart = kUcs2Deliver.size() - 16;
     for (std::size_t n = udStart; n <= kUcs2Deliver.size(); ++n) {
         SCOPED_TRACE(n);
-        DecodeDeliverPdu(kUcs2Deliver.substr(0, n), m_block.param);
-        const std::string text = m_block.param.szText;
+        const std::string text = DecodeDeliverPdu(kUcs2Deliver.substr(0, n)).strText;
         EXPECT_EQ(whole.compare(0, text.size(), text), 0) << text;
         EXPECT_EQ(text.size(), (n - udStart) / 4 * 2);
     }
@@ -125,7 +108,7 @@ std::string Lower(std::string s)
     return s;
 }
 
-TEST_F(GuardedDecode, MalformedTexts)
+TEST(HostilePdu, MalformedTexts)
 {
     struct Case {
         const char* name;
@@ -182,45 +165,49 @@ TEST_F(GuardedDecode, MalformedTexts)
     }
 }
 
-TEST_F(GuardedDecode, OverLongFieldsAreCutToTheirSize)
+TEST(HostilePdu, OverLongFieldsAreKeptWholeAndUnreadable)
 {
-    SMS_PDU_PARAM_t& p = m_block.param;
-    DecodeDeliverPdu("FF91" + std::string(600, '1'), p);
-    EXPECT_EQ(std::string(p.szSca), "+" + std::string(14, '1'));
+    SMS_PDU_t p = DecodeDeliverPdu("FF91" + std::string(600, '1'));
+    EXPECT_EQ(p.strServiceCentre, "+" + std::string(508, '1'));
+    EXPECT_FALSE(p.bReadable);
 
-    DecodeDeliverPdu(
+    p = DecodeDeliverPdu(
         "00"
         "04"
         "FF81" +
-            std::string(300, '2'),
-        p);
-    EXPECT_EQ(std::string(p.szNumber), std::string(47, '2'));
+        std::string(300, '2'));
+    EXPECT_EQ(p.strNumber, std::string(256, '2')) << "255 digits and the filler, not cut";
+    EXPECT_FALSE(p.bReadable);
 
     std::string chinese;
     for (int i = 0; i < 500; ++i) {
         chinese += "4E2D";
     }
-    DecodeDeliverPdu(Short("44", "08", "FF", "050003A70201" + chinese), p);
+    p = DecodeDeliverPdu(Short("44", "08", "FF", "050003A70201" + chinese));
     EXPECT_TRUE(p.bConcat);
-    EXPECT_EQ(p.nPartHexLen, 2 * 0xFF - 12) << "TP-UDL bounds the part";
-    EXPECT_STREQ(p.szText, "") << "124 Chinese characters do not fit the text field";
+    EXPECT_EQ(p.strPartHex.size(), 2u * 0xFF - 12) << "TP-UDL bounds the part";
+    std::string expected;
+    for (int i = 0; i < 124; ++i) {
+        expected += GB("中");
+    }
+    EXPECT_EQ(p.strText.substr(0, expected.size()), expected) << "124 characters, none cut";
+    ExpectSound(p, 0);
 
-    DecodeDeliverPdu(Short("04", "00", "FF", std::string(600, '0')), p);
-    EXPECT_EQ(std::string(p.szText), std::string(160, '@'));
-    ExpectSound();
+    p = DecodeDeliverPdu(Short("04", "00", "FF", std::string(600, '0')));
+    EXPECT_EQ(p.strText, std::string(255, '@'));
+    EXPECT_TRUE(p.bReadable);
+    ExpectSound(p, 0);
 }
 
-TEST_F(GuardedDecode, ShortDataGivesWhatIsThere)
+TEST(HostilePdu, ShortDataGivesWhatIsThere)
 {
-    SMS_PDU_PARAM_t& p = m_block.param;
-    DecodeDeliverPdu(Short("04", "00", "FF", "E8329BFD06"), p);
-    EXPECT_STREQ(p.szText, "hello");
-    DecodeDeliverPdu(Short("04", "08", "FF", "4E2D65"), p);
-    EXPECT_STREQ(p.szText, GB("中").c_str());
-    DecodeDeliverPdu(Short("04", "08", "", "").substr(0, 20), p);
-    EXPECT_STREQ(p.szTime, "2103");
-    EXPECT_STREQ(p.szNumber, "123");
-    EXPECT_STREQ(p.szText, "");
+    EXPECT_EQ(DecodeDeliverPdu(Short("04", "00", "FF", "E8329BFD06")).strText, "hello");
+    EXPECT_EQ(DecodeDeliverPdu(Short("04", "08", "FF", "4E2D65")).strText, GB("中"));
+    const SMS_PDU_t p = DecodeDeliverPdu(Short("04", "08", "", "").substr(0, 20));
+    EXPECT_EQ(p.strTime, "2103");
+    EXPECT_EQ(p.strNumber, "123");
+    EXPECT_EQ(p.strText, "");
+    EXPECT_FALSE(p.bReadable);
 }
 
 }  // namespace

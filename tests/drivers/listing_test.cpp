@@ -224,11 +224,11 @@ SmsListEntry Entry(int index, const std::string& udh, const std::string& ucs2Hex
     SmsListEntry entry;
     entry.nIndex = index;
     entry.nStatus = 1;
-    DecodeStoredPdu("0891683108100005F0" + std::string(udh.empty() ? "04" : "44") + originator +
+    entry.pdu =
+        DecodeStoredPdu("0891683108100005F0" + std::string(udh.empty() ? "04" : "44") + originator +
                         "0008"
                         "12306010203000" +
-                        udl + ud,
-                    entry.pdu);
+                        udl + ud);
     return entry;
 }
 

@@ -232,18 +232,27 @@ TEST(BuildSendCommands, ServiceCentreTooLongForThePduRefusesTheSend)
     EXPECT_EQ(driver.GetLastErrorText(), "Service centre number too long: +8613800100500123");
 }
 
-TEST(BuildSendCommands, DestinationIsCutTo31Digits)
+// A destination is never cut: beyond the 20 digits an address holds, the
+// send is refused with the reason.
+TEST(BuildSendCommands, DestinationBeyondTwentyDigitsRefusesTheSend)
 {
     CM35 driver;
     LeaveServiceCentre(driver, "");
     const std::string number(40, '1');
+    LeaveRetryFlag(driver, true);
+    EXPECT_TRUE(driver.BuildPduSend(number, "x").empty());
+    EXPECT_TRUE(driver.BuildLongPduSend(number, "x").empty());
+    EXPECT_FALSE(driver.RetryableError());
+    EXPECT_EQ(driver.GetLastErrorText(), "Destination number too long: " + number);
+
+    const std::string twenty(20, '1');
     for (const SendPair& pair :
-         {driver.BuildPduSend(number, "x").at(0), driver.BuildLongPduSend(number, "x").at(0)}) {
+         {driver.BuildPduSend(twenty, "x").at(0), driver.BuildLongPduSend(twenty, "x").at(0)}) {
         // Empty service centre "0191", first octet and reference, then the
-        // destination length: 31 digits.
+        // destination length: 20 digits.
         EXPECT_EQ(pair.second.substr(0, 4), "0191");
-        EXPECT_EQ(pair.second.substr(8, 2), "1F");
-        EXPECT_EQ(pair.second.substr(12, 32), std::string(30, '1') + "F1");
+        EXPECT_EQ(pair.second.substr(8, 2), "14");
+        EXPECT_EQ(pair.second.substr(12, 20), twenty);
     }
 }
 

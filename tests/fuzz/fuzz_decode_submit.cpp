@@ -8,8 +8,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string pdu(reinterpret_cast<const char*>(data), size);
-    SMS_PDU_PARAM_t param;
-    DecodeSubmitPdu(pdu, param);
-    RequireSoundFields(param);
+    RequireSoundPdu(DecodeSubmitPdu(pdu), pdu.size());
     return 0;
 }
