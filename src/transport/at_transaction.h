@@ -12,8 +12,8 @@
 //   send outcome, or the send prompt "> ") and no byte follows within the
 //   port's inter-byte gap of 10 ms, or until a read yields nothing (562 ms of
 //   silence). In the quiet-line mode (the port's Pacing().bQuietLine) every
-//   poll waits for the silence. A pause of 100 ms follows a poll the parser did not
-//   decide on.
+//   poll waits for the silence. A pause (the pacing's, 100 ms) follows a
+//   poll the parser did not decide on.
 // - Every command has a wall-clock deadline, the time its poll budget lasts
 //   on a silent line (CommandDeadlineMs); unsolicited lines and trickling
 //   bytes cannot extend it.
@@ -43,9 +43,9 @@ constexpr std::size_t kPollByteLimit = 64 * 1024;
 constexpr int kPollTimeLimitMs = 5000;
 
 // Drops waiting input, writes `command` and polls at most `maxPolls` times
-// within CommandDeadlineMs(port->Pacing(), maxPolls): true when the parser answers success;
-// false when it answers failure, the polls or the time run out, or the port
-// fails. Without a port, an open port or a parser, and on a failed port:
+// within CommandDeadlineMs(port->Pacing(), maxPolls): true when the parser
+// answers success; false when it answers failure, the polls or the time run
+// out, or the port fails. Without a port, an open port or a parser, and on a failed port:
 // false, nothing written (the port is not reopened).
 bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser& parser,
                     int maxPolls);

@@ -1,6 +1,8 @@
 #pragma once
 // The fixed sequences of AT transactions that the commands run on a driver
-// and a port: initialisation, reading one storage, sending one SMS.
+// and a port: initialisation, reading one storage, sending one SMS. Their
+// poll budgets (shortPolls, listPolls, bodyPolls, singleReadRounds) are those
+// of the port's pacing (CAtPort::Pacing).
 
 #include <string>
 #include <vector>
