@@ -1,5 +1,9 @@
 #include "app/arguments.h"
 
+#include <algorithm>
+
+#include "iconv/gb18030_text.h"
+
 namespace {
 
 constexpr std::size_t kMinNumberLength = 5;
@@ -7,6 +11,22 @@ constexpr std::size_t kMaxNumberLength = 29;
 
 const char* const kHelpKeywords[] = {"help", "/?", "-help", "--help", "-h", "--h"};
 const char* const kVersionKeywords[] = {"version", "-version", "--version", "v", "-v"};
+
+// The full-width comma "，" in the internal code page.
+const char kFullWidthComma[] = "\xA3\xAC";
+
+const struct INBOX_WORD_t {
+    const char* word;
+    INBOX_OPERATION_t operation;
+    bool compact;
+} kInboxWords[] = {
+    {"read", INBOX_OPERATION_READ, false},
+    {"clear", INBOX_OPERATION_CLEAR, false},
+    {"readclear", INBOX_OPERATION_READ_CLEAR, false},
+    {"sread", INBOX_OPERATION_READ, true},
+    {"sclear", INBOX_OPERATION_CLEAR, true},
+    {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+};
 
 template <std::size_t N>
 bool IsOneOf(const std::string& word, const char* const (&table)[N])
@@ -37,6 +57,10 @@ ENTRY_MODE_t EntryModeOf(const std::vector<std::string>& args)
     if (args.size() == 2 && IsOneOf(args[1], kVersionKeywords)) {
         return ENTRY_MODE_VERSION;
     }
+    bool compact = false;
+    if (args.size() == 2 && IsPortsKeyword(args[1], compact)) {
+        return ENTRY_MODE_PORTS;
+    }
     if (args[1].size() == 3 && args.size() >= 3 && AsciiLower(args[1]) == "sms") {
         return ENTRY_MODE_INBOX;
     }
@@ -55,16 +79,33 @@ std::string AsciiLower(std::string text)
 
 std::vector<std::string> SplitPortList(std::string text)
 {
-    return SplitListItems(std::move(text), IsAllDigits);
+    std::vector<std::string> items = SplitListItems(std::move(text), [](const std::string& item) {
+        return IsAllDigits(item) ||
+               (AsciiLower(item.substr(0, 3)) == "com" &&
+                IsAllDigits(item.substr(std::min<std::size_t>(3, item.size()))));
+    });
+    for (std::string& item : items) {
+        if (!IsAllDigits(item)) {
+            item.erase(0, 3);
+        }
+    }
+    return items;
 }
 
 std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&))
 {
-    for (char& c : text) {
-        if (c == ' ' || c == ';') {
-            c = ',';
+    std::string separated;
+    separated.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Gb18030CharLength(text, i);
+        if (text.compare(i, length, kFullWidthComma) == 0 || text[i] == ' ' || text[i] == ';') {
+            separated += ',';
+        } else {
+            separated.append(text, i, length);
         }
+        i += length;
     }
+    text.swap(separated);
     std::vector<std::string> items;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -99,15 +140,10 @@ bool IsAllDigits(const std::string& text)
 
 std::string StripQuotes(const std::string& text)
 {
-    const std::size_t first = text.find('"');
-    if (text.size() <= 5 || first == std::string::npos) {
-        return text;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        return text.substr(1, text.size() - 2);
     }
-    const std::size_t last = text.rfind('"');
-    if (last == first) {
-        return text.substr(first + 1);
-    }
-    return text.substr(first + 1, last - first - 1);
+    return text;
 }
 
 std::vector<std::string> SplitNumberList(std::string text)
@@ -125,22 +161,25 @@ bool IsValidNumber(const std::string& number)
 
 INBOX_REQUEST_t ParseInboxWord(const std::string& word)
 {
-    static const struct {
-        const char* word;
-        INBOX_OPERATION_t operation;
-        bool compact;
-    } kWords[] = {
-        {"read", INBOX_OPERATION_READ, false},
-        {"clear", INBOX_OPERATION_CLEAR, false},
-        {"readclear", INBOX_OPERATION_READ_CLEAR, false},
-        {"sread", INBOX_OPERATION_READ, true},
-        {"sclear", INBOX_OPERATION_CLEAR, true},
-        {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
-    };
-    for (const auto& entry : kWords) {
+    for (const INBOX_WORD_t& entry : kInboxWords) {
         if (word == entry.word) {
             return INBOX_REQUEST_t{entry.operation, entry.compact};
         }
     }
     return INBOX_REQUEST_t{};
+}
+
+std::vector<std::string> InboxWords()
+{
+    std::vector<std::string> words;
+    for (const INBOX_WORD_t& entry : kInboxWords) {
+        words.push_back(entry.word);
+    }
+    return words;
+}
+
+bool IsPortsKeyword(const std::string& word, bool& compact)
+{
+    compact = word == "sports";
+    return compact || word == "ports";
 }

@@ -12,7 +12,8 @@ enum ENTRY_MODE_t : int {
     ENTRY_MODE_CONSOLE,  // no argument: the interactive console
     ENTRY_MODE_HELP,     // one help keyword ("help", "/?", "-help", "--help", "-h", "--h")
     ENTRY_MODE_VERSION,  // one version keyword ("version", "-version", "--version", "v", "-v")
-    ENTRY_MODE_INBOX,    // "sms" in any case, then a word
+    ENTRY_MODE_INBOX,    // "sms" in any case, then a word, then optionally ports
+    ENTRY_MODE_PORTS,    // one ports keyword ("ports", or "sports" for one line)
     ENTRY_MODE_SEND,     // anything else: ports, numbers and a text
 };
 ENTRY_MODE_t EntryModeOf(const std::vector<std::string>& args);
@@ -28,11 +29,16 @@ enum SEND_PARSE_OUTCOME_t : int {
     SEND_PARSE_SENT = 3,
 };
 
-// The items of a list: blanks and ";" count as ",", empty items are skipped,
-// one item that fails `isValidItem` makes the whole result empty.
+// The items of a list: blanks, ";" and the full-width comma "，" (the form
+// the help text writes) count as ",", empty items are skipped, one item that
+// fails `isValidItem` makes the whole result empty. Internal text: the
+// full-width comma is found on character boundaries only.
 std::vector<std::string> SplitListItems(std::string text, bool (*isValidItem)(const std::string&));
 
-// A list of port numbers (items of digits only); empty when any item is not.
+// A list of port numbers: each item digits only, or "COM" in any case and
+// digits ("COM3", "com3"), as the port table names ports. The items are the
+// digits as written ("03" stays "03", which is no name of COM3); empty when
+// any item is neither.
 std::vector<std::string> SplitPortList(std::string text);
 
 // A list of phone numbers (IsValidNumber); empty when any item is not one.
@@ -44,9 +50,9 @@ bool IsAllDigits(const std::string& text);
 // 5 to 29 characters: digits, the first of which may be a "+".
 bool IsValidNumber(const std::string& number);
 
-// The text between the first and the last double quote (to the end when
-// there is only one); texts of at most 5 bytes, and texts without a quote,
-// as they are.
+// A text whose first and last characters are double quotes, without them
+// (callers that wrap a text in literal quotes); any other text as it is, so
+// that quotes inside a text, and a quote without its pair, are sent as typed.
 std::string StripQuotes(const std::string& text);
 
 // What the inbox command's word asks for.
@@ -64,3 +70,10 @@ struct INBOX_REQUEST_t {
 
 // The sub-command of a (lower-cased) word; whole words only.
 INBOX_REQUEST_t ParseInboxWord(const std::string& word);
+
+// The inbox command's words, in the order they are tested.
+std::vector<std::string> InboxWords();
+
+// Whether the single argument asks for the ports document; `compact` is set
+// for the one-line form.
+bool IsPortsKeyword(const std::string& word, bool& compact);

@@ -16,7 +16,7 @@ struct ListCase {
     Items expected;
 };
 
-TEST(SplitPortListTest, SeparatorsDuplicatesAndMalformedItems)
+TEST(SplitPortListTest, SeparatorsDuplicatesComNamesAndMalformedItems)
 {
     const ListCase cases[] = {
         {"3", {"3"}},
@@ -25,9 +25,20 @@ TEST(SplitPortListTest, SeparatorsDuplicatesAndMalformedItems)
         {"3,,4", {"3", "4"}},
         {"3 4", {"3", "4"}},
         {" ;3;, 4,", {"3", "4"}},
+        {"3\xA3\xAC"
+         "4",
+         {"3", "4"}},  // the full-width comma of the help text
         {"3,3", {"3", "3"}},
         {"03", {"03"}},
-        {"COM3", {}},
+        // Ports as the table names them; the digits stay as written.
+        {"COM3", {"3"}},
+        {"com3,Com4;cOM101", {"3", "4", "101"}},
+        {"COM03", {"03"}},
+        {"COM", {}},
+        {"COM 3", {}},  // "COM" alone is an item of its own
+        {"COM3a", {}},
+        {"COMX3", {}},
+        {"CO3", {}},
         {"3,4a", {}},
         {"3,-1", {}},
         {"3,+4", {}},
@@ -35,6 +46,9 @@ TEST(SplitPortListTest, SeparatorsDuplicatesAndMalformedItems)
         {",;  ", {}},
         {"3\t4", {}},
         {"3,\xB1\xB1", {}},  // a two-byte character is no digit
+        {"3\xA3\xAD"
+         "4",
+         {}},  // a full-width hyphen is no separator
     };
     for (const ListCase& c : cases) {
         SCOPED_TRACE(std::string("input: ") + c.input);
@@ -58,22 +72,26 @@ TEST(IsAllDigitsTest, OnlyAsciiDigitsAndNotEmpty)
     }
 }
 
-TEST(StripQuotesTest, KeepsWhatStandsBetweenFirstAndLastQuote)
+TEST(StripQuotesTest, OnlyOnePairThatEnclosesTheWholeTextGoes)
 {
     const struct {
         const char* text;
         const char* expected;
     } cases[] = {
-        {"abc\"def\"ghi", "def"},
-        {"ab\"cd", "ab\"cd"},  // five bytes: unchanged
-        {"\"abcd\"", "abcd"},  // six bytes
+        {"He said \"hi\" to me", "He said \"hi\" to me"},  // embedded: kept as typed
+        {"Size 5\" screen", "Size 5\" screen"},            // unbalanced: kept
+        {"\"hello\"", "hello"},                            // enclosing: one pair goes
+        {"\"ab\"", "ab"},                                  // short texts alike
+        {"\"\"", ""},
+        {"\"say \"hi\"\"", "say \"hi\""},  // only the outer pair
+        {"\"\"\"\"", "\"\""},
+        {"\"abc", "\"abc"},
+        {"abc\"", "abc\""},
+        {"\"", "\""},  // one quote is no pair
         {"abcdef", "abcdef"},
-        {"abc\"defgh", "defgh"},  // a single quote: everything after it
-        {"a\"b\"c\"d\"e", "b\"c\"d"},
-        {"abcde\"", ""},
-        {"\"\"\"\"\"\"", "\"\"\"\""},
         {"", ""},
         {"\"\xB1\xB1\xBE\xA9\"", "\xB1\xB1\xBE\xA9"},
+        {"\xB1\"\xBE\xA9\"", "\xB1\"\xBE\xA9\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -116,6 +134,9 @@ TEST(SplitNumberListTest, SeparatorsAndOneBadNumberEmptiesTheList)
         {"18300000000,,18500000000", {"18300000000", "18500000000"}},
         {"18300000000;18500000000", {"18300000000", "18500000000"}},
         {"18300000000 18500000000", {"18300000000", "18500000000"}},
+        {"18300000000\xA3\xAC"
+         "18500000000\xA3\xAC",
+         {"18300000000", "18500000000"}},
         {"18300000000,18300000000", {"18300000000", "18300000000"}},
         {"183 0000", {}},
         {"18300000000,1830", {}},
@@ -155,6 +176,11 @@ TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
         EXPECT_EQ(request.nOperation, c.operation);
         EXPECT_EQ(request.bCompact, c.compact);
     }
+    // The words the command names to the user are exactly those it takes.
+    for (const std::string& word : InboxWords()) {
+        EXPECT_NE(ParseInboxWord(word).nOperation, INBOX_OPERATION_NONE) << word;
+    }
+    EXPECT_EQ(InboxWords().size(), 6u);
 }
 
 TEST(EntryModeOfTest, KeywordsAloneTheSmsWordAndEverythingElseSends)
@@ -176,6 +202,11 @@ TEST(EntryModeOfTest, KeywordsAloneTheSmsWordAndEverythingElseSends)
         {{"tellmar", "sms", "read"}, ENTRY_MODE_INBOX},
         {{"tellmar", "SmS", "whatever", "more"}, ENTRY_MODE_INBOX},
         {{"tellmar", "sms"}, ENTRY_MODE_SEND},
+        {{"tellmar", "sms", "read", "3,4"}, ENTRY_MODE_INBOX},
+        {{"tellmar", "ports"}, ENTRY_MODE_PORTS},
+        {{"tellmar", "sports"}, ENTRY_MODE_PORTS},
+        {{"tellmar", "PORTS"}, ENTRY_MODE_SEND},  // compared exactly, as help is
+        {{"tellmar", "ports", "x"}, ENTRY_MODE_SEND},
         {{"tellmar", "smss", "read"}, ENTRY_MODE_SEND},
         {{"tellmar", "13800138000", "hello"}, ENTRY_MODE_SEND},
         {{"tellmar", "3", "13800138000", "hello"}, ENTRY_MODE_SEND},
