@@ -1,5 +1,7 @@
 #include "platform/port.h"
 
+#include "platform/serial_device.h"
+
 namespace {
 
 constexpr int kMaxPortNumber = 9999999;
@@ -24,4 +26,9 @@ COM_PORT_t PortNamed(const std::string& name)
         port.nNumber = static_cast<int>(value);
     }
     return port;
+}
+
+std::string PortErrorText(int code)
+{
+    return "Code:" + std::to_string(code) + "   " + FormatSystemError(code);
 }

@@ -93,3 +93,17 @@ std::string FormatSystemError(int code);
 
 // Makes `code` the calling thread's last error, as FormatSystemError(0) reads it.
 void SetLastSystemError(int code);
+
+// How the program shows an error of a port: "Code:<code>   " and
+// FormatSystemError(code) ("Code:16   Device or resource busy\r\n").
+std::string PortErrorText(int code);
+
+// What an error code of CSerialDevice::Open means to the user.
+enum OPEN_FAILURE_t {
+    OPEN_FAILURE_BUSY,       // another program holds the port: EBUSY on Linux;
+                             // on Windows access denied (5) or a sharing violation
+    OPEN_FAILURE_NOT_FOUND,  // no such port: ENOENT, ENODEV, ENXIO; Windows 2 and 3
+    OPEN_FAILURE_NO_ACCESS,  // this user may not open it: EACCES, EPERM (Linux only)
+    OPEN_FAILURE_OTHER,      // anything else, such as a node that is no terminal
+};
+OPEN_FAILURE_t OpenFailureOf(int code);

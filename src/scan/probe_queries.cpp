@@ -4,6 +4,7 @@
 
 #include "drivers/models.h"
 #include "platform/console.h"
+#include "platform/port_map.h"
 #include "scan/probe_rules.h"
 
 namespace {
@@ -151,8 +152,8 @@ void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose)
     }
     record.nModeConfig = ModeConfigFromReply(line.Exchange("AT^MODECONFIG?\r"));
     if (verbose) {
-        ConsoleNote(record.port.strPath + " > MODECONFIG = " + std::to_string(record.nModeConfig) +
-                    "\n");
+        ConsoleNote(PortNoteName(record.port) +
+                    " > MODECONFIG = " + std::to_string(record.nModeConfig) + "\n");
     }
 }
 
@@ -199,7 +200,7 @@ void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line)
         return;
     }
     line.Send(adjustment.strCommand);
-    ConsoleNote(record.port.strPath + adjustment.strLine + "\n");
+    ConsoleNote(PortNoteName(record.port) + adjustment.strLine + "\n");
 }
 
 void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose)

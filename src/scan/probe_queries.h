@@ -14,7 +14,7 @@
 void IdentifyModem(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // nModeConfig of a model whose network mode the scan reads (the CLM920_NC5
-// module; other models: nothing is sent). Prints "<port path> > MODECONFIG =
+// module; other models: nothing is sent). Prints "<port> > MODECONFIG =
 // <n>" when `verbose`.
 void QueryModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose);
 
@@ -34,7 +34,7 @@ void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
 void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // Switches the CLM920_NC5 module (with a card) between network modes
-// 2 and 22 (see ModeAdjustment) and prints "<port path> > setting MODECONFIG=n",
+// 2 and 22 (see ModeAdjustment) and prints "<port> > setting MODECONFIG=n",
 // verbose or not.
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 

@@ -17,7 +17,7 @@ struct PROBE_TIMING_t {
 
 struct SCAN_OPTIONS_t {
     PROBE_TIMING_t timing;
-    // The probe's note of the network mode it read ("<port path> > MODECONFIG
+    // The probe's note of the network mode it read ("<port> > MODECONFIG
     // = <n>"); the inbox command turns it off. The note of a mode switch is
     // always written.
     bool bVerbose = true;

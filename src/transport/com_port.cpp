@@ -1,6 +1,5 @@
 #include "transport/com_port.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "platform/clock.h"
@@ -145,7 +144,5 @@ void CComPortBase::RecordLastError(int code)
     // describes success rather than an older failure.
     SetLastSystemError(code);
     m_nLastError = code;
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "Code:%d   ", code);
-    m_strError = prefix + FormatSystemError(code);
+    m_strError = PortErrorText(code);
 }

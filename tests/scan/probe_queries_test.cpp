@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/port_map.h"
 #include "scan/port_scan.h"
 #include "scan/probe_queries.h"
 #include "scan/probe_rules.h"
@@ -173,8 +174,10 @@ TEST(ModeConfigLines, TraceFollowsVerboseAndSwitchLineIsAlwaysPrinted)
         COM_CHECK_RESULT_t record;
         record.port = PortNamed("COM7");
         const std::string out = CaptureConsole([&] { RunQuerySteps(record, line, verbose); });
-        const std::string trace = verbose ? "\\\\.\\COM7 > MODECONFIG = 22\n" : "";
-        EXPECT_EQ(out, trace + "\\\\.\\COM7 > setting MODECONFIG=2\n");
+        // The port as the system names it: its path on Windows, COM7 on Linux.
+        const std::string port = PortNoteName(record.port);
+        const std::string trace = verbose ? port + " > MODECONFIG = 22\n" : "";
+        EXPECT_EQ(out, trace + port + " > setting MODECONFIG=2\n");
         EXPECT_EQ(record.nModeConfig, 22);
     }
 }

@@ -2,6 +2,7 @@
 #include "platform/posix/tty_ports.h"
 
 #include "platform/console.h"
+#include "platform/serial_device.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -84,7 +86,7 @@ std::string WhoElseCanChange(const std::string& folder)
 {
     char* real = ::realpath(folder.c_str(), nullptr);
     if (real == nullptr) {
-        return std::string();  // a missing folder lists nothing anyway
+        return std::string();  // a missing folder is said when it is listed
     }
     std::string path = real;
     std::free(real);
@@ -172,12 +174,25 @@ std::vector<std::string> SystemTtyNames(const std::string& sysClassTty)
 
 namespace {
 
-// COM<n> entries of the TELLMAR_SERIALCOMM directory, by port number.
-std::vector<int> SerialCommDirPorts(const std::string& dirPath)
+// The system's text for errno, without its line end.
+std::string ErrnoText()
+{
+    std::string text = FormatSystemError(errno);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// COM<n> entries of the TELLMAR_SERIALCOMM directory, by port number; `error`
+// says why a folder that cannot be listed is not (a missing folder, a file,
+// one this user may not read).
+std::vector<int> SerialCommDirPorts(const std::string& dirPath, std::string& error)
 {
     std::vector<int> numbers;
     DIR* dir = ::opendir(dirPath.c_str());
     if (dir == nullptr) {
+        error = errno == ENOTDIR ? "it is no folder" : ErrnoText();
         return numbers;
     }
     while (const dirent* entry = ::readdir(dir)) {
@@ -257,8 +272,14 @@ std::vector<COM_PORT_t> ListComPorts()
                         ", so its COM links could be made to lead anywhere\n");
             return ports;
         }
-        for (int number : SerialCommDirPorts(dir)) {
+        // A folder that cannot be listed would otherwise look like a machine
+        // without modems.
+        std::string error;
+        for (int number : SerialCommDirPorts(dir, error)) {
             ports.push_back(ResolvedPort(number, dir + "/COM" + std::to_string(number)));
+        }
+        if (!error.empty()) {
+            ConsoleNote(std::string(kSerialCommEnv) + "=" + dir + " is not used: " + error + "\n");
         }
         return ports;
     }
@@ -266,4 +287,9 @@ std::vector<COM_PORT_t> ListComPorts()
         ports.push_back(ResolvedPort(port.number, "/dev/" + port.ttyName));
     }
     return ports;
+}
+
+std::string PortNoteName(const COM_PORT_t& port)
+{
+    return port.strName;
 }

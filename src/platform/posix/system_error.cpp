@@ -26,3 +26,20 @@ std::string FormatSystemError(int code)
     const char* text = cLocale != nullptr ? ::strerror_l(code, cLocale) : ::strerror(code);
     return std::string(text) + "\r\n";
 }
+
+OPEN_FAILURE_t OpenFailureOf(int code)
+{
+    switch (code) {
+    case EBUSY:
+        return OPEN_FAILURE_BUSY;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return OPEN_FAILURE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+        return OPEN_FAILURE_NO_ACCESS;
+    default:
+        return OPEN_FAILURE_OTHER;
+    }
+}

@@ -36,3 +36,8 @@ std::vector<COM_PORT_t> ListComPorts()
     RegCloseKey(key);
     return ports;
 }
+
+std::string PortNoteName(const COM_PORT_t& port)
+{
+    return port.strPath;
+}

@@ -30,3 +30,17 @@ std::string FormatSystemError(int code)
     LocalFree(text);
     return internal;
 }
+
+OPEN_FAILURE_t OpenFailureOf(int code)
+{
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return OPEN_FAILURE_BUSY;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return OPEN_FAILURE_NOT_FOUND;
+    default:
+        return OPEN_FAILURE_OTHER;
+    }
+}
