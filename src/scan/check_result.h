@@ -15,6 +15,7 @@ struct COM_CHECK_RESULT_t {
     std::shared_ptr<CSerialDevice> hCom;
     bool bAT = false;
     bool bOpen = false;
+    int nOpenError = 0;       // why the port did not open (CSerialDevice::Open), 0 when it did
     COM_PORT_t port;          // the port probed
     std::string strCardNo;    // ICCID as cut from the reply, not trimmed
     std::string strBaud;      // "9600", "115200", or empty

@@ -29,6 +29,7 @@ COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port, const SCAN_OPTIONS_t& optio
     const int openError = device->Open(port);
     if (openError != 0) {
         TracePortOpenFailure(port.strName, openError);
+        record.nOpenError = openError;
         return record;
     }
     record.hCom = device;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scan/check_result.h"
+#include "scan/port_view.h"
 #include "scan/scan_options.h"
 
 // Appends the ports of the machine (platform/port_map.h) in a stable order;
@@ -38,8 +39,16 @@ void RefreshScan(const SCAN_OPTIONS_t& options, std::vector<COM_CHECK_RESULT_t>&
 // them, cleaned in place: quotes and blanks around them removed.
 void CleanPortFields(std::vector<COM_CHECK_RESULT_t>& records);
 
-// The port table of the records (after a refresh, fields cleaned) as the
-// console shows it, title time `nowText`, ending with the cost line. Values
-// from the modems are shown with control characters neutralised.
-std::string FormatPortTable(const std::vector<COM_CHECK_RESULT_t>& records,
-                            const std::string& nowText, const std::string& costText);
+// The port table of the views (scan/port_view.h) as the console shows it,
+// title time `nowText`, ending with the cost line; a port of the same modem
+// as another says so in its state column ("同COM3设备"). Values from the
+// modems are shown with control characters neutralised. `columns` is the
+// width of the terminal (ConsoleColumns(); 0 for none): on one narrower than
+// 100 columns that the table's lines would not fit, the rules are drawn to
+// its width and the columns shrink to what their values need, the widest
+// cut (ending with "~") only when even that does not fit, so that each port
+// stays on one line. Otherwise the table has its fixed layout: columns of
+// 10, 10, 15, 25 and 10 columns, rules of 90, a longer value pushing the
+// rest of its row to the right.
+std::string FormatPortTable(const std::vector<PORT_VIEW_t>& views, const std::string& nowText,
+                            const std::string& costText, int columns);

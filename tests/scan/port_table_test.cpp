@@ -72,7 +72,7 @@ TEST(FormatPortTable, RowsPlaceholdersCleaningAndCostLine)
 
     std::vector<COM_CHECK_RESULT_t> records = {answering, notAt, closed, shortValues, unnamed};
     CleanPortFields(records);
-    const std::string table = FormatPortTable(records, kNow, "cost time 1234 ms\n");
+    const std::string table = FormatPortTable(PortViews(records), kNow, "cost time 1234 ms\n", 0);
 
     const std::string expected =
         Head() + kRule + "\n" +
@@ -126,7 +126,7 @@ TEST(CleanPortFields, NestedQuotesAndBlanksGo)
 TEST(FormatPortTable, EmptyScanShowsFrameAndCost)
 {
     std::vector<COM_CHECK_RESULT_t> records;
-    EXPECT_EQ(FormatPortTable(records, kNow, "cost time 3 ms\n"),
+    EXPECT_EQ(FormatPortTable(PortViews(records), kNow, "cost time 3 ms\n", 0),
               Head() + std::string(90, '=') + "\n\n\tcost time 3 ms\n\n");
 }
 
@@ -145,7 +145,7 @@ TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
         "6";
     std::vector<COM_CHECK_RESULT_t> records = {record};
     CleanPortFields(records);
-    const std::string table = FormatPortTable(records, kNow, "cost time 0 ms\n");
+    const std::string table = FormatPortTable(PortViews(records), kNow, "cost time 0 ms\n", 0);
 
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
     EXPECT_EQ(table.find('\x07'), std::string::npos);
@@ -155,6 +155,130 @@ TEST(FormatPortTable, ModemValuesCannotDriveTheTerminal)
               std::string::npos);
     // Values keep their bytes in the record; only the shown text is neutralised.
     EXPECT_EQ(records[0].strCardNo, "89\x1b[2J86");
+}
+
+// Lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Columns a line takes on a terminal (a two-byte character takes two).
+int Columns(const std::string& line)
+{
+    int columns = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c >= 0x80) {
+            ++i;  // the tables hold two-byte characters only
+            columns += 2;
+        } else {
+            columns += c == '\t' ? 8 : 1;
+        }
+    }
+    return columns;
+}
+
+// Every kind of row: a complete modem, a second port of that modem, a port
+// where nothing answered, one that did not open, and a long serial number.
+std::vector<COM_CHECK_RESULT_t> EveryKindOfRow()
+{
+    COM_CHECK_RESULT_t modem = Record("COM3");
+    modem.bOpen = true;
+    modem.bAT = true;
+    modem.strBaud = "115200";
+    modem.strCardNo = " \"89860012345678901234\"";
+    modem.strSignal = " 23,99";
+    modem.strSerialNo = "866123450000001";
+    modem.strATI = "Quectel_M35\r\nOK\r\n";
+
+    COM_CHECK_RESULT_t second = modem;
+    second.port = PortNamed("COM4");
+
+    COM_CHECK_RESULT_t silent = Record("COM101");
+    silent.bOpen = true;
+    silent.strBaud = "115200";
+
+    COM_CHECK_RESULT_t closed = Record("COM102");
+
+    COM_CHECK_RESULT_t longSerial = modem;
+    longSerial.port = PortNamed("COM201");
+    longSerial.strSerialNo = "SN-" + std::string(17, '7');
+    return {modem, second, silent, closed, longSerial};
+}
+
+TEST(FormatPortTable, ASecondPortOfAModemNamesThePortItIsUsedThrough)
+{
+    const std::string table =
+        FormatPortTable(PortViews(EveryKindOfRow()), kNow, "cost time 0 ms\n", 0);
+    EXPECT_NE(table.find("COM3      115200    OK             89860012345678901234     23,99     "
+                         "866123450000001\n"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find(GB("COM4      115200    同COM3设备     89860012345678901234     23,99     "
+                            "866123450000001\n")),
+              std::string::npos)
+        << table;
+}
+
+TEST(FormatPortTable, ANarrowTerminalGetsRulesToItsWidthAndEachPortOnOneLine)
+{
+    const std::vector<PORT_VIEW_t> views = PortViews(EveryKindOfRow());
+    const std::string full = FormatPortTable(views, kNow, "cost time 0 ms\n", 0);
+    // On no terminal, and on one the fixed layout fits (its lines are 90
+    // wide here), the fixed layout.
+    for (int columns : {90, 99, 100, 200}) {
+        EXPECT_EQ(FormatPortTable(views, kNow, "cost time 0 ms\n", columns), full) << columns;
+    }
+    EXPECT_NE(full.find(std::string(90, '=') + "\n"), std::string::npos);
+
+    // The values with a blank between them take 75 columns.
+    const struct {
+        int columns;
+        bool cut;
+    } cases[] = {{89, false}, {80, false}, {75, false}, {74, true}, {60, true}, {40, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.columns);
+        const std::string table = FormatPortTable(views, kNow, "cost time 0 ms\n", c.columns);
+        const std::vector<std::string> lines = Lines(table);
+        // Two empty lines, the title, the frame with the headings and a rule
+        // and a row per port, an empty line, the cost line, an empty line.
+        ASSERT_EQ(lines.size(), 2u + 1 + 2 + 2 * views.size() + 1 + 1 + 2);
+        for (const std::string& line : lines) {
+            EXPECT_LE(Columns(line), c.columns) << line;
+        }
+        EXPECT_EQ(lines[3], std::string(static_cast<std::size_t>(c.columns), '='));
+        EXPECT_EQ(lines[5], std::string(static_cast<std::size_t>(c.columns), '-'));
+        EXPECT_EQ(lines[lines.size() - 4], lines[3]);
+        EXPECT_EQ(lines[lines.size() - 2], "\tcost time 0 ms");
+        // Each row: its port first, then its values in the columns' order.
+        const char* const ports[] = {"COM3", "COM4", "COM101", "COM102", "COM201"};
+        for (std::size_t r = 0; r < views.size(); ++r) {
+            const std::string& row = lines[6 + 2 * r];
+            EXPECT_EQ(row.rfind(ports[r], 0), 0u) << row;
+        }
+        const std::string& modem = lines[6];
+        if (!c.cut) {
+            const std::size_t card = modem.find("89860012345678901234");
+            const std::size_t signal = modem.find("23,99", card);
+            const std::size_t serial = modem.find("866123450000001", signal);
+            EXPECT_TRUE(card != std::string::npos && signal != std::string::npos &&
+                        serial != std::string::npos)
+                << modem;
+            EXPECT_NE(lines[6 + 2 * 4].find("SN-" + std::string(17, '7')), std::string::npos)
+                << lines[6 + 2 * 4];
+            EXPECT_EQ(table.find('~'), std::string::npos) << table;
+        } else {
+            EXPECT_NE(table.find('~'), std::string::npos) << table;
+        }
+    }
 }
 
 }  // namespace
