@@ -35,6 +35,10 @@ struct COM_DEVICE_t {
     // How the AT transactions with the device are paced: discovery gives
     // every device the application's pacing.
     AT_PACING_t pacing;
+    // Why the port is not usable, as the ports document gives it (the state's
+    // reason of scan/port_view.h: "Code:16   Device or resource busy", "no
+    // answer", "not found", ...); empty for a usable port.
+    std::string strReason;
 };
 
 // The outcome of one number on one device.
@@ -44,6 +48,14 @@ struct SEND_RESULT_t {
     std::string strTime;
     COM_CMD_OPERATE_RESULT_t nResult = CMD_RESULT_SUCCEED;
     std::string strMessage;
+    // For a device that was not usable (codes 2 to 7): the device's reason.
+    std::string strError;
+};
+
+// A port that an inbox command could not read at all, and why.
+struct UNAVAILABLE_PORT_t {
+    COM_PORT_t port;
+    std::string strError;
 };
 
 // Messages of one device, as an inbox read leaves them.
@@ -80,8 +92,21 @@ public:
     void RefreshPorts();
 
     // discovery and driver sessions
+    //
+    // Every port: one device per modem (scan/port_view.h), so a modem that
+    // answers on two ports is worked through one of them. Named ports: one
+    // device per item, as named, also when two of them are one modem (a note
+    // says so).
     bool DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices);
-    void CollectInboxDevices(std::vector<COM_DEVICE_t>& devices);
+    // The complete modems of the named ports, or of every port when
+    // `portList` is empty (one device per modem; each named port once), and
+    // the ports that could not be read at all with the reason: for every
+    // port the ones that are not complete (a port of a modem read through
+    // another is neither), for named ports each one that is not complete or
+    // that the scan did not see. False, with nothing collected, when the
+    // port list is malformed.
+    bool CollectInboxDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices,
+                             std::vector<UNAVAILABLE_PORT_t>& unavailable);
 
     // send command
     void RunSendCommand(int argc, char** argv);
@@ -98,8 +123,12 @@ public:
                             const std::vector<std::string>& numbers, const std::string& text);
     void PrintSendResults();
 
-    // inbox command
-    void RunInboxCommand(const std::string& word);
+    // inbox command: the word, then the arguments that name its ports (none:
+    // every complete modem)
+    void RunInboxCommand(const std::string& word, const std::vector<std::string>& portArgs = {});
+
+    // ports command: the scan of every port as one document
+    void RunPortsCommand(bool compact);
 
     // How RefreshPorts scans: Run sets the quiet-line mode from
     // TELLMAR_PACING, the inbox command turns the probe's notes off.

@@ -1,5 +1,6 @@
 // Device discovery: scan records become device records with a model.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,9 @@
 #include "app/arguments.h"
 #include "codec/reply_text.h"
 #include "drivers/models.h"
+#include "platform/console.h"
 #include "platform/port.h"
+#include "scan/port_view.h"
 
 namespace {
 
@@ -21,6 +24,10 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pa
     device.strSerialNo = record.strSerialNo;
     device.strSignal = record.strSignal;
     device.strCardNo = record.strCardNo;
+    const PORT_VIEW_t view = PortViewOf(record);
+    if (view.nState != PORT_STATE_USABLE) {
+        device.strReason = view.strReason;
+    }
     return device;
 }
 
@@ -34,10 +41,54 @@ COM_DEVICE_t BuildIdentifiedDevice(const COM_CHECK_RESULT_t& record, const AT_PA
     return device;
 }
 
-bool IsComplete(const COM_CHECK_RESULT_t& record)
+COM_DEVICE_t MissingDevice(const std::string& name, const AT_PACING_t& pacing)
 {
-    return record.bAT && !record.strSerialNo.empty() && !record.strSignal.empty() &&
-           !record.strCardNo.empty();
+    COM_DEVICE_t missing;
+    missing.pacing = pacing;
+    missing.port = PortNamed(name);
+    missing.nBaud = 115200;
+    missing.bPortFound = false;
+    missing.strReason = MissingPortView(missing.port).strReason;
+    return missing;
+}
+
+// The index of the record of the port named by a port list item; -1 when the
+// scan did not see it. The item is compared as written: "03" is not COM3.
+int FindRecord(const std::vector<COM_CHECK_RESULT_t>& records, const std::string& item)
+{
+    const std::string name = "COM" + item;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].port.strName == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Named ports are used as named; when some of them are one modem, a note
+// says that this modem is worked through each of them.
+void NoteSharedModems(const std::vector<const PORT_VIEW_t*>& named)
+{
+    std::set<std::string> noted;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        if (noted.count(named[i]->port.strName) != 0) {
+            continue;
+        }
+        std::string ports = named[i]->port.strName;
+        for (std::size_t j = i + 1; j < named.size(); ++j) {
+            const std::string& other = named[j]->port.strName;
+            if (other != named[i]->port.strName && noted.count(other) == 0 &&
+                SameModem(*named[i], *named[j])) {
+                ports += ", " + other;
+                noted.insert(other);
+            }
+        }
+        if (ports != named[i]->port.strName) {
+            noted.insert(named[i]->port.strName);
+            ConsoleNote("tellmar: " + ports + " are one modem (IMEI " + named[i]->strImei +
+                        "); it is used through each of them, as named\n");
+        }
+    }
 }
 
 }  // namespace
@@ -45,44 +96,36 @@ bool IsComplete(const COM_CHECK_RESULT_t& record)
 bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices)
 {
     devices.clear();
+    const std::vector<PORT_VIEW_t> views = PortViews(m_vecCheckResults);
 
     if (!portList.empty()) {
-        const std::vector<std::string> items = SplitPortList(portList);
         bool anyFound = false;
-        for (const std::string& item : items) {
-            // The item is compared as written: "03" is not COM3.
-            const std::string name = "COM" + item;
-            const COM_CHECK_RESULT_t* match = nullptr;
-            for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-                if (record.port.strName == name) {
-                    match = &record;
-                    break;
-                }
-            }
-            if (match != nullptr) {
-                devices.push_back(BuildIdentifiedDevice(*match, m_atPacing));
+        std::vector<const PORT_VIEW_t*> named;
+        for (const std::string& item : SplitPortList(portList)) {
+            const int found = FindRecord(m_vecCheckResults, item);
+            if (found >= 0) {
+                devices.push_back(BuildIdentifiedDevice(m_vecCheckResults[found], m_atPacing));
+                named.push_back(&views[found]);
                 anyFound = true;
             } else {
-                COM_DEVICE_t missing;
-                missing.port = PortNamed(name);
-                missing.nBaud = 115200;
-                missing.bPortFound = false;
-                missing.pacing = m_atPacing;
-                devices.push_back(missing);
+                devices.push_back(MissingDevice("COM" + item, m_atPacing));
             }
         }
+        NoteSharedModems(named);
         return anyFound;
     }
 
-    for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-        if (IsComplete(record)) {
-            devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
+    // A modem on two ports is one device: its other ports are left out.
+    auto once = [&views](std::size_t i) { return views[i].nState != PORT_STATE_SAME_MODEM; };
+    for (std::size_t i = 0; i < m_vecCheckResults.size(); ++i) {
+        if (views[i].bComplete && once(i)) {
+            devices.push_back(BuildIdentifiedDevice(m_vecCheckResults[i], m_atPacing));
         }
     }
     if (devices.empty()) {
-        for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-            if (record.bAT) {
-                devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
+        for (std::size_t i = 0; i < m_vecCheckResults.size(); ++i) {
+            if (m_vecCheckResults[i].bAT && once(i)) {
+                devices.push_back(BuildIdentifiedDevice(m_vecCheckResults[i], m_atPacing));
             }
         }
     }
@@ -94,12 +137,53 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
     return true;
 }
 
-void CApplication::CollectInboxDevices(std::vector<COM_DEVICE_t>& devices)
+bool CApplication::CollectInboxDevices(const std::string& portList,
+                                       std::vector<COM_DEVICE_t>& devices,
+                                       std::vector<UNAVAILABLE_PORT_t>& unavailable)
 {
     devices.clear();
-    for (const COM_CHECK_RESULT_t& record : m_vecCheckResults) {
-        if (IsComplete(record)) {
+    unavailable.clear();
+    const std::vector<PORT_VIEW_t> views = PortViews(m_vecCheckResults);
+    auto take = [&](std::size_t i) {
+        const COM_CHECK_RESULT_t& record = m_vecCheckResults[i];
+        if (views[i].bComplete) {
             devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
+        } else {
+            unavailable.push_back({record.port, PortViewOf(record).strReason});
+        }
+    };
+
+    if (portList.empty()) {
+        for (std::size_t i = 0; i < m_vecCheckResults.size(); ++i) {
+            // The modem of such a port is read (or reported) through another.
+            if (views[i].nState != PORT_STATE_SAME_MODEM) {
+                take(i);
+            }
+        }
+        return true;
+    }
+
+    const std::vector<std::string> items = SplitPortList(portList);
+    if (items.empty()) {
+        return false;
+    }
+    // A port named twice is read once: reading it twice would list its
+    // messages twice.
+    std::set<std::string> seen;
+    std::vector<const PORT_VIEW_t*> named;
+    for (const std::string& item : items) {
+        if (!seen.insert(item).second) {
+            continue;
+        }
+        const int found = FindRecord(m_vecCheckResults, item);
+        if (found >= 0) {
+            take(static_cast<std::size_t>(found));
+            named.push_back(&views[found]);
+        } else {
+            const COM_DEVICE_t missing = MissingDevice("COM" + item, m_atPacing);
+            unavailable.push_back({missing.port, missing.strReason});
         }
     }
+    NoteSharedModems(named);
+    return true;
 }

@@ -98,8 +98,16 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
         break;
     case ENTRY_MODE_INBOX:
         SendNotesToStandardError();
-        RunInboxCommand(AsciiLower(args[2]));
+        RunInboxCommand(AsciiLower(args[2]),
+                        std::vector<std::string>(args.begin() + 3, args.end()));
         break;
+    case ENTRY_MODE_PORTS: {
+        SendNotesToStandardError();
+        bool compact = false;
+        IsPortsKeyword(args[1], compact);
+        RunPortsCommand(compact);
+        break;
+    }
     case ENTRY_MODE_SEND:
         SendNotesToStandardError();
         RunSendCommand(argc, av);

@@ -40,7 +40,31 @@ INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool
 
 }  // namespace
 
-void CApplication::RunInboxCommand(const std::string& word)
+namespace {
+
+// The port arguments as one list (blanks separate items anyway).
+std::string JoinedPortList(const std::vector<std::string>& portArgs)
+{
+    std::string list;
+    for (const std::string& arg : portArgs) {
+        list += (list.empty() ? "" : ",") + arg;
+    }
+    return list;
+}
+
+std::string UnknownWordMessage(const std::string& word)
+{
+    std::string words;
+    for (const std::string& known : InboxWords()) {
+        words += (words.empty() ? "" : ", ") + known;
+    }
+    return "unknown word \"" + word + "\"; the words are " + words;
+}
+
+}  // namespace
+
+void CApplication::RunInboxCommand(const std::string& word,
+                                   const std::vector<std::string>& portArgs)
 {
     m_scanOptions.bVerbose = false;
     const INBOX_REQUEST_t request = ParseInboxWord(word);
@@ -49,11 +73,20 @@ void CApplication::RunInboxCommand(const std::string& word)
     INBOX_RESULT_t result;
     result.strType = word;
     result.bCheck = request.nOperation != INBOX_OPERATION_NONE;
+    const std::string portList = JoinedPortList(portArgs);
+    if (!result.bCheck) {
+        result.strMessage = UnknownWordMessage(word);
+    } else if (!portArgs.empty() && SplitPortList(portList).empty()) {
+        // Named ports that name none must not become every port.
+        result.bCheck = false;
+        result.strMessage =
+            "com port error: \"" + portList + "\" is no list of ports (such as 3,4 or COM3,COM4)";
+    }
 
     if (result.bCheck) {
         RefreshPorts();
         std::vector<COM_DEVICE_t> devices;
-        CollectInboxDevices(devices);
+        CollectInboxDevices(portList, devices, result.vecUnavailable);
         const bool reads = request.nOperation != INBOX_OPERATION_CLEAR;
         const bool clears = request.nOperation != INBOX_OPERATION_READ;
         // All devices at once; the ports of the document stay in device order.

@@ -3,6 +3,7 @@
 #include <json/reader.h>
 
 #include "codec/charset_conv.h"
+#include "drivers/reply_text.h"
 #include "drivers/result_codes.h"
 
 namespace {
@@ -79,6 +80,12 @@ Json::Value SendResultElement(const SEND_RESULT_t& result)
     element["code"] = static_cast<int>(result.nResult);
     element["message"] = Utf8(result.nResult == CMD_RESULT_FAILED ? result.strMessage
                                                                   : ResultTextEn(result.nResult));
+    // The code's message stays as scripts know it; what was wrong with the
+    // device comes beside it.
+    if (result.nResult != CMD_RESULT_SUCCEED && result.nResult != CMD_RESULT_FAILED &&
+        !result.strError.empty()) {
+        element["error"] = Utf8(result.strError);
+    }
     return element;
 }
 
@@ -129,6 +136,42 @@ Json::Value InboxDocument(const INBOX_RESULT_t& result)
     for (const INBOX_PORT_RESULT_t& port : result.vecPorts) {
         document["ports"].append(PortObject(port));
     }
+    // A port that could not be read must not pass for one without messages.
+    for (const UNAVAILABLE_PORT_t& port : result.vecUnavailable) {
+        Json::Value object(Json::objectValue);
+        object["name"] = Utf8(port.port.strName);
+        object["error"] = Utf8(port.strError);
+        document["unavailable"].append(object);
+    }
+    if (!result.strMessage.empty()) {
+        document["message"] = Utf8(result.strMessage);
+    }
     document["seconds"] = static_cast<Json::Int64>(result.nSeconds);
+    return document;
+}
+
+Json::Value PortsDocument(const std::vector<PORT_VIEW_t>& views)
+{
+    Json::Value document(Json::objectValue);
+    document["portcount"] = static_cast<Json::UInt64>(views.size());
+    document["ports"] = Json::Value(Json::arrayValue);
+    for (const PORT_VIEW_t& view : views) {
+        Json::Value object(Json::objectValue);
+        object["com"] = Utf8(view.port.strName);
+        object["baud"] = LeadingInt(view.strBaud);
+        object["model"] = Utf8(view.strModel);
+        object["imei"] = Utf8(view.strImei);
+        object["iccid"] = Utf8(view.strIccid);
+        object["signal"] = Utf8(view.strSignal);
+        object["operator"] = Utf8(view.strOperator);
+        object["state"] = PortStateText(view.nState);
+        if (view.nState != PORT_STATE_USABLE) {
+            object["reason"] = Utf8(view.strReason);
+        }
+        if (!view.strSameModem.empty()) {
+            object["samemodem"] = Utf8(view.strSameModem);
+        }
+        document["ports"].append(object);
+    }
     return document;
 }

@@ -14,6 +14,7 @@
 #include "app/application.h"
 #include "app/arguments.h"
 #include "drivers/sms_message.h"
+#include "scan/port_view.h"
 
 // One element of the send result document's "result" array.
 Json::Value SendResultElement(const SEND_RESULT_t& result);
@@ -42,9 +43,21 @@ struct INBOX_PORT_RESULT_t {
 
 struct INBOX_RESULT_t {
     std::string strType;  // the word as received (lower-cased)
-    bool bCheck = false;  // one of the six sub-commands
+    bool bCheck = false;  // one of the six sub-commands, and the ports (if any) a list
     std::vector<INBOX_PORT_RESULT_t> vecPorts;
+    // "unavailable": the ports that could not be read at all; absent when none.
+    std::vector<UNAVAILABLE_PORT_t> vecUnavailable;
+    // "message": why nothing was done (an unknown word, a malformed port
+    // list); absent when empty.
+    std::string strMessage;
     std::int64_t nSeconds = 0;
 };
 
 Json::Value InboxDocument(const INBOX_RESULT_t& result);
+
+// The ports document: {"portcount": n, "ports": [...]}, one object per view
+// in their order with "com", "baud" (0 when the port did not open), "model",
+// "imei", "iccid", "signal", "operator" (empty strings when not read),
+// "state" (PortStateText), "reason" (absent for a usable port) and, for a
+// port of the same modem as another, "samemodem" (that port).
+Json::Value PortsDocument(const std::vector<PORT_VIEW_t>& views);

@@ -36,11 +36,14 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
         result.strNumber = number;
         result.strTime = NowText();
         result.strMessage.clear();
+        result.strError.clear();
         if (device.strCardNo.empty()) {
             result.nResult = CMD_RESULT_NO_SIM;
+            result.strError = device.strReason;
         } else if (!driver) {
             result.nResult = DeviceStatusCode(device);
             result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
+            result.strError = device.strReason;
         } else {
             const std::string message = AppendSendTime(text, number, result.strTime);
             RunInitCommands(driver.get(), &port);

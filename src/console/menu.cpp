@@ -77,7 +77,8 @@ void CConsole::PrintPortTable()
 {
     m_app.RefreshPorts();
     CleanPortFields(m_app.m_vecCheckResults);
-    ConsoleWrite(FormatPortTable(m_app.m_vecCheckResults, NowText(), m_app.m_strCostText));
+    ConsoleWrite(FormatPortTable(PortViews(m_app.m_vecCheckResults), NowText(), m_app.m_strCostText,
+                                 ConsoleColumns()));
 }
 
 int RunConsole(CApplication& app)

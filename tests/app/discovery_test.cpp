@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "platform/serial_device.h"
 
 namespace {
 
@@ -19,11 +20,30 @@ COM_CHECK_RESULT_t Record(int com, const char* ati, bool at = true, bool complet
     record.strBaud = at ? "115200" : "";
     record.strATI = ati;
     if (complete) {
-        record.strSerialNo = "86600000000000" + std::to_string(com % 10);
-        record.strCardNo = " \"8986001234567890123" + std::to_string(com % 10) + "\"";
+        const std::string digits = std::to_string(100 + com);
+        record.strSerialNo = "866000000000" + digits;
+        record.strCardNo = " \"89860012345678901" + digits + "\"";
         record.strSignal = " 23,99";
     }
     return record;
+}
+
+// An error code of the open that the platform counts as `failure`.
+int OpenErrorOf(OPEN_FAILURE_t failure)
+{
+    for (int code = 1; code < 200; ++code) {
+        if (OpenFailureOf(code) == failure) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+// The reason of a busy port, without its line end.
+std::string BusyText()
+{
+    std::string text = PortErrorText(OpenErrorOf(OPEN_FAILURE_BUSY));
+    return text.substr(0, text.find_last_not_of("\r\n") + 1);
 }
 
 const char* const kM35 =
@@ -84,7 +104,9 @@ TEST_F(DiscoveryTest, AllPortsIdentifiesEachCompleteModem)
 
 TEST_F(DiscoveryTest, PortListFormsGiveTheSameRecords)
 {
-    for (const char* list : {"3,4", "3;4", "3,,4", "3 4", " 3 ; 4 ,"}) {
+    for (const char* list : {"3,4", "3;4", "3,,4", "3 4", " 3 ; 4 ,", "COM3,com4",
+                             "3\xA3\xAC"
+                             "COM4"}) {
         SCOPED_TRACE(list);
         ASSERT_TRUE(app.DiscoverDevices(list, devices));
         EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4"}));
@@ -129,7 +151,7 @@ TEST_F(DiscoveryTest, PortsTheScanDidNotSee)
 
 TEST_F(DiscoveryTest, MalformedPortListGivesNothing)
 {
-    for (const char* list : {"COM3", "3,4a", "-1", ",;"}) {
+    for (const char* list : {"COMX3", "3,4a", "-1", ",;", "COM"}) {
         SCOPED_TRACE(list);
         EXPECT_FALSE(app.DiscoverDevices(list, devices));
         EXPECT_TRUE(devices.empty());
@@ -164,7 +186,16 @@ TEST_F(DiscoveryTest, NothingAnswersAtTakesEveryPortUnidentified)
     EXPECT_TRUE(devices.empty());
 }
 
-TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsOnly)
+std::vector<std::string> Names(const std::vector<UNAVAILABLE_PORT_t>& ports)
+{
+    std::vector<std::string> names;
+    for (const UNAVAILABLE_PORT_t& port : ports) {
+        names.push_back(port.port.strName + ": " + port.strError);
+    }
+    return names;
+}
+
+TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsAndSaysWhyNotTheOthers)
 {
     app.m_vecCheckResults.push_back(Record(13, kM35));
     app.m_vecCheckResults.back().strSignal.clear();
@@ -173,13 +204,97 @@ TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsOnly)
     app.m_vecCheckResults.push_back(Record(15, kM35));
     app.m_vecCheckResults.back().strCardNo.clear();
     app.m_vecCheckResults.push_back(Record(16, kM35, false));
-    app.CollectInboxDevices(devices);
+    app.m_vecCheckResults.push_back(Record(17, "", false, false));
+    app.m_vecCheckResults.back().bOpen = false;
+    app.m_vecCheckResults.back().nOpenError = OpenErrorOf(OPEN_FAILURE_BUSY);
+    std::vector<UNAVAILABLE_PORT_t> unavailable;
+    ASSERT_TRUE(app.CollectInboxDevices("", devices, unavailable));
     EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4",
                                                         "\\\\.\\COM10", "\\\\.\\COM12"}));
+    EXPECT_EQ(Names(unavailable),
+              (std::vector<std::string>{"COM13: no signal", "COM14: no serial number",
+                                        "COM15: no SIM card", "COM16: no answer",
+                                        "COM17: " + BusyText()}));
 
     app.m_vecCheckResults = {Record(3, kM35, true, false)};
-    app.CollectInboxDevices(devices);
+    ASSERT_TRUE(app.CollectInboxDevices("", devices, unavailable));
     EXPECT_TRUE(devices.empty()) << "no fallback";
+    EXPECT_EQ(Names(unavailable), (std::vector<std::string>{"COM3: no serial number"}));
+}
+
+TEST_F(DiscoveryTest, InboxCollectionOfNamedPorts)
+{
+    std::vector<UNAVAILABLE_PORT_t> unavailable;
+    // Each named port once, in list order; ports the scan did not see and
+    // ports without a complete modem are said.
+    app.m_vecCheckResults[0].strCardNo.clear();
+    ASSERT_TRUE(
+        app.CollectInboxDevices("com10,4,COM4 3;9\xA3\xAC"
+                                "10",
+                                devices, unavailable));
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM10", "\\\\.\\COM4"}));
+    EXPECT_EQ(Names(unavailable),
+              (std::vector<std::string>{"COM3: no SIM card", "COM9: not found"}));
+
+    for (const char* list : {"x", "3,4a", ",", "COM"}) {
+        SCOPED_TRACE(list);
+        EXPECT_FALSE(app.CollectInboxDevices(list, devices, unavailable));
+        EXPECT_TRUE(devices.empty());
+        EXPECT_TRUE(unavailable.empty());
+    }
+}
+
+// One modem that answers on COM3 and COM5 (the same IMEI and ICCID): every
+// command that takes every port uses it once, through COM3; named, each
+// port is used.
+TEST_F(DiscoveryTest, OneModemOnTwoPortsIsOneDevice)
+{
+    COM_CHECK_RESULT_t second = app.m_vecCheckResults[0];
+    second.port = PortNamed("COM5");
+    app.m_vecCheckResults.insert(app.m_vecCheckResults.begin() + 2, second);
+    // COM11 has COM3's IMEI but another SIM: another modem (or another card).
+    COM_CHECK_RESULT_t otherCard = app.m_vecCheckResults[0];
+    otherCard.port = PortNamed("COM11");
+    otherCard.strCardNo = "89860099999999999999";
+    app.m_vecCheckResults.insert(app.m_vecCheckResults.begin() + 4, otherCard);
+
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    EXPECT_EQ(Ports(devices),
+              (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4", "\\\\.\\COM10",
+                                        "\\\\.\\COM11", "\\\\.\\COM12"}));
+    std::vector<UNAVAILABLE_PORT_t> unavailable;
+    ASSERT_TRUE(app.CollectInboxDevices("", devices, unavailable));
+    EXPECT_EQ(devices.size(), 5u);
+    EXPECT_TRUE(unavailable.empty()) << "the second port is no unavailable one";
+
+    ASSERT_TRUE(app.DiscoverDevices("5,3", devices));
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM5", "\\\\.\\COM3"}));
+    ASSERT_TRUE(app.CollectInboxDevices("COM5", devices, unavailable));
+    EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM5"}));
+
+    // When the lower port is not complete the modem is used through the other.
+    app.m_vecCheckResults[0].strSignal.clear();
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    EXPECT_EQ(Ports(devices)[0], "\\\\.\\COM4");
+    EXPECT_EQ(Ports(devices)[1], "\\\\.\\COM5");
+
+    // Without serial numbers nothing is merged, even with the same card.
+    for (COM_CHECK_RESULT_t& record : app.m_vecCheckResults) {
+        record.strSerialNo.clear();
+    }
+    ASSERT_TRUE(app.DiscoverDevices("", devices));
+    EXPECT_EQ(devices.size(), 6u) << "pass 2: every port that answered";
+}
+
+TEST_F(DiscoveryTest, DevicesCarryTheReasonTheirPortIsNotUsable)
+{
+    app.m_vecCheckResults[1].strCardNo.clear();
+    ASSERT_TRUE(app.DiscoverDevices("3,4,12,7", devices));
+    ASSERT_EQ(devices.size(), 4u);
+    EXPECT_EQ(devices[0].strReason, "");
+    EXPECT_EQ(devices[1].strReason, "no SIM card");
+    EXPECT_EQ(devices[2].strReason, "unknown model");
+    EXPECT_EQ(devices[3].strReason, "not found");
 }
 
 }  // namespace

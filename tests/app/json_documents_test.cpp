@@ -104,6 +104,48 @@ TEST(SendResultDocumentTest, ElementsInOrderWithMessageRules)
     }
 }
 
+TEST(SendResultDocumentTest, AnUnusableDeviceKeepsItsCodeAndMessageAndGainsItsError)
+{
+    std::vector<SEND_RESULT_t> results = {
+        Result("COM7", "18300000000", CMD_RESULT_NO_SIM, ""),
+        Result("COM9", "18300000000", CMD_RESULT_NO_SIM, ""),
+        Result("COM12", "10086", CMD_RESULT_FOREIGN_DEVICE, GB("设备不AT")),
+        Result("COM3", "10086", CMD_RESULT_FAILED, "+CMS ERROR: 500"),
+        Result("COM3", "10086", CMD_RESULT_SUCCEED, ""),
+        Result("COM8", "10086", CMD_RESULT_NO_SIM, ""),
+    };
+    results[0].strError = "Code:16   Device or resource busy";
+    results[1].strError = "not found";
+    results[2].strError = "unknown model";
+    // Only a device that was not usable has an error beside its message.
+    results[3].strError = "ignored";
+    results[4].strError = "ignored";
+    const Json::Value doc = Parse(StyledDocumentText(SendResultDocument(results), DOCUMENT_ASCII));
+    const struct {
+        int code;
+        const char* message;
+        const char* error;  // null: no member
+    } expected[] = {
+        {4, "No SIM CARD In Device", "Code:16   Device or resource busy"},
+        {4, "No SIM CARD In Device", "not found"},
+        {3, "Not Corvel Device", "unknown model"},
+        {1, "+CMS ERROR: 500", nullptr},
+        {0, "Succeed", nullptr},
+        {4, "No SIM CARD In Device", nullptr},
+    };
+    ASSERT_EQ(doc["result"].size(), results.size());
+    for (Json::ArrayIndex i = 0; i < doc["result"].size(); ++i) {
+        SCOPED_TRACE(i);
+        const Json::Value& element = doc["result"][i];
+        EXPECT_EQ(element["code"].asInt(), expected[i].code);
+        EXPECT_EQ(element["message"].asString(), expected[i].message);
+        EXPECT_EQ(element.isMember("error"), expected[i].error != nullptr);
+        if (expected[i].error != nullptr) {
+            EXPECT_EQ(element["error"].asString(), expected[i].error);
+        }
+    }
+}
+
 TEST(SendResultDocumentTest, ExactLayoutOfOneResult)
 {
     const std::string text = StyledDocumentText(
@@ -295,6 +337,81 @@ TEST(InboxDocumentTest, ClearAndEmptyForms)
     unknown.strType = "foo\xB1\xB1";
     EXPECT_EQ(StyledDocumentText(InboxDocument(unknown), DOCUMENT_ASCII),
               "{\n   \"check\" : 0,\n   \"seconds\" : 0,\n   \"type\" : \"foo\\u5317\"\n}\n\n");
+}
+
+TEST(InboxDocumentTest, UnavailablePortsAndTheMessageOfARefusedCommand)
+{
+    INBOX_RESULT_t read;
+    read.strType = "sread";
+    read.bCheck = true;
+    INBOX_PORT_RESULT_t port;
+    port.port = PortNamed("COM3");
+    port.bRead = true;
+    read.vecPorts = {port};
+    read.vecUnavailable = {{PortNamed("COM4"), "Code:16   Device or resource busy"},
+                           {PortNamed("COM9"), "not found"}};
+    EXPECT_EQ(
+        CompactDocumentText(InboxDocument(read), DOCUMENT_ASCII),
+        "{\"check\":1,\"portcount\":1,\"ports\":[{\"msgcount\":0,\"name\":\"COM3\"}],"
+        "\"seconds\":0,\"type\":\"sread\",\"unavailable\":[{\"error\":\"Code:16   Device or "
+        "resource busy\",\"name\":\"COM4\"},{\"error\":\"not found\",\"name\":\"COM9\"}]}\n\n");
+
+    INBOX_RESULT_t unknown;
+    unknown.strType = "list";
+    unknown.strMessage = "unknown word";
+    EXPECT_EQ(StyledDocumentText(InboxDocument(unknown), DOCUMENT_ASCII),
+              "{\n   \"check\" : 0,\n   \"message\" : \"unknown word\",\n   \"seconds\" : 0,\n"
+              "   \"type\" : \"list\"\n}\n\n");
+}
+
+TEST(PortsDocumentTest, EveryPortWithItsStateAndReason)
+{
+    PORT_VIEW_t usable;
+    usable.port = PortNamed("COM3");
+    usable.bOpen = usable.bAT = usable.bComplete = true;
+    usable.strBaud = "115200";
+    usable.strModel = "Quectel M35";
+    usable.strImei = "866123450000001";
+    usable.strIccid = "89860012345678901234";
+    usable.strSignal = "23,99";
+    usable.strOperator = GB("中国移动");
+    usable.nState = PORT_STATE_USABLE;
+    PORT_VIEW_t second = usable;
+    second.port = PortNamed("COM4");
+    second.nState = PORT_STATE_SAME_MODEM;
+    second.strReason = "same modem as COM3";
+    second.strSameModem = "COM3";
+    const PORT_VIEW_t missing = MissingPortView(PortNamed("COM9"));
+
+    const std::string text =
+        StyledDocumentText(PortsDocument({usable, second, missing}), DOCUMENT_ASCII);
+    const Json::Value doc = Parse(text);
+    EXPECT_EQ(doc.getMemberNames(), (std::vector<std::string>{"portcount", "ports"}));
+    EXPECT_EQ(doc["portcount"].asInt(), 3);
+    ASSERT_EQ(doc["ports"].size(), 3u);
+    const Json::Value& first = doc["ports"][0];
+    EXPECT_EQ(first.getMemberNames(),
+              (std::vector<std::string>{"baud", "com", "iccid", "imei", "model", "operator",
+                                        "signal", "state"}));
+    EXPECT_EQ(first["com"].asString(), "COM3");
+    EXPECT_EQ(first["baud"].asInt(), 115200);
+    EXPECT_EQ(first["model"].asString(), "Quectel M35");
+    EXPECT_EQ(first["imei"].asString(), "866123450000001");
+    EXPECT_EQ(first["iccid"].asString(), "89860012345678901234");
+    EXPECT_EQ(first["signal"].asString(), "23,99");
+    EXPECT_EQ(first["operator"].asString(), u8"中国移动");
+    EXPECT_EQ(first["state"].asString(), "usable");
+    EXPECT_EQ(doc["ports"][1]["state"].asString(), "same modem");
+    EXPECT_EQ(doc["ports"][1]["samemodem"].asString(), "COM3");
+    EXPECT_EQ(doc["ports"][1]["reason"].asString(), "same modem as COM3");
+    const Json::Value& gone = doc["ports"][2];
+    EXPECT_EQ(gone["state"].asString(), "not found");
+    EXPECT_EQ(gone["reason"].asString(), "not found");
+    EXPECT_EQ(gone["baud"].asInt(), 0);
+    EXPECT_EQ(gone["imei"].asString(), "");
+
+    EXPECT_EQ(StyledDocumentText(PortsDocument({}), DOCUMENT_ASCII),
+              "{\n   \"portcount\" : 0,\n   \"ports\" : []\n}\n\n");
 }
 
 // A port with one SIM message of the given text (internal code page).
