@@ -172,6 +172,46 @@ TEST(SimulatorLine, PhoneBookAndModeSurviveARestart)
     EXPECT_TRUE(Has(cdma.Command("AT^CPBR=1\r"), "315427690812734"));
 }
 
+// A USB modem whose modem and PC UI ports both answer AT: one module, its
+// identity and its storages the same through either port.
+TEST(SimulatorLine, TwoPortsOfOneModuleShareItsIdentityAndStorages)
+{
+    ModemSim sim(R"({"ports":[
+      {"com":3,"model":"ME909s-821","imei":"867000000000003","iccid":"89860000000000000003",
+       "storage":{"SM":[{"index":1,"from":"10086","time":"24-05-01 09:30:00","text":"one"},
+                        {"index":2,"from":"10086","time":"24-05-01 09:31:00","text":"two"}]}},
+      {"com":4,"same_modem_as":3,"bauds":[115200],"echo":false},
+      {"com":5,"model":"ME909s-821","iccid":"89860000000000000005"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine first;
+    SimLine second;
+    SimLine other;
+    ASSERT_TRUE(first.Open(sim.PortPath(3), B9600));
+    ASSERT_TRUE(second.Open(sim.PortPath(4), B115200));
+    ASSERT_TRUE(other.Open(sim.PortPath(5), B9600));
+    for (const char* command : {"AT+CGSN\r", "AT^ICCID?\r", "AT+CGMM\r"}) {
+        SCOPED_TRACE(command);
+        const std::string one = first.Command(command);
+        const std::string two = second.Command(command);
+        EXPECT_TRUE(Has(one, "OK")) << one;
+        // The second port has echo off; the answer is the same.
+        EXPECT_EQ(one.substr(one.find("\r\n")), two) << two;
+    }
+    EXPECT_TRUE(Has(second.Command("AT+CGSN\r"), "867000000000003"));
+    EXPECT_FALSE(Has(other.Command("AT+CGSN\r"), "867000000000003"));
+
+    // A deletion through one port is gone through the other.
+    EXPECT_TRUE(Has(second.Command("AT+CPMS=\"SM\"\r"), "OK"));
+    EXPECT_TRUE(Has(second.Command("AT+CMGD=1\r"), "OK"));
+    EXPECT_TRUE(Has(first.Command("AT+CPMS=\"SM\"\r"), "+CPMS: 1,"));
+    const std::string listing = first.Command("AT+CMGL=4\r");
+    EXPECT_FALSE(Has(listing, "+CMGL: 1,")) << listing;
+    EXPECT_TRUE(Has(listing, "+CMGL: 2,")) << listing;
+    // Each port logs what came in on it.
+    ASSERT_EQ(sim.Events("delete").size(), 1u);
+    EXPECT_EQ(sim.Events("delete")[0]["com"].asInt(), 4);
+}
+
 TEST(SimulatorLine, HostileInputIsBoundedAndLeavesTheModemUsable)
 {
     ModemSim sim(R"({"ports":[{"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234"},
@@ -230,6 +270,15 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
          "faults.trickle"},
         {R"({"ports":[{"com":3,"model":"M35","faults":{"cms_error_body_numbers":[0]}}]})",
          "faults.cms_error_body_numbers"},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":4,"same_modem_as":5}]})",
+         "port COM4: same_modem_as: must be the number of another port"},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":4,"same_modem_as":4}]})",
+         "port COM4: same_modem_as"},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":4,"same_modem_as":3,"iccid":"8986"}]})",
+         "not \"iccid\""},
+        {R"({"ports":[{"com":3,"model":"M35"},{"com":4,"same_modem_as":3},
+                      {"com":5,"same_modem_as":4}]})",
+         "port COM5: same_modem_as: must be the number of another port that is no further port"},
     };
     char dir[] = "/tmp/tellmar-simcfg-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -247,14 +296,24 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
     ProcessResult usage = RunProcess({TELLMAR_MODEMSIM, "--config"}, {}, "", 10);
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(Has(usage.err, "usage:"));
+    EXPECT_EQ(usage.out, "");
+    // Asked for, the help is the answer: on standard output, status 0.
+    for (const char* help : {"--help", "-h"}) {
+        ProcessResult asked = RunProcess({TELLMAR_MODEMSIM, help}, {}, "", 10);
+        EXPECT_EQ(asked.exitCode, 0) << help;
+        EXPECT_TRUE(Has(asked.out, "usage: tellmar-modemsim --config CFG.json --dir DIR"));
+        EXPECT_TRUE(Has(asked.out, "--until-stdin-eof"));
+        EXPECT_EQ(asked.err, "");
+    }
     std::remove(configPath.c_str());
     rmdir((std::string(dir) + "/ports").c_str());
     rmdir(dir);
 }
 
 // The simulator makes links and rewrites its log and state in its folder: a
-// folder that another user may write is refused, as one that is no folder.
-TEST(SimulatorProgram, AFolderOthersMayWriteIsRefused)
+// folder that another user could change is refused, as the program refuses
+// it, and so is one that is no folder.
+TEST(SimulatorProgram, AFolderOthersCouldChangeIsRefused)
 {
     char dir[] = "/tmp/tellmar-simdir-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -262,17 +321,38 @@ TEST(SimulatorProgram, AFolderOthersMayWriteIsRefused)
     std::ofstream(root + "/config.json") << R"({"ports":[{"com":3,"model":"M35"}]})";
     ASSERT_EQ(mkdir((root + "/shared").c_str(), 0777), 0);
     ASSERT_EQ(chmod((root + "/shared").c_str(), 0777), 0);
+    // A private folder below one that others may write (and that is not
+    // sticky): they could move it away and put another in its place.
+    ASSERT_EQ(mkdir((root + "/shared/mine").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((root + "/sticky").c_str(), 0777), 0);
+    ASSERT_EQ(chmod((root + "/sticky").c_str(), 01777), 0);
+    ASSERT_EQ(mkdir((root + "/sticky/mine").c_str(), 0700), 0);
     std::ofstream(root + "/file") << "";
-    for (const char* folder : {"/shared", "/file"}) {
-        SCOPED_TRACE(folder);
+    const struct {
+        const char* folder;
+        const char* why;
+    } cases[] = {
+        {"/shared", "only this user may write"},
+        {"/shared/mine", "above it can be written by other users"},
+        {"/shared/new", "above it can be written by other users"},  // made, then refused
+        {"/file", "not a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
         ProcessResult r = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
-                                      root + folder, "--until-stdin-eof"},
+                                      root + c.folder, "--until-stdin-eof"},
                                      {}, "", 10);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_TRUE(Has(r.err, "only this user may write")) << r.err;
+        EXPECT_TRUE(Has(r.err, c.why)) << r.err;
+        EXPECT_NE(access((root + c.folder + "/COM3").c_str(), F_OK), 0);
     }
-    EXPECT_NE(access((root + "/shared/COM3").c_str(), F_OK), 0);
+    // Below a sticky folder (as /tmp) a private folder is safe.
+    ProcessResult sticky = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir",
+                                       root + "/sticky/mine", "--until-stdin-eof"},
+                                      {}, "", 10);
+    EXPECT_EQ(sticky.exitCode, 0) << sticky.err;
+    EXPECT_EQ(sticky.out, "READY\n");
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
 }
@@ -321,8 +401,23 @@ TEST(SimulatorProgram, EndOfInputStopsItAndRemovesTheLinks)
     EXPECT_EQ(r.out, "READY\n");
     EXPECT_NE(access((root + "/ports/COM3").c_str(), F_OK), 0);
     EXPECT_NE(access((root + "/ports/COM12").c_str(), F_OK), 0);
-    // Log and state go into the port folder unless named.
-    EXPECT_EQ(access((root + "/ports/modemsim-log.jsonl").c_str(), F_OK), 0);
+    // Log and state go into the port folder unless named, for their owner
+    // alone, also a log an earlier run left readable.
+    struct stat log {};
+    ASSERT_EQ(stat((root + "/ports/modemsim-log.jsonl").c_str(), &log), 0);
+    EXPECT_EQ(log.st_mode & 07777, 0600u);
+    ASSERT_EQ(chmod((root + "/ports/modemsim-log.jsonl").c_str(), 0644), 0);
+    std::ofstream(root + "/config.json", std::ios::trunc)
+        << R"({"ports":[{"com":3,"model":"CLM920_NC5","iccid":"8986","modeconfig":22}]})";
+    r = RunProcess({TELLMAR_MODEMSIM, "--config", root + "/config.json", "--dir", root + "/ports",
+                    "--until-stdin-eof"},
+                   {}, "", 10);
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(stat((root + "/ports/modemsim-log.jsonl").c_str(), &log), 0);
+    EXPECT_EQ(log.st_mode & 07777, 0600u);
+    struct stat state {};
+    ASSERT_EQ(stat((root + "/ports/modemsim-state.json").c_str(), &state), 0);
+    EXPECT_EQ(state.st_mode & 07777, 0600u);
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
 }

@@ -1,6 +1,7 @@
 #include "event_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,8 +19,10 @@ EventLog::~EventLog()
 
 bool EventLog::Open(const std::string& path, std::string& error)
 {
-    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
+    // The log holds the numbers and texts of the messages: for its owner
+    // alone, also when an earlier run left it readable.
+    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+    if (m_fd < 0 || fchmod(m_fd, 0600) != 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }

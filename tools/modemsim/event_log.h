@@ -17,7 +17,8 @@ public:
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
 
-    // Creates or truncates the file. False with errno's text in `error`.
+    // Creates or truncates the file, readable and writable by its owner
+    // only (mode 0600). False with errno's text in `error`.
     bool Open(const std::string& path, std::string& error);
     // Writes one event; no-op before Open.
     void Write(const Json::Value& event);

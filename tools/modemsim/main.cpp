@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -32,10 +33,64 @@ const char kUsage[] =
     "usage: tellmar-modemsim --config CFG.json --dir DIR [--log LOG.jsonl]\n"
     "                        [--state STATE.json] [--until-stdin-eof]\n";
 
+const char kHelp[] =
+    "Simulated SMS modems on pseudo-terminals, linked as DIR/COM<n>, for\n"
+    "TELLMAR_SERIALCOMM=DIR tellmar ...\n"
+    "\n"
+    "  --config CFG.json   the ports and their modems (tellmar-modemsim(1))\n"
+    "  --dir DIR           the folder of the COM<n> links; a folder of this\n"
+    "                      user's that nobody else may change\n"
+    "  --log LOG.jsonl     what the modems received (default DIR/modemsim-log.jsonl)\n"
+    "  --state STATE.json  what the modems keep between runs\n"
+    "                      (default DIR/modemsim-state.json)\n"
+    "  --until-stdin-eof   also stop when standard input ends\n"
+    "  --help              this text\n"
+    "\n"
+    "It prints READY once every link is in place and runs until SIGTERM,\n"
+    "SIGINT or SIGHUP.\n";
+
 int Fail(const std::string& message)
 {
     std::fprintf(stderr, "tellmar-modemsim: %s\n", message.c_str());
     return 2;
+}
+
+// Why the folder is no place for the links, the log and the state file;
+// empty when it is one. The links say which device each COM name opens and
+// the files are rewritten here, so nobody else may change the folder: it
+// must be this user's and writable by nobody else, and every folder above it
+// this user's or root's and writable by nobody else unless sticky (as /tmp).
+// The program refuses a TELLMAR_SERIALCOMM folder by the same rule.
+std::string UnsafeFolder(const std::string& dir)
+{
+    struct stat dirStat;
+    if (lstat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode)) {
+        return dir + ": not a folder";
+    }
+    if (dirStat.st_uid != geteuid() || (dirStat.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return dir + ": not a folder of this user's that only this user may write";
+    }
+    char* real = realpath(dir.c_str(), nullptr);
+    if (real == nullptr) {
+        return dir + ": " + std::strerror(errno);
+    }
+    std::string path = real;
+    std::free(real);
+    while (path != "/") {
+        const std::size_t slash = path.rfind('/');
+        path = slash == 0 ? "/" : path.substr(0, slash);
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            return path + ": " + std::strerror(errno);
+        }
+        if (st.st_uid != geteuid() && st.st_uid != 0) {
+            return dir + ": the folder " + path + " above it belongs to another user";
+        }
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
+            return dir + ": the folder " + path + " above it can be written by other users";
+        }
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -55,6 +110,10 @@ int main(int argc, char** argv)
             *target = argv[++i];
         } else if (arg == "--until-stdin-eof") {
             untilStdinEof = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            std::fputs(kHelp, stdout);
+            return 0;
         } else {
             std::fputs(kUsage, stderr);
             return 2;
@@ -83,12 +142,11 @@ int main(int argc, char** argv)
         return Fail(dir + ": " + std::strerror(errno));
     }
     // The links, the log and the state file are made and rewritten in this
-    // folder: one that another user owns or may write could turn them into
-    // links to any file.
-    struct stat dirStat;
-    if (lstat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) ||
-        dirStat.st_uid != geteuid() || (dirStat.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        return Fail(dir + ": not a folder of this user's that only this user may write");
+    // folder: one that another user could change could turn them into links
+    // to any file, and the program would not use it.
+    const std::string unsafe = UnsafeFolder(dir);
+    if (!unsafe.empty()) {
+        return Fail(unsafe);
     }
     // Two descriptors per port; hundreds of ports need more than the
     // usual soft limit.

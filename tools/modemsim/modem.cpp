@@ -11,31 +11,28 @@
 
 namespace modemsim {
 
-Modem::Modem(const PortConfig& config, EventLog& log, SimState& state)
-    : m_config(config),
-      m_model(FindModel(config.model)),
-      m_log(log),
-      m_state(state),
-      m_echo(config.echo),
-      m_modeConfig(config.modeConfig),
-      m_messageReference(config.messageReference),
-      m_noiseState(0x9E3779B9u ^ static_cast<std::uint32_t>(config.com))
+namespace {
+
+std::shared_ptr<ModuleMemory> NewMemory(const PortConfig& config, SimState& state)
 {
+    auto memory = std::make_shared<ModuleMemory>();
+    memory->modeConfig = config.modeConfig;
+    memory->messageReference = config.messageReference;
     for (const auto& [name, messages] : config.storage) {
-        auto& storage = m_storage[name];
+        auto& storage = memory->storage[name];
         for (const StoredMessage& message : messages)
             storage[message.index] = message;
     }
-    m_phoneBook["ME"] = config.phoneBook;
-    if (m_state.HasPort(config.com)) {
-        const Json::Value& saved = m_state.Port(config.com);
+    memory->phoneBook["ME"] = config.phoneBook;
+    if (state.HasPort(config.moduleCom)) {
+        const Json::Value& saved = state.Port(config.moduleCom);
         if (saved["modeconfig"].isInt())
-            m_modeConfig = saved["modeconfig"].asInt();
+            memory->modeConfig = saved["modeconfig"].asInt();
         const Json::Value& books = saved["phonebook"];
         if (books.isObject()) {
-            m_phoneBook.clear();
+            memory->phoneBook.clear();
             for (const std::string& storage : books.getMemberNames()) {
-                auto& book = m_phoneBook[storage];
+                auto& book = memory->phoneBook[storage];
                 for (const std::string& index : books[storage].getMemberNames()) {
                     const Json::Value& e = books[storage][index];
                     PhoneBookEntry entry;
@@ -47,6 +44,23 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state)
             }
         }
     }
+    return memory;
+}
+
+}  // namespace
+
+Modem::Modem(const PortConfig& config, EventLog& log, SimState& state,
+             std::shared_ptr<ModuleMemory>& memory)
+    : m_config(config),
+      m_model(FindModel(config.model)),
+      m_log(log),
+      m_state(state),
+      m_echo(config.echo),
+      m_noiseState(0x9E3779B9u ^ static_cast<std::uint32_t>(config.com))
+{
+    if (!memory)
+        memory = NewMemory(config, state);
+    m_memory = memory;
 }
 
 std::vector<Outgoing> Modem::TakeOutput()

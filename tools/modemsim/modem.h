@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,27 @@ struct Outgoing {
     bool hangUp = false;
 };
 
+// What a module keeps whichever of its ports a command comes in on: the
+// storages, the phone book, the network mode, the next message reference
+// and the parts of long messages received so far. The ports of one module
+// (PortConfig::moduleCom) share it; the settings of the dialogue (echo,
+// formats, the selected storages) belong to each port.
+struct ModuleMemory {
+    std::map<std::string, std::map<int, StoredMessage>> storage;
+    std::map<std::string, std::map<int, PhoneBookEntry>> phoneBook;
+    int modeConfig = 2;
+    int messageReference = 1;
+    // Parts of concatenated messages received so far, by number/ref/total.
+    std::map<std::string, std::map<int, Submit>> parts;
+};
+
 class Modem {
 public:
-    Modem(const PortConfig& config, EventLog& log, SimState& state);
+    // `memory`: the module's memory when another of its ports has made it
+    // already; when empty it is made from the configuration and the state
+    // file, and handed back for the module's other ports.
+    Modem(const PortConfig& config, EventLog& log, SimState& state,
+          std::shared_ptr<ModuleMemory>& memory);
 
     // Bytes from the program, sent at `baud`; at a rate the module is not
     // set to it cannot make them out.
@@ -171,8 +190,6 @@ private:
     std::string m_mem2 = "SM";
     std::string m_mem3 = "SM";
     std::string m_phoneBookStorage = "ME";
-    int m_modeConfig;
-    int m_messageReference;
     int m_commands = 0;
     int m_bodies = 0;
     bool m_silent = false;
@@ -184,10 +201,7 @@ private:
     int m_replyDelayMs = 0;
     std::uint32_t m_noiseState;
 
-    std::map<std::string, std::map<int, StoredMessage>> m_storage;
-    std::map<std::string, std::map<int, PhoneBookEntry>> m_phoneBook;
-    // Parts of concatenated messages received so far, by number/ref/total.
-    std::map<std::string, std::map<int, Submit>> m_parts;
+    std::shared_ptr<ModuleMemory> m_memory;
 };
 
 }  // namespace modemsim

@@ -322,7 +322,7 @@ void Modem::AnswerCmgf(const std::string&, const std::string&)
 
 void Modem::AnswerModeConfig(const std::string&, const std::string&)
 {
-    Info({"^MODECONFIG: " + std::to_string(m_modeConfig)});
+    Info({"^MODECONFIG: " + std::to_string(m_memory->modeConfig)});
 }
 
 void Modem::AnswerSetModeConfig(const std::string&, const std::string& args)
@@ -332,8 +332,8 @@ void Modem::AnswerSetModeConfig(const std::string&, const std::string& args)
         CmeError(50);
         return;
     }
-    m_modeConfig = value;
-    m_state.Port(m_config.com)["modeconfig"] = value;
+    m_memory->modeConfig = value;
+    m_state.Port(m_config.moduleCom)["modeconfig"] = value;
     m_state.Save();
     Json::Value e;
     e["event"] = "modeconfig";

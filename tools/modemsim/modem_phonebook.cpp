@@ -19,7 +19,7 @@ void Modem::AnswerSetPhoneBookStorage(const std::string&, const std::string& arg
 void Modem::AnswerPhoneBookStorage(const std::string&, const std::string&)
 {
     Info({"+CPBS: \"" + m_phoneBookStorage + "\"," +
-          std::to_string(m_phoneBook[m_phoneBookStorage].size()) + ",250"});
+          std::to_string(m_memory->phoneBook[m_phoneBookStorage].size()) + ",250"});
 }
 
 void Modem::AnswerPhoneBookRead(const std::string& cmd, const std::string& text)
@@ -38,7 +38,7 @@ void Modem::AnswerPhoneBookRead(const std::string& cmd, const std::string& text)
     }
     std::string prefix = cmd.substr(0, 5) + ": ";
     std::vector<std::string> lines;
-    for (const auto& [index, entry] : m_phoneBook[m_phoneBookStorage]) {
+    for (const auto& [index, entry] : m_memory->phoneBook[m_phoneBookStorage]) {
         if (index < first || index > last)
             continue;
         lines.push_back(prefix + std::to_string(index) + ",\"" + entry.number + "\"," +
@@ -59,7 +59,7 @@ void Modem::AnswerPhoneBookWrite(const std::string&, const std::string& text)
         CmeError(21);
         return;
     }
-    auto& book = m_phoneBook[m_phoneBookStorage];
+    auto& book = m_memory->phoneBook[m_phoneBookStorage];
     Json::Value e;
     e["event"] = "phonebook";
     e["storage"] = m_phoneBookStorage;
@@ -90,7 +90,7 @@ void Modem::AnswerPhoneBookWrite(const std::string&, const std::string& text)
 void Modem::SavePhoneBook()
 {
     Json::Value books(Json::objectValue);
-    for (const auto& [storage, book] : m_phoneBook) {
+    for (const auto& [storage, book] : m_memory->phoneBook) {
         Json::Value entries(Json::objectValue);
         for (const auto& [index, entry] : book) {
             Json::Value e;
@@ -101,7 +101,7 @@ void Modem::SavePhoneBook()
         }
         books[storage] = entries;
     }
-    m_state.Port(m_config.com)["phonebook"] = books;
+    m_state.Port(m_config.moduleCom)["phonebook"] = books;
     m_state.Save();
 }
 

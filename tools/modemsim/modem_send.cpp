@@ -148,8 +148,8 @@ void Modem::FinishPduBody()
 
 int Modem::NextReference()
 {
-    int reference = m_messageReference;
-    m_messageReference = (m_messageReference + 1) % 256;
+    int reference = m_memory->messageReference;
+    m_memory->messageReference = (m_memory->messageReference + 1) % 256;
     return reference;
 }
 
@@ -167,7 +167,7 @@ void Modem::Deliver(const Submit& submit)
         return;
     }
     std::string key = submit.number + "/" + std::to_string(c.ref) + "/" + std::to_string(c.total);
-    auto& parts = m_parts[key];
+    auto& parts = m_memory->parts[key];
     parts[c.part] = submit;
     if (static_cast<int>(parts.size()) < c.total)
         return;
@@ -185,7 +185,7 @@ void Modem::Deliver(const Submit& submit)
     message["text"] = allUcs2 ? Ucs2ToUtf8(octets) : text;
     message["parts"] = c.total;
     Log(message);
-    m_parts.erase(key);
+    m_memory->parts.erase(key);
 }
 
 void Modem::FinishTextBody()

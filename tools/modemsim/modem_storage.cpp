@@ -7,13 +7,14 @@ namespace modemsim {
 
 std::map<int, StoredMessage>& Modem::Selected()
 {
-    return m_storage[m_mem1];
+    return m_memory->storage[m_mem1];
 }
 
 void Modem::AnswerStorage(const std::string&, const std::string& args)
 {
     auto counts = [&](const std::string& mem) {
-        return std::to_string(m_storage[mem].size()) + "," + std::to_string(m_config.capacity[mem]);
+        return std::to_string(m_memory->storage[mem].size()) + "," +
+               std::to_string(m_config.capacity[mem]);
     };
     if (args == "=?") {
         Info({"+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"});

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace modemsim {
 namespace {
@@ -69,6 +70,8 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
         return false;
     }
     m_lines.reserve(config.ports.size());
+    // One memory per module, shared by the module's ports.
+    std::map<int, std::shared_ptr<ModuleMemory>> memories;
     for (const PortConfig& port : config.ports) {
         m_lines.emplace_back();
         Line& line = m_lines.back();
@@ -117,7 +120,7 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
             line.link.clear();
             return false;
         }
-        line.modem = std::make_unique<Modem>(port, log, state);
+        line.modem = std::make_unique<Modem>(port, log, state, memories[port.moduleCom]);
     }
     return true;
 }

@@ -287,9 +287,10 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
 bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
 {
     if (!check.OnlyKeys(
-            p, {"com",   "model", "bauds",    "wrong_baud", "echo",       "imei",  "esn", "serial",
-                "iccid", "csq",   "operator", "sca",        "modeconfig", "mr",    "ati", "ati3",
-                "cgmi",  "cgmm",  "storage",  "capacity",   "phonebook",  "faults"},
+            p, {"com",        "model",    "bauds",     "wrong_baud", "echo",         "imei",
+                "esn",        "serial",   "iccid",     "csq",        "operator",     "sca",
+                "modeconfig", "mr",       "ati",       "ati3",       "cgmi",         "cgmm",
+                "storage",    "capacity", "phonebook", "faults",     "same_modem_as"},
             "port")) {
         return false;
     }
@@ -297,6 +298,7 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
         return check.Fail("com", "every port needs a number from 1 to 9999");
     }
     port.com = p["com"].asInt();
+    port.moduleCom = port.com;
     check.where = "port COM" + std::to_string(port.com) + ": ";
     if (!check.String(p, "model", port.model))
         return false;
@@ -412,6 +414,57 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
     return ParseFaults(p["faults"], port.faults, check);
 }
 
+// The entry of a further port of a module ("same_modem_as": the module's
+// first port): that port's entry with this port's number, line settings and
+// faults; its identity (the IMEI included, whose default follows the port
+// number) is the module's. False for a module port that is missing or is a
+// further port itself, and for keys of the module's in this entry.
+bool FurtherPortOfModule(const Json::Value& entry, const Json::Value& ports, Json::Value& merged,
+                         int& module, Checker& check)
+{
+    const std::set<std::string> own = {"com",        "same_modem_as", "bauds",
+                                       "wrong_baud", "echo",          "faults"};
+    const Json::Value& com = entry["com"];
+    check.where = com.isInt() ? "port COM" + std::to_string(com.asInt()) + ": " : "";
+    for (const std::string& name : entry.getMemberNames()) {
+        if (!own.count(name)) {
+            return check.Fail("same_modem_as",
+                              "a further port of a modem has only com, bauds, "
+                              "wrong_baud, echo and faults of its own, not \"" +
+                                  name + "\"");
+        }
+    }
+    const Json::Value& target = entry["same_modem_as"];
+    const Json::Value* first = nullptr;
+    for (const Json::Value& candidate : ports) {
+        if (target.isInt() && candidate.isObject() && candidate["com"] == target &&
+            candidate["com"] != com) {
+            first = &candidate;
+        }
+    }
+    if (first == nullptr || first->isMember("same_modem_as")) {
+        return check.Fail("same_modem_as",
+                          "must be the number of another port that is no "
+                          "further port itself");
+    }
+    merged = *first;
+    for (const char* line : {"bauds", "wrong_baud", "echo", "faults"}) {
+        merged.removeMember(line);
+    }
+    for (const std::string& name : entry.getMemberNames()) {
+        if (name != "same_modem_as")
+            merged[name] = entry[name];
+    }
+    if (!merged.isMember("imei")) {
+        char imei[16];
+        std::snprintf(imei, sizeof imei, "866%012d", target.asInt());
+        merged["imei"] = imei;
+    }
+    module = target.asInt();
+    check.where.clear();
+    return true;
+}
+
 }  // namespace
 
 bool ParseConfig(const std::string& text, SimConfig& config, std::string& error)
@@ -433,13 +486,22 @@ bool ParseConfig(const std::string& text, SimConfig& config, std::string& error)
     }
     std::set<int> coms;
     config.ports.clear();
-    for (const Json::Value& p : root["ports"]) {
+    for (const Json::Value& entry : root["ports"]) {
         check.where.clear();
+        Json::Value p = entry;
+        int module = 0;
+        if (entry.isObject() && entry.isMember("same_modem_as") &&
+            !FurtherPortOfModule(entry, root["ports"], p, module, check)) {
+            error = check.error;
+            return false;
+        }
         PortConfig port;
         if (!ParsePort(p, port, check)) {
             error = check.error;
             return false;
         }
+        if (module != 0)
+            port.moduleCom = module;
         if (!coms.insert(port.com).second) {
             error = "COM" + std::to_string(port.com) + " is configured twice";
             return false;

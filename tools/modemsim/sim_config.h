@@ -69,6 +69,10 @@ struct PhoneBookEntry {
 
 struct PortConfig {
     int com = 0;
+    // The port whose module this is: com itself, or for a further port of a
+    // module ("same_modem_as") that module's first port. Ports of one module
+    // share its identity, storages, phone book and network mode.
+    int moduleCom = 0;
     std::string model;
     std::vector<int> bauds;
     bool garbageAtWrongBaud = true;

@@ -1,5 +1,10 @@
 #include "sim_state.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -81,17 +86,23 @@ void SimState::Save() const
     if (m_path.empty())
         return;
     std::string temp = m_path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return;
-        Json::StreamWriterBuilder builder;
-        builder["indentation"] = " ";
-        out << Json::writeString(builder, m_root) << "\n";
-        if (!out)
-            return;
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = " ";
+    const std::string text = Json::writeString(builder, m_root) + "\n";
+    // The phone books are the owner's alone, as the log is.
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    bool written = fchmod(fd, 0600) == 0;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += written ? static_cast<std::size_t>(n) : 0;
     }
-    std::rename(temp.c_str(), m_path.c_str());
+    if (close(fd) == 0 && written)
+        std::rename(temp.c_str(), m_path.c_str());
 }
 
 }  // namespace modemsim
