@@ -16,11 +16,17 @@ std::string Field(const std::string& label, const std::string& value, int column
            "\n";
 }
 
+// The text of a code, and what was wrong with the device when that is known.
+std::string WithDeviceReason(const std::string& text, const std::string& reason)
+{
+    return reason.empty() ? text : text + " (" + reason + ")";
+}
+
 // Why nothing of the device could be read.
 std::string ReadFailureReason(const COM_DEVICE_t& device, const INBOX_READ_t& read)
 {
     if (device.strCardNo.empty()) {
-        return ResultTextZh(CMD_RESULT_NO_SIM);
+        return WithDeviceReason(ResultTextZh(CMD_RESULT_NO_SIM), device.strReason);
     }
     if (!read.bHasDriver) {
         return ResultTextZh(CMD_RESULT_NOT_AT);
@@ -41,8 +47,9 @@ CStyledText SendResultLine(const SEND_RESULT_t& result, int columns)
             .Green(result.strNumber)
             .Green(GB(" 的短信发送成功"));
     } else {
-        const std::string reason =
-            result.strMessage.empty() ? ResultTextZh(result.nResult) : result.strMessage;
+        const std::string reason = WithDeviceReason(
+            result.strMessage.empty() ? ResultTextZh(result.nResult) : result.strMessage,
+            result.strError);
         const std::string head = GB("端口 ") + port + GB(" 发送到 ") + result.strNumber +
                                  GB(" 的短信发送失败,失败原因: ");
         line.Red(GB("端口 "))

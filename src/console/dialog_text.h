@@ -12,7 +12,8 @@
 #include "platform/styled_text.h"
 
 // The line of one send result: green when sent, red with the reason when not
-// (the result's message, else the Chinese text of its code).
+// (the result's message, else the Chinese text of its code, with what was
+// wrong with an unusable device in brackets).
 CStyledText SendResultLine(const SEND_RESULT_t& result, int columns);
 
 // The messages of one storage, each numbered between separators with its

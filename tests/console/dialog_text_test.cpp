@@ -151,6 +151,11 @@ TEST(SendResultLine, GreenWhenSentRedWithTheReasonWhenNot)
     EXPECT_EQ(Marked(SendResultLine(noSim, 0)),
               GB("<r>端口 </r><g>COM7</g><r> 发送到 </r><r>18300000000</r>"
                  "<r> 的短信发送失败,失败原因: </r><r>设备未插卡</r>\n"));
+    // What was wrong with the device, when known, follows the code's text.
+    noSim.strError = "Code:16   Device or resource busy";
+    EXPECT_EQ(SendResultLine(noSim, 0).Text(),
+              GB("端口 COM7 发送到 18300000000 的短信发送失败,失败原因: 设备未插卡 (Code:16   "
+                 "Device or resource busy)\n"));
 }
 
 TEST(SendResultLine, TheModemsTextCannotDriveTheTerminal)

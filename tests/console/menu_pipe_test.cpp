@@ -183,9 +183,11 @@ TEST(ConsoleReceive, SuccessCountsReadStoragesAndFailuresGiveTheirReason)
     EXPECT_NE(out.find(u8"短信内容: x\\x1B[2Jy\n"), std::string::npos) << out;
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
 
-    // Reasons in their order: no SIM card first; else the modem's own error.
-    EXPECT_NE(out.find(std::string(u8"端口 COM5 接收短信失败\t 失败原因: 设备未插卡\n")),
-              std::string::npos)
+    // Reasons in their order: no SIM card first (with what was wrong with the
+    // port); else the modem's own error.
+    EXPECT_NE(
+        out.find(std::string(u8"端口 COM5 接收短信失败\t 失败原因: 设备未插卡 (no answer)\n")),
+        std::string::npos)
         << out;
     EXPECT_NE(out.find(std::string(u8"端口 COM6 接收短信失败\t 失败原因: +CMS ERROR: 302\n")),
               std::string::npos)
