@@ -59,7 +59,10 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
 
     const TellmarRun read = RunTellmar(sim, {"sms", "read"});
     EXPECT_EQ(read.document.getMemberNames(),
-              (std::vector<std::string>{"check", "portcount", "ports", "seconds", "type"}));
+              (std::vector<std::string>{"check", "portcount", "ports", "seconds", "type",
+                                        "unavailable"}));
+    EXPECT_EQ(read.document["unavailable"][0]["name"].asString(), "COM8");
+    EXPECT_EQ(read.document["unavailable"][0]["error"].asString(), "no SIM card");
     EXPECT_EQ(read.document["check"].asInt(), 1);
     EXPECT_EQ(read.document["portcount"].asInt(), 1);
     EXPECT_EQ(read.document["type"].asString(), "read");
@@ -75,8 +78,8 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
     EXPECT_TRUE(sim.Commands(8).size() > 0 && CommandsStartingWith(sim, 8, "AT+CPMS").empty())
         << "the modem without SIM is scanned but not visited";
 
-    // Capitals are lower-cased, a third argument is ignored, "s" forms are one line.
-    const TellmarRun compact = RunTellmar(sim, {"SMS", "SREAD", "extra"});
+    // Capitals are lower-cased, "s" forms are one line.
+    const TellmarRun compact = RunTellmar(sim, {"SMS", "SREAD"});
     EXPECT_EQ(compact.documentText.rfind("{\"check\":1,\"portcount\":1,\"ports\":[{", 0), 0u)
         << compact.documentText;
     EXPECT_EQ(compact.documentText.find('\n'), compact.documentText.size() - 2);
@@ -98,6 +101,53 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
 
     const TellmarRun after = RunTellmar(sim, {"sms", "read"});
     ExpectMessages(after.document["ports"][0], {});
+}
+
+TEST(InboxCommandE2E, NamedPortsOnly)
+{
+    ModemSim sim(R"({"ports":[
+      {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901233",
+       "storage":{"SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"three"}]}},
+      {"com":4,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+       "storage":{"SM":[{"index":1,"from":"13912345678","time":"24-05-01 09:30:00","text":"four"}]}},
+      {"com":5,"model":"M35","bauds":[9600]}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+
+    // Clearing one modem leaves the others as they are.
+    const TellmarRun clear = RunTellmar(sim, {"sms", "sclear", "3"});
+    ASSERT_EQ(clear.document["ports"].size(), 1u) << clear.documentText;
+    EXPECT_EQ(clear.document["ports"][0]["name"].asString(), "COM3");
+    EXPECT_TRUE(clear.document["ports"][0]["clear"].asBool());
+    EXPECT_FALSE(CommandsStartingWith(sim, 3, "AT+CMGD=0,4").empty());
+    EXPECT_TRUE(CommandsStartingWith(sim, 4, "AT+CMGD").empty());
+    EXPECT_FALSE(clear.document.isMember("unavailable"));
+
+    // Items as in every port list, each port once; a port without a modem to
+    // read, and one that does not exist, are said.
+    const TellmarRun read = RunTellmar(sim, {"sms", "read", u8"COM4，5", "9 4"});
+    EXPECT_EQ(read.document["check"].asInt(), 1);
+    EXPECT_EQ(read.document["portcount"].asInt(), 1);
+    ASSERT_EQ(read.document["ports"].size(), 1u) << read.documentText;
+    ExpectMessages(read.document["ports"][0], {{"13912345678", "SIM", "four"}});
+    const Json::Value& unavailable = read.document["unavailable"];
+    ASSERT_EQ(unavailable.size(), 2u);
+    EXPECT_EQ(unavailable[0]["name"].asString(), "COM5");
+    EXPECT_EQ(unavailable[0]["error"].asString(), "no SIM card");
+    EXPECT_EQ(unavailable[1]["name"].asString(), "COM9");
+    EXPECT_EQ(unavailable[1]["error"].asString(), "not found");
+
+    // Named ports that name none are refused before any scan: an empty
+    // list must never become every port.
+    const std::size_t scanned = sim.Commands(3).size();
+    for (const char* list : {"x", "", "COMX3", ","}) {
+        SCOPED_TRACE(list);
+        const TellmarRun refused = RunTellmar(sim, {"sms", "sreadclear", list});
+        EXPECT_EQ(refused.document.getMemberNames(),
+                  (std::vector<std::string>{"check", "message", "seconds", "type"}));
+        EXPECT_EQ(refused.document["check"].asInt(), 0);
+        EXPECT_EQ(refused.document["message"].asString().rfind("com port error: ", 0), 0u);
+    }
+    EXPECT_EQ(sim.Commands(3).size(), scanned);
 }
 
 TEST(InboxCommandE2E, ClmReadClearKeepsAStorageThatWasNotReadWhole)

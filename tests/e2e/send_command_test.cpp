@@ -57,8 +57,8 @@ TEST(SendCommandE2E, NamedPortsWithAMissingOneAndTheServiceNumberRule)
     ModemSim sim("{\"ports\":[" + M35(3) + "]}");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
 
-    // Quotes inside the text argument keep what stands between them.
-    const TellmarRun run = RunTellmar(sim, {"3,7", "18300000000,10086", "x\"hello\"y"});
+    // Quotes around the whole text argument go (a caller that wraps the text).
+    const TellmarRun run = RunTellmar(sim, {"3,7", "18300000000,10086", "\"hello\""});
     ExpectResults(run.document, {{"COM3", "18300000000", 0, "Succeed"},
                                  {"COM3", "10086", 0, "Succeed"},
                                  {"COM7", "18300000000", 4, "No SIM CARD In Device"},
@@ -89,6 +89,63 @@ TEST(SendCommandE2E, NamedPortsWithAMissingOneAndTheServiceNumberRule)
     EXPECT_EQ(parts[2]["concat"]["ref"], parts[3]["concat"]["ref"]);
 }
 
+TEST(SendCommandE2E, QuotesInATextAreSentAsTyped)
+{
+    ModemSim sim("{\"ports\":[" + M35(3) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const struct {
+        const char* typed;
+        const char* sent;
+    } cases[] = {
+        {"He said \"hi\" to me", "He said \"hi\" to me"},  // embedded
+        {"Size 5\" screen", "Size 5\" screen"},            // unbalanced
+        {"\"ab", "\"ab"},
+        {"\"Enclosed, it is wrapped\"", "Enclosed, it is wrapped"},
+        {"\"say \"hi\"\"", "say \"hi\""},  // only the enclosing pair goes
+        {u8"他说\"你好\"", u8"他说\"你好\""},
+    };
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        // To a service number, so that the text goes as it is.
+        const TellmarRun run = RunTellmar(sim, {"3", "10086", c.typed});
+        ExpectResults(run.document, {{"COM3", "10086", 0, "Succeed"}});
+        expected.emplace_back("10086", c.sent);
+    }
+    EXPECT_EQ(Delivered(sim), expected);
+}
+
+TEST(SendCommandE2E, TheFullWidthCommaSeparatesAndComNamesArePorts)
+{
+    ModemSim sim("{\"ports\":[" + M35(3) + "," + M35(4) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    // As the help writes the lists, and as the port table names the ports.
+    const TellmarRun run = RunTellmar(sim, {u8"COM3，com4", u8"18300000000，10086", "lists"});
+    ExpectResults(run.document, {{"COM3", "18300000000", 0, "Succeed"},
+                                 {"COM3", "10086", 0, "Succeed"},
+                                 {"COM4", "18300000000", 0, "Succeed"},
+                                 {"COM4", "10086", 0, "Succeed"}});
+    ASSERT_TRUE(sim.WaitForEvents("message", 4, 5000));
+
+    // Every other rule stays: no other full-width form, no other prefix.
+    const struct {
+        std::vector<std::string> args;
+        int code;
+    } refused[] = {
+        {{u8"COM3、COM4", "10086", "x"}, 1},
+        {{"PORT3", "10086", "x"}, 1},
+        {{"COM03", "10086", "x"}, 1},  // as 03: no port of that name
+        {{"3", u8"18300000000；10086", "x"}, 2},
+        {{"3", u8"１８３００００００００", "x"}, 2},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const TellmarRun bad = RunTellmar(sim, c.args);
+        EXPECT_EQ(bad.document["code"].asInt(), c.code);
+    }
+    EXPECT_EQ(sim.Events("message").size(), 4u);
+}
+
 TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
 {
     ModemSim sim("{\"ports\":[" + M35(3) + "]}");
@@ -106,12 +163,16 @@ TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
         const TellmarRun run = RunTellmar(sim, args);
         EXPECT_EQ(run.process.out, kParamCountError);
     }
+    // An unknown word keeps its document and says which words there are.
     const TellmarRun unknown = RunTellmar(sim, {"sms", "foo"});
     EXPECT_EQ(unknown.document.getMemberNames(),
-              (std::vector<std::string>{"check", "seconds", "type"}));
+              (std::vector<std::string>{"check", "message", "seconds", "type"}));
     EXPECT_EQ(unknown.document["check"].asInt(), 0);
     EXPECT_EQ(unknown.document["type"].asString(), "foo");
-    EXPECT_EQ(unknown.documentText.rfind("{\n   \"check\" : 0,\n   \"seconds\" : ", 0), 0u);
+    EXPECT_EQ(unknown.document["message"].asString(),
+              "unknown word \"foo\"; the words are read, clear, readclear, sread, sclear, "
+              "sreadclear");
+    EXPECT_EQ(unknown.documentText.rfind("{\n   \"check\" : 0,\n   \"message\" : ", 0), 0u);
     EXPECT_TRUE(sim.Commands(3).empty()) << "no scan for any of these";
 
     // Bad numbers and ports are found after a full scan.
@@ -123,7 +184,7 @@ TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
         {{"3", "183 0000", "text"}, 2, "phone number error"},
         {{"help", "x"}, 2, "phone number error"},
         {{"18300000000,+861830+0000000", "text"}, 2, "phone number error"},
-        {{"COM3", "18300000000", "text"}, 1, "com port error"},
+        {{"COMX3", "18300000000", "text"}, 1, "com port error"},
         {{"7,8", "18300000000", "text"}, 1, "com port error"},
     };
     std::size_t commandsBefore = 0;

@@ -34,12 +34,14 @@ inline bool ParseDocument(const std::string& text, Json::Value& document, std::s
 }
 
 // The run's locale is C.UTF-8; `env` adds variables to its environment or
-// replaces them (LC_ALL included).
-inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
-                             int timeoutSec = 300,
-                             std::vector<std::pair<std::string, std::string>> env = {})
+// replaces them (LC_ALL included). `launcher` is the program and arguments
+// that start tellmar, when it is not started directly (setpriv ...).
+inline TellmarRun RunTellmarWith(const std::vector<std::string>& launcher, const ModemSim& sim,
+                                 const std::vector<std::string>& args, int timeoutSec = 300,
+                                 std::vector<std::pair<std::string, std::string>> env = {})
 {
-    std::vector<std::string> argv = {TELLMAR_BINARY};
+    std::vector<std::string> argv = launcher;
+    argv.push_back(TELLMAR_BINARY);
     argv.insert(argv.end(), args.begin(), args.end());
     for (const auto& setting : {std::pair<std::string, std::string>{"LC_ALL", "C.UTF-8"},
                                 {"TELLMAR_SERIALCOMM", sim.Dir()}}) {
@@ -72,6 +74,13 @@ inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>
             << "the document is ASCII: " << text;
     }
     return run;
+}
+
+inline TellmarRun RunTellmar(const ModemSim& sim, const std::vector<std::string>& args,
+                             int timeoutSec = 300,
+                             std::vector<std::pair<std::string, std::string>> env = {})
+{
+    return RunTellmarWith({}, sim, args, timeoutSec, std::move(env));
 }
 
 // Every command received on COM<com> that starts with `prefix`.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -73,8 +74,9 @@ std::string TmuxPath()
 // running the program; the server is killed when this goes.
 class TmuxConsole {
 public:
-    // `redirect` is appended to the command line (e.g. "< /dev/null").
-    TmuxConsole(const std::string& portsDir, const std::string& redirect = "")
+    // `redirect` is appended to the command line (e.g. "< /dev/null");
+    // `columns` is the width of the pane.
+    TmuxConsole(const std::string& portsDir, const std::string& redirect = "", int columns = 160)
     {
         m_tmux = TmuxPath();
         if (m_tmux.empty()) {
@@ -100,8 +102,8 @@ public:
         const std::string command = "env -u NO_COLOR TELLMAR_SERIALCOMM='" + portsDir +
                                     "' LC_ALL=C.UTF-8 '" TELLMAR_BINARY "' " + redirect +
                                     "; echo \"" + kExitMark + "$?]\"";
-        const ProcessResult r =
-            Tmux({"new-session", "-d", "-x", "160", "-y", "50", "-s", "t", command});
+        const ProcessResult r = Tmux(
+            {"new-session", "-d", "-x", std::to_string(columns), "-y", "50", "-s", "t", command});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         m_started = r.exitCode == 0;
     }
@@ -144,6 +146,21 @@ public:
             args.push_back("-e");
         }
         return Tmux(args).out;
+    }
+
+    // The pane's rows as the terminal shows them: a line longer than the
+    // pane is more than one row here.
+    std::vector<std::string> Rows() const
+    {
+        const std::string text = Tmux({"capture-pane", "-p", "-S", "-", "-E", "-", "-t", "t"}).out;
+        std::vector<std::string> rows;
+        std::size_t start = 0;
+        for (std::size_t end = text.find('\n'); end != std::string::npos;
+             end = text.find('\n', start)) {
+            rows.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return rows;
     }
 
     std::string Format(const std::string& format) const
@@ -364,7 +381,7 @@ TEST_F(TmuxConsoleTest, HiddenPortCheckGivesUpAfterThreeWrongEntries)
     ASSERT_TRUE(pane.WaitForCount(kMenuLine, 1));
     pane.Type("d");
     const std::string prompt = u8"请输入设备端口号(例:选择COM3,请输入3):";
-    const char* const answers[] = {"COM3", "9", "abc"};
+    const char* const answers[] = {"COMX3", "9", "abc"};
     for (std::size_t k = 0; k < 3; ++k) {
         SCOPED_TRACE(answers[k]);
         ASSERT_TRUE(pane.WaitForCount(prompt, k + 1)) << pane.Screen();
@@ -377,6 +394,59 @@ TEST_F(TmuxConsoleTest, HiddenPortCheckGivesUpAfterThreeWrongEntries)
     EXPECT_NE(screen.find(u8"输入的错误次数过多，返回主界面\n\n\n"), std::string::npos) << screen;
     EXPECT_EQ(ColourOf(pane.Screen(true), u8"输入的错误次数过多，返回主界面"), kRed);
     EXPECT_FALSE(pane.Ended());
+    pane.Type("q");
+    ASSERT_TRUE(pane.WaitForEnd());
+    EXPECT_EQ(pane.ExitStatus(), "0");
+}
+
+// The common 80-column terminal: the table is drawn to its width, each port
+// on one row; a second port of a modem says which port it is used through.
+TEST(TmuxConsoleNarrow, TheTableFitsAnEightyColumnTerminal)
+{
+    ModemSim sim(R"({"ports":[
+     {"com":3,"model":"M35","bauds":[9600],"imei":"866123456789013","iccid":"89860012345678901233",
+      "csq":"23,99"},
+     {"com":4,"same_modem_as":3,"bauds":[115200]},
+     {"com":101,"model":"silent"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    TmuxConsole pane(sim.Dir(), "", 80);
+    ASSERT_TRUE(pane.Started());
+    ASSERT_TRUE(pane.WaitForCount(kMenuLine, 1)) << pane.Screen();
+    const std::vector<std::string> rows = pane.Rows();
+
+    // The frame is exactly as wide as the terminal, so no rule wraps.
+    const std::string frame(80, '=');
+    const auto top = std::find(rows.begin(), rows.end(), frame);
+    ASSERT_NE(top, rows.end()) << pane.Screen();
+    ASSERT_LT(top + 2, rows.end());
+    EXPECT_EQ((top + 1)->rfind(u8"端口号", 0), 0u) << *(top + 1);
+    EXPECT_EQ(*(top + 2), std::string(80, '-'));
+    // Each port on one row, all its values on it.
+    const struct {
+        const char* port;
+        std::vector<std::string> values;
+    } expected[] = {
+        {"COM3 ", {"9600", "OK", "89860012345678901233", "23,99", "866123456789013"}},
+        {"COM4 ", {"115200", u8"同COM3设备", "89860012345678901233", "23,99", "866123456789013"}},
+        {"COM101 ", {"115200", u8"不AT", u8"未读卡", u8"无信号", u8"无效序列号"}},
+    };
+    for (const auto& port : expected) {
+        SCOPED_TRACE(port.port);
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const std::string& r) {
+            return r.rfind(port.port, 0) == 0;
+        });
+        ASSERT_NE(row, rows.end()) << pane.Screen();
+        std::size_t at = 0;
+        for (const std::string& value : port.values) {
+            at = row->find(value, at);
+            EXPECT_NE(at, std::string::npos) << value << " in " << *row;
+        }
+        EXPECT_TRUE(*(row + 1) == std::string(80, '-') || *(row + 1) == frame)
+            << "the next row is a rule, not the rest of this one: " << *(row + 1);
+    }
+    // The heading, then a rule and a row per port, then the frame.
+    ASSERT_LT(top + 8, rows.end());
+    EXPECT_EQ(*(top + 8), frame);
     pane.Type("q");
     ASSERT_TRUE(pane.WaitForEnd());
     EXPECT_EQ(pane.ExitStatus(), "0");
