@@ -22,6 +22,10 @@ endif()
 install(TARGETS tellmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(TARGETS tellmar-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where bash-completion looks for the completion of a command, loaded when
+# the command is first completed.
+install(FILES packaging/bash-completion/tellmar
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES tools/modemsim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.modemsim.md)
 install(FILES tools/modemsim/demo.json DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
@@ -77,7 +81,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 "Tellmar scans every serial port at once, recognises which modem answers on
 each (GSM modems built on the Quectel M35, Yuga CLM920_NC5, Huawei ME909s-821,
 Huawei MG301 and Wavecom Q2406B modules, and a CDMA modem built on the Huawei
-MC323), shows IMEI, SIM card number, signal and operator in a table, sends
+MC323), shows each port's line speed, state, SIM card number, signal and
+serial number (IMEI) in a table, and model, operator and state as JSON, sends
 SMS (PDU mode, UCS-2, concatenated long texts) and reads or clears the
 messages stored in the modems and on their SIM cards. Without arguments it is
 an interactive console; with arguments it prints one JSON document.

@@ -37,7 +37,7 @@ dpkg-deb -x "$deb" "$root"
 for file in usr/bin/tellmar usr/bin/tellmar-modemsim usr/share/man/man1/tellmar.1.gz \
     usr/share/man/man1/tellmar-modemsim.1.gz usr/share/doc/tellmar/copyright \
     usr/share/doc/tellmar/changelog.gz usr/share/doc/tellmar/README.md \
-    usr/share/doc/tellmar/examples/demo.json; do
+    usr/share/doc/tellmar/examples/demo.json usr/share/bash-completion/completions/tellmar; do
     [[ -e "$root/$file" ]] || fail "the package lacks /$file"
 done
 
@@ -58,3 +58,14 @@ jq -e '[.result[] | select(.code == 0) | .com] == ["COM3", "COM6"]' "$work/send.
 jq -e '.portcount >= 2 and ([.ports[].msgcount] | add) > 0' "$work/read.json" >/dev/null ||
     fail "the packaged program read no inbox: $(cat "$work/read.json")"
 echo "the unpacked tellmar sent through COM3 and COM6 and read $(jq '[.ports[].msgcount] | add' "$work/read.json") stored messages"
+
+# The packaged completion offers the inbox words and the simulator's ports.
+completed=$(bash --norc -c 'source "$1" || exit 1
+    COMP_LINE="tellmar sms sread " COMP_WORDS=(tellmar sms sread "") COMP_CWORD=3
+    _tellmar; echo "${COMPREPLY[*]}"
+    COMP_LINE="tellmar sms r" COMP_WORDS=(tellmar sms r) COMP_CWORD=2
+    _tellmar; echo "${COMPREPLY[*]}"' \
+    bash "$root/usr/share/bash-completion/completions/tellmar")
+[[ "$completed" == *3*6*$'\n'"read readclear" ]] ||
+    fail "the packaged completion does not complete: $completed"
+echo "the packaged bash completion: ports $(head -1 <<<"$completed"), sms r: $(tail -1 <<<"$completed")"
