@@ -274,6 +274,22 @@ for page in chinese default; do
     unset -n envRef
 done
 
+# ---- the ports document, and an inbox command for named ports ----------------------
+if run "$work/ports.txt" "${default[@]}" -- sports; then
+    expect "the ports document" "$work/ports.txt" \
+        '"com":"COM5"[^}]*"model":"Quectel M35"[^}]*"state":"usable"' \
+        '"com":"COM6"[^}]*"reason":"no SIM card"[^}]*"state":"no SIM"' \
+        '"com":"COM7"[^}]*"reason":"no answer"[^}]*"state":"not AT"'
+else
+    fail "the ports document" "$work/ports.txt"
+fi
+if run "$work/named.txt" "${default[@]}" -- sms sread COM5,7; then
+    expect "an inbox command for named ports" "$work/named.txt" \
+        '"portcount":1,"ports":\[\{"msgcount":1,' '"unavailable":\[\{"error":"no answer","name":"COM7"\}\]'
+else
+    fail "an inbox command for named ports" "$work/named.txt"
+fi
+
 # ---- the AT trace -------------------------------------------------------------------
 if run "$work/trace-read.txt" "${default[@]}" TELLMAR_TRACE="$work/trace.txt" -- sms read; then
     expect "the AT trace of an inbox read" "$work/trace.txt" \
