@@ -39,7 +39,9 @@ void SetState(PORT_VIEW_t& view, const COM_CHECK_RESULT_t& record, PHONE_TYPE_t 
             view.nState = PORT_STATE_NOT_OPENED;
             break;
         }
-        view.strReason = TrimCrLf(PortErrorText(record.nOpenError));
+        // Code 0 would name the thread's last error, which is no reason here.
+        view.strReason = record.nOpenError != 0 ? TrimCrLf(PortErrorText(record.nOpenError))
+                                                : std::string("not opened");
     } else if (!record.bAT) {
         view.nState = PORT_STATE_NOT_AT;
         view.strReason = "no answer";

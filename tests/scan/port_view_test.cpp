@@ -57,6 +57,8 @@ TEST(PortViewOfTest, StatesInTheOrderOfTheStatusCodesWithTheirReasons)
          "no access", "Code:13   Permission denied"},
         {"no terminal", [](COM_CHECK_RESULT_t& r) { NotOpened(r, ENOTTY); }, PORT_STATE_NOT_OPENED,
          "not opened", "Code:25   Inappropriate ioctl for device"},
+        {"not opened, no code kept", [](COM_CHECK_RESULT_t& r) { NotOpened(r, 0); },
+         PORT_STATE_NOT_OPENED, "not opened", "not opened"},
         {"silent",
          [](COM_CHECK_RESULT_t& r) {
              r.bAT = false;
