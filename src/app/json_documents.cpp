@@ -3,7 +3,7 @@
 #include <json/reader.h>
 
 #include "codec/charset_conv.h"
-#include "drivers/reply_text.h"
+#include "codec/reply_text.h"
 #include "drivers/result_codes.h"
 
 namespace {

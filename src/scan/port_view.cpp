@@ -3,8 +3,8 @@
 #include <map>
 #include <utility>
 
-#include "drivers/models.h"
 #include "codec/reply_text.h"
+#include "drivers/models.h"
 #include "platform/serial_device.h"
 #include "scan/port_scan.h"
 
