@@ -57,6 +57,9 @@ struct SMS_SUBMIT_REQUEST_t {
     std::string strNumber;
     bool bNational = false;  // the destination is in national form (its address type)
     std::string strText;     // internal code page; sent as UCS-2
+    // TP-SRR (3GPP TS 23.040 9.2.3.5): the network is asked for a status
+    // report on the delivery of the message (of every part of a long one).
+    bool bStatusReport = false;
 };
 
 // One SMS-SUBMIT PDU, or why it could not be built.
@@ -190,9 +193,24 @@ SMS_PDU_t DecodeSubmitPdu(const std::string& pdu);
 
 // SMS-STATUS-REPORT (9.2.2.3): the service centre, the recipient it reports
 // on, the discharge time (TP-DT), TP-MR, TP-ST and the text: the outcome in
-// words with the TP-ST value, such as
+// words (ReportStatusName) with the TP-ST value, such as
 // "Delivery report for message 7: delivered (TP-ST 0x00)".
 SMS_PDU_t DecodeStatusReportPdu(const std::string& pdu);
+
+// What a status report says of the message it reports on, by the ranges of
+// TP-ST (3GPP TS 23.040 9.2.3.15).
+enum SMS_REPORT_STATUS_t : std::uint8_t {
+    SMS_REPORT_DELIVERED,  // 0x00-0x1F: the transaction is complete
+    SMS_REPORT_PENDING,    // 0x20-0x3F: a temporary error, the centre keeps trying
+    // 0x40-0x7F: a permanent error, or a temporary one after which the
+    // centre tries no more. The values with bit 7 set are reserved; they
+    // confirm no delivery and promise no further attempt, so they count as
+    // failed too.
+    SMS_REPORT_FAILED,
+};
+SMS_REPORT_STATUS_t ReportStatusOf(unsigned tpSt);
+// "delivered", "pending" or "failed".
+const char* ReportStatusName(SMS_REPORT_STATUS_t status);
 
 // A stored PDU decoded by its own TP-MTI: DELIVER, SUBMIT or STATUS-REPORT.
 // A reserved TP-MTI gives only byMessageType, and the PDU is unreadable.

@@ -171,22 +171,32 @@ std::string ReadTimeStamp(PduReader& reader)
     return DecodeSemiOctets(reader.Take(14));
 }
 
-// TP-ST (3GPP TS 23.040 9.2.3.15) in words.
-const char* StatusWords(unsigned status)
+}  // namespace
+
+SMS_REPORT_STATUS_t ReportStatusOf(unsigned tpSt)
 {
-    if (status <= 0x1F) {
-        return "delivered";
+    tpSt &= 0xFF;
+    if (tpSt <= 0x1F) {
+        return SMS_REPORT_DELIVERED;
     }
-    if (status <= 0x3F) {
-        return "pending";
+    if (tpSt <= 0x3F) {
+        return SMS_REPORT_PENDING;
     }
-    if (status <= 0x7F) {
-        return "failed";
-    }
-    return "status unknown";
+    return SMS_REPORT_FAILED;
 }
 
-}  // namespace
+const char* ReportStatusName(SMS_REPORT_STATUS_t status)
+{
+    switch (status) {
+    case SMS_REPORT_DELIVERED:
+        return "delivered";
+    case SMS_REPORT_PENDING:
+        return "pending";
+    case SMS_REPORT_FAILED:
+        break;
+    }
+    return "failed";
+}
 
 SMS_ALPHABET_t AlphabetOfDcs(unsigned dcs)
 {
@@ -266,7 +276,8 @@ SMS_PDU_t DecodeStatusReportPdu(const std::string& text)
     pdu.byStatus = static_cast<std::uint8_t>(reader.Octet());
     char words[96];
     std::snprintf(words, sizeof words, "Delivery report for message %u: %s (TP-ST 0x%02X)",
-                  static_cast<unsigned>(pdu.byReference), StatusWords(pdu.byStatus),
+                  static_cast<unsigned>(pdu.byReference),
+                  ReportStatusName(ReportStatusOf(pdu.byStatus)),
                   static_cast<unsigned>(pdu.byStatus));
     pdu.strUserText = words;
     pdu.strText = pdu.strUserText;

@@ -1,5 +1,6 @@
 #include "codec/reply_text.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -239,4 +240,44 @@ int PlainIndex(const std::string& field)
         index = index * 10 + (field[i] - '0');
     }
     return index;
+}
+
+std::vector<std::string> ReadStoragesOfReply(const std::string& reply)
+{
+    std::vector<std::string> storages;
+    const std::size_t at = reply.find("+CPMS:");
+    if (at == std::string::npos) {
+        return storages;
+    }
+    std::size_t end = reply.find_first_of("\r\n", at);
+    if (end == std::string::npos) {
+        return storages;
+    }
+    std::size_t start = reply.find_first_not_of(" \t", at + 6);
+    if (start >= end) {
+        return storages;
+    }
+    if (reply[start] == '(') {
+        start = reply.find_first_not_of("( \t", start);
+        if (start >= end) {
+            return storages;
+        }
+        end = std::min(end, reply.find(')', start));
+    } else {
+        end = std::min(end, reply.find(',', start));
+    }
+    for (std::string name : SplitByChar(reply.substr(start, end - start), ',')) {
+        const std::size_t first = name.find_first_not_of(" \t\"");
+        if (first == std::string::npos) {
+            continue;
+        }
+        name = name.substr(first, name.find_last_not_of(" \t\"") + 1 - first);
+        for (char& c : name) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        storages.push_back(name);
+    }
+    return storages;
 }

@@ -76,3 +76,10 @@ int LeadingInt(const std::string& text);
 // deleted by index, so a garbled header must not name a place (0, or
 // another number) that the modem never listed.
 int PlainIndex(const std::string& field);
+
+// The storages a listing can be read from, as an "AT+CPMS=?" reply offers
+// them: the names of its first list (`+CPMS: ("SM","ME","SR"),(...),(...)`,
+// Wavecom's `+CPMS: (("SM","BM","SR"),("SM"))` alike; a reply without
+// parentheses names one storage per list), without quotes and blanks, in
+// upper case; empty without a complete +CPMS line.
+std::vector<std::string> ReadStoragesOfReply(const std::string& reply);

@@ -159,6 +159,28 @@ TEST(BuildSubmitPdu, SeventyCharactersFitSeventyOneDoNot)
     EXPECT_EQ(built.strError, "Text too long for one SMS");
 }
 
+// TP-SRR is bit 5 of the first octet (3GPP TS 23.040 9.2.3.5); nothing
+// else of the PDU changes when a report is asked for.
+TEST(BuildSubmitPdu, AStatusReportIsAskedForByTpSrrAlone)
+{
+    SMS_SUBMIT_REQUEST_t request = Request("+8613800100500", "13800138000", true, "AB");
+    const std::string plain = BuildSubmitPdu(request).strPdu;
+    request.bStatusReport = true;
+    const SMS_SUBMIT_PDU_t asking = BuildSubmitPdu(request);
+    EXPECT_EQ(asking.strPdu.substr(18, 2), "31");
+    EXPECT_EQ(plain.substr(18, 2), "11");
+    EXPECT_EQ(asking.strPdu.substr(20), plain.substr(20));
+    EXPECT_EQ(asking.strCommand, "AT+CMGS=18\r");
+
+    SMS_SUBMIT_REQUEST_t longRequest = request;
+    longRequest.strText = Repeat("a", 150);
+    const std::vector<std::string> parts = BuildConcatPdus(longRequest).vecPdus;
+    ASSERT_EQ(parts.size(), 3u);
+    for (const std::string& part : parts) {
+        EXPECT_EQ(part.substr(18, 2), "71") << "TP-UDHI and TP-SRR in every part";
+    }
+}
+
 TEST(BuildConcatHeader, DiffersFromTheSinglePduInThreePlaces)
 {
     SMS_SUBMIT_REQUEST_t request = Request("8613800100500", "13800138000", true);

@@ -190,7 +190,8 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
         {"pending", "30", "Delivery report for message 7: pending (TP-ST 0x30)"},
         {"failed", "41", "Delivery report for message 7: failed (TP-ST 0x41)"},
         {"failed, no more attempts", "62", "Delivery report for message 7: failed (TP-ST 0x62)"},
-        {"reserved value", "90", "Delivery report for message 7: status unknown (TP-ST 0x90)"},
+        {"a reserved value confirms nothing", "90",
+         "Delivery report for message 7: failed (TP-ST 0x90)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -215,6 +216,27 @@ TEST(DecodeStatusReportPdu, RecipientDischargeTimeAndOutcome)
                                           "42403031001500"
                                           "424030");
     EXPECT_FALSE(cut.bReadable);
+}
+
+TEST(ReportStatusOf, TheRangesOfTpSt)
+{
+    const struct {
+        unsigned tpSt;
+        SMS_REPORT_STATUS_t status;
+        const char* name;
+    } cases[] = {
+        {0x00, SMS_REPORT_DELIVERED, "delivered"}, {0x01, SMS_REPORT_DELIVERED, "delivered"},
+        {0x1F, SMS_REPORT_DELIVERED, "delivered"}, {0x20, SMS_REPORT_PENDING, "pending"},
+        {0x25, SMS_REPORT_PENDING, "pending"},     {0x3F, SMS_REPORT_PENDING, "pending"},
+        {0x40, SMS_REPORT_FAILED, "failed"},       {0x46, SMS_REPORT_FAILED, "failed"},
+        {0x5F, SMS_REPORT_FAILED, "failed"},       {0x60, SMS_REPORT_FAILED, "failed"},
+        {0x7F, SMS_REPORT_FAILED, "failed"},       {0x80, SMS_REPORT_FAILED, "failed"},
+        {0xFF, SMS_REPORT_FAILED, "failed"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReportStatusOf(c.tpSt), c.status) << "TP-ST " << c.tpSt;
+        EXPECT_STREQ(ReportStatusName(ReportStatusOf(c.tpSt)), c.name);
+    }
 }
 
 TEST(DecodeStoredPdu, TheMessageTypeDecides)

@@ -76,6 +76,15 @@ TEST(PduFieldTable, StoredPdusFromOtherSoftwareDecodeAsTheirSourcesExpect)
             EXPECT_EQ(pdu.nConcatTotal, c["concat"]["total"].asUInt());
             EXPECT_EQ(pdu.nPartNo, c["concat"]["part"].asUInt());
         }
+        ASSERT_EQ(c.isMember("report"), pdu.byMessageType == SMS_PDU_STATUS_REPORT);
+        if (c.isMember("report")) {
+            const Json::Value& report = c["report"];
+            EXPECT_EQ(pdu.byReference, report["reference"].asUInt());
+            EXPECT_EQ(pdu.byStatus, report["tp_st"].asUInt());
+            EXPECT_STREQ(ReportStatusName(ReportStatusOf(pdu.byStatus)),
+                         report["status"].asCString());
+            EXPECT_EQ(TimeText(pdu.strTime), report["discharged"].asString());
+        }
     }
 }
 

@@ -198,3 +198,41 @@ TEST(FinalResult, FinalLinesEndARepliesAndNothingElseDoes)
 }
 
 }  // namespace
+
+TEST(ReadStoragesOfReply, TheFirstListOfCpms)
+{
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::vector<std::string> storages;
+    };
+    const std::vector<Case> cases = {
+        // gammu 1.42.0 (Debian source package gammu), tests/at-cpms*/ replies.
+        {"gammu at-cpms/generic.dump",
+         "AT+CPMS=?\r\n+CPMS: (\"SM\",\"ME\"), (\"SM\",\"ME\"), "
+         "(\"SM\",\"ME\")\r\nOK\r\n",
+         {"SM", "ME"}},
+        {"gammu at-cpms/alcatel-s320.dump",
+         "AT+CPMS=?\r\n\r\n+CPMS: (\"SM\", \"ME\", \"SM_P\", \"ME_P\", \"MT\"), (\"SM\", \"ME\", "
+         "\"SM_P\", \"ME_P\", \"MT\"), (\"SM\", \"ME\", \"SM_P\", \"ME_P\", \"MT\")\r\nOK\r\n",
+         {"SM", "ME", "SM_P", "ME_P", "MT"}},
+        {"gammu at-cpms-sr/generic.dump, a quote missing",
+         "AT+CPMS=?\r\n+CPMS: (ME\", \"SR\"), (\"ME\", \"SR\"), (\"ME\")\r\nOK\r\n",
+         {"ME", "SR"}},
+        {"gammu at-cpms-sm/iwow.dump, no parentheses",
+         "AT+CPMS=?\r\n+CPMS: \"SM\",\"SM\",\"SM\"\r\nOK\r\n",
+         {"SM"}},
+        {"gammu at-cpms/samsung-j700.dump, empty", "AT+CPMS=?\r\n+CPMS: \r\nOK\r\n", {}},
+        // The Wavecom form (ofono drivers/atmodem/sms.c, the Q2XXX quirk).
+        {"Wavecom, nested",
+         "\r\n+CPMS: ((\"SM\",\"BM\",\"SR\"),(\"SM\"))\r\n\r\nOK\r\n",
+         {"SM", "BM", "SR"}},
+        {"no blank, lower case", "+CPMS:(\"sm\",\"sr\"),(\"sm\")\r\n", {"SM", "SR"}},
+        {"the line has not ended", "\r\n+CPMS: (\"SM\",\"SR\")", {}},
+        {"an error", "\r\n+CMS ERROR: 302\r\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReadStoragesOfReply(c.reply), c.storages);
+    }
+}

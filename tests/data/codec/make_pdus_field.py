@@ -26,13 +26,12 @@ READER = "python3-gammu %s DecodePDU" % gammu.Version()[1]
 
 
 def words(status):
+    """TP-ST ranges of 3GPP TS 23.040 9.2.3.15; reserved values confirm nothing."""
     if status <= 0x1F:
         return "delivered"
     if status <= 0x3F:
         return "pending"
-    if status <= 0x7F:
-        return "failed"
-    return "status unknown"
+    return "failed"
 
 
 def alphabet(dcs):
@@ -81,6 +80,8 @@ def decoded(pdu):
         case["time"] = d["SMSCDateTime"].strftime("%y-%m-%d %H:%M:%S")
         case["text_utf8"] = "Delivery report for message %d: %s (TP-ST 0x%02X)" % (
             d["MessageReference"], words(d["DeliveryStatus"]), d["DeliveryStatus"])
+        case["report"] = {"reference": d["MessageReference"], "status": words(d["DeliveryStatus"]),
+                          "tp_st": d["DeliveryStatus"], "discharged": case["time"]}
         return case
     case["time"] = d["DateTime"].strftime("%y-%m-%d %H:%M:%S") if kind == "deliver" else ""
     case["dcs"] = dcs_of(pdu)
@@ -146,6 +147,19 @@ def gammu_dumps(root):
     return cases
 
 
+def gammu_cds(root):
+    """The status report of a +CDS line in gammu's test of the watch mode of its daemon."""
+    name = "atgen/smsd-incoming-cds.c"
+    source = open(os.path.join(root, "tests", name), encoding="utf-8").read()
+    event = re.search(r'const char \*event = "\+CDS:\d+\\r([0-9A-F]+)\\r";', source).group(1)
+    case = {"name": name, "source": "%s, tests/%s (the PDU line of a +CDS result code)"
+                                     % (GAMMU_VERSION, name),
+            "pdu": event}
+    case.update(decoded(event))
+    case["expect_from"] = READER
+    return [case]
+
+
 def c_string(source, name):
     m = re.search(r'static const char \*%s\s*=\s*((?:"[^"]*"\s*)+);' % name, source)
     return "".join(re.findall(r'"([^"]*)"', m.group(1)))
@@ -203,6 +217,13 @@ def ofono_cases(root):
         add(name, pdu, own, text_utf8=text)
     for name in ("assembly_pdu1", "assembly_pdu2", "assembly_pdu3"):
         add(name, c_string(source, name), READER)
+    # Status reports on the parts of one message (mr 4 and 5) and on another
+    # (mr 6), as test_sr_assembly has them: TPDUs, given here the empty
+    # service-centre part a stored PDU begins with.
+    for name in ("sr_pdu1", "sr_pdu2", "sr_pdu3"):
+        m = re.search(r'const char \*%s\s*=\s*((?:"[^"]*"\s*)+);' % name, source)
+        tpdu = "".join(re.findall(r'"([^"]*)"', m.group(1)))
+        add("test_sr_assembly " + name, "00" + tpdu, READER)
     return cases
 
 
@@ -299,6 +320,9 @@ def main():
             "number: the sender (deliver), destination (submit) or the recipient reported on, "
             "with + when international",
             "time: YY-MM-DD hh:mm:ss; the discharge time of a status report; empty for a submit",
+            "report: of a status report, the reference (TP-MR) of the message it reports on, "
+            "its status by the TP-ST ranges (delivered, pending, failed), TP-ST and the "
+            "discharge time",
             "text_utf8 or text_hex (8-bit data, the octets as they are): the text without any "
             "user-data header",
             "readable: false where the message must be reported as unreadable and kept",
@@ -307,7 +331,7 @@ def main():
             "messages first by index, then long ones by reference and index; from, time and "
             "text as above",
         ],
-        "cases": gammu_dumps(gammu_root) + ofono_cases(ofono_root),
+        "cases": gammu_dumps(gammu_root) + gammu_cds(gammu_root) + ofono_cases(ofono_root),
         "messages": joining_cases(ofono_root),
     }
     json.dump(doc, sys.stdout, ensure_ascii=False, indent=1)
