@@ -281,3 +281,22 @@ std::vector<std::string> ReadStoragesOfReply(const std::string& reply)
     }
     return storages;
 }
+
+int SendReferenceOfReply(const std::string& reply)
+{
+    static const std::string kKey = "+CMGS:";
+    for (const std::string& line : SplitLines(reply)) {
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line.compare(first, kKey.size(), kKey) != 0) {
+            continue;
+        }
+        std::size_t pos = first + kKey.size();
+        int value = -1;
+        if (!ReadDecimal(line, pos, value) || value < 0 || value > 255) {
+            return -1;
+        }
+        const std::size_t next = line.find_first_not_of(" \t", pos);
+        return next == std::string::npos || line[next] == ',' ? value : -1;
+    }
+    return -1;
+}

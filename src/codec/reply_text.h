@@ -83,3 +83,9 @@ int PlainIndex(const std::string& field);
 // parentheses names one storage per list), without quotes and blanks, in
 // upper case; empty without a complete +CPMS line.
 std::vector<std::string> ReadStoragesOfReply(const std::string& reply);
+
+// The message reference of a "+CMGS: <mr>" line (the answer to an accepted
+// message body; the blank after the colon is optional, fields after the
+// number are allowed): 0 to 255, -1 when the reply holds no complete such
+// line or its number is out of range.
+int SendReferenceOfReply(const std::string& reply);

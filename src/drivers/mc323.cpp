@@ -237,3 +237,13 @@ std::vector<SendPair> CMc323::BuildLongPduSend(std::string number, std::string t
     }
     return pairs;
 }
+
+bool CMc323::SupportsStatusReports()
+{
+    return false;
+}
+
+bool CMc323::SupportsUssd()
+{
+    return false;
+}

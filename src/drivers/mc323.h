@@ -30,6 +30,11 @@ public:
     // false without "OK".
     bool ParseReadNext(std::string reply) override;
     PHONE_TYPE_t GetDeviceType() override;
+    // The module's sends ask for no status report and give no reference
+    // (its own send commands; reports would need its text mode), and it
+    // speaks no USSD.
+    bool SupportsStatusReports() override;
+    bool SupportsUssd() override;
     // The base list followed by "AT^RSSIREP=0\r\n".
     std::vector<std::string> InitCommands() override;
     // One pair per part; each part holds at most 138 bytes of UCS-2 text and

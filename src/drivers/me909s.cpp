@@ -11,3 +11,13 @@ std::vector<std::string> CMe909s::InitCommands()
     commands.push_back("AT^CURC=0\r\n");
     return commands;
 }
+
+std::string CMe909s::PinAttemptsCommand()
+{
+    return "AT^CPIN?\r\n";
+}
+
+PARSE_RESULT_t CMe909s::ParsePinAttempts(std::string reply)
+{
+    return ReadPinAttempts(reply, "^CPIN:", 3);
+}

@@ -3,6 +3,8 @@
 #include <iterator>
 
 #include "codec/reply_text.h"
+#include "codec/sim_pin.h"
+#include "codec/ussd_text.h"
 #include "drivers/models.h"
 
 namespace {
@@ -56,8 +58,10 @@ PARSE_RESULT_t CPhoneCardBase::ParseSendPrompt(std::string reply)
 PARSE_RESULT_t CPhoneCardBase::ParseSendBody(std::string reply)
 {
     m_bRetryableError = false;
+    m_nLastReference = -1;
     const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
     if (result.kind == LINE_OK) {
+        m_nLastReference = SendReferenceOfReply(reply);
         return PARSE_SUCCEED;
     }
     if (result.kind == LINE_ERROR) {
@@ -247,6 +251,124 @@ void CPhoneCardBase::StartListing()
 std::string CPhoneCardBase::DeleteOneCommand(int index) const
 {
     return "AT+CMGD=" + std::to_string(index) + "\r\n";
+}
+
+bool CPhoneCardBase::SupportsStatusReports()
+{
+    return true;
+}
+
+std::string CPhoneCardBase::PinStateCommand() const
+{
+    return "AT+CPIN?\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParsePinState(std::string reply)
+{
+    m_strPinState = PinStateOfReply(reply);
+    if (!m_strPinState.empty()) {
+        return PARSE_SUCCEED;
+    }
+    const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
+    if (result.kind == LINE_ERROR) {
+        m_strLastError = TrimCrLf(result.strLine);
+        return PARSE_FAILED;
+    }
+    if (result.kind == LINE_OK) {
+        // OK without a state: nothing the modem said can be relied on.
+        m_strLastError = "No SIM state in the answer to AT+CPIN?";
+        return PARSE_FAILED;
+    }
+    return PARSE_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::EnterPinCommand(const std::string& pin) const
+{
+    return "AT+CPIN=" + PinTraceSecret(pin) + "\r\n";
+}
+
+std::string CPhoneCardBase::PinTraceSecret(const std::string& pin)
+{
+    return "\"" + pin + "\"";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseEnterPin(std::string reply)
+{
+    return GeneralRule(reply);
+}
+
+std::string CPhoneCardBase::PinAttemptsCommand()
+{
+    return std::string();
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParsePinAttempts(std::string reply)
+{
+    return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
+}
+
+PARSE_RESULT_t CPhoneCardBase::ReadPinAttempts(const std::string& reply, const char* key,
+                                               std::size_t field)
+{
+    if (!HoldsFinalResult(reply)) {
+        return PARSE_INCOMPLETE;
+    }
+    m_nPinAttempts = AttemptsOfReply(reply, key, field);
+    return PARSE_SUCCEED;
+}
+
+bool CPhoneCardBase::SupportsUssd()
+{
+    return true;
+}
+
+std::string CPhoneCardBase::CharsetCommand() const
+{
+    return "AT+CSCS?\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseCharset(std::string reply)
+{
+    if (!HoldsFinalResult(reply)) {
+        return PARSE_INCOMPLETE;
+    }
+    m_strCharset = CharsetOfReply(reply);
+    return PARSE_SUCCEED;
+}
+
+std::string CPhoneCardBase::UssdCommand(const std::string& code) const
+{
+    return "AT+CUSD=1,\"" + code + "\",15\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseUssd(std::string reply)
+{
+    const USSD_REPLY_t result = FindUssdReply(reply);
+    if (result.bFound) {
+        m_bUssdWantsMore = result.nStatus == 1;
+        const bool answered =
+            result.nStatus == 0 || result.nStatus == 1 || (result.nStatus == 2 && result.bHasText);
+        if (answered) {
+            m_strUssdReply = UssdText(result, m_strCharset);
+            return PARSE_SUCCEED;
+        }
+        m_strUssdReply.clear();
+        m_strLastError = UssdStatusText(result.nStatus);
+        return PARSE_FAILED;
+    }
+    // The echo of the command is no error; an error line is.
+    for (const std::string& line : SplitLines(reply)) {
+        if (line.find("ERROR") != std::string::npos && IsFinalResultLine(line)) {
+            m_strLastError = TrimCrLf(line);
+            return PARSE_FAILED;
+        }
+    }
+    return PARSE_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::UssdCancelCommand() const
+{
+    return "AT+CUSD=2\r\n";
 }
 
 PARSE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)

@@ -49,8 +49,9 @@ public:
     // message cannot be built (a service centre longer than 15 digits, a
     // destination longer than 20, a text of more than 255 parts).
     virtual std::vector<SendPair> BuildSendCommands(std::string number, std::string text);
-    // Succeeds on a complete "OK" line; an error line fails and sets
-    // the retry flag (RetryableError) when it carries a number from 500 to 600.
+    // Succeeds on a complete "OK" line, keeping the reference of its
+    // "+CMGS: <mr>" line (LastReference); an error line fails and sets the
+    // retry flag (RetryableError) when it carries a number from 500 to 600.
     virtual PARSE_RESULT_t ParseSendBody(std::string reply);
     virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string ServiceCentreCommand();
@@ -116,10 +117,72 @@ public:
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
 
+    // Delivery reports. With `ask`, every SUBMIT built afterwards (each part
+    // of a long text) asks the network for a status report (TP-SRR).
+    void SetStatusReports(bool ask) { m_bStatusReports = ask; }
+    // Whether the model's sends ask for reports and give references: the
+    // CDMA model's do not.
+    virtual bool SupportsStatusReports();
+    // The message reference (TP-MR, 0 to 255) the network gave the last
+    // message body that ParseSendBody saw accepted, from its "+CMGS: <mr>"
+    // line; -1 when the reply held none.
+    int LastReference() const { return m_nLastReference; }
+
+    // The SIM's PIN. "AT+CPIN?\r\n".
+    std::string PinStateCommand() const;
+    // Succeeds on a complete "+CPIN: <code>" line, whose code it keeps
+    // (PinState; codec/sim_pin.h): the line alone is the answer, Wavecom
+    // modules send no OK after it. An error line (+CME ERROR: 10 for no SIM)
+    // fails with that line as error text and leaves the state empty.
+    PARSE_RESULT_t ParsePinState(std::string reply);
+    const std::string& PinState() const { return m_strPinState; }
+    // "AT+CPIN=\"<pin>\"\r\n". The argument is what the port's trace must
+    // hide (PinTraceSecret).
+    std::string EnterPinCommand(const std::string& pin) const;
+    // "\"<pin>\"": the argument of EnterPinCommand.
+    static std::string PinTraceSecret(const std::string& pin);
+    // OK unlocks; an error line (+CME ERROR: 16 for a wrong PIN) fails with
+    // that line as error text.
+    PARSE_RESULT_t ParseEnterPin(std::string reply);
+    // The module's own command for the PIN attempts left; empty where it has
+    // none (the base driver, the CLM920_NC5 and the CDMA model).
+    virtual std::string PinAttemptsCommand();
+    // Keeps the PIN attempts left that the answer shows (PinAttempts) and
+    // succeeds on any final line, leaving the last error text alone.
+    virtual PARSE_RESULT_t ParsePinAttempts(std::string reply);
+    // -1 when not known.
+    int PinAttempts() const { return m_nPinAttempts; }
+
+    // USSD. Whether the model speaks it: the CDMA model does not.
+    virtual bool SupportsUssd();
+    // "AT+CSCS?\r\n", and its answer: the character set the modem gives
+    // texts in (Charset, upper case; empty when the answer names none). Any
+    // final line succeeds.
+    std::string CharsetCommand() const;
+    PARSE_RESULT_t ParseCharset(std::string reply);
+    const std::string& Charset() const { return m_strCharset; }
+    // "AT+CUSD=1,\"<code>\",15\r\n": the code as typed, in the default
+    // alphabet (DCS 15).
+    std::string UssdCommand(const std::string& code) const;
+    // Waits for the +CUSD result (codec/ussd_text.h); OK may come before it.
+    // Status 0 and 1, and 2 with a text (the network ends the session with
+    // its answer), succeed with the text decoded in the modem's character
+    // set (UssdReply; UssdWantsMore for status 1). Any other status fails
+    // with its text (UssdStatusText); an error line fails with that line.
+    PARSE_RESULT_t ParseUssd(std::string reply);
+    const std::string& UssdReply() const { return m_strUssdReply; }
+    bool UssdWantsMore() const { return m_bUssdWantsMore; }
+    // "AT+CUSD=2\r\n": ends the session (answered by ParseInit).
+    std::string UssdCancelCommand() const;
+
 protected:
     // The general rule in its base version (the body of the base ParsePduMode),
     // which other parsers use even where a model replaces ParsePduMode.
     PARSE_RESULT_t GeneralRule(const std::string& reply);
+
+    // ParsePinAttempts of a module whose answer has the count in field
+    // `field` of its `key` line (codec/sim_pin.h, AttemptsOfReply).
+    PARSE_RESULT_t ReadPinAttempts(const std::string& reply, const char* key, std::size_t field);
 
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);
@@ -133,6 +196,13 @@ protected:
 
 private:
     bool m_bRetryableError = false;
+    bool m_bStatusReports = false;
+    int m_nLastReference = -1;
+    std::string m_strPinState;
+    int m_nPinAttempts = -1;
+    std::string m_strCharset;
+    std::string m_strUssdReply;
+    bool m_bUssdWantsMore = false;
     std::string m_strServiceCentre;
     // What ParseList has decoded of the listing so far: the bytes of the
     // reply up to where it stopped, and their entries.

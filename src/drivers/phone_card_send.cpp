@@ -17,9 +17,10 @@ constexpr std::size_t kMaxSingleUcs2Octets = 140;
 constexpr std::size_t kMaxSingleTextBytes = 160;
 
 SMS_SUBMIT_REQUEST_t SubmitRequest(const std::string& serviceCentre, const std::string& number,
-                                   const std::string& text)
+                                   const std::string& text, bool statusReport)
 {
     SMS_SUBMIT_REQUEST_t request;
+    request.bStatusReport = statusReport;
     request.strServiceCentre = serviceCentre;
     // A leading "+" makes the number international (type 145) with the
     // digits after it; other numbers are classified by the region patterns,
@@ -59,7 +60,8 @@ std::vector<SendPair> CPhoneCardBase::BuildSendCommands(std::string number, std:
 
 std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::string text)
 {
-    const SMS_SUBMIT_PDU_t pdu = BuildSubmitPdu(SubmitRequest(m_strServiceCentre, number, text));
+    const SMS_SUBMIT_PDU_t pdu =
+        BuildSubmitPdu(SubmitRequest(m_strServiceCentre, number, text, m_bStatusReports));
     if (!pdu.strError.empty()) {
         RefuseSend(pdu.strError);
         return {};
@@ -70,7 +72,7 @@ std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::stri
 std::vector<SendPair> CPhoneCardBase::BuildLongPduSend(std::string number, std::string text)
 {
     const SMS_CONCAT_PDUS_t parts =
-        BuildConcatPdus(SubmitRequest(m_strServiceCentre, number, text));
+        BuildConcatPdus(SubmitRequest(m_strServiceCentre, number, text, m_bStatusReports));
     if (!parts.strError.empty()) {
         RefuseSend(parts.strError);
         return {};

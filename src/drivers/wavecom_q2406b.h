@@ -1,11 +1,15 @@
 #pragma once
 // Driver of the GSM modem built on the Wavecom Q2406B module (device type 6).
-// Only the identification differs from the base driver: its device type,
-// whose identity text is the model's row in models.h.
+// Besides the identification (its device type, whose identity text is the
+// model's row in models.h) only the module's own command for the PIN
+// attempts left differs from the base driver.
 
 #include "drivers/phone_card_base.h"
 
 class CWavecomQ2406b : public CPhoneCardBase {
 public:
     PHONE_TYPE_t GetDeviceType() override;
+    // The PIN attempts left: "AT+CPINC" answers "+CPINC: <pin1>,<pin2>,<puk1>,<puk2>".
+    std::string PinAttemptsCommand() override;
+    PARSE_RESULT_t ParsePinAttempts(std::string reply) override;
 };

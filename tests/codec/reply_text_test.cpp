@@ -236,3 +236,24 @@ TEST(ReadStoragesOfReply, TheFirstListOfCpms)
         EXPECT_EQ(ReadStoragesOfReply(c.reply), c.storages);
     }
 }
+
+TEST(SendReferenceOfReply, TheReferenceOfAnAcceptedBody)
+{
+    const struct {
+        const char* reply;
+        int reference;
+    } cases[] = {
+        {"\r\n+CMGS: 12\r\n\r\nOK\r\n", 12},
+        {"\r\n+CMGS:0\r\n\r\nOK\r\n", 0},
+        {"\r\n+CMGS: 255,\"24/05/01,09:30:00+32\"\r\n\r\nOK\r\n", 255},
+        {"\r\n+CMGS: 256\r\n\r\nOK\r\n", -1},
+        {"\r\n+CMGS: -1\r\n\r\nOK\r\n", -1},
+        {"\r\n+CMGS: 7x\r\n\r\nOK\r\n", -1},
+        {"\r\n+CMGS: 12", -1},
+        {"\r\nOK\r\n", -1},
+        {"\r\n+CMS ERROR: 500\r\n", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SendReferenceOfReply(c.reply), c.reference) << c.reply;
+    }
+}

@@ -49,6 +49,7 @@ struct BodyCase {
     PARSE_RESULT_t result;
     bool retryable;
     std::string lastError;
+    int reference = -1;  // the +CMGS reference kept (LastReference)
 };
 
 // Each recorded reply is offered whole and in every prefix: before the
@@ -56,7 +57,7 @@ struct BodyCase {
 TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
 {
     const BodyCase cases[] = {
-        {"drivers/base/send_body_ok.txt", kOk, false, kEarlierError},
+        {"drivers/base/send_body_ok.txt", kOk, false, kEarlierError, 12},
         {"drivers/base/send_body_cms500.txt", kFail, true, "+CMS ERROR: 500"},
         {"drivers/base/send_body_cms512.txt", kFail, true, "+CMS ERROR: 512"},
         {"drivers/base/send_body_cms600.txt", kFail, true, "+CMS ERROR: 600"},
@@ -84,6 +85,7 @@ TEST(ParseSendBody, RecordedRepliesAndRetryFlag)
         EXPECT_EQ(driver.ParseSendBody(reply), c.result);
         EXPECT_EQ(driver.RetryableError(), c.retryable);
         EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
+        EXPECT_EQ(driver.LastReference(), c.reference);
     }
 }
 
