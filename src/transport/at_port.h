@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "transport/trace_secret.h"
+
 // Poll budgets and pacing of the transactions on one port. The program reads
 // TELLMAR_PACING once and gives every port it opens the same pacing; tests
 // shorten the budgets of their own ports.
@@ -19,6 +21,9 @@ struct AT_PACING_t {
     int pollSleepMs = 100;
     int singleReadRounds = 100;
     int gatherRounds = 100;
+    // A USSD request waits for the network's answer: 30 s on a silent line
+    // (CommandDeadlineMs).
+    int ussdPolls = 45;
     // Every poll waits for a quiet line, as before replies ended on their
     // final line: for modems whose final lines are odd.
     bool bQuietLine = false;
@@ -72,10 +77,19 @@ public:
     const AT_PACING_t& Pacing() const { return m_pacing; }
     void SetPacing(const AT_PACING_t& pacing) { m_pacing = pacing; }
 
+    // From now on, for the rest of the operation, the AT trace of this port
+    // shows "****" in place of `secret` (trace_secret.h): the argument of a
+    // command that carries a PIN, and its echo.
+    void HideInTrace(std::string secret) { m_traceSecret.Set(std::move(secret)); }
+
+protected:
+    CTraceSecret& TraceSecret() { return m_traceSecret; }
+
 private:
     bool m_bFailed = false;
     std::string m_strFailure;
     AT_PACING_t m_pacing;
+    CTraceSecret m_traceSecret;
 };
 
 // The timing of a port's Read, which the transaction's deadlines are made of.

@@ -79,7 +79,7 @@ bool CComPortBase::Write(std::string data)
     }
     // A closed device answers with the system's own bad-handle code.
     const int code = m_device.Write(data);
-    TracePortIo(m_port.strName, '>', data, code);
+    TracePortIo(m_port.strName, '>', TraceSecret().HideInWrite(data), code);
     if (code != 0) {
         RecordLastError(code);
     }
@@ -93,7 +93,7 @@ bool CComPortBase::Read(std::string& target)
     }
     target.clear();
     const int code = m_device.Read(target, kReadChunk);
-    TracePortIo(m_port.strName, '<', target, code);
+    TracePortIo(m_port.strName, '<', TraceSecret().HideInRead(target), code);
     RecordLastError(code);
     return !target.empty();
 }
@@ -105,7 +105,7 @@ bool CComPortBase::ReadWaiting(std::string& target, int waitMs)
     }
     target.clear();
     const int code = m_device.ReadAvailable(target, kReadChunk, waitMs);
-    TracePortIo(m_port.strName, '<', target, code);
+    TracePortIo(m_port.strName, '<', TraceSecret().HideInRead(target), code);
     RecordLastError(code);
     return !target.empty();
 }

@@ -123,6 +123,7 @@ bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& numbe
             !SendMessageBody(driver, port, part.second)) {
             return false;
         }
+        send.vecReferences.push_back(driver->LastReference());
         ++send.nAccepted;
     }
     return send.Sent();
@@ -133,4 +134,49 @@ bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& numbe
 {
     SMS_SEND_t send;
     return TransmitSms(driver, port, number, text, send);
+}
+
+bool QueryPinState(CPhoneCardBase* driver, CAtPort* port)
+{
+    return driver != nullptr && port != nullptr &&
+           RunDriverCommand(driver, port, driver->PinStateCommand(), &CPhoneCardBase::ParsePinState,
+                            port->Pacing().shortPolls);
+}
+
+bool EnterPin(CPhoneCardBase* driver, CAtPort* port, const std::string& pin)
+{
+    if (driver == nullptr || port == nullptr) {
+        return false;
+    }
+    port->HideInTrace(CPhoneCardBase::PinTraceSecret(pin));
+    return RunDriverCommand(driver, port, driver->EnterPinCommand(pin),
+                            &CPhoneCardBase::ParseEnterPin, port->Pacing().shortPolls);
+}
+
+void QueryPinAttempts(CPhoneCardBase* driver, CAtPort* port)
+{
+    if (driver == nullptr || port == nullptr || driver->PinAttemptsCommand().empty()) {
+        return;
+    }
+    RunDriverCommand(driver, port, driver->PinAttemptsCommand(), &CPhoneCardBase::ParsePinAttempts,
+                     port->Pacing().shortPolls);
+}
+
+bool RequestUssd(CPhoneCardBase* driver, CAtPort* port, const std::string& code)
+{
+    if (driver == nullptr || port == nullptr) {
+        return false;
+    }
+    RunDriverCommand(driver, port, driver->CharsetCommand(), &CPhoneCardBase::ParseCharset,
+                     port->Pacing().shortPolls);
+    driver->ClearLastError();
+    const bool answered = RunDriverCommand(driver, port, driver->UssdCommand(code),
+                                           &CPhoneCardBase::ParseUssd, port->Pacing().ussdPolls);
+    // No result and no refusal: the session may still be open.
+    const bool unanswered = !answered && driver->GetLastErrorText().empty();
+    if (driver->UssdWantsMore() || unanswered) {
+        RunDriverCommand(driver, port, driver->UssdCancelCommand(), &CPhoneCardBase::ParseInit,
+                         port->Pacing().shortPolls);
+    }
+    return answered;
 }

@@ -51,6 +51,9 @@ struct SMS_SEND_t {
     std::vector<SendPair> vecParts;
     std::size_t nAccepted = 0;
     bool bBuilt = false;
+    // The message reference (TP-MR) the network gave each accepted part, in
+    // part order (driver->LastReference(); -1 where the modem gave none).
+    std::vector<int> vecReferences;
 
     // Every part was accepted (and there was at least one).
     bool Sent() const { return bBuilt && !vecParts.empty() && nAccepted == vecParts.size(); }
@@ -69,3 +72,23 @@ bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& numbe
 // One attempt with a message of its own.
 bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& number,
                  const std::string& text);
+
+// The SIM's PIN state (driver->PinState()) by AT+CPIN?, shortPolls; true
+// when the modem named one.
+bool QueryPinState(CPhoneCardBase* driver, CAtPort* port);
+
+// Writes the PIN once (driver->EnterPinCommand), shortPolls; from then on
+// the port's trace hides it (CAtPort::HideInTrace). True when the modem took
+// it; never repeated.
+bool EnterPin(CPhoneCardBase* driver, CAtPort* port, const std::string& pin);
+
+// The PIN attempts left (driver->PinAttempts()), where the module has a
+// command for them; nothing is written where it has none.
+void QueryPinAttempts(CPhoneCardBase* driver, CAtPort* port);
+
+// Asks the modem's character set (driver->Charset()), then sends the USSD
+// request for `code` and waits ussdPolls for its result. A result that asks
+// for more input (+CUSD: 1) is kept, and the session is then closed
+// (AT+CUSD=2); so is a session whose result did not come. True when a
+// result with a text came (driver->UssdReply()).
+bool RequestUssd(CPhoneCardBase* driver, CAtPort* port, const std::string& code);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "drivers/models.h"
 #include "support/fake_port.h"
 #include "transport/fake_driver.h"
 
@@ -223,6 +226,103 @@ TEST_F(SmsSequencesTest, SingleReadsAreBoundedInRounds)
               driver.Replies("readnext").size());
     EXPECT_TRUE(port.StepsDone());
     EXPECT_FALSE(port.IsFailed());
+}
+
+}  // namespace
+
+namespace {
+
+// A send keeps the reference the network gave each accepted part, in part
+// order; a part refused keeps the references of those before it.
+TEST(SmsReferences, EachAcceptedPartKeepsItsReference)
+{
+    CFakePort port;
+    CPhoneCardBase driver;
+    port.Expect("AT+CSCA?", {{0, "\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n"}});
+    port.Expect("at+cmgf=0", {{0, kOk}});
+    for (const char* reference : {"41", "42"}) {
+        port.Expect("AT+CMGS=", {{0, "\r\n> "}});
+        port.Expect("\x1A", {{200, std::string("\r\n+CMGS: ") + reference + "\r\n\r\nOK\r\n"}});
+    }
+    port.Expect("AT+CMGS=", {{0, "\r\n> "}});
+    port.Expect("\x1A", {{200, "\r\n+CMS ERROR: 38\r\n"}});
+    driver.SetStatusReports(true);
+    SMS_SEND_t send;
+    EXPECT_FALSE(TransmitSms(&driver, &port, "13800138000", std::string(150, 'a'), send));
+    EXPECT_EQ(send.nAccepted, 2u);
+    EXPECT_EQ(send.vecReferences, (std::vector<int>{41, 42}));
+    for (const SendPair& part : send.vecParts) {
+        EXPECT_EQ(part.second.substr(18, 2), "71") << "TP-SRR in every part";
+    }
+}
+
+TEST(PinSequences, TheStateThePinOnceAndTheAttemptsLeft)
+{
+    CFakePort port;
+    const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(PHONE_TYPE_VELT_F);
+    // The Wavecom state line comes without OK, which arrives late and is
+    // dropped before the next command.
+    port.Expect("AT+CPIN?", {{0, "\r\n+CPIN: SIM PIN\r\n"}, {300, kOk}});
+    port.Expect("AT+CPIN=", {{50, "\r\n+CME ERROR: 16\r\n"}});
+    port.Expect("AT+CPINC", {{0, "\r\n+CPINC: 2,3,10,10\r\n\r\nOK\r\n"}});
+    EXPECT_TRUE(QueryPinState(driver.get(), &port));
+    EXPECT_EQ(driver->PinState(), "SIM PIN");
+    EXPECT_FALSE(EnterPin(driver.get(), &port, "1234"));
+    EXPECT_EQ(driver->GetLastErrorText(), "+CME ERROR: 16");
+    QueryPinAttempts(driver.get(), &port);
+    EXPECT_EQ(driver->PinAttempts(), 2);
+    EXPECT_EQ(port.Written(), "AT+CPIN?\r\nAT+CPIN=\"1234\"\r\nAT+CPINC\r\n");
+    EXPECT_EQ(driver->GetLastErrorText(), "+CME ERROR: 16");
+
+    CFakePort silent;
+    const std::unique_ptr<CPhoneCardBase> clm = CreatePhoneCard(PHONE_TYPE_VELT_B);
+    QueryPinAttempts(clm.get(), &silent);
+    EXPECT_EQ(silent.Written(), "") << "a module without such a command is not asked";
+}
+
+TEST(UssdSequence, TheResultTheSessionAndTheDeadline)
+{
+    struct Case {
+        const char* name;
+        std::vector<fakeport::PIECE_t> result;
+        bool answered;
+        std::string reply;
+        bool cancelled;
+        std::int64_t atMostMs;
+    };
+    const std::vector<Case> cases = {
+        {"OK at once, the result 8 s later",
+         {{0, kOk}, {8000, "\r\n+CUSD: 0,\"Balance 5\",15\r\n"}},
+         true,
+         "Balance 5",
+         false,
+         9000},
+        {"a menu is shown and closed",
+         {{100, "\r\n+CUSD: 1,\"1 Balance\",15\r\n\r\nOK\r\n"}},
+         true,
+         "1 Balance",
+         true,
+         1000},
+        {"no result within 30 s closes the session", {{0, kOk}}, false, "", true, 31000},
+        {"refused", {{0, "\r\n+CME ERROR: 258\r\n"}}, false, "", false, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFakePort port;
+        CPhoneCardBase driver;
+        port.Expect("AT+CSCS?", {{0, "\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n"}});
+        port.Expect("AT+CUSD=1,\"*100#\",15", c.result);
+        port.Expect("AT+CUSD=2", {{0, kOk}});
+        const std::int64_t start = port.NowMs();
+        EXPECT_EQ(RequestUssd(&driver, &port, "*100#"), c.answered);
+        EXPECT_EQ(driver.UssdReply(), c.reply);
+        EXPECT_EQ(port.Written().find("AT+CUSD=2\r\n") != std::string::npos, c.cancelled);
+        EXPECT_LE(port.NowMs() - start, c.atMostMs);
+        if (!c.answered && c.cancelled) {
+            EXPECT_GE(port.NowMs() - start, 29000) << "the network is given its 30 s";
+        }
+        EXPECT_FALSE(port.IsFailed());
+    }
 }
 
 }  // namespace
