@@ -1,6 +1,7 @@
 // The status and command parsers of every model: service centre, PDU mode,
 // init, storage selection, deletion, the preparing command, prompt and
-// message body, fed in the pieces polls deliver, and the identity match. Byte 0 chooses the model
+// message body, the PIN's state, entry and attempts, the character set and
+// USSD, fed in the pieces polls deliver, and the identity match. Byte 0 chooses the model
 // and the parser. Every answer is one of the three results, and what a parser keeps is cut from the
 // reply.
 #include <cstddef>
@@ -53,6 +54,11 @@ const Parser kParsers[] = {
     &CPhoneCardBase::ParsePrepareRead,
     &CPhoneCardBase::ParseSendPrompt,
     &CPhoneCardBase::ParseSendBody,
+    &CPhoneCardBase::ParsePinState,
+    &CPhoneCardBase::ParseEnterPin,
+    &CPhoneCardBase::ParsePinAttempts,
+    &CPhoneCardBase::ParseCharset,
+    &CPhoneCardBase::ParseUssd,
 };
 
 // The yes/no parsers: each answer counts as final, as their callers use them.
@@ -85,5 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzRequire(driver->ServiceCentre().size() <= seen.size());
     FuzzRequire(driver->GetLastErrorText().size() <= seen.size() + 64);
     FuzzRequire(!driver->RetryableError() || seen.find("ERROR") != std::string::npos);
+    FuzzRequire(driver->PinState().size() <= seen.size());
+    FuzzRequire(driver->Charset().size() <= seen.size());
+    FuzzRequire(driver->UssdReply().size() <= 4 * seen.size());
+    FuzzRequire(driver->LastReference() >= -1 && driver->LastReference() <= 255);
     return 0;
 }
