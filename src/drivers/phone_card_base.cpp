@@ -253,6 +253,40 @@ std::string CPhoneCardBase::DeleteOneCommand(int index) const
     return "AT+CMGD=" + std::to_string(index) + "\r\n";
 }
 
+std::string CPhoneCardBase::ReadStoragesCommand() const
+{
+    return "AT+CPMS=?\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseReadStorages(std::string reply)
+{
+    if (!HoldsFinalResult(reply)) {
+        return PARSE_INCOMPLETE;
+    }
+    m_vecReadStorages = ReadStoragesOfReply(reply);
+    return PARSE_SUCCEED;
+}
+
+bool CPhoneCardBase::OffersStatusReportStorage() const
+{
+    for (const std::string& storage : m_vecReadStorages) {
+        if (storage == "SR") {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CPhoneCardBase::SelectSrStorageCommand() const
+{
+    return "AT+CPMS=\"SR\"\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseSelectSrStorage(std::string reply)
+{
+    return GeneralRule(reply);
+}
+
 bool CPhoneCardBase::SupportsStatusReports()
 {
     return true;

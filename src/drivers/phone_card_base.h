@@ -117,6 +117,19 @@ public:
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
 
+    // The storages a listing can be read from: "AT+CPMS=?\r\n" and its
+    // answer, kept (codec/reply_text.h, ReadStoragesOfReply); any final line
+    // succeeds.
+    std::string ReadStoragesCommand() const;
+    PARSE_RESULT_t ParseReadStorages(std::string reply);
+    // Whether the answer offered a storage of its own for status reports
+    // ("SR").
+    bool OffersStatusReportStorage() const;
+    // "AT+CPMS=\"SR\"\r\n": the one storage named (Wavecom modules take no
+    // more); the general rule.
+    std::string SelectSrStorageCommand() const;
+    PARSE_RESULT_t ParseSelectSrStorage(std::string reply);
+
     // Delivery reports. With `ask`, every SUBMIT built afterwards (each part
     // of a long text) asks the network for a status report (TP-SRR).
     void SetStatusReports(bool ask) { m_bStatusReports = ask; }
@@ -198,6 +211,7 @@ private:
     bool m_bRetryableError = false;
     bool m_bStatusReports = false;
     int m_nLastReference = -1;
+    std::vector<std::string> m_vecReadStorages;
     std::string m_strPinState;
     int m_nPinAttempts = -1;
     std::string m_strCharset;

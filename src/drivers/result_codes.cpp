@@ -20,6 +20,14 @@ std::string ResultTextEn(int code)
         return "No Such Port";
     case CMD_RESULT_FOREIGN_SMS_DEVICE:
         return "Not Corvel Sms Device";
+    case CMD_RESULT_SIM_PIN:
+        return "SIM PIN required";
+    case CMD_RESULT_SIM_PUK:
+        return "SIM PUK required";
+    case CMD_RESULT_NO_PIN_WAITED:
+        return "No PIN required";
+    case CMD_RESULT_NO_USSD:
+        return "USSD not supported by the CDMA model";
     default:
         return "Unknown reason";
     }
@@ -39,6 +47,14 @@ std::string ResultTextZh(int code)
         return GB("设备无信号");
     case CMD_RESULT_NO_PORT:
         return GB("没有此端口");
+    case CMD_RESULT_SIM_PIN:
+        return GB("SIM卡需要PIN码");
+    case CMD_RESULT_SIM_PUK:
+        return GB("SIM卡需要PUK码");
+    case CMD_RESULT_NO_PIN_WAITED:
+        return GB("SIM卡不需要PIN码");
+    case CMD_RESULT_NO_USSD:
+        return GB("CDMA设备不支持USSD");
     default:
         return GB("设备不AT");  // 1, 2 and every unknown code
     }

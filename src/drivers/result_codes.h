@@ -14,11 +14,20 @@ enum COM_CMD_OPERATE_RESULT_t : int {
     CMD_RESULT_NO_SIGNAL = 5,
     CMD_RESULT_NO_PORT = 6,
     CMD_RESULT_FOREIGN_SMS_DEVICE = 7,
+    // The SIM is locked: nothing was sent to it.
+    CMD_RESULT_SIM_PIN = 8,  // it waits for its PIN ("tellmar pin" enters it)
+    CMD_RESULT_SIM_PUK = 9,  // it is blocked and waits for its PUK
+    // The pin command: the SIM does not wait for a PIN (it is ready, waits
+    // for something else, or its state is not known), so none was sent.
+    CMD_RESULT_NO_PIN_WAITED = 10,
+    // The ussd command on the CDMA model, which speaks no USSD.
+    CMD_RESULT_NO_USSD = 11,
 };
 
-// English text of a code ("Succeed", ...); "Unknown reason" outside 0..7.
+// English text of a code ("Succeed", ...); "Unknown reason" outside 0..11.
 std::string ResultTextEn(int code);
-// Chinese text of a code (internal code page); "设备不AT" outside 0..7.
+// Chinese text of a code (internal code page); "设备不AT" for 1, 2 and
+// outside 0..11.
 std::string ResultTextZh(int code);
 
 enum PHONE_TYPE_t : int {

@@ -195,8 +195,12 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
     std::vector<SmsMessage> messages;
     for (const SMS_JOINED_t& message : joined) {
         const SMS_PDU_t& last = *pdus[message.vecParts.back()];
-        messages.push_back(
-            SmsMessage{last.strNumber, FormatSmsTime(last.strTime), message.strText});
+        SmsMessage made{last.strNumber, FormatSmsTime(last.strTime), message.strText};
+        if (last.byMessageType == SMS_PDU_STATUS_REPORT) {
+            made.bReport = true;
+            made.report = SmsReport{last.byReference, last.byStatus, made.strTime};
+        }
+        messages.push_back(made);
     }
     return messages;
 }

@@ -8,11 +8,22 @@
 
 #include "codec/pdu.h"
 
+// What a status report says of the message it reports on.
+struct SmsReport {
+    int nReference = 0;         // TP-MR of the message reported on, as +CMGS gave it
+    int nStatus = 0;            // TP-ST
+    std::string strDischarged;  // TP-DT, YY-MM-DD hh:mm:ss, or empty
+};
+
 // One message as a driver hands it out (internal code page).
 struct SmsMessage {
     std::string strFrom;
     std::string strTime;  // YY-MM-DD hh:mm:ss, or empty
     std::string strText;
+    // A status report (by the PDU's TP-MTI): from is the recipient reported
+    // on, time the discharge time, text the outcome in words.
+    bool bReport = false;
+    SmsReport report = {};
 };
 
 // A stored message whose PDU could not be read. It is reported by its
@@ -75,7 +86,8 @@ std::pair<int, int> ParseListHeader(const std::string& line);
 // The messages of the readable entries: one per single message, in
 // storage-index order, then one per concatenated message (its parts joined
 // by JoinConcatParts), by reference and then by storage index. Number and
-// time are those of the last part of a message.
+// time are those of the last part of a message; a status report carries
+// its report.
 std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries);
 
 // The entries that could not be read, in listing order.

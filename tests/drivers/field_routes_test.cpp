@@ -105,6 +105,13 @@ TEST(FieldRoutes, EveryRecordedPduOnBothRoutes)
             }
             EXPECT_EQ(r.indexes, std::vector<int>{4});
             EXPECT_TRUE(r.unreadable.empty());
+            ASSERT_EQ(r.messages[0].bReport, c.isMember("report"));
+            if (c.isMember("report")) {
+                const SmsReport& report = r.messages[0].report;
+                EXPECT_EQ(report.nReference, c["report"]["reference"].asInt());
+                EXPECT_EQ(report.nStatus, c["report"]["tp_st"].asInt());
+                EXPECT_EQ(report.strDischarged, c["report"]["discharged"].asString());
+            }
         }
     }
 }

@@ -23,7 +23,11 @@ TEST(ResultTexts, EveryCodeAndTheOnesOutsideTheTable)
         {5, "No Signal", GB("设备无信号")},
         {6, "No Such Port", GB("没有此端口")},
         {7, "Not Corvel Sms Device", GB("不是Corvel短信设备")},
-        {8, "Unknown reason", GB("设备不AT")},
+        {8, "SIM PIN required", GB("SIM卡需要PIN码")},
+        {9, "SIM PUK required", GB("SIM卡需要PUK码")},
+        {10, "No PIN required", GB("SIM卡不需要PIN码")},
+        {11, "USSD not supported by the CDMA model", GB("CDMA设备不支持USSD")},
+        {12, "Unknown reason", GB("设备不AT")},
         {-1, "Unknown reason", GB("设备不AT")},
         {INT_MAX, "Unknown reason", GB("设备不AT")},
     };

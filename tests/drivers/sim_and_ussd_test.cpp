@@ -185,3 +185,31 @@ TEST(BuildSendCommands, EveryPartAsksForAReportWhenSet)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadStorages, TheStatusReportStorageWhereOffered)
+{
+    const struct {
+        std::string reply;
+        bool offered;
+    } cases[] = {
+        {"\r\n+CPMS: ((\"SM\",\"BM\",\"SR\"),(\"SM\"))\r\n\r\nOK\r\n", true},
+        {"\r\n+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")\r\n\r\nOK\r\n", false},
+        {"\r\n+CPMS: (\"SM\"),(\"SM\",\"SR\"),(\"SM\")\r\n\r\nOK\r\n", false},
+        {"\r\n+CMS ERROR: 302\r\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        CPhoneCardBase driver;
+        EXPECT_EQ(driver.ParseReadStorages(c.reply.substr(0, c.reply.size() - 2)), PARSE_INCOMPLETE)
+            << "its final line has not ended";
+        EXPECT_EQ(driver.ParseReadStorages(c.reply), PARSE_SUCCEED);
+        EXPECT_EQ(driver.OffersStatusReportStorage(), c.offered);
+    }
+    CPhoneCardBase driver;
+    EXPECT_EQ(driver.ReadStoragesCommand(), "AT+CPMS=?\r\n");
+    EXPECT_EQ(driver.SelectSrStorageCommand(), "AT+CPMS=\"SR\"\r\n");
+}
+
+}  // namespace

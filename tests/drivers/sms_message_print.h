@@ -9,7 +9,11 @@
 
 inline bool operator==(const SmsMessage& a, const SmsMessage& b)
 {
-    return a.strFrom == b.strFrom && a.strTime == b.strTime && a.strText == b.strText;
+    return a.strFrom == b.strFrom && a.strTime == b.strTime && a.strText == b.strText &&
+           a.bReport == b.bReport &&
+           (!a.bReport ||
+            (a.report.nReference == b.report.nReference && a.report.nStatus == b.report.nStatus &&
+             a.report.strDischarged == b.report.strDischarged));
 }
 
 inline void PrintTo(const SmsMessage& m, std::ostream* os)
