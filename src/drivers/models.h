@@ -44,10 +44,12 @@ struct MODEL_t {
     const char* szProbeText;
     const char* szLabel;
     // The scan's queries: the serial number, the card number (ICCID)
-    // command, and whether the module's network mode is read and switched.
+    // command, whether the module's network mode is read and switched, and
+    // whether the SIM's PIN state is asked (AT+CPIN?: the GSM modules).
     SERIAL_ROUTE_t serialRoute;
     const char* szCardCommand;
     bool bNetworkMode;
+    bool bPinState;
 };
 
 // The rows, in the order of asking: discovery offers an "ATI" reply to the

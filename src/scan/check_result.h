@@ -30,4 +30,8 @@ struct COM_CHECK_RESULT_t {
     std::int32_t nRssi = 99;
     std::int32_t nBer = 99;
     std::string strOperator;
+    // The SIM's PIN state as "+CPIN:" named it ("READY", "SIM PIN", "SIM
+    // PUK", ...; codec/sim_pin.h); empty when the modem was not asked or
+    // named none.
+    std::string strPinState;
 };

@@ -99,6 +99,8 @@ Row Cells(const PORT_VIEW_t& view)
         state = GB("端口不可用");
     } else if (view.nState == PORT_STATE_SAME_MODEM) {
         state = GB("同") + view.strSameModem + GB("设备");
+    } else if (view.nState == PORT_STATE_SIM_PIN || view.nState == PORT_STATE_SIM_PUK) {
+        state = PortStateText(view.nState);
     } else {
         state = view.bAT ? GB("OK") : GB("不AT");
     }

@@ -48,6 +48,12 @@ void SetState(PORT_VIEW_t& view, const COM_CHECK_RESULT_t& record, PHONE_TYPE_t 
     } else if (record.strSerialNo.empty()) {
         view.nState = PORT_STATE_NO_SERIAL;
         view.strReason = "no serial number";
+    } else if (view.nSimLock == SIM_LOCK_PIN) {
+        view.nState = PORT_STATE_SIM_PIN;
+        view.strReason = ResultTextEn(CMD_RESULT_SIM_PIN);
+    } else if (view.nSimLock == SIM_LOCK_PUK) {
+        view.nState = PORT_STATE_SIM_PUK;
+        view.strReason = ResultTextEn(CMD_RESULT_SIM_PUK);
     } else if (record.strCardNo.empty()) {
         view.nState = PORT_STATE_NO_SIM;
         view.strReason = "no SIM card";
@@ -83,8 +89,10 @@ PORT_VIEW_t PortViewOf(const COM_CHECK_RESULT_t& record)
         view.strSignal = shown.strSignal;
         view.strOperator = OperatorName(record.strOperator);
     }
-    view.bComplete = record.bAT && !record.strSerialNo.empty() && !record.strSignal.empty() &&
-                     !record.strCardNo.empty();
+    view.nSimLock = record.bAT ? SimLockOf(record.strPinState) : SIM_LOCK_UNKNOWN;
+    const bool locked = view.nSimLock == SIM_LOCK_PIN || view.nSimLock == SIM_LOCK_PUK;
+    view.bComplete = record.bAT && !record.strSerialNo.empty() &&
+                     ((!record.strSignal.empty() && !record.strCardNo.empty()) || locked);
     SetState(view, record, type);
     return view;
 }
@@ -108,6 +116,10 @@ const char* PortStateText(PORT_STATE_t state)
         return "not AT";
     case PORT_STATE_NO_SERIAL:
         return "no serial number";
+    case PORT_STATE_SIM_PIN:
+        return "SIM PIN";
+    case PORT_STATE_SIM_PUK:
+        return "SIM PUK";
     case PORT_STATE_NO_SIM:
         return "no SIM";
     case PORT_STATE_NO_SIGNAL:

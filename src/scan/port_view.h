@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/sim_pin.h"
 #include "drivers/result_codes.h"
 #include "platform/port.h"
 #include "scan/check_result.h"
@@ -26,6 +27,8 @@ enum PORT_STATE_t {
     PORT_STATE_NOT_OPENED,     // it did not open for another reason
     PORT_STATE_NOT_AT,         // nothing answered "AT"
     PORT_STATE_NO_SERIAL,      // a modem that gave no serial number
+    PORT_STATE_SIM_PIN,        // the SIM waits for its PIN
+    PORT_STATE_SIM_PUK,        // the SIM is blocked and waits for its PUK
     PORT_STATE_NO_SIM,         // a modem without SIM card (no card number read)
     PORT_STATE_NO_SIGNAL,      // a modem that reported no signal
     PORT_STATE_UNKNOWN_MODEL,  // a complete modem of no model a driver works
@@ -33,7 +36,7 @@ enum PORT_STATE_t {
 
 // The state as the ports document writes it: "usable", "same modem", "busy",
 // "not found", "no access", "not opened", "not AT", "no serial number",
-// "no SIM", "no signal", "unknown model".
+// "SIM PIN", "SIM PUK", "no SIM", "no signal", "unknown model".
 const char* PortStateText(PORT_STATE_t state);
 
 struct PORT_VIEW_t {
@@ -59,9 +62,13 @@ struct PORT_VIEW_t {
     // used ("COM3"); empty for every other state.
     std::string strSameModem;
     // Whether the commands work the port's modem: every field they need was
-    // read (the port may still be of no known model). A port of the same
-    // modem as another is complete too; the commands skip it unless named.
+    // read (the port may still be of no known model), or the SIM is locked
+    // (PIN or PUK), which the commands name in their results. A port of the
+    // same modem as another is complete too; the commands skip it unless
+    // named.
     bool bComplete = false;
+    // The SIM's lock as the scan found it (codec/sim_pin.h).
+    SIM_LOCK_t nSimLock = SIM_LOCK_UNKNOWN;
 };
 
 // The view of one record by itself: its own state, never "same modem".

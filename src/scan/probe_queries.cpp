@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "codec/sim_pin.h"
 #include "drivers/models.h"
 #include "platform/console.h"
 #include "platform/port_map.h"
@@ -177,6 +178,13 @@ bool QueryCardNo(COM_CHECK_RESULT_t& record, CProbeLine& line)
     return CardNoFromReply(line.Exchange(CardNoCommand(record.nModel)), record.strCardNo);
 }
 
+void QueryPinState(COM_CHECK_RESULT_t& record, CProbeLine& line)
+{
+    if (ModelOf(record.nModel).bPinState) {
+        record.strPinState = PinStateOfReply(line.Exchange("AT+CPIN?\r"));
+    }
+}
+
 void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line)
 {
     record.strATI = line.Exchange("ATI\r");
@@ -211,6 +219,7 @@ void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose)
     QueryModeConfig(record, line, verbose);
     QuerySerialNo(record, line);
     QueryCardNo(record, line);
+    QueryPinState(record, line);
     if (!record.strCardNo.empty()) {
         QuerySignal(record, line);
         QueryOperator(record, line);

@@ -27,6 +27,13 @@ bool QuerySerialNo(COM_CHECK_RESULT_t& record, CProbeLine& line);
 // strCardNo from the model's ICCID command; true when a number was taken.
 bool QueryCardNo(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
+// strPinState by "AT+CPIN?" where the model's row asks it (the GSM modules;
+// a module of no known model too). Every such modem is asked, with a card
+// number read or not: a module that will not give the ICCID of a locked
+// SIM still names the lock. The state line alone ends the answer (Wavecom
+// modules send no OK after it); the read keeps the probe's time-outs.
+void QueryPinState(COM_CHECK_RESULT_t& record, CProbeLine& line);
+
 // strATI (again), strSignal, nRssi and nBer.
 void QuerySignal(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
@@ -39,8 +46,8 @@ void QueryOperator(COM_CHECK_RESULT_t& record, CProbeLine& line);
 void AdjustModeConfig(COM_CHECK_RESULT_t& record, CProbeLine& line);
 
 // Everything the probe asks once "AT" is answered: echo off, numeric error
-// reports on, then identification, mode, serial and card number, and with a
-// card the signal, operator and mode switch. `verbose`: QueryModeConfig's note.
+// reports on, then identification, mode, serial and card number, the PIN
+// state, and with a card the signal, operator and mode switch. `verbose`: QueryModeConfig's note.
 void RunQuerySteps(COM_CHECK_RESULT_t& record, CProbeLine& line, bool verbose);
 
 // 15 decimal digits for a made-up serial number; differs between calls,

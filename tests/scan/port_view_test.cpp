@@ -72,6 +72,31 @@ TEST(PortViewOfTest, StatesInTheOrderOfTheStatusCodesWithTheirReasons)
              r.strCardNo.clear();
          },
          PORT_STATE_NO_SERIAL, "no serial number", "no serial number"},
+        // A locked SIM comes before the fields it keeps from being read, as
+        // codes 8 and 9 before 4 and 5.
+        {"SIM PIN",
+         [](COM_CHECK_RESULT_t& r) {
+             r.strPinState = "SIM PIN";
+             r.strSignal.clear();
+         },
+         PORT_STATE_SIM_PIN, "SIM PIN", "SIM PIN required"},
+        {"SIM PUK, no card number read",
+         [](COM_CHECK_RESULT_t& r) {
+             r.strPinState = "SIM PUK";
+             r.strCardNo.clear();
+         },
+         PORT_STATE_SIM_PUK, "SIM PUK", "SIM PUK required"},
+        {"ready", [](COM_CHECK_RESULT_t& r) { r.strPinState = "READY"; }, PORT_STATE_USABLE,
+         "usable", ""},
+        {"the second PIN is no lock of ours",
+         [](COM_CHECK_RESULT_t& r) { r.strPinState = "SIM PIN2"; }, PORT_STATE_USABLE, "usable",
+         ""},
+        {"no serial, locked",
+         [](COM_CHECK_RESULT_t& r) {
+             r.strSerialNo.clear();
+             r.strPinState = "SIM PIN";
+         },
+         PORT_STATE_NO_SERIAL, "no serial number", "no serial number"},
         {"no SIM", [](COM_CHECK_RESULT_t& r) { r.strCardNo.clear(); }, PORT_STATE_NO_SIM, "no SIM",
          "no SIM card"},
         {"no signal", [](COM_CHECK_RESULT_t& r) { r.strSignal.clear(); }, PORT_STATE_NO_SIGNAL,
@@ -87,8 +112,10 @@ TEST(PortViewOfTest, StatesInTheOrderOfTheStatusCodesWithTheirReasons)
         EXPECT_EQ(view.nState, c.state);
         EXPECT_STREQ(PortStateText(view.nState), c.text);
         EXPECT_EQ(view.strReason, c.reason);
+        // A locked SIM's modem is worked, so that the commands name the lock.
         EXPECT_EQ(view.bComplete,
-                  c.state == PORT_STATE_USABLE || c.state == PORT_STATE_UNKNOWN_MODEL);
+                  c.state == PORT_STATE_USABLE || c.state == PORT_STATE_UNKNOWN_MODEL ||
+                      c.state == PORT_STATE_SIM_PIN || c.state == PORT_STATE_SIM_PUK);
         EXPECT_EQ(view.strBaud.empty(), !record.bOpen);
     }
 }

@@ -91,6 +91,7 @@ struct DIALOGUE_CASE_t {
     int nBer;
     std::string strOperator;
     std::vector<std::string> commands;
+    std::string strPinState = {};
 };
 
 void PrintTo(const DIALOGUE_CASE_t& c, std::ostream* os)
@@ -109,32 +110,45 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 const DIALOGUE_CASE_t kDialogues[] = {
     {"m35", PHONE_TYPE_UN_KNOWN, "", "866123450000001", " \"89860012345678901234\"", " 23,99", 23,
      99, "0,0,\"CHINA MOBILE\"",
-     Then(kStart, {"ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID", "AT+CPIN?", "ATI", "AT+CSQ",
+                   "AT+COPS?"}),
+     "READY"},
     {"clm920_nc5", PHONE_TYPE_VELT_B, "CLM920_NC5", "YG20190512001", " 89860318000000000001",
      " 99,99", 99, 99, "0,0,\"CHINA TELECOM\",7",
-     Then(kStart, {"AT+CGMM", "AT^MODECONFIG?", "AT+WMSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?",
-                   "AT^MODECONFIG=2"})},
+     Then(kStart, {"AT+CGMM", "AT^MODECONFIG?", "AT+WMSN", "AT+CCID", "AT+CPIN?", "ATI", "AT+CSQ",
+                   "AT+COPS?", "AT^MODECONFIG=2"}),
+     "READY"},
     {"me909s", PHONE_TYPE_VELT_D, "HuaWeiME909s", "867223020000002", " 98681031000000000002",
      " 18,99", 18, 99, "0,0,\"CHINA UNICOM\",2",
-     Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}),
+     "READY"},
     {"mg301", PHONE_TYPE_VELT_E, "HuaWeiMG301", "354321000000003", " 98600000000000000003", " 31,0",
      31, 0, "0,0,\"CHINA MOBILE\"",
-     Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}),
+     "READY"},
     {"mc323", PHONE_TYPE_VELT_G, "HuaWeiMC323", "0x80A1B2C3", " 89860398000000000004", " 20,99", 20,
      99, "0,2,\"46003\"",
      Then(kStart, {"AT+CGMM", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
     {"q2406b", PHONE_TYPE_VELT_F, "Q2406B", "351234560000005", " \"89860000000000000005\"", " 12,0",
      12, 0, "0,0,\"CHN-CUGSM\"",
-     Then(kStart, {"ATI3", "AT+CGSN", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"ATI3", "AT+CGSN", "AT+CCID", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}),
+     "READY"},
     {"wismoq", PHONE_TYPE_WISMOQ, "WISMOQ", "", " \"89860000000000000006\"", " 9,99", 9, 99, "0",
-     Then(kStart, {"ATI3", "AT+CCID", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"ATI3", "AT+CCID", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}), "READY"},
     {"siemens", PHONE_TYPE_SIEMENS, "", "350000000000007", " 89860000000000000007", " 15,99", 15,
      99, "0,0,\"CHINA MOBILE\"",
-     Then(kStart, {"ATI3", "ATI", "AT+CGSN", "AT+CXXCID", "ATI", "AT+CSQ", "AT+COPS?"})},
+     Then(kStart, {"ATI3", "ATI", "AT+CGSN", "AT+CXXCID", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}),
+     "READY"},
     {"huawei_other", PHONE_TYPE_UN_KNOWN, "", "", "", "", 99, 99, "",
-     Then(kStart, {"AT+CGMM", "AT+CGMM", "ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID"})},
+     Then(kStart,
+          {"AT+CGMM", "AT+CGMM", "ATI3", "ATI", "AT+WMSN", "AT+CGSN", "AT+CCID", "AT+CPIN?"})},
+    // A locked SIM: its state is read, and with its card number the signal.
+    {"me909s_locked", PHONE_TYPE_VELT_D, "HuaWeiME909s", "867223020000012", " 98681031000000000012",
+     " 18,99", 18, 99, "0",
+     Then(kStart, {"AT+CGMM", "AT+CGSN", "AT^ICCID?", "AT+CPIN?", "ATI", "AT+CSQ", "AT+COPS?"}),
+     "SIM PIN"},
     {"dotted", PHONE_TYPE_UN_KNOWN, "1\r\n\r\n", "860000000000009", "", "", 99, 99, "",
-     Then(kStart, {"ATI3", "AT+WMSN", "AT+CGSN", "AT+CCID"})},
+     Then(kStart, {"ATI3", "AT+WMSN", "AT+CGSN", "AT+CCID", "AT+CPIN?"})},
 };
 
 class ProbeDialogue : public testing::TestWithParam<DIALOGUE_CASE_t> {};
@@ -155,6 +169,7 @@ TEST_P(ProbeDialogue, RecordAndCommandsFromRecordedReplies)
     EXPECT_EQ(record.nRssi, c.nRssi);
     EXPECT_EQ(record.nBer, c.nBer);
     EXPECT_EQ(record.strOperator, c.strOperator);
+    EXPECT_EQ(record.strPinState, c.strPinState);
     EXPECT_EQ(line.Sent(), c.commands);
     // strATI is the whole ATI reply (asked again with a card).
     EXPECT_EQ(record.strATI, LoadDialogue(c.dialogue)["ATI"]);
