@@ -19,6 +19,11 @@ struct ModelInfo {
     const char* cgmi;
     const char* cgmm;
     const char* defaultOperator;
+    // The SIM and the network, as the module's family does them:
+    bool reportStorage;      // a storage of status reports, "SR" (Wavecom)
+    bool cpinWithoutOk;      // "+CPIN: <code>" with no OK after it (Wavecom)
+    bool ussdOkFirst;        // OK at once, the +CUSD line later (Wavecom)
+    const char* pinCounter;  // the command that tells the PIN attempts left ("" none)
 };
 
 // Null for a name that is not a model.

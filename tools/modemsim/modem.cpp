@@ -24,6 +24,11 @@ std::shared_ptr<ModuleMemory> NewMemory(const PortConfig& config, SimState& stat
             storage[message.index] = message;
     }
     memory->phoneBook["ME"] = config.phoneBook;
+    if (!config.pin.empty()) {
+        memory->pin = config.pin;
+        memory->pinLeft = config.pinAttempts;
+        memory->simState = config.pinAttempts > 0 ? "SIM PIN" : "SIM PUK";
+    }
     if (state.HasPort(config.moduleCom)) {
         const Json::Value& saved = state.Port(config.moduleCom);
         if (saved["modeconfig"].isInt())
@@ -56,6 +61,7 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state,
       m_log(log),
       m_state(state),
       m_echo(config.echo),
+      m_charset(config.charset),
       m_noiseState(0x9E3779B9u ^ static_cast<std::uint32_t>(config.com))
 {
     if (!memory)

@@ -37,6 +37,14 @@ struct ModuleMemory {
     int messageReference = 1;
     // Parts of concatenated messages received so far, by number/ref/total.
     std::map<std::string, std::map<int, Submit>> parts;
+    // The SIM's lock: "READY", "SIM PIN" or "SIM PUK", the PIN in force and
+    // the attempts left.
+    std::string simState = "READY";
+    std::string pin;
+    int pinLeft = 3;
+    int pukLeft = 10;
+    // A USSD session waits for the user's answer (+CUSD: 1 was sent).
+    bool ussdOpen = false;
 };
 
 class Modem {
@@ -133,6 +141,16 @@ private:
     void AnswerPhoneBookStorage(const std::string& cmd, const std::string& args);
     void AnswerPhoneBookRead(const std::string& cmd, const std::string& args);
     void AnswerPhoneBookWrite(const std::string& cmd, const std::string& args);
+    // The SIM's PIN (modem_sim_card.cpp).
+    void AnswerPinState(const std::string& cmd, const std::string& args);
+    void AnswerEnterPin(const std::string& cmd, const std::string& args);
+    void AnswerPinCounter(const std::string& cmd, const std::string& args);
+    // The character set and USSD (modem_ussd.cpp).
+    void AnswerCharset(const std::string& cmd, const std::string& args);
+    void AnswerSetCharset(const std::string& cmd, const std::string& args);
+    void AnswerUssd(const std::string& cmd, const std::string& args);
+    // Where the network's status reports go (AT+CNMI's <ds>).
+    void AnswerSetIndications(const std::string& cmd, const std::string& args);
     // A setting of 0 to `most`: stored, and answered OK; false (nothing
     // answered) for anything else.
     bool SetNumber(const std::string& args, int most, int& setting);
@@ -143,6 +161,10 @@ private:
     void FinishTextBody();
     void FinishCdmaBody();
     void Deliver(const Submit& submit);
+    // The network's status report on an accepted message that asked for one,
+    // with the reference the network gave it: kept or routed as the
+    // configuration and AT+CNMI say.
+    void ReportDelivery(const Submit& submit, int reference);
     // The body just counted is refused by the injected network error.
     bool RefusesBody() const;
     // The reference of the send being accepted; the next one wraps at 256.
@@ -163,6 +185,11 @@ private:
     // command +CMS ERROR 310; false once that reply is queued.
     bool NeedsSim();
     bool NeedsSimForMessages();
+    // The same, and a locked SIM refuses too: +CME ERROR 11 (PIN) or 12
+    // (PUK) for a general command.
+    bool NeedsReadySim();
+    // The SIM waits for its PIN or PUK.
+    bool SimLocked() const;
     std::map<int, StoredMessage>& Selected();
     void SavePhoneBook();
     void Log(Json::Value event);
@@ -190,6 +217,8 @@ private:
     std::string m_mem2 = "SM";
     std::string m_mem3 = "SM";
     std::string m_phoneBookStorage = "ME";
+    std::string m_charset;
+    int m_cnmiDs = 0;  // AT+CNMI's <ds>: 1 +CDS lines, 2 kept with +CDSI
     int m_commands = 0;
     int m_bodies = 0;
     bool m_silent = false;

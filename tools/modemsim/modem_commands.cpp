@@ -59,10 +59,28 @@ bool Modem::NeedsSim()
 
 bool Modem::NeedsSimForMessages()
 {
-    if (m_config.hasSim)
-        return true;
-    CmsError(310);
-    return false;
+    if (!m_config.hasSim) {
+        CmsError(310);
+        return false;
+    }
+    if (SimLocked()) {
+        // TS 27.005 3.2.5: 311 SIM PIN required, 316 SIM PUK required.
+        CmsError(m_memory->simState == "SIM PUK" ? 316 : 311);
+        return false;
+    }
+    return true;
+}
+
+bool Modem::NeedsReadySim()
+{
+    if (!NeedsSim())
+        return false;
+    if (SimLocked()) {
+        // TS 27.007 9.2.1: 11 SIM PIN required, 12 SIM PUK required.
+        CmeError(m_memory->simState == "SIM PUK" ? 12 : 11);
+        return false;
+    }
+    return true;
 }
 
 // The commands the modules answer, one row each, tried in order: the first
@@ -78,7 +96,7 @@ const std::vector<Modem::CommandRow>& Modem::Commands()
         {"&W",             false, Speakers::All,        &Modem::AnswerOk},
         {"V1",             false, Speakers::All,        &Modem::AnswerOk},
         {"H",              false, Speakers::All,        &Modem::AnswerOk},
-        {"+CNMI=",         true,  Speakers::All,        &Modem::AnswerOk},
+        {"+CNMI=",         true,  Speakers::All,        &Modem::AnswerSetIndications},
         {"E0",             false, Speakers::All,        &Modem::AnswerEcho},
         {"E",              false, Speakers::All,        &Modem::AnswerEcho},
         {"E1",             false, Speakers::All,        &Modem::AnswerEcho},
@@ -128,6 +146,14 @@ const std::vector<Modem::CommandRow>& Modem::Commands()
         {"+CPBR=",         true,  Speakers::All,        &Modem::AnswerPhoneBookRead},
         {"^CPBW=",         true,  Speakers::Cdma,       &Modem::AnswerPhoneBookWrite},
         {"+CPBW=",         true,  Speakers::All,        &Modem::AnswerPhoneBookWrite},
+        {"+CPIN?",         false, Speakers::Gsm,        &Modem::AnswerPinState},
+        {"+CPIN=",         true,  Speakers::Gsm,        &Modem::AnswerEnterPin},
+        {"^CPIN?",         false, Speakers::Huawei,     &Modem::AnswerPinCounter},
+        {"+QTRPIN",        false, Speakers::Gsm,        &Modem::AnswerPinCounter},
+        {"+CPINC",         false, Speakers::Gsm,        &Modem::AnswerPinCounter},
+        {"+CSCS?",         false, Speakers::All,        &Modem::AnswerCharset},
+        {"+CSCS=",         true,  Speakers::All,        &Modem::AnswerSetCharset},
+        {"+CUSD=",         true,  Speakers::Gsm,        &Modem::AnswerUssd},
     };
     // clang-format on
     return kCommands;
@@ -283,7 +309,8 @@ void Modem::AnswerOperator(const std::string&, const std::string&)
 {
     if (!NeedsSim())
         return;
-    if (m_config.operatorName.empty()) {
+    // A locked SIM has not registered with any network.
+    if (m_config.operatorName.empty() || SimLocked()) {
         Info({"+COPS: 0"});
     } else {
         std::string line = "+COPS: 0,0,\"" + m_config.operatorName + "\"";
@@ -295,7 +322,7 @@ void Modem::AnswerOperator(const std::string&, const std::string&)
 
 void Modem::AnswerServiceCentre(const std::string&, const std::string&)
 {
-    if (!NeedsSim())
+    if (!NeedsReadySim())
         return;
     const std::string& sca = m_config.serviceCentre;
     Info({"+CSCA: \"" + sca + "\"," + (!sca.empty() && sca[0] == '+' ? "145" : "129")});
@@ -303,7 +330,7 @@ void Modem::AnswerServiceCentre(const std::string&, const std::string&)
 
 void Modem::AnswerSetServiceCentre(const std::string&, const std::string& args)
 {
-    if (!NeedsSim())
+    if (!NeedsReadySim())
         return;
     m_config.serviceCentre = SplitArgs(args)[0];
     Ok();

@@ -1,5 +1,7 @@
 // Sending: the AT+CMGS prompt, the message body in PDU and text mode, and
 // what the network does with an accepted message.
+#include <ctime>
+
 #include "command_text.h"
 #include "modem.h"
 #include "text_codec.h"
@@ -12,6 +14,18 @@ const std::size_t kMaxPduBody = 2 * 200;  // hex digits: SCA + the longest TPDU
 const std::size_t kMaxCdmaBody = 2048;
 const char kCtrlZ = 0x1A;
 const char kEscape = 0x1B;
+
+// "YY-MM-DD hh:mm:ss" of the time `seconds` from now, Beijing time (the
+// zone the reports carry).
+std::string TimeText(int seconds)
+{
+    const std::time_t when = std::time(nullptr) + 8 * 3600 + seconds;
+    std::tm parts{};
+    gmtime_r(&when, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
 
 Json::Value ConcatJson(const Concat& concat)
 {
@@ -141,9 +155,80 @@ void Modem::FinishPduBody()
     sms["mr"] = reference;
     if (submit.concat.present)
         sms["concat"] = ConcatJson(submit.concat);
+    if (submit.statusReportRequest)
+        sms["report"] = true;
     Log(sms);
     Deliver(submit);
     Reply("\r\n+CMGS: " + std::to_string(reference) + "\r\n\r\nOK\r\n");
+    if (submit.statusReportRequest)
+        ReportDelivery(submit, reference);
+}
+
+void Modem::AnswerSetIndications(const std::string&, const std::string& args)
+{
+    // AT+CNMI=<mode>,<mt>,<bm>,<ds>,<bfr> (TS 27.005 3.4.1); only <ds> is kept.
+    const std::vector<std::string> values = SplitArgs(args);
+    int ds = 0;
+    if (values.size() > 3 && !values[3].empty() && (!ToInt(values[3], ds) || ds > 2)) {
+        CmsError(303);
+        return;
+    }
+    if (values.size() > 3)
+        m_cnmiDs = ds;
+    Ok();
+}
+
+void Modem::ReportDelivery(const Submit& submit, int reference)
+{
+    if (m_config.statusReports.empty() || (submit.typeOfAddress & 0x70) == 0x50)
+        return;
+    ReportSpec spec;
+    spec.serviceCentre = m_config.serviceCentre;
+    spec.messageReference = reference;
+    spec.recipient = submit.number;
+    spec.typeOfAddress = submit.typeOfAddress;
+    spec.submitted = TimeText(0);
+    spec.discharged = TimeText(5);
+    spec.status = m_config.reportStatus;
+    std::string error;
+    const std::string pdu = BuildStatusReportPdu(spec, error);
+    if (pdu.empty())
+        return;
+    Json::Value e;
+    e["event"] = "status_report";
+    e["mr"] = reference;
+    e["number"] = submit.number;
+    e["tp_st"] = spec.status;
+    const bool routed = m_config.statusReports == "cds";
+    if (routed && m_cnmiDs == 1) {
+        // TS 27.005 3.4.1: +CDS: <length> and the PDU line.
+        e["cds"] = true;
+        Log(e);
+        m_out.push_back(
+            {"\r\n+CDS: " + std::to_string(TpduLength(pdu)) + "\r\n" + pdu + "\r\n", 100});
+        return;
+    }
+    if (routed && m_cnmiDs != 2) {
+        e["dropped"] = true;
+        Log(e);
+        return;
+    }
+    const std::string storage = m_model->reportStorage ? "SR" : "SM";
+    auto& kept = m_memory->storage[storage];
+    int index = 1;
+    while (kept.count(index) != 0)
+        ++index;
+    StoredMessage message;
+    message.index = index;
+    message.status = 0;
+    message.pduHex = pdu;
+    kept[index] = message;
+    e["storage"] = storage;
+    e["index"] = index;
+    Log(e);
+    if (routed) {
+        m_out.push_back({"\r\n+CDSI: \"" + storage + "\"," + std::to_string(index) + "\r\n", 100});
+    }
 }
 
 int Modem::NextReference()

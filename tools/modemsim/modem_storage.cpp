@@ -17,10 +17,13 @@ void Modem::AnswerStorage(const std::string&, const std::string& args)
                std::to_string(m_config.capacity[mem]);
     };
     if (args == "=?") {
-        Info({"+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"});
+        // Wavecom's nested form, with its storage of status reports for
+        // reading (ofono drivers/atmodem/sms.c quotes the Q2's answer).
+        Info({m_model->reportStorage ? "+CPMS: ((\"SM\",\"ME\",\"SR\"),(\"SM\",\"ME\"))"
+                                     : "+CPMS: (\"SM\",\"ME\"),(\"SM\",\"ME\"),(\"SM\",\"ME\")"});
         return;
     }
-    if (!NeedsSim())
+    if (!NeedsReadySim())
         return;
     if (args == "?") {
         Info({"+CPMS: \"" + m_mem1 + "\"," + counts(m_mem1) + ",\"" + m_mem2 + "\"," +
@@ -36,8 +39,10 @@ void Modem::AnswerStorage(const std::string&, const std::string& args)
         CmsError(302);
         return;
     }
-    for (const std::string& mem : mems) {
-        if (mem != "SM" && mem != "ME") {
+    for (std::size_t i = 0; i < mems.size(); ++i) {
+        // Status reports are read (and deleted) from "SR", never written there.
+        const bool reports = i == 0 && mems[i] == "SR" && m_model->reportStorage;
+        if (mems[i] != "SM" && mems[i] != "ME" && !reports) {
             CmsError(302);
             return;
         }

@@ -284,14 +284,96 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
     return true;
 }
 
+bool ParseUssd(const Json::Value& list, PortConfig& port, Checker& check)
+{
+    if (list.isNull())
+        return true;
+    if (!list.isArray())
+        return check.Fail("ussd", "must be a list of answers");
+    for (const Json::Value& a : list) {
+        if (!check.OnlyKeys(a, {"code", "text", "form", "status", "ok_first", "delay_ms"}, "ussd"))
+            return false;
+        UssdAnswer answer;
+        bool okFirst = false;
+        if (!check.String(a, "code", answer.code) || !check.String(a, "text", answer.textUtf8) ||
+            !check.String(a, "form", answer.form) || !check.Int(a, "status", answer.status, 0, 5) ||
+            !check.Int(a, "delay_ms", answer.delayMs, 0, 60000)) {
+            return false;
+        }
+        if (a.isMember("ok_first")) {
+            if (!check.Bool(a, "ok_first", okFirst))
+                return false;
+            answer.okFirst = okFirst ? 1 : 0;
+        }
+        if (answer.code.empty())
+            return check.Fail("ussd", "every answer needs its \"code\"");
+        if (answer.form != "plain" && answer.form != "packed" && answer.form != "ucs2")
+            return check.Fail("ussd", "\"form\" is \"plain\", \"packed\" or \"ucs2\"");
+        port.ussd.push_back(answer);
+    }
+    return true;
+}
+
+// The SIM's PIN, the character set, USSD answers and status reports.
+bool ParseSimAndNetwork(const Json::Value& p, const ModelInfo& model, PortConfig& port,
+                        Checker& check)
+{
+    if (!check.Digits(p, "pin", port.pin) || !check.Digits(p, "puk", port.puk) ||
+        !check.Int(p, "pin_attempts", port.pinAttempts, 0, 3) ||
+        !check.String(p, "charset", port.charset) ||
+        !check.String(p, "status_reports", port.statusReports) ||
+        !check.Int(p, "report_tp_st", port.reportStatus, 0, 255)) {
+        return false;
+    }
+    if (!port.pin.empty() && (port.pin.size() < 4 || port.pin.size() > 8))
+        return check.Fail("pin", "must be 4 to 8 digits");
+    if (port.puk.size() != 8)
+        return check.Fail("puk", "must be 8 digits");
+    if (port.charset != "IRA" && port.charset != "GSM" && port.charset != "UCS2")
+        return check.Fail("charset", "must be \"IRA\", \"GSM\" or \"UCS2\"");
+    if (!port.statusReports.empty() && port.statusReports != "store" &&
+        port.statusReports != "cds") {
+        return check.Fail("status_reports", "must be \"store\" or \"cds\"");
+    }
+    if (model.cdma && (!port.pin.empty() || p.isMember("ussd") || !port.statusReports.empty())) {
+        return check.Fail("model", "the CDMA model has no PIN, USSD or status reports here");
+    }
+    return ParseUssd(p["ussd"], port, check);
+}
+
 bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
 {
-    if (!check.OnlyKeys(
-            p, {"com",        "model",    "bauds",     "wrong_baud", "echo",         "imei",
-                "esn",        "serial",   "iccid",     "csq",        "operator",     "sca",
-                "modeconfig", "mr",       "ati",       "ati3",       "cgmi",         "cgmm",
-                "storage",    "capacity", "phonebook", "faults",     "same_modem_as"},
-            "port")) {
+    if (!check.OnlyKeys(p, {"com",
+                            "model",
+                            "bauds",
+                            "wrong_baud",
+                            "echo",
+                            "imei",
+                            "esn",
+                            "serial",
+                            "iccid",
+                            "csq",
+                            "operator",
+                            "sca",
+                            "modeconfig",
+                            "mr",
+                            "ati",
+                            "ati3",
+                            "cgmi",
+                            "cgmm",
+                            "storage",
+                            "capacity",
+                            "phonebook",
+                            "faults",
+                            "same_modem_as",
+                            "pin",
+                            "puk",
+                            "pin_attempts",
+                            "charset",
+                            "ussd",
+                            "status_reports",
+                            "report_tp_st"},
+                        "port")) {
         return false;
     }
     if (!p["com"].isInt() || p["com"].asInt() < 1 || p["com"].asInt() > 9999) {
@@ -354,7 +436,7 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
         }
     }
 
-    port.capacity = {{"SM", 50}, {"ME", 100}};
+    port.capacity = {{"SM", 50}, {"ME", 100}, {"SR", 50}};
     const Json::Value& capacity = p["capacity"];
     if (!capacity.isNull()) {
         if (!check.OnlyKeys(capacity, {"SM", "ME"}, "capacity"))
@@ -411,7 +493,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
             port.phoneBook[index] = entry;
         }
     }
-    return ParseFaults(p["faults"], port.faults, check);
+    return ParseSimAndNetwork(p, *model, port, check) &&
+           ParseFaults(p["faults"], port.faults, check);
 }
 
 // The entry of a further port of a module ("same_modem_as": the module's

@@ -67,6 +67,20 @@ struct PhoneBookEntry {
     std::string name;
 };
 
+// The network's answer to one USSD code.
+struct UssdAnswer {
+    std::string code;      // as the program sends it ("*100#")
+    std::string textUtf8;  // the answer
+    // How the module writes the text: "plain" (the module's character set,
+    // DCS 15), "packed" (hexadecimal of packed GSM septets, DCS 15) or
+    // "ucs2" (UCS-2 hexadecimal, DCS 72).
+    std::string form = "plain";
+    int status = 0;  // <m>: 0 done, 1 the network asks for more, 2 ended by the network
+    // OK first and the +CUSD line later (-1: as the model does, Wavecom so).
+    int okFirst = -1;
+    int delayMs = 300;  // the +CUSD line after the OK, when OK comes first
+};
+
 struct PortConfig {
     int com = 0;
     // The port whose module this is: com itself, or for a further port of a
@@ -91,6 +105,20 @@ struct PortConfig {
     std::map<std::string, std::vector<StoredMessage>> storage;  // "SM", "ME"
     std::map<std::string, int> capacity;
     std::map<int, PhoneBookEntry> phoneBook;
+    // The SIM's PIN: empty for a SIM without PIN lock (it starts ready);
+    // otherwise the SIM starts waiting for it, with `pinAttempts` attempts
+    // left (0: blocked, waiting for the PUK).
+    std::string pin;
+    std::string puk = "12345678";
+    int pinAttempts = 3;
+    std::string charset = "IRA";  // AT+CSCS
+    std::vector<UssdAnswer> ussd;
+    // Status reports of the network on sends that asked for one: "" none,
+    // "store" kept in the storage ("SR" where the model has one, else "SM"),
+    // "cds" routed as +CDS lines when AT+CNMI asked for them (<ds> 1), kept
+    // with a +CDSI line for <ds> 2, dropped otherwise.
+    std::string statusReports;
+    int reportStatus = 0;  // TP-ST of the reports
     Faults faults;
 };
 

@@ -266,6 +266,33 @@ std::string BuildSubmitPdu(const MessageSpec& spec, std::string& error)
     return Build(spec, false, error);
 }
 
+// TS 23.040 9.2.2.3: first octet (TP-MTI 10, TP-MMS), TP-MR, TP-RA,
+// TP-SCTS, TP-DT, TP-ST.
+std::string BuildStatusReportPdu(const ReportSpec& spec, std::string& error)
+{
+    Bytes pdu;
+    if (!AppendServiceCentre(spec.serviceCentre, pdu, error))
+        return "";
+    pdu.push_back(0x06);
+    pdu.push_back(static_cast<std::uint8_t>(spec.messageReference));
+    bool dialable = !spec.recipient.empty() && spec.recipient.size() <= 20;
+    for (char c : spec.recipient)
+        dialable = dialable && IsDialDigit(c);
+    if (!dialable) {
+        error = "a report needs a recipient of digits: " + spec.recipient;
+        return "";
+    }
+    pdu.push_back(static_cast<std::uint8_t>(spec.recipient.size()));
+    pdu.push_back(static_cast<std::uint8_t>(spec.typeOfAddress));
+    AppendSemiOctets(spec.recipient, pdu);
+    if (!AppendTimeStamp(spec.submitted, 32, pdu, error) ||
+        !AppendTimeStamp(spec.discharged, 32, pdu, error)) {
+        return "";
+    }
+    pdu.push_back(static_cast<std::uint8_t>(spec.status));
+    return ToHex(pdu);
+}
+
 int TpduLength(const std::string& pduHex)
 {
     Bytes first;
@@ -311,6 +338,7 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
     int validityFormat = (firstOctet >> 3) & 0x03;
     bool hasHeader = (firstOctet & 0x40) != 0;
     out = Submit();
+    out.statusReportRequest = (firstOctet & 0x20) != 0;
     out.messageReference = tpdu[pos++];
 
     std::size_t digitCount = tpdu[pos++];

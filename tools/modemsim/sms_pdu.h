@@ -54,7 +54,23 @@ struct Submit {
     std::string textUtf8;
     Bytes ucs2;  // the raw text octets when the alphabet is UCS-2
     Concat concat;
+    bool statusReportRequest = false;  // TP-SRR: the sender asks for a status report
 };
+
+// A status report on a message the network accepted (TS 23.040 9.2.2.3).
+struct ReportSpec {
+    std::string serviceCentre;
+    int messageReference = 0;  // TP-MR the network gave the message reported on
+    std::string recipient;     // digits, as the SUBMIT had them
+    int typeOfAddress = 0x81;  // the SUBMIT's type of address
+    std::string submitted;     // "YY-MM-DD hh:mm:ss": when the centre took the message
+    std::string discharged;    // "YY-MM-DD hh:mm:ss": when it was delivered or given up
+    int status = 0;            // TP-ST
+};
+
+// SMS-STATUS-REPORT as hex, service-centre part first; empty with `error`
+// set for a recipient that is no digits or a bad time.
+std::string BuildStatusReportPdu(const ReportSpec& spec, std::string& error);
 
 // Reads a PDU body as written after the "> " prompt (hex, service-centre part
 // included, no Ctrl-Z) against the length announced with AT+CMGS. False with
