@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/device_errors.h"
+#include "codec/sim_pin.h"
 #include "drivers/models.h"
 #include "drivers/phone_card_base.h"
 #include "drivers/sms_message.h"
@@ -37,8 +38,11 @@ struct COM_DEVICE_t {
     AT_PACING_t pacing;
     // Why the port is not usable, as the ports document gives it (the state's
     // reason of scan/port_view.h: "Code:16   Device or resource busy", "no
-    // answer", "not found", ...); empty for a usable port.
+    // answer", "not found", "SIM PIN required", ...); empty for a usable port.
     std::string strReason;
+    // The SIM's lock as the scan found it: a locked SIM is sent nothing but
+    // its PIN (the pin command).
+    SIM_LOCK_t nSimLock = SIM_LOCK_UNKNOWN;
 };
 
 // The outcome of one number on one device.
@@ -48,8 +52,30 @@ struct SEND_RESULT_t {
     std::string strTime;
     COM_CMD_OPERATE_RESULT_t nResult = CMD_RESULT_SUCCEED;
     std::string strMessage;
-    // For a device that was not usable (codes 2 to 7): the device's reason.
+    // For a device that was not usable (codes 2 to 9): the device's reason.
     std::string strError;
+    // With delivery reports asked for (--report) and a model that gives
+    // references: the reference (TP-MR) of each part the network accepted,
+    // in part order (-1 where the modem gave none); "references".
+    bool bReferences = false;
+    std::vector<int> vecReferences;
+};
+
+// The outcome of the pin or the ussd command on one device.
+struct PORT_COMMAND_RESULT_t {
+    COM_PORT_t port;
+    std::string strTime;
+    COM_CMD_OPERATE_RESULT_t nResult = CMD_RESULT_SUCCEED;
+    std::string strMessage;  // code 1: the modem's error, or why the exchange failed
+    std::string strError;    // codes 2 to 9: the device's reason
+    // pin: the PIN attempts left after a refused PIN, where the module tells
+    // them ("attempts"); -1 when it does not.
+    int nAttempts = -1;
+    // ussd: the answer's text ("reply"), and whether the network asked for
+    // more input ("more"; the session was closed).
+    bool bReply = false;
+    std::string strReply;
+    bool bMore = false;
 };
 
 // A port that an inbox command could not read at all, and why.
@@ -70,6 +96,14 @@ struct INBOX_READ_t {
     std::vector<int> vecSmIndexes;
     std::vector<SmsUnreadable> vecMeUnreadable;  // stored messages that could not be read
     std::vector<SmsUnreadable> vecSmUnreadable;
+    // The storage of status reports ("SR"), where the module offers one
+    // (AT+CPMS=?): read after the other two.
+    bool bSrOffered = false;
+    std::vector<SmsMessage> vecSr;
+    bool bSrRead = false;
+    bool bSrComplete = false;
+    std::vector<int> vecSrIndexes;
+    std::vector<SmsUnreadable> vecSrUnreadable;
     // Why the read is not complete ("error" of the inbox document): empty
     // when both storages were read completely.
     std::string strError;
@@ -103,25 +137,36 @@ public:
     // the ports that could not be read at all with the reason: for every
     // port the ones that are not complete (a port of a modem read through
     // another is neither), for named ports each one that is not complete or
-    // that the scan did not see. False, with nothing collected, when the
-    // port list is malformed.
+    // that the scan did not see; a modem whose SIM is locked is among them
+    // ("SIM PIN required"). False, with nothing collected, when the port
+    // list is malformed.
     bool CollectInboxDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices,
                              std::vector<UNAVAILABLE_PORT_t>& unavailable);
 
-    // send command
+    // send command: a leading "--report" or "-r" asks for delivery reports,
+    // then the forms without it
     void RunSendCommand(int argc, char** argv);
-    int ParseSendArguments(int argc, char** argv);
+    // `statusReports`: every part asks the network for a status report, and
+    // the results carry the references of the parts.
+    int ParseSendArguments(int argc, char** argv, bool statusReports = false);
     // The send loop: every number through every device, all devices at once.
     // `report` gets each result on the calling thread, in device order and,
     // within a device, in number order, as soon as it and those before it
     // are there.
     void SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                        const std::vector<std::string>& numbers, const std::string& text,
-                       const SendReport& report);
+                       const SendReport& report, bool statusReports = false);
     // The send loop of the command: m_vecSendResults emptied, then filled.
     void CollectSendResults(const std::vector<COM_DEVICE_t>& devices,
-                            const std::vector<std::string>& numbers, const std::string& text);
+                            const std::vector<std::string>& numbers, const std::string& text,
+                            bool statusReports = false);
     void PrintSendResults();
+
+    // pin command: the arguments after "pin" (ports, then the PIN). The PIN
+    // is entered once on each named port whose SIM waits for it.
+    void RunPinCommand(const std::vector<std::string>& args);
+    // ussd command: the arguments after "ussd" (ports, then the code).
+    void RunUssdCommand(const std::vector<std::string>& args);
 
     // inbox command: the word, then the arguments that name its ports (none:
     // every complete modem)
@@ -142,17 +187,19 @@ public:
 };
 
 // Free functions of the command-line front end.
-// Reads both storages of one device (modem memory first, then SIM). A storage
-// that cannot be selected or read is left empty with its read flag false;
-// strError says what kept the read from being complete.
+// Reads both storages of one device (modem memory first, then SIM), and
+// the storage of status reports where the module offers one (AT+CPMS=?). A
+// storage that cannot be selected or read is left empty with its read flag
+// false; strError says what kept the read from being complete.
 INBOX_READ_t ReadInbox(COM_DEVICE_t device);
-// Empties both storages (each selected, then AT+CMGD=0,4); true only when
-// both deletions succeeded. False for a device without a driver.
+// Empties both storages (each selected, then AT+CMGD=0,4), and the storage
+// of status reports where offered; true only when every deletion
+// succeeded. False for a device without a driver.
 bool ClearInbox(COM_DEVICE_t device);
 // Deletes, per storage, only the indexes that a complete read returned, one
 // AT+CMGD=<index> each, so a message that arrived after the read stays. True
-// only when both storages were read completely and every index was deleted.
-// When neither storage was read completely the port is not opened.
+// only when every storage read was read completely and every index was
+// deleted. When no storage was read completely the port is not opened.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string AppendSendTime(const std::string& text, const std::string& number,

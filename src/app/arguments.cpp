@@ -64,6 +64,15 @@ ENTRY_MODE_t EntryModeOf(const std::vector<std::string>& args)
     if (args[1].size() == 3 && args.size() >= 3 && AsciiLower(args[1]) == "sms") {
         return ENTRY_MODE_INBOX;
     }
+    // Every count of arguments after these words gave an error document
+    // before they were commands; a count of their own that is wrong still
+    // does.
+    if (AsciiLower(args[1]) == "pin") {
+        return ENTRY_MODE_PIN;
+    }
+    if (AsciiLower(args[1]) == "ussd") {
+        return ENTRY_MODE_USSD;
+    }
     return ENTRY_MODE_SEND;
 }
 
@@ -182,4 +191,20 @@ bool IsPortsKeyword(const std::string& word, bool& compact)
 {
     compact = word == "sports";
     return compact || word == "ports";
+}
+
+bool IsReportOption(const std::string& word)
+{
+    return word == "--report" || word == "-r";
+}
+
+bool IsValidPin(const std::string& pin)
+{
+    return pin.size() >= 4 && pin.size() <= 8 && IsAllDigits(pin);
+}
+
+bool IsValidUssdCode(const std::string& code)
+{
+    return !code.empty() && code.size() <= 160 &&
+           code.find_first_not_of("0123456789*#+") == std::string::npos;
 }

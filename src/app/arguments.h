@@ -14,7 +14,9 @@ enum ENTRY_MODE_t : int {
     ENTRY_MODE_VERSION,  // one version keyword ("version", "-version", "--version", "v", "-v")
     ENTRY_MODE_INBOX,    // "sms" in any case, then a word, then optionally ports
     ENTRY_MODE_PORTS,    // one ports keyword ("ports", or "sports" for one line)
-    ENTRY_MODE_SEND,     // anything else: ports, numbers and a text
+    ENTRY_MODE_PIN,      // "pin" in any case, then ports and a PIN
+    ENTRY_MODE_USSD,     // "ussd" in any case, then ports and a code
+    ENTRY_MODE_SEND,     // anything else: ports, numbers and a text, after an optional "--report"
 };
 ENTRY_MODE_t EntryModeOf(const std::vector<std::string>& args);
 
@@ -77,3 +79,24 @@ std::vector<std::string> InboxWords();
 // Whether the single argument asks for the ports document; `compact` is set
 // for the one-line form.
 bool IsPortsKeyword(const std::string& word, bool& compact);
+
+// Whether an argument before the send forms asks for delivery reports:
+// "--report" or "-r", as written.
+bool IsReportOption(const std::string& word);
+
+// The PIN the pin command takes: 4 to 8 ASCII digits.
+bool IsValidPin(const std::string& pin);
+
+// The code the ussd command takes: 1 to 160 characters of 0-9, "*", "#"
+// and "+" (the service codes of 3GPP TS 22.030).
+bool IsValidUssdCode(const std::string& code);
+
+// Outcomes of the pin and ussd commands' argument checks, beside the send's
+// (SEND_PARSE_OUTCOME_t, whose documents they share).
+enum PORT_COMMAND_OUTCOME_t : int {
+    PORT_COMMAND_NO_PORT = SEND_PARSE_NO_PORT,
+    PORT_COMMAND_BAD_COUNT = SEND_PARSE_BAD_COUNT,
+    PORT_COMMAND_BAD_PIN = 4,
+    PORT_COMMAND_BAD_USSD_CODE = 5,
+    PORT_COMMAND_DONE = 6,
+};

@@ -28,6 +28,7 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pa
     if (view.nState != PORT_STATE_USABLE) {
         device.strReason = view.strReason;
     }
+    device.nSimLock = view.nSimLock;
     return device;
 }
 
@@ -146,7 +147,9 @@ bool CApplication::CollectInboxDevices(const std::string& portList,
     const std::vector<PORT_VIEW_t> views = PortViews(m_vecCheckResults);
     auto take = [&](std::size_t i) {
         const COM_CHECK_RESULT_t& record = m_vecCheckResults[i];
-        if (views[i].bComplete) {
+        // A locked SIM cannot be read: it is named among the unavailable.
+        const bool locked = views[i].nSimLock == SIM_LOCK_PIN || views[i].nSimLock == SIM_LOCK_PUK;
+        if (views[i].bComplete && !locked) {
             devices.push_back(BuildIdentifiedDevice(record, m_atPacing));
         } else {
             unavailable.push_back({record.port, PortViewOf(record).strReason});

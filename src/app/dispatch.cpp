@@ -108,6 +108,14 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
         RunPortsCommand(compact);
         break;
     }
+    case ENTRY_MODE_PIN:
+        SendNotesToStandardError();
+        RunPinCommand(std::vector<std::string>(args.begin() + 2, args.end()));
+        break;
+    case ENTRY_MODE_USSD:
+        SendNotesToStandardError();
+        RunUssdCommand(std::vector<std::string>(args.begin() + 2, args.end()));
+        break;
     case ENTRY_MODE_SEND:
         SendNotesToStandardError();
         RunSendCommand(argc, av);

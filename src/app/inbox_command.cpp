@@ -24,8 +24,10 @@ INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool
         port.bRead = true;
         port.vecSm = read.vecSm;
         port.vecMe = read.vecMe;
+        port.vecSr = read.vecSr;
         port.vecSmUnreadable = read.vecSmUnreadable;
         port.vecMeUnreadable = read.vecMeUnreadable;
+        port.vecSrUnreadable = read.vecSrUnreadable;
         port.strError = read.strError;
         if (clears) {
             port.bCleared = true;

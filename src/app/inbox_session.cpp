@@ -11,16 +11,31 @@
 
 namespace {
 
-enum STORAGE_t { STORAGE_ME, STORAGE_SM };
+enum STORAGE_t { STORAGE_ME, STORAGE_SM, STORAGE_SR };
 
 bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage)
 {
-    if (storage == STORAGE_ME) {
+    switch (storage) {
+    case STORAGE_ME:
         return RunDriverCommand(driver, port, driver->SelectMeStorageCommand(),
                                 &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls);
+    case STORAGE_SM:
+        break;
+    case STORAGE_SR:
+        return RunDriverCommand(driver, port, driver->SelectSrStorageCommand(),
+                                &CPhoneCardBase::ParseSelectSrStorage, port->Pacing().shortPolls);
     }
     return RunDriverCommand(driver, port, driver->SelectSmStorageCommand(),
                             &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls);
+}
+
+// Whether the module offers a storage of its own for status reports
+// (AT+CPMS=?); the answer is kept by the driver.
+bool OffersStatusReports(CPhoneCardBase* driver, CComPortBase* port)
+{
+    return RunDriverCommand(driver, port, driver->ReadStoragesCommand(),
+                            &CPhoneCardBase::ParseReadStorages, port->Pacing().shortPolls) &&
+           driver->OffersStatusReportStorage();
 }
 
 bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
@@ -32,7 +47,15 @@ bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::strin
 // The name of a storage in the inbox document.
 const char* StorageName(STORAGE_t storage)
 {
-    return storage == STORAGE_ME ? "DEV" : "SIM";
+    switch (storage) {
+    case STORAGE_ME:
+        return "DEV";
+    case STORAGE_SM:
+        break;
+    case STORAGE_SR:
+        return "SR";
+    }
+    return "SIM";
 }
 
 // "<what> (<the modem's error line>)", or <what> alone when the failing
@@ -123,7 +146,13 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
         const std::string sm =
             ReadStorage(driver.get(), &port, STORAGE_SM, read.vecSm, read.vecSmIndexes,
                         read.vecSmUnreadable, read.bSmRead, read.bSmComplete);
-        read.strError = opened ? ReadError(port, {me, sm}) : TrimCrLf(port.GetErrorText());
+        std::string sr;
+        read.bSrOffered = OffersStatusReports(driver.get(), &port);
+        if (read.bSrOffered) {
+            sr = ReadStorage(driver.get(), &port, STORAGE_SR, read.vecSr, read.vecSrIndexes,
+                             read.vecSrUnreadable, read.bSrRead, read.bSrComplete);
+        }
+        read.strError = opened ? ReadError(port, {me, sm, sr}) : TrimCrLf(port.GetErrorText());
     } else {
         read.strError = ResultTextEn(CMD_RESULT_FOREIGN_DEVICE);
     }
@@ -145,13 +174,16 @@ bool ClearInbox(COM_DEVICE_t device)
                            DeleteSelected(driver.get(), &port, deleteAll);
     const bool smCleared = SelectStorage(driver.get(), &port, STORAGE_SM) &&
                            DeleteSelected(driver.get(), &port, deleteAll);
+    const bool srCleared = !OffersStatusReports(driver.get(), &port) ||
+                           (SelectStorage(driver.get(), &port, STORAGE_SR) &&
+                            DeleteSelected(driver.get(), &port, deleteAll));
     port.Close();
-    return meCleared && smCleared;
+    return meCleared && smCleared && srCleared;
 }
 
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
 {
-    if (!read.bMeComplete && !read.bSmComplete) {
+    if (!read.bMeComplete && !read.bSmComplete && !read.bSrComplete) {
         return false;
     }
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
@@ -161,11 +193,14 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
     }
     // A storage read only in part keeps all its messages (what was not
     // reported must not go), and the device does not count as cleared.
-    bool cleared = read.bMeComplete && read.bSmComplete;
+    bool cleared = read.bMeComplete && read.bSmComplete && (!read.bSrOffered || read.bSrComplete);
     if (read.bMeComplete && !DeleteListed(driver.get(), &port, STORAGE_ME, read.vecMeIndexes)) {
         cleared = false;
     }
     if (read.bSmComplete && !DeleteListed(driver.get(), &port, STORAGE_SM, read.vecSmIndexes)) {
+        cleared = false;
+    }
+    if (read.bSrComplete && !DeleteListed(driver.get(), &port, STORAGE_SR, read.vecSrIndexes)) {
         cleared = false;
     }
     port.Close();

@@ -3,6 +3,7 @@
 #include <json/reader.h>
 
 #include "codec/charset_conv.h"
+#include "codec/pdu.h"
 #include "codec/reply_text.h"
 #include "drivers/result_codes.h"
 
@@ -13,6 +14,8 @@ namespace {
 const char* const kComPortError = R"({"code":1,"message":"com port error","result":[]})";
 const char* const kPhoneNumberError = R"({"code":2,"message":"phone number error","result":[]})";
 const char* const kParamCountError = R"({"code":3,"message":"param count error","result":[]})";
+const char* const kPinError = R"({"code":4,"message":"pin error","result":[]})";
+const char* const kUssdCodeError = R"({"code":5,"message":"ussd code error","result":[]})";
 
 Json::Value Utf8(const std::string& internalText)
 {
@@ -26,6 +29,9 @@ Json::Value MessageObject(const SmsMessage& message, const char* storage)
     object["storage"] = storage;
     object["text"] = Utf8(message.strText);
     object["time"] = Utf8(message.strTime);
+    if (message.bReport) {
+        object["report"] = ReportObject(message.report);
+    }
     return object;
 }
 
@@ -45,18 +51,25 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
     Json::Value object(Json::objectValue);
     object["name"] = Utf8(port.port.strName);
     if (port.bRead) {
-        object["msgcount"] = static_cast<Json::UInt64>(port.vecSm.size() + port.vecMe.size());
+        object["msgcount"] =
+            static_cast<Json::UInt64>(port.vecSm.size() + port.vecMe.size() + port.vecSr.size());
         for (const SmsMessage& message : port.vecSm) {
             object["msgs"].append(MessageObject(message, "SIM"));
         }
         for (const SmsMessage& message : port.vecMe) {
             object["msgs"].append(MessageObject(message, "DEV"));
         }
+        for (const SmsMessage& message : port.vecSr) {
+            object["msgs"].append(MessageObject(message, "SR"));
+        }
         for (const SmsUnreadable& entry : port.vecSmUnreadable) {
             object["unreadable"].append(UnreadableObject(entry, "SIM"));
         }
         for (const SmsUnreadable& entry : port.vecMeUnreadable) {
             object["unreadable"].append(UnreadableObject(entry, "DEV"));
+        }
+        for (const SmsUnreadable& entry : port.vecSrUnreadable) {
+            object["unreadable"].append(UnreadableObject(entry, "SR"));
         }
         // A read that failed must not pass for an empty inbox.
         if (!port.strError.empty()) {
@@ -86,6 +99,13 @@ Json::Value SendResultElement(const SEND_RESULT_t& result)
         !result.strError.empty()) {
         element["error"] = Utf8(result.strError);
     }
+    if (result.bReferences) {
+        Json::Value references(Json::arrayValue);
+        for (int reference : result.vecReferences) {
+            references.append(reference >= 0 ? Json::Value(reference) : Json::Value());
+        }
+        element["references"] = references;
+    }
     return element;
 }
 
@@ -112,6 +132,12 @@ Json::Value SendErrorDocument(int outcome)
         break;
     case SEND_PARSE_BAD_COUNT:
         text = kParamCountError;
+        break;
+    case PORT_COMMAND_BAD_PIN:
+        text = kPinError;
+        break;
+    case PORT_COMMAND_BAD_USSD_CODE:
+        text = kUssdCodeError;
         break;
     default:
         return Json::Value();
@@ -173,5 +199,43 @@ Json::Value PortsDocument(const std::vector<PORT_VIEW_t>& views)
         }
         document["ports"].append(object);
     }
+    return document;
+}
+
+Json::Value ReportObject(const SmsReport& report)
+{
+    Json::Value object(Json::objectValue);
+    object["reference"] = report.nReference;
+    object["status"] = ReportStatusName(ReportStatusOf(static_cast<unsigned>(report.nStatus)));
+    object["tp_st"] = report.nStatus;
+    object["discharged"] = Utf8(report.strDischarged);
+    return object;
+}
+
+Json::Value PortCommandDocument(const std::vector<PORT_COMMAND_RESULT_t>& results)
+{
+    Json::Value document(Json::objectValue);
+    for (const PORT_COMMAND_RESULT_t& result : results) {
+        Json::Value element(Json::objectValue);
+        element["com"] = Utf8(result.port.strName);
+        element["time"] = Utf8(result.strTime);
+        element["code"] = static_cast<int>(result.nResult);
+        element["message"] = Utf8(
+            result.nResult == CMD_RESULT_FAILED ? result.strMessage : ResultTextEn(result.nResult));
+        if (result.nResult != CMD_RESULT_SUCCEED && result.nResult != CMD_RESULT_FAILED &&
+            !result.strError.empty()) {
+            element["error"] = Utf8(result.strError);
+        }
+        if (result.nAttempts >= 0) {
+            element["attempts"] = result.nAttempts;
+        }
+        if (result.bReply) {
+            element["reply"] = Utf8(result.strReply);
+            element["more"] = result.bMore;
+        }
+        document["result"].append(element);
+    }
+    document["code"] = 0;
+    document["message"] = "param is ok";
     return document;
 }

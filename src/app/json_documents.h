@@ -16,7 +16,9 @@
 #include "drivers/sms_message.h"
 #include "scan/port_view.h"
 
-// One element of the send result document's "result" array.
+// One element of the send result document's "result" array. With
+// references (--report), "references": the reference of each accepted part,
+// null where the modem gave none.
 Json::Value SendResultElement(const SEND_RESULT_t& result);
 
 // {"code":0,"message":"param is ok","result":[...]}; "result" only when there
@@ -24,8 +26,24 @@ Json::Value SendResultElement(const SEND_RESULT_t& result);
 Json::Value SendResultDocument(const std::vector<SEND_RESULT_t>& results);
 
 // The fixed error document of an outcome 0, 1 or 2 of ParseSendArguments
-// (codes 1, 2, 3); a null value for any other outcome.
+// (codes 1, 2, 3), or 4 or 5 of the pin and ussd commands'
+// (PORT_COMMAND_OUTCOME_t: codes 4 "pin error", 5 "ussd code error"); a
+// null value for any other outcome.
 Json::Value SendErrorDocument(int outcome);
+
+// The result document of the pin and ussd commands, shaped like the send's:
+// {"code":0,"message":"param is ok","result":[...]} with one element per
+// port: "com", "time", "code", "message" (the code's text, or for code 1
+// the modem's error), "error" (codes 2 to 9, the device's reason),
+// "attempts" (pin, after a refused PIN where the module tells them),
+// "reply" and "more" (ussd, when an answer came).
+Json::Value PortCommandDocument(const std::vector<PORT_COMMAND_RESULT_t>& results);
+
+// A status report's "report" object: "reference" (TP-MR of the message
+// reported on), "status" ("delivered", "pending" or "failed" by the TP-ST
+// ranges), "tp_st" and "discharged" (YY-MM-DD hh:mm:ss). The one form of a
+// report wherever one is written.
+Json::Value ReportObject(const SmsReport& report);
 
 // One device of the inbox document.
 struct INBOX_PORT_RESULT_t {
@@ -33,9 +51,11 @@ struct INBOX_PORT_RESULT_t {
     bool bRead = false;             // "msgcount" (and "msgs") are shown
     std::vector<SmsMessage> vecSm;  // SIM messages, listed first
     std::vector<SmsMessage> vecMe;  // modem-memory messages
+    std::vector<SmsMessage> vecSr;  // the storage of status reports ("SR"), last
     // Stored messages that could not be read ("unreadable"), SIM first.
     std::vector<SmsUnreadable> vecSmUnreadable;
     std::vector<SmsUnreadable> vecMeUnreadable;
+    std::vector<SmsUnreadable> vecSrUnreadable;
     std::string strError;   // "error" (read forms): why the read is not complete
     bool bCleared = false;  // "clear" is shown
     bool bClear = false;

@@ -23,21 +23,33 @@ constexpr int kMaxAttempts = 3;
 // The carriers' service numbers (10086, 10010) get the text without the time.
 constexpr std::size_t kServiceNumberLength = 5;
 
-// Every number through one device, in order: one result per number.
+// Every number through one device, in order: one result per number. With
+// `statusReports`, every part asks for a status report and the results
+// carry the references of the parts, where the model gives them.
 void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string>& numbers,
-                       const std::string& text, const std::function<void(SEND_RESULT_t)>& emit)
+                       const std::string& text, bool statusReports,
+                       const std::function<void(SEND_RESULT_t)>& emit)
 {
     SEND_RESULT_t result;
     result.port = device.port;
     CComPortBase port(device.port, device.nBaud, device.pacing);
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
+    if (driver) {
+        driver->SetStatusReports(statusReports && driver->SupportsStatusReports());
+    }
+    result.bReferences = statusReports && (!driver || driver->SupportsStatusReports());
 
     for (const std::string& number : numbers) {
         result.strNumber = number;
         result.strTime = NowText();
         result.strMessage.clear();
         result.strError.clear();
-        if (device.strCardNo.empty()) {
+        result.vecReferences.clear();
+        if (device.nSimLock == SIM_LOCK_PIN || device.nSimLock == SIM_LOCK_PUK) {
+            // Nothing goes to a locked SIM: the modem would refuse it.
+            result.nResult = DeviceStatusCode(device);
+            result.strError = device.strReason;
+        } else if (device.strCardNo.empty()) {
             result.nResult = CMD_RESULT_NO_SIM;
             result.strError = device.strReason;
         } else if (!driver) {
@@ -59,6 +71,7 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
                 ++attempts;
             } while (!sent && driver->RetryableError() && attempts < kMaxAttempts);
             result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+            result.vecReferences = send.vecReferences;
             result.strMessage = FailureReason(DeviceErrors(driver.get(), port));
         }
         emit(result);
@@ -87,6 +100,12 @@ COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device)
     if (device.strSerialNo.empty()) {
         return CMD_RESULT_FOREIGN_SMS_DEVICE;
     }
+    if (device.nSimLock == SIM_LOCK_PIN) {
+        return CMD_RESULT_SIM_PIN;
+    }
+    if (device.nSimLock == SIM_LOCK_PUK) {
+        return CMD_RESULT_SIM_PUK;
+    }
     if (device.strCardNo.empty()) {
         return CMD_RESULT_NO_SIM;
     }
@@ -100,7 +119,14 @@ COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device)
 
 void CApplication::RunSendCommand(int argc, char** argv)
 {
-    const int outcome = ParseSendArguments(argc, argv);
+    // "--report" before the forms: the same forms, one argument later.
+    const bool statusReports = argc >= 2 && IsReportOption(argv[1]);
+    if (statusReports) {
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
+    const int outcome = ParseSendArguments(argc, argv, statusReports);
     if (outcome == SEND_PARSE_SENT) {
         PrintSendResults();
     } else {
@@ -108,7 +134,7 @@ void CApplication::RunSendCommand(int argc, char** argv)
     }
 }
 
-int CApplication::ParseSendArguments(int argc, char** argv)
+int CApplication::ParseSendArguments(int argc, char** argv, bool statusReports)
 {
     std::string portList;
     std::string numberList;
@@ -137,31 +163,32 @@ int CApplication::ParseSendArguments(int argc, char** argv)
     if (text.empty()) {
         text = DefaultSmsText();
     }
-    CollectSendResults(devices, numbers, text);
+    CollectSendResults(devices, numbers, text, statusReports);
     return SEND_PARSE_SENT;
 }
 
 void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                                  const std::vector<std::string>& numbers, const std::string& text,
-                                 const SendReport& report)
+                                 const SendReport& report, bool statusReports)
 {
     // All devices at once; the results are reported in device order.
     CDeviceWorkers<SEND_RESULT_t>::Run(
         devices,
-        [&numbers, &text](const COM_DEVICE_t& device,
-                          const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
-            SendThroughDevice(device, numbers, text, emit);
+        [&numbers, &text, statusReports](const COM_DEVICE_t& device,
+                                         const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
+            SendThroughDevice(device, numbers, text, statusReports, emit);
         },
         [&report](SEND_RESULT_t& result) { report(result); });
 }
 
 void CApplication::CollectSendResults(const std::vector<COM_DEVICE_t>& devices,
                                       const std::vector<std::string>& numbers,
-                                      const std::string& text)
+                                      const std::string& text, bool statusReports)
 {
     m_vecSendResults.clear();
-    SendToDevices(devices, numbers, text,
-                  [this](const SEND_RESULT_t& result) { m_vecSendResults.push_back(result); });
+    SendToDevices(
+        devices, numbers, text,
+        [this](const SEND_RESULT_t& result) { m_vecSendResults.push_back(result); }, statusReports);
 }
 
 void CApplication::PrintSendResults()

@@ -113,8 +113,9 @@ CStyledText DeviceReadText(const COM_DEVICE_t& device, const INBOX_READ_t& read,
     }
     const std::size_t meCount = read.bMeRead ? read.vecMe.size() : 0;
     const std::size_t smCount = read.bSmRead ? read.vecSm.size() : 0;
-    text.Green(GB("端口 ") + port + GB(" 接收短信成功 共 ") + std::to_string(meCount + smCount) +
-               GB(" 条短信"))
+    const std::size_t srCount = read.bSrRead ? read.vecSr.size() : 0;
+    text.Green(GB("端口 ") + port + GB(" 接收短信成功 共 ") +
+               std::to_string(meCount + smCount + srCount) + GB(" 条短信"))
         .Plain("\n");
     // The SIM block comes first although the modem memory is read first.
     if (read.bSmRead) {
@@ -126,6 +127,12 @@ CStyledText DeviceReadText(const COM_DEVICE_t& device, const INBOX_READ_t& read,
         text.Green(GB("设备中的短信共 ") + std::to_string(meCount) + GB(" 条")).Plain("\n");
         text.Append(MessagesText(read.vecMe, columns));
         text.Append(UnreadableText(GB("设备中"), read.vecMeUnreadable, columns));
+    }
+    // The storage of status reports, where the module has one.
+    if (read.bSrRead) {
+        text.Green(GB("状态报告共 ") + std::to_string(srCount) + GB(" 条")).Plain("\n");
+        text.Append(MessagesText(read.vecSr, columns));
+        text.Append(UnreadableText(GB("状态报告中"), read.vecSrUnreadable, columns));
     }
     return text;
 }

@@ -210,12 +210,64 @@ TEST(EntryModeOfTest, KeywordsAloneTheSmsWordAndEverythingElseSends)
         {{"tellmar", "smss", "read"}, ENTRY_MODE_SEND},
         {{"tellmar", "13800138000", "hello"}, ENTRY_MODE_SEND},
         {{"tellmar", "3", "13800138000", "hello"}, ENTRY_MODE_SEND},
+        {{"tellmar", "pin", "3", "1234"}, ENTRY_MODE_PIN},
+        {{"tellmar", "PIN"}, ENTRY_MODE_PIN},  // any count: the command says what is wrong
+        {{"tellmar", "Ussd", "3", "*100#"}, ENTRY_MODE_USSD},
+        {{"tellmar", "pins", "3", "1234"}, ENTRY_MODE_SEND},
+        {{"tellmar", "--report", "13800138000", "hello"}, ENTRY_MODE_SEND},
+        {{"tellmar", "-r", "3", "13800138000", "hello"}, ENTRY_MODE_SEND},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         EXPECT_EQ(EntryModeOf(c.args), c.mode);
     }
     EXPECT_EQ(AsciiLower("SmS \xC4\xE3"), "sms \xC4\xE3");
+}
+
+TEST(CommandArgumentRules, ThePinTheUssdCodeAndTheReportOption)
+{
+    const struct {
+        const char* pin;
+        bool valid;
+    } pins[] = {
+        {"1234", true},
+        {"12345678", true},
+        {"123", false},
+        {"123456789", false},
+        {"12a4", false},
+        {"", false},
+        {"+1234", false},
+        {"1234 ", false},
+        {"\xEF\xBC\x91"
+         "234",
+         false},
+    };
+    for (const auto& c : pins) {
+        EXPECT_EQ(IsValidPin(c.pin), c.valid) << c.pin;
+    }
+    const struct {
+        std::string code;
+        bool valid;
+    } codes[] = {
+        {"*100#", true},
+        {"#", true},
+        {"*135*1*13800138000#", true},
+        {"+86", true},
+        {"", false},
+        {"*100# ", false},
+        {"*10a#", false},
+        {"\"*100#\"", false},
+        {std::string(160, '1'), true},
+        {std::string(161, '1'), false},
+    };
+    for (const auto& c : codes) {
+        EXPECT_EQ(IsValidUssdCode(c.code), c.valid) << c.code;
+    }
+    EXPECT_TRUE(IsReportOption("--report"));
+    EXPECT_TRUE(IsReportOption("-r"));
+    EXPECT_FALSE(IsReportOption("--REPORT"));
+    EXPECT_FALSE(IsReportOption("-R"));
+    EXPECT_FALSE(IsReportOption("report"));
 }
 
 }  // namespace

@@ -207,14 +207,21 @@ TEST_F(DiscoveryTest, InboxCollectionTakesCompleteModemsAndSaysWhyNotTheOthers)
     app.m_vecCheckResults.push_back(Record(17, "", false, false));
     app.m_vecCheckResults.back().bOpen = false;
     app.m_vecCheckResults.back().nOpenError = OpenErrorOf(OPEN_FAILURE_BUSY);
+    // A locked SIM cannot be read, whatever else its modem gave.
+    app.m_vecCheckResults.push_back(Record(18, kM35));
+    app.m_vecCheckResults.back().strPinState = "SIM PIN";
+    app.m_vecCheckResults.push_back(Record(19, kM35));
+    app.m_vecCheckResults.back().strPinState = "SIM PUK";
+    app.m_vecCheckResults.back().strSignal.clear();
     std::vector<UNAVAILABLE_PORT_t> unavailable;
     ASSERT_TRUE(app.CollectInboxDevices("", devices, unavailable));
     EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM4",
                                                         "\\\\.\\COM10", "\\\\.\\COM12"}));
-    EXPECT_EQ(Names(unavailable),
-              (std::vector<std::string>{"COM13: no signal", "COM14: no serial number",
-                                        "COM15: no SIM card", "COM16: no answer",
-                                        "COM17: " + BusyText()}));
+    EXPECT_EQ(
+        Names(unavailable),
+        (std::vector<std::string>{"COM13: no signal", "COM14: no serial number",
+                                  "COM15: no SIM card", "COM16: no answer", "COM17: " + BusyText(),
+                                  "COM18: SIM PIN required", "COM19: SIM PUK required"}));
 
     app.m_vecCheckResults = {Record(3, kM35, true, false)};
     ASSERT_TRUE(app.CollectInboxDevices("", devices, unavailable));

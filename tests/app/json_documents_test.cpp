@@ -51,6 +51,10 @@ TEST(SendErrorDocumentTest, FixedDocumentsInTheStyledLayoutWithAnEmptyLineAfter)
          "[]\n}\n\n"},
         {SEND_PARSE_BAD_COUNT,
          "{\n   \"code\" : 3,\n   \"message\" : \"param count error\",\n   \"result\" : []\n}\n\n"},
+        {PORT_COMMAND_BAD_PIN,
+         "{\n   \"code\" : 4,\n   \"message\" : \"pin error\",\n   \"result\" : []\n}\n\n"},
+        {PORT_COMMAND_BAD_USSD_CODE,
+         "{\n   \"code\" : 5,\n   \"message\" : \"ussd code error\",\n   \"result\" : []\n}\n\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.outcome);
@@ -522,6 +526,100 @@ TEST(DocumentCharsetTest, Utf8FormWritesCharactersAsTheyAreAndControlsAsEscapes)
             EXPECT_EQ(written.find("\xC2\x9B"), std::string::npos) << "no raw C1";
         }
     }
+}
+
+// With --report every element lists the references of its accepted parts
+// (null where the modem gave none); without it nothing changes.
+TEST(SendResultDocumentTest, ReferencesOnlyWhenReportsWereAskedFor)
+{
+    SEND_RESULT_t sent = Result("COM3", "13800138000", CMD_RESULT_SUCCEED, "");
+    sent.vecReferences = {41, 42, -1};
+    EXPECT_FALSE(SendResultElement(sent).isMember("references")) << "not asked for";
+    sent.bReferences = true;
+    EXPECT_EQ(CompactDocumentText(SendResultElement(sent)["references"], DOCUMENT_ASCII),
+              "[41,42,null]\n\n");
+    SEND_RESULT_t failed = Result("COM4", "13800138000", CMD_RESULT_NO_SIM, "");
+    failed.bReferences = true;
+    const Json::Value element = SendResultElement(failed);
+    EXPECT_TRUE(element["references"].isArray() && element["references"].empty());
+    EXPECT_EQ(StyledDocumentText(SendResultDocument({sent}), DOCUMENT_ASCII),
+              "{\n   \"code\" : 0,\n   \"message\" : \"param is ok\",\n   \"result\" : [\n"
+              "      {\n         \"code\" : 0,\n         \"com\" : \"COM3\",\n"
+              "         \"message\" : \"Succeed\",\n         \"number\" : \"13800138000\",\n"
+              "         \"references\" : [ 41, 42, null ],\n"
+              "         \"time\" : \"2026-05-12 13:28:56\"\n      }\n   ]\n}\n\n");
+}
+
+TEST(InboxDocumentTest, AStatusReportCarriesItsReportAndTheReportStorageComesLast)
+{
+    SmsMessage report = Message("+8613800138000", "26-05-11 09:30:05",
+                                "Delivery report for message 41: delivered (TP-ST 0x00)");
+    report.bReport = true;
+    report.report = SmsReport{41, 0, "26-05-11 09:30:05"};
+    SmsMessage failed = report;
+    failed.report = SmsReport{42, 0x46, "26-05-11 09:31:00"};
+    SmsMessage pending = report;
+    pending.report = SmsReport{43, 0x21, ""};
+    INBOX_RESULT_t result;
+    result.strType = "read";
+    result.bCheck = true;
+    result.vecPorts.resize(1);
+    result.vecPorts[0].port = PortNamed("COM6");
+    result.vecPorts[0].bRead = true;
+    result.vecPorts[0].vecSm = {Message("10086", "26-05-11 09:00:00", "hello")};
+    result.vecPorts[0].vecSr = {report, failed, pending};
+    const Json::Value document = InboxDocument(result);
+    const Json::Value& msgs = document["ports"][0]["msgs"];
+    ASSERT_EQ(msgs.size(), 4u);
+    EXPECT_FALSE(msgs[0].isMember("report"));
+    EXPECT_EQ(msgs[1]["storage"].asString(), "SR");
+    EXPECT_EQ(msgs[1].getMemberNames(),
+              (std::vector<std::string>{"from", "report", "storage", "text", "time"}));
+    EXPECT_EQ(CompactDocumentText(msgs[1]["report"], DOCUMENT_ASCII),
+              "{\"discharged\":\"26-05-11 09:30:05\",\"reference\":41,\"status\":\"delivered\","
+              "\"tp_st\":0}\n\n");
+    EXPECT_EQ(msgs[2]["report"]["status"].asString(), "failed");
+    EXPECT_EQ(msgs[2]["report"]["tp_st"].asInt(), 0x46);
+    EXPECT_EQ(msgs[3]["report"]["status"].asString(), "pending");
+    EXPECT_EQ(document["ports"][0]["msgcount"].asInt(), 4);
+}
+
+TEST(PortCommandDocumentTest, ShapedLikeTheSendsWithTheMembersOfEachCommand)
+{
+    std::vector<PORT_COMMAND_RESULT_t> results(5);
+    const char* const ports[] = {"COM3", "COM4", "COM5", "COM6", "COM7"};
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        results[i].port = PortNamed(ports[i]);
+        results[i].strTime = "2026-05-12 13:28:56";
+    }
+    results[0].nResult = CMD_RESULT_SUCCEED;
+    results[1].nResult = CMD_RESULT_FAILED;
+    results[1].strMessage = "+CME ERROR: 16";
+    results[1].nAttempts = 2;
+    results[2].nResult = CMD_RESULT_SIM_PUK;
+    results[2].strError = "SIM PUK required";
+    results[3].nResult = CMD_RESULT_SUCCEED;
+    results[3].bReply = true;
+    results[3].strReply = GB("余额5元");
+    results[3].bMore = true;
+    results[4].nResult = CMD_RESULT_NO_USSD;
+    const Json::Value document = PortCommandDocument(results);
+    EXPECT_EQ(document["code"].asInt(), 0);
+    EXPECT_EQ(document["message"].asString(), "param is ok");
+    const Json::Value& r = document["result"];
+    ASSERT_EQ(r.size(), 5u);
+    EXPECT_EQ(r[0].getMemberNames(), (std::vector<std::string>{"code", "com", "message", "time"}));
+    EXPECT_EQ(r[0]["message"].asString(), "Succeed");
+    EXPECT_EQ(r[1]["message"].asString(), "+CME ERROR: 16");
+    EXPECT_EQ(r[1]["attempts"].asInt(), 2);
+    EXPECT_EQ(r[2]["code"].asInt(), 9);
+    EXPECT_EQ(r[2]["message"].asString(), "SIM PUK required");
+    EXPECT_EQ(r[2]["error"].asString(), "SIM PUK required");
+    EXPECT_EQ(r[3]["reply"].asString(), u8"余额5元");
+    EXPECT_TRUE(r[3]["more"].asBool());
+    EXPECT_EQ(r[4]["code"].asInt(), 11);
+    EXPECT_EQ(r[4]["message"].asString(), "USSD not supported by the CDMA model");
+    EXPECT_FALSE(r[4].isMember("reply"));
 }
 
 }  // namespace

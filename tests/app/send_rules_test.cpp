@@ -59,6 +59,19 @@ TEST(DeviceStatusCodeTest, FirstReasonThatApplies)
          },
          CMD_RESULT_NO_SIM},
         {"no signal", [](COM_DEVICE_t& d) { d.strSignal.clear(); }, CMD_RESULT_NO_SIGNAL},
+        {"SIM PIN, no card number read",
+         [](COM_DEVICE_t& d) {
+             d.nSimLock = SIM_LOCK_PIN;
+             d.strCardNo.clear();
+         },
+         CMD_RESULT_SIM_PIN},
+        {"SIM PUK", [](COM_DEVICE_t& d) { d.nSimLock = SIM_LOCK_PUK; }, CMD_RESULT_SIM_PUK},
+        {"not AT comes first",
+         [](COM_DEVICE_t& d) {
+             d.bAT = false;
+             d.nSimLock = SIM_LOCK_PIN;
+         },
+         CMD_RESULT_NOT_AT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

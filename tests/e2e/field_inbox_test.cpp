@@ -59,10 +59,15 @@ Json::Value Message(const std::string& from, const std::string& time, const std:
     return message;
 }
 
+// A status report's message carries its report as the source reads it.
 Json::Value MessageOf(const Json::Value& c, const char* storage)
 {
-    return Message(c["number"].asString(), c["time"].asString(), c["text_utf8"].asString(),
-                   storage);
+    Json::Value message =
+        Message(c["number"].asString(), c["time"].asString(), c["text_utf8"].asString(), storage);
+    if (c.isMember("report")) {
+        message["report"] = c["report"];
+    }
+    return message;
 }
 
 Json::Value Unreadable(int index, const std::string& pdu, const char* storage)

@@ -216,10 +216,11 @@ TEST(InboxCommandE2E, CdmaAndUnknownModelsThenClearEmptiesBothStorages)
     EXPECT_TRUE(clear.document["ports"][0]["clear"].asBool());
     EXPECT_TRUE(clear.document["ports"][1]["clear"].asBool());
     EXPECT_FALSE(clear.document["ports"][2]["clear"].asBool()) << "no driver for an unknown model";
-    // Each storage is selected before it is emptied, modem memory first.
+    // Each storage is selected before it is emptied, modem memory first
+    // (the M35 offers no storage of status reports).
     std::vector<std::string> clearing;
     for (const std::string& c : sim.Commands(3)) {
-        if (c.rfind("AT+CPMS=", 0) == 0 || c.rfind("AT+CMGD=", 0) == 0) {
+        if ((c.rfind("AT+CPMS=", 0) == 0 && c != "AT+CPMS=?") || c.rfind("AT+CMGD=", 0) == 0) {
             clearing.push_back(c);
         }
     }
