@@ -47,12 +47,15 @@ using Words = std::vector<std::string>;
 
 TEST(ShellCompletion, TheCommandsAndInboxWordsAreThoseTheProgramTakes)
 {
-    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","iccid":"89860012345678901233"}]})");
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","iccid":"89860012345678901233",
+                              "ussd":[{"code":"#","text":"ok"}]}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
 
     const Words commands = Complete("tellmar ");
-    EXPECT_EQ(commands, (Words{"help", "ports", "sms", "sports", "version"}));
+    EXPECT_EQ(commands, (Words{"--report", "-r", "help", "pin", "ports", "sms", "sports", "ussd",
+                               "version"}));
     EXPECT_EQ(Complete("tellmar sp"), (Words{"sports"}));
+    EXPECT_EQ(Complete("tellmar -"), (Words{"--report", "-r"}));
 
     // The inbox words: exactly those the program names for an unknown one.
     const TellmarRun unknown = RunTellmar(sim, {"sms", "?"});
@@ -69,18 +72,37 @@ TEST(ShellCompletion, TheCommandsAndInboxWordsAreThoseTheProgramTakes)
     EXPECT_EQ(Complete("tellmar sms r"), (Words{"read", "readclear"}));
     EXPECT_EQ(Complete("tellmar SMS SRE"), (Words{"sread", "sreadclear"}));
 
-    // Every other command word is one the program takes: none of them ends
-    // in the parameter-count error that any unknown word gets.
-    for (const std::string& command : commands) {
-        if (command == "sms") {
-            continue;
-        }
-        SCOPED_TRACE(command);
-        const ProcessResult r =
-            RunProcess({TELLMAR_BINARY, command}, {{"TELLMAR_SERIALCOMM", sim.Dir()}}, "", 60);
+    // Every other command word is one the program takes: an unknown word
+    // in its place would end in the parameter-count or phone-number error
+    // that these arguments cannot give once the word is known.
+    const struct {
+        const char* word;
+        std::vector<std::string> args;
+        const char* output;  // a part of what it prints
+    } taken[] = {
+        {"help", {}, ""},
+        {"version", {}, ""},
+        {"ports", {}, "\"portcount\" : 1"},
+        {"sports", {}, "{\"portcount\":1"},
+        {"pin", {"3", "12"}, "\"pin error\""},
+        {"ussd", {"3", "#"}, "\"reply\""},
+        {"--report", {"3", "13800138000", "hi"}, "\"references\" : [ 1 ]"},
+        {"-r", {"3", "13800138000", "hi"}, "\"references\" : [ 2 ]"},
+    };
+    Words tested;
+    for (const auto& t : taken) {
+        SCOPED_TRACE(t.word);
+        tested.push_back(t.word);
+        std::vector<std::string> argv = {TELLMAR_BINARY, t.word};
+        argv.insert(argv.end(), t.args.begin(), t.args.end());
+        const ProcessResult r = RunProcess(argv, {{"TELLMAR_SERIALCOMM", sim.Dir()}}, "", 60);
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.find("param count error"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(t.output), std::string::npos) << r.out;
     }
+    tested.push_back("sms");
+    std::sort(tested.begin(), tested.end());
+    EXPECT_EQ(tested, commands);
 }
 
 TEST(ShellCompletion, PortsAreThoseOfThePortFolderSetInFrontOrInTheEnvironment)
@@ -102,8 +124,15 @@ TEST(ShellCompletion, PortsAreThoseOfThePortFolderSetInFrontOrInTheEnvironment)
               (Words{"12", "3", "31"}));
     EXPECT_EQ(Complete("LC_ALL=C TELLMAR_SERIALCOMM=" + sim.Dir() + " tellmar sms read 1"),
               (Words{"12"}));
-    // Numbers and texts are not completed.
+    // The ports of the pin and ussd commands and of a send with its option.
+    EXPECT_EQ(Complete("tellmar pin ", env), (Words{"12", "3", "31"}));
+    EXPECT_EQ(Complete("tellmar USSD 3,3", env), (Words{"3,3", "3,31"}));
+    EXPECT_EQ(Complete("tellmar --report 1", env), (Words{"12"}));
+    EXPECT_EQ(Complete("tellmar -r 3", env), (Words{"3", "31"}));
+    // Numbers, texts, a PIN and a code are not completed.
     EXPECT_EQ(Complete("tellmar 3 ", env), Words{});
+    EXPECT_EQ(Complete("tellmar pin 3 ", env), Words{});
+    EXPECT_EQ(Complete("tellmar -r 3 1", env), Words{});
 }
 
 }  // namespace
