@@ -178,7 +178,8 @@ restart_wine() {
 start_sim "$work/sim" '{"ports": [
   {"com": 5, "model": "M35", "bauds": [9600], "iccid": "89860012345678901234", "csq": "23,99",
    "storage": {"SM": [{"index": 1, "status": 1, "from": "13912345678", "time": "24-05-01 09:30:00",
-                       "text": "你好，今天下午三点开会。", "dcs": 8}]}},
+                       "text": "你好，今天下午三点开会。", "dcs": 8}]},
+   "ussd": [{"code": "*100#", "text": "Balance: 12 CNY", "form": "packed"}]},
   {"com": 6, "model": "CLM920_NC5", "bauds": [115200]},
   {"com": 7, "model": "silent"}]}'
 register 5 "$work/sim/ports/COM5"
@@ -288,6 +289,15 @@ if run "$work/named.txt" "${default[@]}" -- sms sread COM5,7; then
         '"portcount":1,"ports":\[\{"msgcount":1,' '"unavailable":\[\{"error":"no answer","name":"COM7"\}\]'
 else
     fail "an inbox command for named ports" "$work/named.txt"
+fi
+
+# ---- a USSD request: packed septets decoded, a code that is no code refused ------------
+if run "$work/ussd.txt" "${default[@]}" -- ussd COM5 '*100#' &&
+    run "$work/ussd-bad.txt" "${default[@]}" -- ussd COM5 '*100#;'; then
+    expect "a USSD request" "$work/ussd.txt" '"com" : "COM5"' '"reply" : "Balance: 12 CNY"'
+    expect "a USSD code that is no code" "$work/ussd-bad.txt" '"message" : "ussd code error"'
+else
+    fail "a USSD request" "$work/ussd.txt"
 fi
 
 # ---- the AT trace -------------------------------------------------------------------
