@@ -2,7 +2,7 @@
 # Fuzzes every reader of untrusted bytes with libFuzzer (clang, with
 # AddressSanitizer and UndefinedBehaviorSanitizer): each target of
 # tests/fuzz runs for a bounded time from a copy of its seed corpus
-# (tests/data/fuzz/<target>). A crash, a broken invariant, a leak, an input
+# (tests/data/fuzz/<target>), as many targets at once as there are cores. A crash, a broken invariant, a leak, an input
 # that takes more than 10 s or more than 2 GB fails the check; the input is
 # printed. Prints the executions of each target.
 #
@@ -31,16 +31,35 @@ phase "build"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tellmar-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+
+# One target: its exit status goes to $work/<target>/status.
+fuzz_target() {
+    local target=$1 status=0
+    mkdir -p "$work/$target"
+    cp -r "$root/tests/data/fuzz/$target" "$work/$target/corpus"
+    # Standard output is closed: the probe's notes are not looked at.
+    (cd "$work/$target" && "$build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" \
+        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -close_fd_mask=1 \
+        -artifact_prefix="$work/$target/" corpus) >"$work/$target/log" 2>&1 || status=$?
+    echo "$status" >"$work/$target/status"
+}
+
+# As many targets at once as there are cores; each runs for its own time.
+slots=$(nproc)
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= slots)); do
+        wait -n || true
+    done
+    fuzz_target "$target" &
+done
+wait
+phase "runs"
+
 summary=()
 failed=0
 for target in "${targets[@]}"; do
-    mkdir -p "$work/$target"
-    cp -r "$root/tests/data/fuzz/$target" "$work/$target/corpus"
     log="$work/$target/log"
-    # Standard output is closed: the probe's notes are not looked at.
-    if (cd "$work/$target" && "$build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" \
-            -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -close_fd_mask=1 \
-            -artifact_prefix="$work/$target/" corpus) >"$log" 2>&1; then
+    if [[ "$(cat "$work/$target/status" 2>/dev/null)" == 0 ]]; then
         executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         summary+=("$(printf '%-22s %10s executions in %s s' "$target" "$executions" "$seconds")")
     else
@@ -56,6 +75,5 @@ for target in "${targets[@]}"; do
         done
     fi
 done
-phase "runs"
 printf '%s\n' "${summary[@]}"
 exit "$failed"

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The tests under the sanitizers. The whole suite, built with
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the scan, transport,
-# store and end-to-end suites, which run the probe threads, the device
+# The tests under the sanitizers, and the second compiler. The whole suite,
+# built by clang 14 with AddressSanitizer and UndefinedBehaviorSanitizer and
+# every warning an error (the ordinary build is GCC's, so each compiler builds
+# the project and passes every suite); then, built by GCC with
+# ThreadSanitizer, the scan, transport, store and end-to-end suites, which
+# run the probe threads, the device
 # workers (in the program the end-to-end tests start) and the store's
-# connections from several threads, built with ThreadSanitizer.
+# connections from several threads.
 # The programs the tests start (tellmar, the simulator) are built the same
 # way, so a finding in them fails the test that ran them. Any finding fails
 # the check.
@@ -18,7 +21,7 @@ phase() {
     echo "== sanitizers: $1 ($((SECONDS - start)) s)"
 }
 
-"$root/scripts/deps.sh" libasan8 libubsan1 libtsan2 util-linux
+"$root/scripts/deps.sh" clang-14 libclang-rt-14-dev libtsan2 util-linux
 phase "packages"
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1
@@ -33,9 +36,9 @@ norandom=(setarch "$(uname -m)" -R)
 # traces that still name files and lines; assertions stay on.
 flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" -DTELLMAR_WERROR=ON)
 
-cmake -S "$root" -B "$build/asan" "${flags[@]}" -DTELLMAR_SANITIZE=address >/dev/null
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build/asan" "${flags[@]}" -DTELLMAR_SANITIZE=address >/dev/null
 cmake --build "$build/asan" -j"$(nproc)"
-phase "ASan+UBSan build"
+phase "ASan+UBSan build (clang)"
 ctest --test-dir "$build/asan" --output-on-failure -j2 --timeout 900
 phase "ASan+UBSan: every suite"
 
