@@ -4,19 +4,9 @@
 
 #include <vector>
 
-#include "platform/serial_device.h"
+#include "platform/win32/own_file.h"
 
 namespace {
-
-// The system's text without the line end it carries.
-std::string ErrorText(DWORD code)
-{
-    std::string text = FormatSystemError(static_cast<int>(code));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
 
 // Text of a code page (CP_ACP, as the environment gives a path, or CP_UTF8)
 // as UTF-16.
@@ -60,7 +50,7 @@ bool StoreFile::Open(const std::string& path, std::string& error)
     Close();
     const std::wstring wide = Wide(path, CP_ACP);
     if (wide.empty()) {
-        error = ErrorText(ERROR_PATH_NOT_FOUND);
+        error = FileErrorText(ERROR_PATH_NOT_FOUND);
         return false;
     }
     // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than what it
@@ -71,26 +61,16 @@ bool StoreFile::Open(const std::string& path, std::string& error)
         wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = ErrorText(GetLastError());
+        error = FileErrorText(GetLastError());
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        error = "is a symbolic link";
-        CloseHandle(handle);
-        return false;
-    }
-    if (GetFileType(handle) != FILE_TYPE_DISK ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = "is not a regular file";
-        CloseHandle(handle);
+    if (!KeepRegularFile(handle, error)) {
         return false;
     }
     const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     std::vector<wchar_t> full(size + 1, L'\0');
     if (size == 0 || GetFullPathNameW(wide.c_str(), size + 1, full.data(), nullptr) == 0) {
-        error = ErrorText(GetLastError());
+        error = FileErrorText(GetLastError());
         CloseHandle(handle);
         return false;
     }

@@ -4,21 +4,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "platform/serial_device.h"
-
-namespace {
-
-// The system's text without the line end it carries.
-std::string ErrorText(DWORD code)
-{
-    std::string text = FormatSystemError(static_cast<int>(code));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-}  // namespace
+#include "platform/win32/own_file.h"
 
 std::FILE* OpenTraceFile(const std::string& path, std::string& error)
 {
@@ -28,31 +14,21 @@ std::FILE* OpenTraceFile(const std::string& path, std::string& error)
         CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = ErrorText(GetLastError());
+        error = FileErrorText(GetLastError());
         return nullptr;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        error = "is a symbolic link";
-        CloseHandle(handle);
-        return nullptr;
-    }
-    if (GetFileType(handle) != FILE_TYPE_DISK ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = "is not a regular file";
-        CloseHandle(handle);
+    if (!KeepRegularFile(handle, error)) {
         return nullptr;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_WRONLY);
     if (fd < 0) {
-        error = ErrorText(ERROR_INVALID_HANDLE);
+        error = FileErrorText(ERROR_INVALID_HANDLE);
         CloseHandle(handle);
         return nullptr;
     }
     std::FILE* file = _fdopen(fd, "a");
     if (file == nullptr) {
-        error = ErrorText(ERROR_NOT_ENOUGH_MEMORY);
+        error = FileErrorText(ERROR_NOT_ENOUGH_MEMORY);
         _close(fd);
     }
     return file;
