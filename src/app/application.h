@@ -167,6 +167,13 @@ public:
     void RunPinCommand(const std::vector<std::string>& args);
     // ussd command: the arguments after "ussd" (ports, then the code).
     void RunUssdCommand(const std::vector<std::string>& args);
+    // What the pin and ussd commands share: ports, then a value that must
+    // pass isValid (else invalidOutcome's document) before anything is
+    // scanned or written; then work on each named device, and the document.
+    void RunNamedPortCommand(
+        const std::vector<std::string>& args, bool (*isValid)(const std::string& value),
+        int invalidOutcome,
+        const std::function<PORT_COMMAND_RESULT_t(const COM_DEVICE_t&, const std::string&)>& work);
 
     // inbox command: the word, then the arguments that name its ports (none:
     // every complete modem)

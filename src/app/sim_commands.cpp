@@ -164,7 +164,10 @@ void PrintPortCommandOutcome(int outcome, const std::vector<PORT_COMMAND_RESULT_
 
 }  // namespace
 
-void CApplication::RunPinCommand(const std::vector<std::string>& args)
+void CApplication::RunNamedPortCommand(
+    const std::vector<std::string>& args, bool (*isValid)(const std::string& value),
+    int invalidOutcome,
+    const std::function<PORT_COMMAND_RESULT_t(const COM_DEVICE_t&, const std::string&)>& work)
 {
     std::vector<PORT_COMMAND_RESULT_t> results;
     int outcome = PORT_COMMAND_DONE;
@@ -175,43 +178,28 @@ void CApplication::RunPinCommand(const std::vector<std::string>& args)
         outcome = PORT_COMMAND_BAD_COUNT;
     } else if (SplitPortList(args[0]).empty()) {
         outcome = PORT_COMMAND_NO_PORT;
-    } else if (!IsValidPin(args[1])) {
-        outcome = PORT_COMMAND_BAD_PIN;
+    } else if (!isValid(args[1])) {
+        outcome = invalidOutcome;
     } else {
         RefreshPorts();
         if (!DiscoverDevices(args[0], devices)) {
             outcome = PORT_COMMAND_NO_PORT;
         } else {
-            const std::string& pin = args[1];
-            results = WorkNamedDevices(devices, [&pin](const COM_DEVICE_t& device) {
-                return EnterPinOnDevice(device, pin);
+            const std::string& value = args[1];
+            results = WorkNamedDevices(devices, [&work, &value](const COM_DEVICE_t& device) {
+                return work(device, value);
             });
         }
     }
     PrintPortCommandOutcome(outcome, results);
 }
 
+void CApplication::RunPinCommand(const std::vector<std::string>& args)
+{
+    RunNamedPortCommand(args, IsValidPin, PORT_COMMAND_BAD_PIN, EnterPinOnDevice);
+}
+
 void CApplication::RunUssdCommand(const std::vector<std::string>& args)
 {
-    std::vector<PORT_COMMAND_RESULT_t> results;
-    int outcome = PORT_COMMAND_DONE;
-    std::vector<COM_DEVICE_t> devices;
-    if (args.size() != 2) {
-        outcome = PORT_COMMAND_BAD_COUNT;
-    } else if (SplitPortList(args[0]).empty()) {
-        outcome = PORT_COMMAND_NO_PORT;
-    } else if (!IsValidUssdCode(args[1])) {
-        outcome = PORT_COMMAND_BAD_USSD_CODE;
-    } else {
-        RefreshPorts();
-        if (!DiscoverDevices(args[0], devices)) {
-            outcome = PORT_COMMAND_NO_PORT;
-        } else {
-            const std::string& code = args[1];
-            results = WorkNamedDevices(devices, [&code](const COM_DEVICE_t& device) {
-                return RequestUssdOnDevice(device, code);
-            });
-        }
-    }
-    PrintPortCommandOutcome(outcome, results);
+    RunNamedPortCommand(args, IsValidUssdCode, PORT_COMMAND_BAD_USSD_CODE, RequestUssdOnDevice);
 }
