@@ -139,6 +139,109 @@ int LeadingInt(const std::string& text)
 
 namespace {
 
+char Upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+std::size_t FindNoCase(const std::string& text, const std::string& key, std::size_t from)
+{
+    if (key.empty()) {
+        return from <= text.size() ? from : std::string::npos;
+    }
+    for (std::size_t at = from; at + key.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < key.size() && Upper(text[at + i]) == Upper(key[i])) {
+            ++i;
+        }
+        if (i == key.size()) {
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
+bool HoldsNoCase(const std::string& text, const std::string& key)
+{
+    return FindNoCase(text, key) != std::string::npos;
+}
+
+std::size_t FindResult(const std::string& text, const std::string& prefix, std::size_t from,
+                       std::size_t& valueAt)
+{
+    for (std::size_t at = FindNoCase(text, prefix, from); at != std::string::npos;
+         at = FindNoCase(text, prefix, at + 1)) {
+        std::size_t colon = at + prefix.size();
+        while (colon < text.size() && IsBlank(text[colon])) {
+            ++colon;
+        }
+        if (colon < text.size() && text[colon] == ':') {
+            valueAt = colon + 1;
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
+bool HoldsResult(const std::string& text, const std::string& prefix)
+{
+    std::size_t valueAt = 0;
+    return FindResult(text, prefix, 0, valueAt) != std::string::npos;
+}
+
+bool ResultFields(const std::string& line, const std::string& prefix,
+                  std::vector<std::string>& fields)
+{
+    std::size_t valueAt = 0;
+    if (FindResult(line, prefix, 0, valueAt) == std::string::npos) {
+        return false;
+    }
+    fields.clear();
+    std::string field;
+    bool quoted = false;
+    int depth = 0;
+    const auto finish = [&]() {
+        const std::size_t first = field.find_first_not_of(" \t");
+        fields.push_back(first == std::string::npos
+                             ? std::string()
+                             : field.substr(first, field.find_last_not_of(" \t") - first + 1));
+        field.clear();
+    };
+    for (std::size_t i = valueAt; i < line.size() && line[i] != '\r' && line[i] != '\n'; ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == '(') {
+            ++depth;
+        } else if (!quoted && c == ')' && depth > 0) {
+            --depth;
+        } else if (!quoted && depth == 0 && c == ',') {
+            finish();
+            continue;
+        }
+        field += c;
+    }
+    finish();
+    return true;
+}
+
+std::string Unquoted(const std::string& field)
+{
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+        return field.substr(1, field.size() - 2);
+    }
+    return field;
+}
+
+namespace {
+
 bool IsLineEnd(char c)
 {
     return c == '\r' || c == '\n';

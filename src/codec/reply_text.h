@@ -67,6 +67,33 @@ bool HoldsFinalResult(const std::string& reply);
 // overflowing) and `pos` just past the digits.
 bool ReadDecimal(const std::string& text, std::size_t& pos, int& value);
 
+// Result lines as real modules write them: the prefix ("+CMGL", "^HCMGL")
+// in either case, blanks before and after the colon optional, blanks around
+// the commas optional, an alphanumeric field empty or quoted:
+// "+CMGL: 1,1,,23", "+CMGL:1,1,,23", "+cmgl: 1 , 1 , \"\" , 23".
+
+// Where the result `prefix` stands in `text` from `from` on: the position of
+// its first character, with `valueAt` just after its colon; npos when it is
+// nowhere (a prefix followed by no colon, as in an echoed "AT+CMGL=4", is
+// none).
+std::size_t FindResult(const std::string& text, const std::string& prefix, std::size_t from,
+                       std::size_t& valueAt);
+// Whether `text` holds the result `prefix` anywhere.
+bool HoldsResult(const std::string& text, const std::string& prefix);
+// The fields of the first result `prefix` in `line` (up to the line's end):
+// cut at the commas that stand outside double quotes and parentheses, each
+// without the blanks around it, quotes and parentheses kept. False when the
+// line holds no such result.
+bool ResultFields(const std::string& line, const std::string& prefix,
+                  std::vector<std::string>& fields);
+// A field without the double quotes around it (one pair, when both are there).
+std::string Unquoted(const std::string& field);
+// Whether `text` holds `key`, letters compared without case.
+bool HoldsNoCase(const std::string& text, const std::string& key);
+// The position of `key` in `text` from `from` on, letters compared without
+// case; npos when it is not there.
+std::size_t FindNoCase(const std::string& text, const std::string& key, std::size_t from = 0);
+
 // Leading decimal number as atoi reads it (ReadDecimal from the start); 0
 // when there is none.
 int LeadingInt(const std::string& text);

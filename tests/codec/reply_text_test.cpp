@@ -197,6 +197,61 @@ TEST(FinalResult, FinalLinesEndARepliesAndNothingElseDoes)
     EXPECT_FALSE(IsFinalResultLine("+CMGS: 12"));
 }
 
+TEST(ResultFields, ReadLinesAsModulesFrameThem)
+{
+    const struct {
+        const char* source;  // where the line was seen, when not made here
+        std::string line;
+        std::string prefix;
+        bool found;
+        Pieces fields;
+    } cases[] = {
+        {"", "+CMGL: 1,1,,23", "+CMGL", true, {"1", "1", "", "23"}},
+        {"gammu 1.42.0 tests/at-parser.c (ATGEN_ParseReply)",
+         "+CMGL:1,0,,26",
+         "+CMGL",
+         true,
+         {"1", "0", "", "26"}},
+        {"", "+cmgl: 3 , 1 , \"Mum, home\" , 24", "+CMGL", true, {"3", "1", "\"Mum, home\"", "24"}},
+        {"gammu 1.42.0 tests/at-cpms/generic.dump",
+         "+CPMS: (\"SM\",\"ME\"), (\"SM\",\"ME\"), (\"SM\",\"ME\")",
+         "+CPMS",
+         true,
+         {"(\"SM\",\"ME\")", "(\"SM\",\"ME\")", "(\"SM\",\"ME\")"}},
+        {"gammu 1.42.0 tests/at-statemachine.c",
+         "+CPMS: 2,300,2,300,2,300",
+         "+CPMS",
+         true,
+         {"2", "300", "2", "300", "2", "300"}},
+        {"gammu 1.42.0 tests/at-smsc/01.dump",
+         "+CSCA: 002B00390037003200350034003100320030003000330032,145",
+         "+CSCA",
+         true,
+         {"002B00390037003200350034003100320030003000330032", "145"}},
+        {"the Wavecom G900 manual's +CDS", "+CDS : 24", "+CDS", true, {"24"}},
+        {"", "+CMGD: (1,2,5),(0-4)", "+CMGD", true, {"(1,2,5)", "(0-4)"}},
+        {"", "^HCMGL:7,0,0,0", "^HCMGL", true, {"7", "0", "0", "0"}},
+        {"", "+CSQ:23,99\r\n", "+CSQ", true, {"23", "99"}},
+        {"", "+CPMS: ", "+CPMS", true, {""}},
+        // An echoed command and a prefix without its colon are no result.
+        {"", "AT+CMGL=4", "+CMGL", false, {}},
+        {"", "+CMGL 1,1,,23", "+CMGL", false, {}},
+        {"", "", "+CMGL", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.line) + " " + c.source);
+        Pieces fields;
+        EXPECT_EQ(c.found, ResultFields(c.line, c.prefix, fields));
+        EXPECT_EQ(c.fields, fields);
+        EXPECT_EQ(c.found, HoldsResult(c.line, c.prefix));
+    }
+    EXPECT_EQ("+86", Unquoted("\"+86\""));
+    EXPECT_EQ("\"+86", Unquoted("\"+86"));
+    EXPECT_EQ("", Unquoted("\"\""));
+    EXPECT_EQ(2u, FindNoCase("AT+cmgl=4", "+CMGL"));
+    EXPECT_EQ(std::string::npos, FindNoCase("+CMG", "+CMGL"));
+}
+
 }  // namespace
 
 TEST(ReadStoragesOfReply, TheFirstListOfCpms)
