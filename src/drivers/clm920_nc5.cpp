@@ -10,12 +10,22 @@ namespace {
 // The status of a "+CMGR: <stat>,..." line; -1 when it gives none.
 int ParseReadStatus(const std::string& header)
 {
-    const std::size_t colon = header.find("+CMGR:");
-    const std::size_t comma = header.find(',', colon);
-    if (colon == std::string::npos || comma == std::string::npos) {
+    std::vector<std::string> fields;
+    if (!ResultFields(header, "+CMGR", fields) || fields.size() < 2) {
         return -1;
     }
-    return LeadingInt(header.substr(colon + 6, comma - colon - 6));
+    return LeadingInt(fields[0]);
+}
+
+// The first line of a reply that says something about the command.
+std::string FirstTellingLine(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        if (!IsIgnorableLine(line)) {
+            return line;
+        }
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -66,9 +76,18 @@ PARSE_RESULT_t CClm920Nc5::ParseList(std::string reply)
     m_vecReadEntries.clear();
     m_vecListedIndexes.clear();
     m_vecUnreadable.clear();
-    const std::size_t open = reply.find('(');
-    const std::size_t close = reply.find(')');
-    if (open != std::string::npos && close != std::string::npos && close > open) {
+    // +CMGD: (<used indexes>),(<flags>); an answer without the list says
+    // nothing of what the storage holds.
+    std::size_t valueAt = 0;
+    const std::size_t key = FindResult(reply, "+CMGD", 0, valueAt);
+    const std::size_t open = key == std::string::npos ? key : reply.find('(', valueAt);
+    const std::size_t close = open == std::string::npos ? open : reply.find(')', open);
+    if (close == std::string::npos) {
+        const std::string line = key != std::string::npos
+                                     ? reply.substr(key, reply.find('\r', key) - key)
+                                     : FirstTellingLine(SplitLines(reply));
+        NoteNotUnderstood(line.empty() ? TrimCrLf(reply) : line);
+    } else {
         // Each index goes into a command line of its own, so only plain
         // numbers are queued.
         m_readQueue.Clear();
@@ -77,6 +96,9 @@ PARSE_RESULT_t CClm920Nc5::ParseList(std::string reply)
             const int index = PlainIndex(piece);
             if (index >= 0) {
                 m_readQueue.Push(std::to_string(index));
+            } else if (!piece.empty()) {
+                // A place that cannot be read may hold a message.
+                NoteNotUnderstood(piece);
             }
         }
     }
@@ -101,9 +123,17 @@ bool CClm920Nc5::ParseReadNext(std::string reply)
     const std::vector<std::string> lines = SplitLines(reply);
     // "+CMGR:" rather than "CMGR": an echoed AT+CMGR line is not the header.
     const auto header = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.find("+CMGR:") != std::string::npos;
+        return HoldsResult(line, "+CMGR");
     });
-    if (header != lines.end()) {
+    if (header == lines.end()) {
+        // A bare OK is an empty storage place; anything else is no read.
+        const std::string line = FirstTellingLine(lines);
+        if (!line.empty()) {
+            NoteNotUnderstood(line);
+            m_readQueue.Done();
+            return false;
+        }
+    } else {
         const LISTED_PDU_t listed =
             FindPduLine(lines, static_cast<std::size_t>(header - lines.begin()) + 1);
         // A header followed directly by "OK" is an empty storage place.

@@ -99,7 +99,6 @@ std::string CMc323::ListCommand()
 
 PARSE_RESULT_t CMc323::ParseList(std::string reply)
 {
-    static const char kKey[] = "^HCMGL:";
     m_vecMessages.clear();
     m_vecListedIndexes.clear();
     // Only a complete listing is queued: a late answer must not pass for an
@@ -116,18 +115,18 @@ PARSE_RESULT_t CMc323::ParseList(std::string reply)
             }
             break;
         }
-        const std::size_t b = line.find(kKey);
-        if (b == std::string::npos) {
+        // ^HCMGL: <index>,<stat>
+        std::vector<std::string> fields;
+        if (!ResultFields(line, "^HCMGL", fields)) {
+            if (!IsIgnorableLine(line)) {
+                NoteNotUnderstood(line);
+            }
             continue;
         }
-        const std::size_t start = b + sizeof kKey - 1;
-        const std::size_t c = line.find(',', start);
-        if (c == std::string::npos) {
-            continue;
-        }
-        const int index = PlainIndex(line.substr(start, c - start));
+        const int index = fields.size() >= 2 ? PlainIndex(fields[0]) : -1;
         if (index < 0) {
-            continue;  // no place of the storage can be told from this header
+            NoteNotUnderstood(line);  // no place of the storage can be told from this header
+            continue;
         }
         listed.push_back(std::to_string(index));
     }
@@ -151,7 +150,6 @@ std::string CMc323::ReadNextCommand()
 
 bool CMc323::ParseReadNext(std::string reply)
 {
-    static const char kKey[] = "^HCMGR:";
     if (reply.find("OK") == std::string::npos) {
         return false;
     }
@@ -164,13 +162,14 @@ bool CMc323::ParseReadNext(std::string reply)
     // the end of the reply there.
     bool textExpected = false;
     bool listed = false;
+    bool header = false;
     for (const std::string& line : SplitLines(reply)) {
-        const std::size_t key = line.find(kKey);
-        if (key != std::string::npos) {
-            const std::vector<std::string> fields =
-                SplitByChar(line.substr(key + sizeof kKey - 1), ',');
+        // ^HCMGR: <number>,<yyyy>,<mm>,<dd>,<hh>,<mi>,<ss>,<lang>,<format>,...
+        std::vector<std::string> fields;
+        if (ResultFields(line, "^HCMGR", fields)) {
+            header = true;
             if (fields.size() > 8) {
-                number = fields[0];
+                number = Unquoted(fields[0]);
                 time = fields[1] + "-" + fields[2] + "-" + fields[3] + " " + fields[4] + ":" +
                        fields[5] + ":" + fields[6];
                 format = fields[8];
@@ -194,6 +193,15 @@ bool CMc323::ParseReadNext(std::string reply)
         m_vecListedIndexes.push_back(m_readQueue.Reading());
     }
     m_readQueue.Done();
+    if (!header) {
+        // A read that names no message is no read of one.
+        for (const std::string& line : SplitLines(reply)) {
+            if (!IsIgnorableLine(line)) {
+                NoteNotUnderstood(line);
+                return false;
+            }
+        }
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "codec/phone_number.h"
 #include "codec/reply_text.h"
 #include "codec/sim_pin.h"
 #include "codec/ussd_text.h"
@@ -85,17 +86,18 @@ std::string CPhoneCardBase::ServiceCentreCommand()
 
 PARSE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
 {
-    static const char kKey[] = "+CSCA: \"";
-    const std::size_t p = reply.find(kKey);
-    if (p != std::string::npos) {
-        const std::size_t start = p + sizeof kKey - 1;
-        const std::size_t q = reply.find(',', start);
-        if (q == std::string::npos) {
-            m_strServiceCentre.clear();
-            return PARSE_FAILED;
+    std::vector<std::string> fields;
+    if (ResultFields(reply, "+CSCA", fields)) {
+        // Only once the line is whole: its end tells that the value is too.
+        std::size_t valueAt = 0;
+        if (reply.find('\r', FindResult(reply, "+CSCA", 0, valueAt)) == std::string::npos) {
+            return PARSE_INCOMPLETE;
         }
-        // The closing quote before the comma is left out.
-        m_strServiceCentre = q > start ? reply.substr(start, q - start - 1) : std::string();
+        m_strServiceCentreQuoted = Unquoted(fields[0]);
+        // A value in a character set of its own is read once AT+CSCS? has
+        // told the set; until then it goes into no PDU.
+        m_bCentreNeedsCharset = ::ServiceCentreNeedsCharset(m_strServiceCentreQuoted);
+        m_strServiceCentre = m_bCentreNeedsCharset ? std::string() : m_strServiceCentreQuoted;
         return PARSE_SUCCEED;
     }
     const OK_OR_ERROR_LINE_t result = FirstOkOrErrorLine(reply);
@@ -104,6 +106,21 @@ PARSE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
         return PARSE_FAILED;
     }
     return result.kind == LINE_OK ? PARSE_SUCCEED : PARSE_INCOMPLETE;
+}
+
+std::string CPhoneCardBase::CharacterSetCommand()
+{
+    return "AT+CSCS?\r\n";
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseCharacterSet(std::string reply)
+{
+    std::vector<std::string> fields;
+    if (ResultFields(reply, "+CSCS", fields) && HoldsFinalResult(reply)) {
+        m_strServiceCentre = DecodeServiceCentre(m_strServiceCentreQuoted, Unquoted(fields[0]));
+        m_bCentreNeedsCharset = false;
+    }
+    return GeneralRule(reply);
 }
 
 std::string CPhoneCardBase::DeleteAllCommand()
@@ -148,6 +165,7 @@ PARSE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
         m_vecMessages.clear();
         m_vecListedIndexes.clear();
         m_vecUnreadable.clear();
+        m_strNotUnderstood.clear();
         m_strLastError = TrimCrLf(reply);
         return PARSE_FAILED;
     }
@@ -159,9 +177,10 @@ PARSE_RESULT_t CPhoneCardBase::ParseList(std::string reply)
         reply.compare(0, m_strListingParsed.size(), m_strListingParsed) != 0) {
         m_strListingParsed.clear();
         m_vecListingEntries.clear();
+        m_strNotUnderstood.clear();
     }
     std::size_t resumeAt = m_strListingParsed.size();
-    std::vector<SmsListEntry> more = ParseListEntries(reply, resumeAt);
+    std::vector<SmsListEntry> more = ParseListEntries(reply, resumeAt, &m_strNotUnderstood);
     m_vecListingEntries.insert(m_vecListingEntries.end(), std::make_move_iterator(more.begin()),
                                std::make_move_iterator(more.end()));
     m_strListingParsed.assign(reply, 0, resumeAt);
@@ -213,6 +232,7 @@ std::string CPhoneCardBase::SelectMeStorageCommand()
 
 PARSE_RESULT_t CPhoneCardBase::ParseSelectMeStorage(std::string reply)
 {
+    ReadStoredCount(reply);
     return GeneralRule(reply);
 }
 
@@ -223,6 +243,7 @@ std::string CPhoneCardBase::SelectSmStorageCommand()
 
 PARSE_RESULT_t CPhoneCardBase::ParseSelectSmStorage(std::string reply)
 {
+    ReadStoredCount(reply);
     return GeneralRule(reply);
 }
 
@@ -244,8 +265,35 @@ void CPhoneCardBase::StartListing()
     m_vecListedIndexes.clear();
     m_vecUnreadable.clear();
     m_strLastError.clear();
+    m_strNotUnderstood.clear();
     m_strListingParsed.clear();
     m_vecListingEntries.clear();
+}
+
+void CPhoneCardBase::NoteNotUnderstood(const std::string& line)
+{
+    if (m_strNotUnderstood.empty()) {
+        m_strNotUnderstood = line.empty() ? std::string("(an empty reply)") : line;
+    }
+}
+
+void CPhoneCardBase::ReadStoredCount(const std::string& reply)
+{
+    // +CPMS: <used1>,<total1>,... after a selection; the query's form names
+    // the storage first ("SM",<used1>,...). The storage listed next is the
+    // first one.
+    m_nStoredCount = -1;
+    std::vector<std::string> fields;
+    if (!ResultFields(reply, "+CPMS", fields)) {
+        return;
+    }
+    std::size_t first = 0;
+    while (first < fields.size() && !fields[first].empty() && fields[first][0] == '"') {
+        ++first;
+    }
+    if (first < fields.size()) {
+        m_nStoredCount = PlainIndex(fields[first]);
+    }
 }
 
 std::string CPhoneCardBase::DeleteOneCommand(int index) const

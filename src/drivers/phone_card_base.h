@@ -55,7 +55,17 @@ public:
     virtual PARSE_RESULT_t ParseSendBody(std::string reply);
     virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string ServiceCentreCommand();
+    // Takes the number of a "+CSCA:" line (once the line is whole); a value
+    // that must be read in the modem's character set waits for
+    // ParseCharacterSet (ServiceCentreNeedsCharset). A reply without the
+    // line succeeds on OK and keeps the number before.
     virtual PARSE_RESULT_t ParseServiceCentre(std::string reply);
+    // "AT+CSCS?": the character set the modem quotes its texts in.
+    virtual std::string CharacterSetCommand();
+    // Reads the service centre in the set of the "+CSCS:" line; a value
+    // that is no plain number in it leaves the centre empty, and the PDU
+    // leaves the centre to the modem.
+    virtual PARSE_RESULT_t ParseCharacterSet(std::string reply);
     virtual std::string DeleteAllCommand();
     virtual PARSE_RESULT_t ParseDeleteAll(std::string reply);
     virtual std::string PrepareReadCommand();
@@ -95,9 +105,21 @@ public:
     std::vector<SmsUnreadable> GetUnreadable() const { return m_vecUnreadable; }
 
     // Before a storage is read: the messages, indexes and unreadable entries
-    // of the last listing and the last error text are emptied, so that
-    // nothing of an earlier storage passes for this one's.
+    // of the last listing, the line not understood and the last error text
+    // are emptied, so that nothing of an earlier storage passes for this
+    // one's.
     void StartListing();
+
+    // The first line of the last listing (or of a single read) that the
+    // parse did not understand; empty when it understood every line. A
+    // storage read with such a line is read in part: what the modem holds
+    // there may be more than was reported.
+    const std::string& NotUnderstoodLine() const { return m_strNotUnderstood; }
+
+    // How many messages the last storage selection said the selected storage
+    // holds (+CPMS: <used>,<total>...); -1 when it did not say. The listing's
+    // deadline follows it.
+    int StoredCount() const { return m_nStoredCount; }
 
     // Forgets the last error text, so that the next failing step's is its own.
     void ClearLastError() { m_strLastError.clear(); }
@@ -113,6 +135,9 @@ public:
     // the modem quoted it (an international number keeps its "+"); the PDUs
     // carry it.
     const std::string& ServiceCentre() const { return m_strServiceCentre; }
+    // The last service-centre value can only be read once the modem's
+    // character set is known (AT+CSCS?).
+    bool ServiceCentreNeedsCharset() const { return m_bCentreNeedsCharset; }
 
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
@@ -200,12 +225,20 @@ protected:
     // Error text of a send that cannot be built.
     void RefuseSend(const std::string& reason);
 
+    // Keeps `line` as the line not understood, unless one is kept already.
+    void NoteNotUnderstood(const std::string& line);
+
+    // StoredCount from a storage selection's reply.
+    void ReadStoredCount(const std::string& reply);
+
     // What the parsers keep of a listing and of the last error; the model
     // classes keep theirs here too.
     std::vector<SmsMessage> m_vecMessages;
     std::vector<int> m_vecListedIndexes;
     std::vector<SmsUnreadable> m_vecUnreadable;
     std::string m_strLastError;
+
+    std::string m_strNotUnderstood;
 
 private:
     bool m_bRetryableError = false;
@@ -217,7 +250,12 @@ private:
     std::string m_strCharset;
     std::string m_strUssdReply;
     bool m_bUssdWantsMore = false;
+    int m_nStoredCount = -1;
     std::string m_strServiceCentre;
+    // The service centre as the modem quoted it, before its character set
+    // was applied.
+    std::string m_strServiceCentreQuoted;
+    bool m_bCentreNeedsCharset = false;
     // What ParseList has decoded of the listing so far: the bytes of the
     // reply up to where it stopped, and their entries.
     std::string m_strListingParsed;

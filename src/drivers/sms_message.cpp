@@ -14,12 +14,12 @@ bool IsHexDigit(char c)
 
 bool IsHeader(const std::string& line)
 {
-    return line.find("+CMGL: ") != std::string::npos || line.find("+CMGR:") != std::string::npos;
+    return HoldsResult(line, "+CMGL") || HoldsResult(line, "+CMGR");
 }
 
 bool IsListHeader(const std::string& line)
 {
-    return line.find("+CMGL: ") != std::string::npos;
+    return HoldsResult(line, "+CMGL");
 }
 
 // The lines that end a reply.
@@ -37,7 +37,18 @@ bool IsUnsolicited(const std::string& line)
            line.compare(first, 4, "RING") == 0;
 }
 
+bool IsEcho(const std::string& line)
+{
+    const std::size_t first = line.find_first_not_of(' ');
+    return first != std::string::npos && FindNoCase(line, "AT", first) == first;
+}
+
 }  // namespace
+
+bool IsIgnorableLine(const std::string& line)
+{
+    return IsUnsolicited(line) || IsFinalLine(line) || IsEcho(line);
+}
 
 std::string PduOfLine(const std::string& line)
 {
@@ -96,7 +107,8 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply)
     return ParseListEntries(reply, resumeAt);
 }
 
-std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt)
+std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt,
+                                           std::string* notUnderstood)
 {
     // The complete lines from resumeAt on, as SplitLines cuts them, with
     // where each starts.
@@ -115,17 +127,25 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t
     std::size_t stop = std::max(std::min(resumeAt, reply.size()), start);
     std::vector<SmsListEntry> entries;
     std::size_t i = 0;
+    const auto note = [notUnderstood](const std::string& line) {
+        if (notUnderstood != nullptr && notUnderstood->empty()) {
+            *notUnderstood = line;
+        }
+    };
     while (i < lines.size()) {
-        if (!IsListHeader(lines[i])) {
+        const bool isHeader = IsListHeader(lines[i]);
+        const std::pair<int, int> header = ParseListHeader(lines[i]);
+        if (!isHeader || header.first < 0) {
+            // A header whose index names no storage place is not understood
+            // either: its message could be neither reported nor deleted.
+            if (isHeader || !IsIgnorableLine(lines[i])) {
+                note(lines[i]);
+            }
             ++i;
             continue;
         }
-        const std::pair<int, int> header = ParseListHeader(lines[i]);
         const std::size_t headerAt = starts[i];
         ++i;
-        if (header.first < 0) {
-            continue;
-        }
         const LISTED_PDU_t listed = FindPduLine(lines, i);
         if (!listed.bComplete) {
             stop = headerAt;  // its PDU line has not come yet
@@ -143,23 +163,14 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t
 
 std::pair<int, int> ParseListHeader(const std::string& line)
 {
-    static const char kKey[] = "+CMGL: ";
-    int index = -1;
-    int status = -1;
-    const std::size_t a = line.find(kKey);
-    if (a == std::string::npos) {
-        return {index, status};
+    // +CMGL: <index>,<stat>,[<alpha>],<length>: the index only with the
+    // comma after it, the status only with the comma after that.
+    std::vector<std::string> fields;
+    if (!ResultFields(line, "+CMGL", fields) || fields.size() < 2) {
+        return {-1, -1};
     }
-    const std::size_t colon = a + 5;
-    const std::size_t b = line.find(',', colon);
-    if (b == std::string::npos) {
-        return {index, status};
-    }
-    index = PlainIndex(line.substr(colon + 1, b - colon - 1));
-    const std::size_t c = line.find(',', b + 1);
-    if (index >= 0 && c != std::string::npos) {
-        status = LeadingInt(line.substr(b + 1, c - b - 1));
-    }
+    const int index = PlainIndex(fields[0]);
+    const int status = index >= 0 && fields.size() >= 3 ? LeadingInt(fields[1]) : -1;
     return {index, status};
 }
 

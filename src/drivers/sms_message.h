@@ -47,7 +47,8 @@ struct SmsListEntry {
 // before the digits are allowed. Empty for any other line.
 std::string PduOfLine(const std::string& line);
 
-// Where the PDU line of a "+CMGL: " or "+CMGR:" header stands.
+// Where the PDU line of a "+CMGL:" or "+CMGR:" header stands (read as
+// modules write them: codec/reply_text.h, ResultFields).
 struct LISTED_PDU_t {
     bool bComplete = false;  // false: the lines end before anything decides
     bool bFound = false;     // a PDU line was found: strPdu holds its digits
@@ -66,8 +67,8 @@ LISTED_PDU_t FindPduLine(const std::vector<std::string>& lines, std::size_t firs
 // caller.
 SmsListEntry DecodeListedPdu(const LISTED_PDU_t& listed);
 
-// The entries of a "+CMGL: " listing, in listing order. Each header's PDU
-// is found by PduAfterHeader and decoded by its own message type (TP-MTI),
+// The entries of a "+CMGL:" listing, in listing order. Each header's PDU
+// is found by FindPduLine and decoded by its own message type (TP-MTI),
 // whatever the listed status; a header whose PDU line is missing or
 // unreadable gives an unreadable entry; a header whose PDU line has not come
 // yet is left for the next poll.
@@ -77,11 +78,21 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply);
 // on a shorter form of the same reply stopped), so that a listing that grows
 // poll after poll is decoded once: `resumeAt` becomes where this call
 // stopped, the start of a header whose PDU line has not come yet or the end
-// of the last complete line.
-std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt);
+// of the last complete line. The first line that is none of a listing's
+// (a header, its PDU line, a final line, an unsolicited line, an echoed
+// command), such as a header without a plain index or a PDU line without a
+// header, goes to `notUnderstood` when it is empty and given: a listing
+// that holds one is not known to be whole.
+std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t& resumeAt,
+                                           std::string* notUnderstood = nullptr);
 
-// (index, status) of a "+CMGL: " line; -1 where the line gives none.
+// (index, status) of a "+CMGL:" line; -1 where the line gives none.
 std::pair<int, int> ParseListHeader(const std::string& line);
+
+// Whether a line of a reply may stand anywhere without saying anything about
+// the command: an empty line, an unsolicited result ("+...", "^...", RING),
+// a final line, or the echo of a command ("AT...").
+bool IsIgnorableLine(const std::string& line);
 
 // The messages of the readable entries: one per single message, in
 // storage-index order, then one per concatenated message (its parts joined

@@ -147,30 +147,107 @@ TEST(GetLastErrorText, TrimsLineBreaksAndStoresTheTrimmedText)
 
 TEST(ParseServiceCentre, NumberAsQuotedOrLineRule)
 {
+    const std::string old = "13800100555";
     const struct {
         std::string reply;
         PARSE_RESULT_t result;
         std::string centre;
         std::string lastError;
+        bool needsCharset;
     } cases[] = {
-        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError},
-        {"AT+CSCA?\r\r\n+CSCA: \"13800100500\",129\r\n", kOk, "13800100500", kEarlierError},
-        {"\r\n+CSCA: \"+86138001", kFail, "", kEarlierError},
-        {"\r\n+CSCA: \",145\r\n\r\nOK\r\n", kOk, "", kEarlierError},
-        {"\r\n+CSCA: \"\",145\r\n\r\nOK\r\n", kOk, "", kEarlierError},
-        {"\r\nOK\r\n", kOk, "old", kEarlierError},
-        {"\r\nOK", kMore, "old", kEarlierError},
-        {"\r\n+CMS ERROR: 330\r\n", kFail, "old", "+CMS ERROR: 330"},
-        {"", kMore, "old", kEarlierError},
+        {"\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError,
+         false},
+        {"AT+CSCA?\r\r\n+CSCA: \"13800100500\",129\r\n", kOk, "13800100500", kEarlierError, false},
+        // As modules frame it: no blank, blanks around the comma, either case.
+        {"\r\n+CSCA:\"+8613800100500\",145\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError,
+         false},
+        {"\r\n+csca: \"+8613800100500\" , 145\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError,
+         false},
+        {"\r\n+CSCA: \"+8613800100500\"\r\n\r\nOK\r\n", kOk, "+8613800100500", kEarlierError,
+         false},
+        // A line not whole yet is waited for; the number before stays.
+        {"\r\n+CSCA: \"+86138001", kMore, old, kEarlierError, false},
+        {"\r\n+CSCA: \",145\r\n\r\nOK\r\n", kOk, "", kEarlierError, true},
+        {"\r\n+CSCA: \"\",145\r\n\r\nOK\r\n", kOk, "", kEarlierError, false},
+        // In the modem's character set: read once AT+CSCS? has told it.
+        {"\r\n+CSCA: \"002B0038003600310033003800300030003100300030003500300030\",145\r\n"
+         "\r\nOK\r\n",
+         kOk, "", kEarlierError, true},
+        {"\r\nOK\r\n", kOk, old, kEarlierError, false},
+        {"\r\nOK", kMore, old, kEarlierError, false},
+        {"\r\n+CMS ERROR: 330\r\n", kFail, old, "+CMS ERROR: 330", false},
+        {"", kMore, old, kEarlierError, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CPhoneCardBase driver;
-        LeaveServiceCentre(driver, "old");
+        LeaveServiceCentre(driver, old);
         LeaveLastError(driver);
         EXPECT_EQ(driver.ParseServiceCentre(c.reply), c.result);
         EXPECT_EQ(driver.ServiceCentre(), c.centre);
         EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
+        EXPECT_EQ(driver.ServiceCentreNeedsCharset(), c.needsCharset);
+    }
+}
+
+TEST(ParseSelectStorage, TheSelectionTellsHowManyMessagesTheStorageHolds)
+{
+    const struct {
+        const char* source;
+        std::string reply;
+        int count;
+    } cases[] = {
+        {"gammu 1.42.0 tests/at-statemachine.c", "\r\n+CPMS: 2,300,2,300,2,300\r\n\r\nOK\r\n", 2},
+        {"", "\r\n+CPMS:17,50,17,50,17,50\r\n\r\nOK\r\n", 17},
+        {"", "\r\n+cpms: 0 , 100 , 0 , 100\r\n\r\nOK\r\n", 0},
+        // The query's form names the storage first.
+        {"", "\r\n+CPMS: \"SM\",9,50,\"ME\",3,100,\"ME\",3,100\r\n\r\nOK\r\n", 9},
+        {"gammu 1.42.0 tests/at-cpms-sm/iwow.dump (the test form)",
+         "\r\n+CPMS: \"SM\",\"SM\",\"SM\"\r\n\r\nOK\r\n", -1},
+        {"", "\r\nOK\r\n", -1},
+        {"", "\r\n+CMS ERROR: 302\r\n", -1},
+        {"", "\r\n+CPMS: x,50\r\n\r\nOK\r\n", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.reply) + " " + c.source);
+        CPhoneCardBase driver;
+        driver.ParseSelectMeStorage("\r\n+CPMS: 5,50,5,50,5,50\r\n\r\nOK\r\n");
+        driver.ParseSelectSmStorage(c.reply);
+        EXPECT_EQ(driver.StoredCount(), c.count);
+    }
+}
+
+TEST(ParseCharacterSet, ReadsTheCentreInTheModemsSet)
+{
+    // The value a modem left in UCS2 by another program quotes (the
+    // number +8613800100500), and the same in the other sets.
+    const std::string ucs2 = "002B0038003600310033003800300030003100300030003500300030";
+    const struct {
+        std::string quoted;
+        std::string charset;  // the reply to AT+CSCS?
+        PARSE_RESULT_t result;
+        std::string centre;
+    } cases[] = {
+        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
+        {ucs2, "\r\n+cscs:\"ucs2\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
+        {"2B38363133383030313030353030", "\r\n+CSCS: \"HEX\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
+        // Digits that read as UCS2 are taken as they are in a set of characters.
+        {"00310032003300340035", "\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n", kOk, "00310032003300340035"},
+        {"00310032003300340035", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "12345"},
+        // Cannot be read: the PDU leaves the centre to the modem.
+        {ucs2, "\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n", kOk, ""},
+        {"4E2D6587", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, ""},
+        {ucs2, "\r\nERROR\r\n", kFail, ""},
+        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n", kMore, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.quoted + " " + testing::PrintToString(c.charset));
+        CPhoneCardBase driver;
+        EXPECT_EQ(driver.ParseServiceCentre("\r\n+CSCA: \"" + c.quoted + "\",145\r\n\r\nOK\r\n"),
+                  kOk);
+        EXPECT_TRUE(driver.ServiceCentreNeedsCharset());
+        EXPECT_EQ(driver.ParseCharacterSet(c.charset), c.result);
+        EXPECT_EQ(driver.ServiceCentre(), c.centre);
     }
 }
 

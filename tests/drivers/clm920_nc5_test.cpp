@@ -120,22 +120,27 @@ TEST(VeltBReading, MessagesReadBeforeTheLoopStopsAreKept)
 TEST(VeltBReading, SingleReadsThatHoldNoMessage)
 {
     const struct {
-        const char* fixture;
+        std::string reply;
         bool result;
+        std::string notUnderstood;
     } cases[] = {
-        {"drivers/clm920_nc5/cmgr_empty_index.txt", false},
-        {"drivers/clm920_nc5/cmgr_header_only.txt", true},
+        {LoadFixture("drivers/clm920_nc5/cmgr_empty_index.txt"), false, ""},
+        {LoadFixture("drivers/clm920_nc5/cmgr_header_only.txt"), true, ""},
+        {"\r\nOK\r\n", true, ""},
+        // An answer that names no message is no read of one.
+        {"\r\nCMGR 0,,23\r\n\r\nOK\r\n", false, "CMGR 0,,23"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.fixture);
+        SCOPED_TRACE(testing::PrintToString(c.reply));
         CClm920Nc5 driver;
         ASSERT_EQ(driver.ParseList("\r\n+CMGD: (3,5),(0-4)\r\n\r\nOK\r\n"), kOk);
         EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=3\r\n");
-        EXPECT_EQ(driver.ParseReadNext(LoadFixture(c.fixture)), c.result);
+        EXPECT_EQ(driver.ParseReadNext(c.reply), c.result);
         EXPECT_EQ(driver.ReadNextCommand(), "AT+CMGR=5\r\n");
-        EXPECT_EQ(driver.ParseReadNext(LoadFixture(c.fixture)), c.result);
+        EXPECT_EQ(driver.ParseReadNext(c.reply), c.result);
         EXPECT_TRUE(driver.GetMessages().empty());
         EXPECT_TRUE(driver.GetListedIndexes().empty());
+        EXPECT_EQ(driver.NotUnderstoodLine(), c.notUnderstood);
     }
 }
 
@@ -145,22 +150,27 @@ TEST(VeltBListing, QueueRows)
         std::string reply;
         PARSE_RESULT_t result;
         Queue queue;  // starts as {"11"}, left by an earlier listing
+        std::string notUnderstood;
     } cases[] = {
-        {LoadFixture("drivers/clm920_nc5/list_3_7.txt"), kOk, {"3", "7"}},
-        {LoadFixture("drivers/clm920_nc5/list_empty.txt"), kOk, {}},
-        {LoadFixture("drivers/clm920_nc5/list_hostile.txt"), kOk, {"1", "5", "9"}},
-        {LoadFixture("drivers/clm920_nc5/list_error.txt"), kFail, {"11"}},
-        {"\r\n+CMGD: (3,7)", kMore, {"11"}},
-        // "OK" without both parentheses keeps the queue.
-        {"\r\nOK\r\n", kOk, {"11"}},
-        {"\r\n+CMGD: )1,2(\r\n\r\nOK\r\n", kOk, {"11"}},
+        {LoadFixture("drivers/clm920_nc5/list_3_7.txt"), kOk, {"3", "7"}, ""},
+        {LoadFixture("drivers/clm920_nc5/list_empty.txt"), kOk, {}, ""},
+        {"\r\n+CMGD:(3,7),(0-4)\r\n\r\nOK\r\n", kOk, {"3", "7"}, ""},
+        // A place that is no index is not read, and the listing is not whole.
+        {LoadFixture("drivers/clm920_nc5/list_hostile.txt"), kOk, {"1", "5", "9"}, "x"},
+        {LoadFixture("drivers/clm920_nc5/list_error.txt"), kFail, {"11"}, ""},
+        {"\r\n+CMGD: (3,7)", kMore, {"11"}, ""},
+        // "OK" without the list keeps the queue and says nothing of the storage.
+        {"\r\nOK\r\n", kOk, {"11"}, "OK"},
+        {"\r\n+CMGD: )1,2(\r\n\r\nOK\r\n", kOk, {"11"}, "+CMGD: )1,2("},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.reply));
         CClm920Nc5 driver;
         ASSERT_EQ(driver.ParseList("\r\n+CMGD: (11),(0-4)\r\n\r\nOK\r\n"), kOk);
+        driver.StartListing();
         EXPECT_EQ(driver.ParseList(c.reply), c.result);
         EXPECT_EQ(Indexes(driver), c.queue);
+        EXPECT_EQ(driver.NotUnderstoodLine(), c.notUnderstood);
     }
 }
 
@@ -192,7 +202,7 @@ TEST(VeltBParsers, PduModeWriteIndexAndServiceCentre)
         {"\r\n+CMS ERROR: 330\r\n", kOk, "+8613800100500"},
         {"", kMore, "+8613800100500"},
         {"\r\n+CSCA: \"+8613900100500\",145\r\n", kMore, "+8613900100500"},
-        {"\r\n+CSCA: \"+86138", kMore, ""},
+        {"\r\n+CSCA: \"+86138", kMore, "+8613900100500"},
     };
     for (const auto& c : centre) {
         EXPECT_EQ(driver.ParseServiceCentre(c.reply), c.result) << testing::PrintToString(c.reply);

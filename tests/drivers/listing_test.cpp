@@ -32,6 +32,11 @@ const ListCase kListCases[] = {
      {{"13912345679", "21-03-05 10:11:12", GB("你好世界")},
       {"10086", "24-01-02 03:04:05", "Balance 12.50"}},
      {5, 2}},
+    {"drivers/base/list_no_blank.txt",
+     kOk,
+     {{"13912345679", "21-03-05 10:11:12", GB("你好世界")},
+      {"10086", "24-01-02 03:04:05", "Balance 12.50"}},
+     {5, 2}},
     // Part 3 is stored first and stamped last: the joined message carries
     // its number and time.
     {"drivers/base/list_concat_out_of_order.txt",
@@ -123,6 +128,46 @@ TEST(ParseList, AGrowingReplyIsReadAsAFreshParseReadsIt)
     }
 }
 
+// A line that is none of a listing's may stand for a message that could not
+// be reported: the driver names it, so that the storage does not pass for
+// read in full (and, empty, for an empty inbox).
+TEST(ParseList, LinesItDoesNotUnderstandAreNamed)
+{
+    const std::string pdu =
+        "0891683108100005F00405810180F60000421020304050000DC2303BEC1E97413199AB0603";
+    const struct {
+        const char* what;
+        std::string reply;
+        std::size_t messages;
+        std::string notUnderstood;
+    } cases[] = {
+        {"a listing read in full", LoadFixture("drivers/base/list_order.txt"), 2, ""},
+        {"without blanks, read in full", LoadFixture("drivers/base/list_no_blank.txt"), 2, ""},
+        {"an empty storage", "\r\nOK\r\n", 0, ""},
+        {"a header without its colon, then its PDU line",
+         "\r\nCMGL 1,1,,28\r\n" + pdu + "\r\n\r\nOK\r\n", 0, "CMGL 1,1,,28"},
+        {"a header whose index is no number", "\r\n+CMGL: x,1,,28\r\n" + pdu + "\r\n\r\nOK\r\n", 0,
+         "+CMGL: x,1,,28"},
+        {"a PDU line of its own after a whole entry",
+         "\r\n+CMGL: 1,1,,28\r\n" + pdu + "\r\n" + pdu + "\r\n\r\nOK\r\n", 1, pdu},
+        {"unsolicited lines and an echo are no such line",
+         "AT+CMGL=4\r\r\n^RSSI:17\r\nRING\r\n+CMTI: \"SM\",3\r\n\r\nOK\r\n", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CM35 driver;
+        // As the polls deliver it, and whole.
+        for (std::size_t n = 0; n <= c.reply.size(); ++n) {
+            driver.ParseList(c.reply.substr(0, n));
+        }
+        EXPECT_EQ(driver.ParseList(c.reply), kOk);
+        EXPECT_EQ(driver.GetMessages().size(), c.messages);
+        EXPECT_EQ(driver.NotUnderstoodLine(), c.notUnderstood);
+        driver.StartListing();
+        EXPECT_EQ(driver.NotUnderstoodLine(), "");
+    }
+}
+
 TEST(ParseList, ErrorTextAndNothingKeptFromAnEarlierStorage)
 {
     CM35 driver;
@@ -189,7 +234,11 @@ TEST(ParseListHeader, IndexAndStatus)
         {"+CMGL: -3,1,,24", -1, -1},
         {"+CMGL: x,1,,24", -1, -1},
         {"+CMGL: 1234567890,1,,24", -1, -1},
-        {"+CMGL:3,1,,24", -1, -1},
+        // As modules frame it: no blank, blanks anywhere, either case, the
+        // alpha field quoted or not.
+        {"+CMGL:3,1,,24", 3, 1},
+        {"+cmgl: 3 , 1 , \"\" , 24", 3, 1},
+        {"+CMGL:3,1,\"Mum, home\",24", 3, 1},
         {"+CMGR: 3,1,,24", -1, -1},
         {"", -1, -1},
         {"junk +CMGL: 4,2,\"x\",24", 4, 2},
