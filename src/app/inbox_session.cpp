@@ -18,15 +18,15 @@ bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage
     switch (storage) {
     case STORAGE_ME:
         return RunDriverCommand(driver, port, driver->SelectMeStorageCommand(),
-                                &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls);
+                                &CPhoneCardBase::ParseSelectMeStorage, ShortLimits(port->Pacing()));
     case STORAGE_SM:
         break;
     case STORAGE_SR:
         return RunDriverCommand(driver, port, driver->SelectSrStorageCommand(),
-                                &CPhoneCardBase::ParseSelectSrStorage, port->Pacing().shortPolls);
+                                &CPhoneCardBase::ParseSelectSrStorage, ShortLimits(port->Pacing()));
     }
     return RunDriverCommand(driver, port, driver->SelectSmStorageCommand(),
-                            &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls);
+                            &CPhoneCardBase::ParseSelectSmStorage, ShortLimits(port->Pacing()));
 }
 
 // Whether the module offers a storage of its own for status reports
@@ -34,14 +34,14 @@ bool SelectStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage
 bool OffersStatusReports(CPhoneCardBase* driver, CComPortBase* port)
 {
     return RunDriverCommand(driver, port, driver->ReadStoragesCommand(),
-                            &CPhoneCardBase::ParseReadStorages, port->Pacing().shortPolls) &&
+                            &CPhoneCardBase::ParseReadStorages, ShortLimits(port->Pacing())) &&
            driver->OffersStatusReportStorage();
 }
 
 bool DeleteSelected(CPhoneCardBase* driver, CComPortBase* port, const std::string& command)
 {
     return RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseDeleteAll,
-                            port->Pacing().shortPolls);
+                            ShortLimits(port->Pacing()));
 }
 
 // The name of a storage in the inbox document.

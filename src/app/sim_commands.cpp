@@ -71,7 +71,7 @@ PORT_COMMAND_RESULT_t EnterPinOnDevice(const COM_DEVICE_t& device, const std::st
     if (port.Open()) {
         // Numeric error lines, so that a refusal says why.
         RunDriverCommand(driver.get(), &port, "AT+CMEE=1\r\n", &CPhoneCardBase::ParseInit,
-                         port.Pacing().shortPolls);
+                         ShortLimits(port.Pacing()));
         driver->ClearLastError();
         if (QueryPinState(driver.get(), &port)) {
             switch (SimLockOf(driver->PinState())) {
@@ -132,7 +132,7 @@ PORT_COMMAND_RESULT_t RequestUssdOnDevice(const COM_DEVICE_t& device, const std:
     const DEVICE_ERRORS_t errors = DeviceErrors(driver.get(), port);
     if (port.IsOpen() && !errors.bPortFailed && errors.strDriverError.empty()) {
         // The modem took the request, and the network gave no answer in time.
-        const std::int64_t ms = CommandDeadlineMs(port.Pacing(), port.Pacing().ussdPolls);
+        const std::int64_t ms = UssdLimits(port.Pacing()).deadlineMs;
         result.strMessage = "No USSD answer within " + std::to_string((ms + 500) / 1000) + " s";
     } else {
         result.strMessage = FailureReason(errors);

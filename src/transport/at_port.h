@@ -1,7 +1,8 @@
 #pragma once
 // What the AT transaction needs of a port: opening it, writing, one timed
 // read, a read that does not wait for more, the clock that times its polls,
-// pauses and deadlines, and the pacing of the transactions on it. The serial
+// pauses and deadlines, the pacing of the transactions on it and the stop
+// request that ends them. The serial
 // port (com_port.h) implements it over a serial device; tests give a port in
 // memory whose replies and time are data, so that waiting costs nothing.
 
@@ -9,21 +10,34 @@
 #include <string>
 #include <utility>
 
+#include "platform/stop_request.h"
 #include "transport/trace_secret.h"
 
-// Poll budgets and pacing of the transactions on one port. The program reads
-// TELLMAR_PACING once and gives every port it opens the same pacing; tests
-// shorten the budgets of their own ports.
+// The time limits and pacing of the transactions on one port. The program
+// reads TELLMAR_PACING once and gives every port it opens the same pacing;
+// tests shorten the limits of their own ports. How each kind of command is
+// limited: AT_LIMITS_t in at_transaction.h.
 struct AT_PACING_t {
-    int shortPolls = 70;
-    int listPolls = 600;
-    int bodyPolls = 1200;
+    // Once a command is written, the longest the line may stay silent
+    // (before the first byte of the reply and between bytes) for a command
+    // the module answers by itself.
+    int silenceMs = 10000;
+    // The whole exchange of such a command, however its bytes trickle in.
+    int shortDeadlineMs = 20000;
+    // A listing: the base, and more for each message the storage selection
+    // said the storage holds (+CPMS: <used>,<total>); a selection that said
+    // nothing counts as listAssumedMessages messages.
+    int listBaseMs = 15000;
+    int listPerMessageMs = 500;
+    int listAssumedMessages = 255;
+    // A message body waits on the network: silence and deadline are the
+    // modules' documented maximum for +CMGS.
+    int bodyMs = 120000;
     int pollSleepMs = 100;
+    // Single reads of one storage at most.
     int singleReadRounds = 100;
-    int gatherRounds = 100;
-    // A USSD request waits for the network's answer: 30 s on a silent line
-    // (CommandDeadlineMs).
-    int ussdPolls = 45;
+    // A USSD request waits on the network: silence and deadline.
+    int ussdMs = 30000;
     // Every poll waits for a quiet line, as before replies ended on their
     // final line: for modems whose final lines are odd.
     bool bQuietLine = false;
@@ -61,9 +75,10 @@ public:
     virtual void Pause(int ms) = 0;
 
     // Set by the transaction when the port stopped working (an I/O error, a
-    // hang-up, or no answer at all within a command's deadline): every
-    // later transaction on this object fails at once without writing, for
-    // the rest of the operation. The reason says why, for the reports.
+    // hang-up, no answer at all within a command's limits) or a stop request
+    // ended its work: every later transaction on this object fails at once
+    // without writing, for the rest of the operation. The reason says why,
+    // for the reports.
     void MarkFailed(std::string reason)
     {
         m_bFailed = true;
@@ -77,6 +92,20 @@ public:
     const AT_PACING_t& Pacing() const { return m_pacing; }
     void SetPacing(const AT_PACING_t& pacing) { m_pacing = pacing; }
 
+    // The request that ends the exchanges on this port that may be cut
+    // (AT_LIMITS_t::bStoppable) and keeps later ones from being written; a
+    // token that never asks until set.
+    const CStopToken& StopToken() const { return m_stop; }
+    void SetStopToken(const CStopToken& stop) { m_stop = stop; }
+    // The port is failed because of the stop request: "Stopped by SIGTERM".
+    void MarkStopped()
+    {
+        MarkFailed("Stopped by " + m_stop.Reason());
+        m_bStopped = true;
+    }
+    // The port failed because a stop was requested (MarkStopped).
+    bool WasStopped() const { return m_bStopped; }
+
     // From now on, for the rest of the operation, the AT trace of this port
     // shows "****" in place of `secret` (trace_secret.h): the argument of a
     // command that carries a PIN, and its echo.
@@ -87,9 +116,11 @@ protected:
 
 private:
     bool m_bFailed = false;
+    bool m_bStopped = false;
     std::string m_strFailure;
     AT_PACING_t m_pacing;
     CTraceSecret m_traceSecret;
+    CStopToken m_stop;
 };
 
 // The timing of a port's Read, which the transaction's deadlines are made of.

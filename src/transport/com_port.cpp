@@ -13,10 +13,12 @@ constexpr SERIAL_TIMEOUTS_t kPortTimeouts{kAtGapMs, kAtQuietReadMs - static_cast
 
 }  // namespace
 
-CComPortBase::CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing)
+CComPortBase::CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing,
+                           const CStopToken& stop)
     : m_port(std::move(port)), m_nBaudRate(baudRate)
 {
     SetPacing(pacing);
+    SetStopToken(stop);
     Open();
 }
 

@@ -13,9 +13,10 @@
 
 class CComPortBase : public CAtPort {
 public:
-    // Stores port, rate and the pacing of its transactions and opens the
-    // port; callers ask IsOpen/HasError.
-    CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing = AT_PACING_t());
+    // Stores port, rate, the pacing of its transactions and the request
+    // that stops them, and opens the port; callers ask IsOpen/HasError.
+    CComPortBase(COM_PORT_t port, int baudRate, const AT_PACING_t& pacing = AT_PACING_t(),
+                 const CStopToken& stop = CStopToken());
     virtual ~CComPortBase();
     CComPortBase(const CComPortBase&) = delete;
     CComPortBase& operator=(const CComPortBase&) = delete;

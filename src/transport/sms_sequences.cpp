@@ -1,13 +1,13 @@
 #include "transport/sms_sequences.h"
 
 bool RunDriverCommand(CPhoneCardBase* driver, CAtPort* port, const std::string& command,
-                      DriverParse parse, int maxPolls)
+                      DriverParse parse, const AT_LIMITS_t& limits)
 {
     return driver != nullptr &&
            ExecuteCommand(
                port, command,
                [driver, parse](const std::string& reply) { return (driver->*parse)(reply); },
-               maxPolls);
+               limits);
 }
 
 void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
@@ -17,7 +17,7 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
     }
     for (const std::string& command : driver->InitCommands()) {
         if (!RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseInit,
-                              port->Pacing().shortPolls) &&
+                              ShortLimits(port->Pacing())) &&
             port->IsFailed()) {
             return;
         }
@@ -26,30 +26,39 @@ void RunInitCommands(CPhoneCardBase* driver, CAtPort* port)
 
 bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port)
 {
-    return driver != nullptr && port != nullptr &&
-           RunDriverCommand(driver, port, driver->ServiceCentreCommand(),
-                            &CPhoneCardBase::ParseServiceCentre, port->Pacing().shortPolls);
+    if (driver == nullptr || port == nullptr ||
+        !RunDriverCommand(driver, port, driver->ServiceCentreCommand(),
+                          &CPhoneCardBase::ParseServiceCentre, ShortLimits(port->Pacing()))) {
+        return false;
+    }
+    if (driver->ServiceCentreNeedsCharset()) {
+        // Without an answer the centre stays empty and is left to the modem.
+        RunDriverCommand(driver, port, driver->CharacterSetCommand(),
+                         &CPhoneCardBase::ParseCharacterSet, ShortLimits(port->Pacing()));
+    }
+    return !port->IsFailed();
 }
 
 bool SelectPduMode(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->PduModeCommand(), &CPhoneCardBase::ParsePduMode,
-                            port->Pacing().shortPolls);
+                            ShortLimits(port->Pacing()));
 }
 
 bool PrepareRead(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->PrepareReadCommand(),
-                            &CPhoneCardBase::ParsePrepareRead, port->Pacing().shortPolls);
+                            &CPhoneCardBase::ParsePrepareRead, ShortLimits(port->Pacing()));
 }
 
 bool ListStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* listed)
 {
-    const bool ok = driver != nullptr && port != nullptr &&
-                    RunDriverCommand(driver, port, driver->ListCommand(),
-                                     &CPhoneCardBase::ParseList, port->Pacing().listPolls);
+    const bool ok =
+        driver != nullptr && port != nullptr &&
+        RunDriverCommand(driver, port, driver->ListCommand(), &CPhoneCardBase::ParseList,
+                         ListLimits(port->Pacing(), driver->StoredCount()));
     if (listed != nullptr) {
         *listed = ok;
     }
@@ -60,13 +69,13 @@ bool SendPromptCommand(CPhoneCardBase* driver, CAtPort* port, const std::string&
 {
     return port != nullptr &&
            RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseSendPrompt,
-                            port->Pacing().shortPolls);
+                            PromptLimits(port->Pacing()));
 }
 
 bool SendMessageBody(CPhoneCardBase* driver, CAtPort* port, const std::string& body)
 {
     return port != nullptr && RunDriverCommand(driver, port, body, &CPhoneCardBase::ParseSendBody,
-                                               port->Pacing().bodyPolls);
+                                               BodyLimits(port->Pacing()));
 }
 
 bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
@@ -87,7 +96,8 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
     for (int round = 0; round < port->Pacing().singleReadRounds && driver->HasPendingRead();
          ++round) {
         std::string reply;
-        if (!GatherReply(port, driver->ReadNextCommand(), reply)) {
+        if (!GatherReply(port, driver->ReadNextCommand(), reply,
+                         SingleReadLimits(port->Pacing()))) {
             everyReadParsed = false;
             break;
         }
@@ -96,7 +106,8 @@ bool ReadStoredMessages(CPhoneCardBase* driver, CAtPort* port, bool* complete)
         }
     }
     if (complete != nullptr) {
-        *complete = listed && everyReadParsed && !driver->HasPendingRead();
+        *complete = listed && everyReadParsed && !driver->HasPendingRead() &&
+                    driver->NotUnderstoodLine().empty();
     }
     return true;
 }
@@ -118,6 +129,10 @@ bool TransmitSms(CPhoneCardBase* driver, CAtPort* port, const std::string& numbe
         return false;
     }
     while (send.nAccepted < send.vecParts.size()) {
+        if (port->StopToken().StopRequested()) {
+            port->MarkStopped();
+            return false;
+        }
         const SendPair& part = send.vecParts[send.nAccepted];
         if (!SendPromptCommand(driver, port, part.first) ||
             !SendMessageBody(driver, port, part.second)) {
@@ -140,7 +155,7 @@ bool QueryPinState(CPhoneCardBase* driver, CAtPort* port)
 {
     return driver != nullptr && port != nullptr &&
            RunDriverCommand(driver, port, driver->PinStateCommand(), &CPhoneCardBase::ParsePinState,
-                            port->Pacing().shortPolls);
+                            ShortLimits(port->Pacing()));
 }
 
 bool EnterPin(CPhoneCardBase* driver, CAtPort* port, const std::string& pin)
@@ -150,7 +165,7 @@ bool EnterPin(CPhoneCardBase* driver, CAtPort* port, const std::string& pin)
     }
     port->HideInTrace(CPhoneCardBase::PinTraceSecret(pin));
     return RunDriverCommand(driver, port, driver->EnterPinCommand(pin),
-                            &CPhoneCardBase::ParseEnterPin, port->Pacing().shortPolls);
+                            &CPhoneCardBase::ParseEnterPin, ShortLimits(port->Pacing()));
 }
 
 void QueryPinAttempts(CPhoneCardBase* driver, CAtPort* port)
@@ -159,7 +174,7 @@ void QueryPinAttempts(CPhoneCardBase* driver, CAtPort* port)
         return;
     }
     RunDriverCommand(driver, port, driver->PinAttemptsCommand(), &CPhoneCardBase::ParsePinAttempts,
-                     port->Pacing().shortPolls);
+                     ShortLimits(port->Pacing()));
 }
 
 bool RequestUssd(CPhoneCardBase* driver, CAtPort* port, const std::string& code)
@@ -168,15 +183,15 @@ bool RequestUssd(CPhoneCardBase* driver, CAtPort* port, const std::string& code)
         return false;
     }
     RunDriverCommand(driver, port, driver->CharsetCommand(), &CPhoneCardBase::ParseCharset,
-                     port->Pacing().shortPolls);
+                     ShortLimits(port->Pacing()));
     driver->ClearLastError();
     const bool answered = RunDriverCommand(driver, port, driver->UssdCommand(code),
-                                           &CPhoneCardBase::ParseUssd, port->Pacing().ussdPolls);
+                                           &CPhoneCardBase::ParseUssd, UssdLimits(port->Pacing()));
     // No result and no refusal: the session may still be open.
     const bool unanswered = !answered && driver->GetLastErrorText().empty();
     if (driver->UssdWantsMore() || unanswered) {
         RunDriverCommand(driver, port, driver->UssdCancelCommand(), &CPhoneCardBase::ParseInit,
-                         port->Pacing().shortPolls);
+                         ShortLimits(port->Pacing()));
     }
     return answered;
 }

@@ -245,9 +245,8 @@ struct ModelRun {
 AT_PACING_t ShortPacing()
 {
     AT_PACING_t pacing;
-    pacing.shortPolls = 10;
-    pacing.listPolls = 10;
-    pacing.bodyPolls = 20;
+    pacing.silenceMs = pacing.shortDeadlineMs = pacing.listBaseMs = 5000;
+    pacing.bodyMs = 10000;
     return pacing;
 }
 

@@ -33,9 +33,7 @@ protected:
         env = std::make_unique<ScopedEnv>("TELLMAR_SERIALCOMM", sim->Dir());
         // Enough for a simulator that answers at once; a dead line fails fast.
         AT_PACING_t pacing;
-        pacing.shortPolls = 5;
-        pacing.listPolls = 5;
-        pacing.bodyPolls = 5;
+        pacing.silenceMs = pacing.shortDeadlineMs = pacing.listBaseMs = pacing.bodyMs = 3000;
         port = std::make_unique<CComPortBase>(ListedPort(com), 115200, pacing);
         ASSERT_TRUE(port->IsOpen()) << port->GetErrorText();
     }
@@ -77,7 +75,8 @@ TEST_F(SimTransactionTest, StoredMessagesAreReadThroughTheListing)
     CM35 driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectSmStorageCommand(),
-                                 &CPhoneCardBase::ParseSelectSmStorage, port->Pacing().shortPolls));
+                                 &CPhoneCardBase::ParseSelectSmStorage,
+                                 ShortLimits(port->Pacing())));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);
@@ -100,7 +99,8 @@ TEST_F(SimTransactionTest, Clm920ReadsEachQueuedIndexSingly)
     CClm920Nc5 driver;
     RunInitCommands(&driver, port.get());
     ASSERT_TRUE(RunDriverCommand(&driver, port.get(), driver.SelectMeStorageCommand(),
-                                 &CPhoneCardBase::ParseSelectMeStorage, port->Pacing().shortPolls));
+                                 &CPhoneCardBase::ParseSelectMeStorage,
+                                 ShortLimits(port->Pacing())));
     bool complete = false;
     EXPECT_TRUE(ReadStoredMessages(&driver, port.get(), &complete));
     EXPECT_TRUE(complete);

@@ -19,7 +19,9 @@ auto Always(PARSE_RESULT_t result)
     return [result](const std::string&) { return result; };
 }
 
-TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
+const AT_LIMITS_t kShort = ShortLimits(AT_PACING_t());
+
+TEST_F(AtTransactionTest, TheParserDecidesWithinTheLimits)
 {
     constexpr auto S = PARSE_SUCCEED;
     constexpr auto F = PARSE_FAILED;
@@ -27,16 +29,14 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
     struct CASE_t {
         const char* what;
         std::vector<PARSE_RESULT_t> results;  // per call; the last repeats
-        int maxPolls;
         bool expected;
-        std::size_t calls;
+        std::size_t calls;  // 0: as many as the silence limit leaves
     };
     const CASE_t cases[] = {
-        {"incomplete every time reads the whole budget", {I}, 3, false, 3},
-        {"success ends at once", {S}, 3, true, 1},
-        {"failure ends at once", {F}, 3, false, 1},
-        {"success after two incomplete replies", {I, I, S}, 5, true, 3},
-        {"negative budget polls never", {S}, -1, false, 0},
+        {"success ends at once", {S}, true, 1},
+        {"failure ends at once", {F}, false, 1},
+        {"success after two incomplete replies", {I, I, S}, true, 3},
+        {"incomplete every time reads until the line has been silent for the limit", {I}, false, 0},
     };
     for (const CASE_t& c : cases) {
         SCOPED_TRACE(c.what);
@@ -47,42 +47,33 @@ TEST_F(AtTransactionTest, ThePollBudgetAndTheParserDecideTheOutcome)
             ++calls;
             return c.results[std::min(calls, c.results.size()) - 1];
         };
-        EXPECT_EQ(c.expected, ExecuteCommand(&line, "AT\r", parser, c.maxPolls));
-        EXPECT_EQ(c.calls, calls);
+        EXPECT_EQ(c.expected, ExecuteCommand(&line, "AT\r", parser, kShort));
+        if (c.calls != 0) {
+            EXPECT_EQ(c.calls, calls);
+        } else {
+            // The reply's last byte came at once; then only silence.
+            EXPECT_GE(line.NowMs(), kAtGapMs + kShort.silenceMs);
+            EXPECT_LE(line.NowMs(), kAtGapMs + kShort.silenceMs + kAtQuietReadMs + 100);
+            EXPECT_GT(calls, 2u);
+        }
         EXPECT_EQ("AT\r", line.Written());
         // The modem answered: whatever the parser made of it, the port is fine.
         EXPECT_FALSE(line.IsFailed());
     }
 }
 
-TEST_F(AtTransactionTest, ZeroPollsWritesTheCommandAndReadsNothing)
-{
-    port.Expect("AT+CSQ", {{0, kOk}});
-    bool called = false;
-    auto parser = [&](const std::string&) {
-        called = true;
-        return PARSE_SUCCEED;
-    };
-    EXPECT_FALSE(ExecuteCommand(&port, "AT+CSQ\r\n", parser, 0));
-    EXPECT_FALSE(called);
-    EXPECT_EQ("AT+CSQ\r\n", port.Written());
-    EXPECT_EQ(0, port.Reads());
-    EXPECT_EQ(kOk.size(), port.Unread());
-    EXPECT_FALSE(port.IsFailed());
-}
-
 TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortParserOrAWorkingPort)
 {
     auto parser = Always(PARSE_SUCCEED);
-    EXPECT_FALSE(ExecuteCommand(nullptr, "AT\r", parser, 3));
-    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", ReplyParser(), 3));
+    EXPECT_FALSE(ExecuteCommand(nullptr, "AT\r", parser, kShort));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", ReplyParser(), kShort));
     // The sequences need a driver.
     RunInitCommands(nullptr, &port);
-    EXPECT_FALSE(RunDriverCommand(nullptr, &port, "AT\r", &CPhoneCardBase::ParsePduMode, 3));
+    EXPECT_FALSE(RunDriverCommand(nullptr, &port, "AT\r", &CPhoneCardBase::ParsePduMode, kShort));
     EXPECT_FALSE(ReadStoredMessages(nullptr, &port));
     EXPECT_FALSE(TransmitSms(nullptr, &port, "13800138000", "hi"));
     port.MarkFailed("Code:5   Input/output error");
-    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, kShort));
     driver.initCommands = {"ATE0\r\n"};
     RunInitCommands(&driver, &port);
     EXPECT_FALSE(ReadStoredMessages(&driver, &port));
@@ -91,7 +82,7 @@ TEST_F(AtTransactionTest, NothingIsWrittenWithoutDriverPortParserOrAWorkingPort)
     CFakePort closed;
     closed.RefuseOpen(ENOENT);
     // The transaction does not reopen a closed port.
-    EXPECT_FALSE(ExecuteCommand(&closed, "AT\r", parser, 3));
+    EXPECT_FALSE(ExecuteCommand(&closed, "AT\r", parser, kShort));
     EXPECT_FALSE(closed.IsOpen());
     EXPECT_EQ("", port.Written() + closed.Written());
 }
@@ -153,7 +144,7 @@ TEST_F(AtTransactionTest, APollEndsOnTheFinalLineUnlessTheQuietLineModeIsOn)
             return HoldsFinalResult(reply) || EndsWithFinalResult(reply) ? PARSE_SUCCEED
                                                                          : PARSE_INCOMPLETE;
         };
-        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, 70));
+        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, kShort));
         EXPECT_EQ(c.endsAt, line.NowMs());
         EXPECT_EQ(c.reads, line.Reads());
         EXPECT_EQ(1u, seen.size());
@@ -176,7 +167,7 @@ TEST_F(AtTransactionTest, AFullChunkEndingOnTheFinalLineLooksWhetherMoreFollows)
             last = r;
             return PARSE_SUCCEED;
         };
-        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, 70));
+        EXPECT_TRUE(ExecuteCommand(&line, "AT\r", parser, kShort));
         EXPECT_EQ(more ? head + kOk + "\r\n+CMTI: \"SM\",2\r\n" + kOk : head + kOk, last);
     }
 }
@@ -255,7 +246,7 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
                 last = reply;
                 return (real.*c.parse)(reply);
             };
-            results[quietLine] = ExecuteCommand(&line, "AT+X\r", parser, 70);
+            results[quietLine] = ExecuteCommand(&line, "AT+X\r", parser, kShort);
             errors[quietLine] = real.GetLastErrorText() + "|" + real.ServiceCentre();
             retryable[quietLine] = real.RetryableError();
             EXPECT_EQ(c.portFails, line.IsFailed()) << (quietLine ? "quiet" : "final line");
@@ -275,22 +266,113 @@ TEST_F(AtTransactionTest, RecordedFaultsGiveTheSameResultInBothModes)
 
 TEST_F(AtTransactionTest, TricklingBytesCannotOutlastTheDeadline)
 {
+    const AT_PACING_t pacing;
+    const struct {
+        const char* what;
+        AT_LIMITS_t limits;
+        const char* failure;
+    } kinds[] = {
+        {"a short command", ShortLimits(pacing), "No complete answer within 20 s"},
+        {"a listing of 4 messages", ListLimits(pacing, 4), "No complete answer within 17 s"},
+        {"a listing of a storage that said nothing", ListLimits(pacing, -1),
+         "No complete answer within 143 s"},
+        {"a message body", BodyLimits(pacing), "No complete answer within 120 s"},
+    };
     for (const bool quietLine : {false, true}) {
-        SCOPED_TRACE(quietLine ? "quiet" : "final line");
-        const AT_PACING_t pacing = QuietLinePacing(quietLine);
-        for (const int polls : {pacing.shortPolls, pacing.listPolls}) {
+        for (const auto& kind : kinds) {
+            SCOPED_TRACE(std::string(kind.what) + (quietLine ? ", quiet" : ", final line"));
             CFakePort line;
-            line.SetPacing(pacing);
+            line.SetPacing(QuietLinePacing(quietLine));
             line.Trickle(0, 300, '.');
-            EXPECT_FALSE(ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), polls));
-            const std::int64_t deadline = CommandDeadlineMs(pacing, polls);
-            EXPECT_GE(line.NowMs(), deadline);
-            // At most one read and the gap past the deadline.
-            EXPECT_LE(line.NowMs(), deadline + kAtQuietReadMs + kAtGapMs);
+            EXPECT_FALSE(
+                ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE), kind.limits));
+            EXPECT_GE(line.NowMs(), kind.limits.deadlineMs);
+            // At most one read, the gap and a pause past the deadline.
+            EXPECT_LE(line.NowMs(), kind.limits.deadlineMs + kAtQuietReadMs + kAtGapMs + 100);
             EXPECT_TRUE(line.IsFailed());
-            EXPECT_EQ("No answer within " + std::to_string((deadline + 500) / 1000) + " s",
-                      line.FailureText());
+            EXPECT_EQ(kind.failure, line.FailureText());
         }
+    }
+}
+
+TEST_F(AtTransactionTest, ALineThatFallsSilentFailsAtItsSilenceLimit)
+{
+    const AT_PACING_t pacing;
+    const struct {
+        const char* what;
+        std::vector<fakeport::PIECE_t> reply;
+        AT_LIMITS_t limits;
+        std::int64_t silentFrom;  // the last byte
+        const char* failure;      // empty: the port stays usable
+    } cases[] = {
+        {"nothing at all", {}, ShortLimits(pacing), 0, "No answer within 10 s"},
+        {"a listing that stops after its first entry",
+         {{0, "\r\n+CMGL: 1,1,,23\r\n"}, {3000, "0791\r\n"}},
+         ListLimits(pacing, 200),
+         3000 + kAtGapMs,
+         "Silent for 10 s after a partial reply"},
+        {"a body the network never answers", {}, BodyLimits(pacing), 0, "No answer within 120 s"},
+        {"a final line, then silence while the parser waits for more",
+         {{0, kOk}},
+         ShortLimits(pacing),
+         kAtGapMs,
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CFakePort line;
+        line.Expect("AT+X", c.reply);
+        EXPECT_FALSE(ExecuteCommand(&line, "AT+X\r", Always(PARSE_INCOMPLETE), c.limits));
+        EXPECT_GE(line.NowMs(), c.silentFrom + c.limits.silenceMs);
+        EXPECT_LE(line.NowMs(), c.silentFrom + c.limits.silenceMs + kAtQuietReadMs + 100);
+        EXPECT_EQ(c.failure[0] != '\0', line.IsFailed());
+        EXPECT_EQ(c.failure, line.FailureText());
+    }
+}
+
+TEST_F(AtTransactionTest, AStopRequestEndsWhatMayBeCutAndLetsAPartFinish)
+{
+    const AT_PACING_t pacing;
+    const std::string body = "\r\n+CMGS: 7\r\n" + kOk;
+    // The stop comes while the first poll waits (its empty read ends at
+    // 562 ms); the answer comes later, or during the next read.
+    const struct {
+        const char* what;
+        AT_LIMITS_t limits;
+        int answerAtMs;
+        std::string answer;
+        bool expected;
+        std::int64_t endsAt;
+        bool portFails;
+    } cases[] = {
+        {"a deletion the modem answers after 3 s is cut at the next read", ShortLimits(pacing),
+         3000, kOk, false, 2 * kAtQuietReadMs + 100, true},
+        {"a body the network answers after 3 s is waited for", BodyLimits(pacing), 3000, body, true,
+         3000 + kAtGapMs, false},
+        {"an answer that comes in the read after the stop still counts", ShortLimits(pacing), 1000,
+         kOk, true, 1000 + kAtGapMs, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CStopSource source;
+        CFakePort line;
+        line.SetStopToken(source.Token());
+        line.Expect("AT+X", {{c.answerAtMs, c.answer}});
+        auto parser = [&](const std::string& reply) {
+            source.RequestStop(15);
+            return HoldsFinalResult(reply) ? PARSE_SUCCEED : PARSE_INCOMPLETE;
+        };
+        EXPECT_EQ(c.expected, ExecuteCommand(&line, "AT+X\r", parser, c.limits));
+        EXPECT_EQ(c.endsAt, line.NowMs());
+        EXPECT_EQ(c.portFails, line.IsFailed());
+        if (c.portFails) {
+            EXPECT_EQ("Stopped by SIGTERM", line.FailureText());
+            EXPECT_TRUE(line.WasStopped());
+        }
+        // Once stopped, nothing that may be cut is written any more.
+        const std::size_t writes = line.Writes().size();
+        EXPECT_FALSE(ExecuteCommand(&line, "AT+Y\r", Always(PARSE_SUCCEED), ShortLimits(pacing)));
+        EXPECT_EQ(writes, line.Writes().size());
     }
 }
 
@@ -310,21 +392,19 @@ TEST_F(AtTransactionTest, APortThatFailsEndsTheTransactionAtOnceAndStaysFailed)
          400, "Code:5   Input/output error"},
         {"gone before the command: the write fails", [](CFakePort& p) { p.VanishAfter(0); }, 0,
          "Code:5   Input/output error"},
-        {"silent", [](CFakePort&) {}, CommandDeadlineMs(AT_PACING_t(), AT_PACING_t().listPolls),
-         "No answer within 397 s"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CFakePort line;
         c.setUp(line);
         EXPECT_FALSE(ExecuteCommand(&line, "AT+CMGL=4\r\n", Always(PARSE_INCOMPLETE),
-                                    line.Pacing().listPolls));
+                                    ListLimits(line.Pacing(), 10)));
         EXPECT_LE(line.NowMs(), c.endsBy + kAtQuietReadMs);
         EXPECT_TRUE(line.IsFailed());
         EXPECT_EQ(c.failure, line.FailureText());
         // Nothing more is written for the rest of the operation.
         const std::size_t writes = line.Writes().size();
-        EXPECT_FALSE(ExecuteCommand(&line, "AT\r", Always(PARSE_SUCCEED), 70));
+        EXPECT_FALSE(ExecuteCommand(&line, "AT\r", Always(PARSE_SUCCEED), kShort));
         EXPECT_EQ(writes, line.Writes().size());
     }
 }
@@ -343,7 +423,7 @@ TEST_F(AtTransactionTest, AReplyThatOutgrowsTheBoundFailsTheTransactionAndThePor
         flood += "+CMTI: \"SM\",1\r\n";
     }
     port.Expect("AT\r", {{0, flood}});
-    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, 1000));
+    EXPECT_FALSE(ExecuteCommand(&port, "AT\r", parser, kShort));
     EXPECT_LT(calls, 1000u);
     EXPECT_LE(largest, kMaxReplyBytes);
     EXPECT_TRUE(port.IsFailed());

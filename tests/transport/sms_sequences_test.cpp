@@ -152,7 +152,8 @@ TEST_F(SmsSequencesTest, AListingThatTimesOutStillLetsTheSingleReadsRun)
     bool complete = true;
     EXPECT_TRUE(ReadStoredMessages(&driver, &port, &complete));
     EXPECT_FALSE(complete);
-    EXPECT_EQ(port.Pacing().listPolls, static_cast<int>(driver.Replies("list").size()));
+    // The listing ended once the line had been silent for its limit.
+    EXPECT_GT(driver.Replies("list").size(), 2u);
     EXPECT_EQ(std::vector<std::string>{record}, driver.Replies("readnext"));
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=4\r\n", port.Written());
 }
@@ -206,7 +207,45 @@ TEST_F(SmsSequencesTest, ASingleReadLeftUnansweredEndsTheReading)
     EXPECT_TRUE(driver.Replies("readnext").empty());
     EXPECT_EQ("AT+CMGF=0\r\nAT+CPMS?\r\nAT+CMGL=4\r\nAT+CMGR=9\r\n", port.Written());
     EXPECT_TRUE(port.IsFailed());
-    EXPECT_LE(port.NowMs(), 3 * kAtGapMs + SingleReadDeadlineMs(port.Pacing()) + kAtQuietReadMs);
+    EXPECT_EQ("Silent for 10 s after a partial reply", port.FailureText());
+    EXPECT_LE(port.NowMs(),
+              3 * kAtGapMs + SingleReadLimits(port.Pacing()).silenceMs + kAtQuietReadMs);
+}
+
+TEST_F(SmsSequencesTest, TheListingDeadlineFollowsWhatTheStorageSelectionReported)
+{
+    const struct {
+        const char* what;
+        std::string selection;  // the reply to the storage selection
+        std::int64_t deadline;
+        const char* failure;
+    } cases[] = {
+        {"2 messages", "\r\n+CPMS: 2,50,2,50,2,50\r\n" + kOk, 16000,
+         "No complete answer within 16 s"},
+        {"30 messages, written without blanks", "\r\n+CPMS:30,50,30,50,30,50\r\n" + kOk, 30000,
+         "No complete answer within 30 s"},
+        {"the query's form, naming the storage", "\r\n+CPMS: \"SM\",7,50,\"SM\",7,50\r\n" + kOk,
+         18500, "No complete answer within 19 s"},
+        {"a selection that said nothing", kOk, 15000 + 255 * 500,
+         "No complete answer within 143 s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeDriver fake;
+        CFakePort line;
+        ASSERT_EQ(PARSE_SUCCEED, fake.ParseSelectSmStorage(c.selection));
+        line.Expect("AT+CMGF=0\r\n", {{0, kOk}});
+        line.Expect("AT+CPMS?\r\n", {{0, kOk}});
+        line.Expect("AT+CMGL=4\r\n", {{0, "\r\n+CMGL: 1,1,,23\r\n"}});
+        line.Trickle(100, 300, '0');
+        bool complete = true;
+        EXPECT_TRUE(ReadStoredMessages(&fake, &line, &complete));
+        EXPECT_FALSE(complete);
+        const std::int64_t listingStart = 2 * kAtGapMs;
+        EXPECT_GE(line.NowMs(), listingStart + c.deadline);
+        EXPECT_LE(line.NowMs(), listingStart + c.deadline + kAtQuietReadMs + 100);
+        EXPECT_EQ(c.failure, line.FailureText());
+    }
 }
 
 TEST_F(SmsSequencesTest, SingleReadsAreBoundedInRounds)
