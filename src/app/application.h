@@ -12,6 +12,7 @@
 #include "drivers/sms_message.h"
 #include "iconv/text_literal.h"
 #include "platform/port.h"
+#include "platform/stop_request.h"
 #include "platform/styled_text.h"
 #include "scan/check_result.h"
 #include "scan/scan_options.h"
@@ -43,6 +44,9 @@ struct COM_DEVICE_t {
     // The SIM's lock as the scan found it: a locked SIM is sent nothing but
     // its PIN (the pin command).
     SIM_LOCK_t nSimLock = SIM_LOCK_UNKNOWN;
+    // What stops the work on the device: the commands give every device the
+    // application's stop token; a default one never stops.
+    CStopToken stop{};
 };
 
 // The outcome of one number on one device.
@@ -119,8 +123,12 @@ public:
     // One send result, as soon as it is there.
     using SendReport = std::function<void(const SEND_RESULT_t& result)>;
 
-    // app/dispatch: entry modes; without arguments `interactive` runs.
+    // app/dispatch: entry modes; without arguments `interactive` runs. The
+    // exit status: 0, or 128 + the signal that stopped a command.
     int Run(int argc, char** argv, InteractiveMode interactive);
+    // The command forms stop in order on SIGINT, SIGTERM and SIGHUP: the
+    // signals make m_stopToken's request, which the scan options carry too.
+    void CatchStops();
 
     // scan results, kept as the application's state
     void RefreshPorts();
@@ -188,6 +196,11 @@ public:
     // The pacing of every AT transaction of the run: Run sets the quiet-line
     // mode from TELLMAR_PACING.
     AT_PACING_t m_atPacing;
+    // The stop request of the command forms: Run catches the stop signals
+    // for them, and the commands give it to the scan and to every device.
+    // The console keeps a token that never stops (the signals end it as
+    // they always did).
+    CStopToken m_stopToken;
     std::vector<COM_CHECK_RESULT_t> m_vecCheckResults;
     std::string m_strCostText;
     std::vector<SEND_RESULT_t> m_vecSendResults;
@@ -197,16 +210,21 @@ public:
 // Reads both storages of one device (modem memory first, then SIM), and
 // the storage of status reports where the module offers one (AT+CPMS=?). A
 // storage that cannot be selected or read is left empty with its read flag
-// false; strError says what kept the read from being complete.
+// false; strError says what kept the read from being complete (a stop
+// request ends the read: "Stopped by SIGTERM"). What was read before the
+// stop is kept.
 INBOX_READ_t ReadInbox(COM_DEVICE_t device);
 // Empties both storages (each selected, then AT+CMGD=0,4), and the storage
 // of status reports where offered; true only when every deletion
-// succeeded. False for a device without a driver.
+// succeeded. False for a device without a driver, and once a stop is
+// requested.
 bool ClearInbox(COM_DEVICE_t device);
 // Deletes, per storage, only the indexes that a complete read returned, one
 // AT+CMGD=<index> each, so a message that arrived after the read stays. True
 // only when every storage read was read completely and every index was
-// deleted. When no storage was read completely the port is not opened.
+// deleted. When no storage was read completely the port is not opened. Once
+// a stop is requested no further deletion is sent (the one in progress
+// ends), and the result is false.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string AppendSendTime(const std::string& text, const std::string& number,

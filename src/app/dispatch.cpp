@@ -70,6 +70,12 @@ std::string VersionText()
            GB("  编译器版本") + std::to_string(CompilerVersionNumber()) + "\n";
 }
 
+void CApplication::CatchStops()
+{
+    m_stopToken = CatchStopSignals();
+    m_scanOptions.stop = m_stopToken;
+}
+
 int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
 {
     InitCharsetBoundary();
@@ -98,6 +104,7 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
         break;
     case ENTRY_MODE_INBOX:
         SendNotesToStandardError();
+        CatchStops();
         RunInboxCommand(AsciiLower(args[2]),
                         std::vector<std::string>(args.begin() + 3, args.end()));
         break;
@@ -118,9 +125,12 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
         break;
     case ENTRY_MODE_SEND:
         SendNotesToStandardError();
+        CatchStops();
         RunSendCommand(argc, av);
         break;
     }
     ConsoleFlush();
-    return 0;
+    // A command that a signal stopped has still written its document; its
+    // status says that it was stopped, as a shell reports a signal.
+    return m_stopToken.StopRequested() ? 128 + m_stopToken.Signal() : 0;
 }

@@ -92,11 +92,15 @@ void CApplication::RunInboxCommand(const std::string& word,
         const bool reads = request.nOperation != INBOX_OPERATION_CLEAR;
         const bool clears = request.nOperation != INBOX_OPERATION_READ;
         // All devices at once; the ports of the document stay in device order.
+        // A stop request ends the work on each: what was read is reported.
+        const CStopToken stop = m_stopToken;
         CDeviceWorkers<INBOX_PORT_RESULT_t>::Run(
             devices,
-            [reads, clears](const COM_DEVICE_t& device,
-                            const CDeviceWorkers<INBOX_PORT_RESULT_t>::Emit& emit) {
-                emit(WorkInboxDevice(device, reads, clears));
+            [reads, clears, &stop](const COM_DEVICE_t& device,
+                                   const CDeviceWorkers<INBOX_PORT_RESULT_t>::Emit& emit) {
+                COM_DEVICE_t stoppable = device;
+                stoppable.stop = stop;
+                emit(WorkInboxDevice(stoppable, reads, clears));
             },
             [&result](INBOX_PORT_RESULT_t& port) { result.vecPorts.push_back(std::move(port)); });
     }

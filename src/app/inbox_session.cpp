@@ -58,6 +58,13 @@ const char* StorageName(STORAGE_t storage)
     return "SIM";
 }
 
+// A line of the modem's as an error text shows it: at most 60 bytes.
+std::string ShownLine(const std::string& line)
+{
+    constexpr std::size_t kShown = 60;
+    return line.size() <= kShown ? line : line.substr(0, kShown) + "...";
+}
+
 // "<what> (<the modem's error line>)", or <what> alone when the failing
 // step left no error line.
 std::string WithErrorLine(const std::string& what, CPhoneCardBase* driver)
@@ -90,7 +97,14 @@ std::string ReadStorage(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t st
     messages = driver->GetMessages();
     indexes = driver->GetListedIndexes();
     unreadable = driver->GetUnreadable();
-    return complete ? std::string() : name + ": read in part";
+    if (complete) {
+        return std::string();
+    }
+    // A line the parse did not understand may stand for messages that were
+    // not reported: the storage is not empty just because none was.
+    const std::string& line = driver->NotUnderstoodLine();
+    return line.empty() ? name + ": read in part"
+                        : name + ": read in part (not understood: " + ShownLine(line) + ")";
 }
 
 // The inbox document's "error" of a read: the port's failure when it
@@ -134,7 +148,7 @@ bool DeleteListed(CPhoneCardBase* driver, CComPortBase* port, STORAGE_t storage,
 INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 {
     INBOX_READ_t read;
-    CComPortBase port(device.port, device.nBaud, device.pacing);
+    CComPortBase port(device.port, device.nBaud, device.pacing, device.stop);
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
     const bool opened = port.Open();
     RunInitCommands(driver.get(), &port);
@@ -163,7 +177,7 @@ INBOX_READ_t ReadInbox(COM_DEVICE_t device)
 bool ClearInbox(COM_DEVICE_t device)
 {
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
-    CComPortBase port(device.port, device.nBaud, device.pacing);
+    CComPortBase port(device.port, device.nBaud, device.pacing, device.stop);
     if (!driver || !port.Open()) {
         return false;
     }
@@ -187,7 +201,7 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read)
         return false;
     }
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
-    CComPortBase port(device.port, device.nBaud, device.pacing);
+    CComPortBase port(device.port, device.nBaud, device.pacing, device.stop);
     if (!driver || !port.Open()) {
         return false;
     }

@@ -23,16 +23,28 @@ constexpr int kMaxAttempts = 3;
 // The carriers' service numbers (10086, 10010) get the text without the time.
 constexpr std::size_t kServiceNumberLength = 5;
 
+// What a send that a stop request ended did: nothing, or some of its parts.
+std::string StoppedText(const CAtPort& port, const SMS_SEND_t& send)
+{
+    if (send.nAccepted == 0) {
+        return port.FailureText() + ": not sent";
+    }
+    return port.FailureText() + ": " + std::to_string(send.nAccepted) + " of " +
+           std::to_string(send.vecParts.size()) + " parts sent";
+}
+
 // Every number through one device, in order: one result per number. With
 // `statusReports`, every part asks for a status report and the results
-// carry the references of the parts, where the model gives them.
+// carry the references of the parts, where the model gives them. Once a
+// stop is requested, the part in progress is finished and every number not
+// sent in full is reported failed, saying so.
 void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string>& numbers,
                        const std::string& text, bool statusReports,
                        const std::function<void(SEND_RESULT_t)>& emit)
 {
     SEND_RESULT_t result;
     result.port = device.port;
-    CComPortBase port(device.port, device.nBaud, device.pacing);
+    CComPortBase port(device.port, device.nBaud, device.pacing, device.stop);
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
     if (driver) {
         driver->SetStatusReports(statusReports && driver->SupportsStatusReports());
@@ -72,7 +84,8 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
             } while (!sent && driver->RetryableError() && attempts < kMaxAttempts);
             result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
             result.vecReferences = send.vecReferences;
-            result.strMessage = FailureReason(DeviceErrors(driver.get(), port));
+            result.strMessage = port.WasStopped() ? StoppedText(port, send)
+                                                  : FailureReason(DeviceErrors(driver.get(), port));
         }
         emit(result);
     }
@@ -172,11 +185,14 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                                  const SendReport& report, bool statusReports)
 {
     // All devices at once; the results are reported in device order.
+    const CStopToken stop = m_stopToken;
     CDeviceWorkers<SEND_RESULT_t>::Run(
         devices,
-        [&numbers, &text, statusReports](const COM_DEVICE_t& device,
-                                         const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
-            SendThroughDevice(device, numbers, text, statusReports, emit);
+        [&numbers, &text, statusReports, &stop](const COM_DEVICE_t& device,
+                                                const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
+            COM_DEVICE_t stoppable = device;
+            stoppable.stop = stop;
+            SendThroughDevice(stoppable, numbers, text, statusReports, emit);
         },
         [&report](SEND_RESULT_t& result) { report(result); });
 }

@@ -35,7 +35,7 @@ COM_CHECK_RESULT_t ProbePort(const COM_PORT_t& port, const SCAN_OPTIONS_t& optio
     record.hCom = device;
     record.bOpen = true;
 
-    CDeviceProbeLine line(device, port.strName, options.timing);
+    CDeviceProbeLine line(device, port.strName, options.timing, options.stop);
     if (!AnswersAt(record, line, 9600, options.timing) &&
         !AnswersAt(record, line, 115200, options.timing)) {
         return record;

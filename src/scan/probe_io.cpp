@@ -24,14 +24,17 @@ std::string CProbeLine::Exchange(const std::string& command)
 }
 
 CDeviceProbeLine::CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName,
-                                   const PROBE_TIMING_t& timing)
-    : m_device(std::move(device)), m_strPortName(std::move(portName)), m_timing(timing)
+                                   const PROBE_TIMING_t& timing, const CStopToken& stop)
+    : m_device(std::move(device)),
+      m_strPortName(std::move(portName)),
+      m_timing(timing),
+      m_stop(stop)
 {
 }
 
 void CDeviceProbeLine::Send(const std::string& command)
 {
-    if (!m_device) {
+    if (!m_device || m_stop.StopRequested()) {
         return;
     }
     // A late answer or an unsolicited line must not pass for this command's.
@@ -50,6 +53,9 @@ void CDeviceProbeLine::Send(const std::string& command)
 std::string CDeviceProbeLine::Receive()
 {
     std::string reply;
+    if (m_stop.StopRequested()) {
+        return reply;
+    }
     if (m_timing.bQuietLine) {
         ReadReply(m_device, reply, kProbeReplyBytes, m_strPortName);
         return reply;

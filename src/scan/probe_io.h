@@ -26,11 +26,12 @@ public:
 // are not examined: a failed read is an empty reply. A read keeps the
 // probe's time-outs (`timing`) and ends early on the reply's final line
 // unless the quiet-line mode is on. Writes and reads go to the AT trace
-// under the port's name.
+// under the port's name. Once `stop` asks, nothing is written any more and
+// every reply is empty at once.
 class CDeviceProbeLine : public CProbeLine {
 public:
     CDeviceProbeLine(std::shared_ptr<CSerialDevice> device, std::string portName,
-                     const PROBE_TIMING_t& timing);
+                     const PROBE_TIMING_t& timing, const CStopToken& stop = CStopToken());
     void Send(const std::string& command) override;
     std::string Receive() override;
 
@@ -38,6 +39,7 @@ private:
     std::shared_ptr<CSerialDevice> m_device;
     std::string m_strPortName;
     PROBE_TIMING_t m_timing;
+    CStopToken m_stop;
 };
 
 // Configures the open port of the record: 8N1 at `baudRate` with the probe's

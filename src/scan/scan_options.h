@@ -1,6 +1,9 @@
 #pragma once
-// How a scan runs: the probe's serial timing and whether it writes its notes.
-// The caller owns these values and passes them into each scan.
+// How a scan runs: the probe's serial timing, whether it writes its notes
+// and the request that cuts it short. The caller owns these values and
+// passes them into each scan.
+
+#include "platform/stop_request.h"
 
 // The probe's serial timing: a read ends `intervalMs` after the last byte,
 // or after `totalConstantMs` + `totalPerByteMs` per byte, and, unless
@@ -21,4 +24,7 @@ struct SCAN_OPTIONS_t {
     // = <n>"); the inbox command turns it off. The note of a mode switch is
     // always written.
     bool bVerbose = true;
+    // Once a stop is requested, the probes write nothing more and end at
+    // once; what they had found stays in the records.
+    CStopToken stop{};
 };
