@@ -53,6 +53,9 @@ inline constexpr std::size_t kMaxServiceCentreChars = 15;
 struct SMS_SUBMIT_REQUEST_t {
     // Digits with an optional leading "+"; empty: none (the field "0191").
     std::string strServiceCentre;
+    // The PDU names no centre at all (the field "00"): the modem sends
+    // through the centre it has set. strServiceCentre is then not used.
+    bool bCentreFromModem = false;
     // The destination: digits with an optional leading "+".
     std::string strNumber;
     bool bNational = false;  // the destination is in national form (its address type)

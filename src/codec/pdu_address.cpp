@@ -67,7 +67,7 @@ std::string AddressDigits(const std::string& number)
 
 std::string AddressError(const SMS_SUBMIT_REQUEST_t& request)
 {
-    const std::string& centre = request.strServiceCentre;
+    const std::string& centre = request.bCentreFromModem ? std::string() : request.strServiceCentre;
     const std::size_t plus = (!centre.empty() && centre[0] == '+') ? 1 : 0;
     // A cut number would hand the message to some other service centre or
     // recipient.
@@ -80,8 +80,11 @@ std::string AddressError(const SMS_SUBMIT_REQUEST_t& request)
     return std::string();
 }
 
-std::string ServiceCentreField(const std::string& serviceCentre)
+std::string ServiceCentreField(const std::string& serviceCentre, bool fromModem)
 {
+    if (fromModem) {
+        return "00";
+    }
     const std::string digits = EncodeSemiOctets(AddressDigits(serviceCentre));
     return HexOctet(static_cast<unsigned>(digits.size() / 2 + 1)) + "91" + digits;
 }

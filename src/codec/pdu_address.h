@@ -17,8 +17,9 @@ std::string AddressDigits(const std::string& number);
 std::string AddressError(const SMS_SUBMIT_REQUEST_t& request);
 
 // Service-centre address, 3GPP TS 23.040 9.1.2.5 / TS 24.011 8.2.5.1: length
-// octet (type octet plus digit octets), type 0x91, semi-octet digits.
-std::string ServiceCentreField(const std::string& serviceCentre);
+// octet (type octet plus digit octets), type 0x91, semi-octet digits; "00"
+// (no centre: the modem's own) with `fromModem`.
+std::string ServiceCentreField(const std::string& serviceCentre, bool fromModem = false);
 
 // Reads the service-centre field; one of more than kMaxAddressDigits digits
 // marks the reader beyond the limits.

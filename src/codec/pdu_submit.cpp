@@ -36,7 +36,7 @@ SMS_SUBMIT_PDU_t BuildSubmitPdu(const SMS_SUBMIT_REQUEST_t& request)
         built.strError = "Text too long for one SMS";
         return built;
     }
-    const std::string sca = ServiceCentreField(request.strServiceCentre);
+    const std::string sca = ServiceCentreField(request.strServiceCentre, request.bCentreFromModem);
     const std::string digits = AddressDigits(request.strNumber);
     const std::string pdu = sca + FirstOctet(0x11, request) + "00" +
                             HexOctet(static_cast<unsigned>(digits.size())) +
@@ -56,7 +56,7 @@ std::string BuildConcatHeader(const SMS_SUBMIT_REQUEST_t& request)
         return std::string();
     }
     const std::string digits = AddressDigits(request.strNumber);
-    return ServiceCentreField(request.strServiceCentre) + FirstOctet(0x51, request) + "00" +
-           HexOctet(static_cast<unsigned>(digits.size())) + (request.bNational ? "A1" : "91") +
-           EncodeSemiOctets(digits) + "0008" + "A7";
+    return ServiceCentreField(request.strServiceCentre, request.bCentreFromModem) +
+           FirstOctet(0x51, request) + "00" + HexOctet(static_cast<unsigned>(digits.size())) +
+           (request.bNational ? "A1" : "91") + EncodeSemiOctets(digits) + "0008" + "A7";
 }

@@ -103,6 +103,26 @@ TEST(BuildSubmitPdu, AddressFormsAndServiceCentre)
     }
 }
 
+// A centre left to the modem: the field is "00" in a single PDU and in every
+// part, and the announced length counts from the first octet after it.
+TEST(BuildSubmitPdu, ACentreLeftToTheModemIsAnEmptyField)
+{
+    SMS_SUBMIT_REQUEST_t request = Request("002B0038", "13800138000", true, "AB");
+    request.bCentreFromModem = true;
+    const SMS_SUBMIT_PDU_t built = BuildSubmitPdu(request);
+    EXPECT_EQ(built.strError, "");
+    EXPECT_EQ(built.strPdu, std::string("00") + "1100" + "0B" + "81" + "3108108300F0" + "0008" +
+                                "AA04" + "00410042" + "\x1A");
+    EXPECT_EQ(built.strCommand, "AT+CMGS=18\r");
+    request.strText = std::string(100, 'x');
+    const SMS_CONCAT_PDUS_t parts = BuildConcatPdus(request);
+    ASSERT_EQ(parts.strError, "");
+    ASSERT_EQ(parts.vecPdus.size(), 2u);
+    for (const std::string& part : parts.vecPdus) {
+        EXPECT_EQ(part.substr(0, 6), "005100");
+    }
+}
+
 // A field beyond the protocol's limit is refused with the reason, never cut:
 // a cut number would reach some other service centre or recipient.
 TEST(BuildSubmitPdu, FieldsBeyondTheirLimitsAreRefusedNotCut)
