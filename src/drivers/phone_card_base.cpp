@@ -97,6 +97,7 @@ PARSE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
         // A value in a character set of its own is read once AT+CSCS? has
         // told the set; until then it goes into no PDU.
         m_bCentreNeedsCharset = ::ServiceCentreNeedsCharset(m_strServiceCentreQuoted);
+        m_bCentreLeftToModem = m_bCentreNeedsCharset;
         m_strServiceCentre = m_bCentreNeedsCharset ? std::string() : m_strServiceCentreQuoted;
         return PARSE_SUCCEED;
     }
@@ -119,6 +120,7 @@ PARSE_RESULT_t CPhoneCardBase::ParseCharacterSet(std::string reply)
     if (ResultFields(reply, "+CSCS", fields) && HoldsFinalResult(reply)) {
         m_strServiceCentre = DecodeServiceCentre(m_strServiceCentreQuoted, Unquoted(fields[0]));
         m_bCentreNeedsCharset = false;
+        m_bCentreLeftToModem = m_strServiceCentre.empty();
     }
     return GeneralRule(reply);
 }

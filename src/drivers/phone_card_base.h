@@ -138,6 +138,9 @@ public:
     // The last service-centre value can only be read once the modem's
     // character set is known (AT+CSCS?).
     bool ServiceCentreNeedsCharset() const { return m_bCentreNeedsCharset; }
+    // The last value could not be read (or its set not learnt): the PDUs
+    // leave the centre to the modem.
+    bool ServiceCentreLeftToModem() const { return m_bCentreLeftToModem; }
 
     // "AT+CMGD=<index>\r\n": deletes one stored message of the selected storage.
     std::string DeleteOneCommand(int index) const;
@@ -256,6 +259,9 @@ private:
     // was applied.
     std::string m_strServiceCentreQuoted;
     bool m_bCentreNeedsCharset = false;
+    // The quoted value could not be read: the PDUs name no centre and the
+    // modem uses its own.
+    bool m_bCentreLeftToModem = false;
     // What ParseList has decoded of the listing so far: the bytes of the
     // reply up to where it stopped, and their entries.
     std::string m_strListingParsed;

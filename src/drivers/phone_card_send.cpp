@@ -16,12 +16,14 @@ constexpr std::size_t kMaxSingleUcs2Octets = 140;
 // when its UCS-2 form fits one PDU; the modems keep seeing it so.
 constexpr std::size_t kMaxSingleTextBytes = 160;
 
-SMS_SUBMIT_REQUEST_t SubmitRequest(const std::string& serviceCentre, const std::string& number,
-                                   const std::string& text, bool statusReport)
+SMS_SUBMIT_REQUEST_t SubmitRequest(const std::string& serviceCentre, bool centreFromModem,
+                                   const std::string& number, const std::string& text,
+                                   bool statusReport)
 {
     SMS_SUBMIT_REQUEST_t request;
     request.bStatusReport = statusReport;
     request.strServiceCentre = serviceCentre;
+    request.bCentreFromModem = centreFromModem;
     // A leading "+" makes the number international (type 145) with the
     // digits after it; other numbers are classified by the region patterns,
     // so a number shown without "+" is answered as it always was.
@@ -60,8 +62,8 @@ std::vector<SendPair> CPhoneCardBase::BuildSendCommands(std::string number, std:
 
 std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::string text)
 {
-    const SMS_SUBMIT_PDU_t pdu =
-        BuildSubmitPdu(SubmitRequest(m_strServiceCentre, number, text, m_bStatusReports));
+    const SMS_SUBMIT_PDU_t pdu = BuildSubmitPdu(
+        SubmitRequest(m_strServiceCentre, m_bCentreLeftToModem, number, text, m_bStatusReports));
     if (!pdu.strError.empty()) {
         RefuseSend(pdu.strError);
         return {};
@@ -71,8 +73,8 @@ std::vector<SendPair> CPhoneCardBase::BuildPduSend(std::string number, std::stri
 
 std::vector<SendPair> CPhoneCardBase::BuildLongPduSend(std::string number, std::string text)
 {
-    const SMS_CONCAT_PDUS_t parts =
-        BuildConcatPdus(SubmitRequest(m_strServiceCentre, number, text, m_bStatusReports));
+    const SMS_CONCAT_PDUS_t parts = BuildConcatPdus(
+        SubmitRequest(m_strServiceCentre, m_bCentreLeftToModem, number, text, m_bStatusReports));
     if (!parts.strError.empty()) {
         RefuseSend(parts.strError);
         return {};

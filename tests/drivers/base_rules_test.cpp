@@ -187,6 +187,8 @@ TEST(ParseServiceCentre, NumberAsQuotedOrLineRule)
         EXPECT_EQ(driver.ServiceCentre(), c.centre);
         EXPECT_EQ(driver.GetLastErrorText(), c.lastError);
         EXPECT_EQ(driver.ServiceCentreNeedsCharset(), c.needsCharset);
+        // Until the set is known the PDUs name no centre.
+        EXPECT_EQ(driver.ServiceCentreLeftToModem(), c.needsCharset);
     }
 }
 
@@ -227,18 +229,25 @@ TEST(ParseCharacterSet, ReadsTheCentreInTheModemsSet)
         std::string charset;  // the reply to AT+CSCS?
         PARSE_RESULT_t result;
         std::string centre;
+        // The PDU's service-centre field up to its type octet; empty when the
+        // send is refused.
+        std::string field;
     } cases[] = {
-        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
-        {ucs2, "\r\n+cscs:\"ucs2\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
-        {"2B38363133383030313030353030", "\r\n+CSCS: \"HEX\"\r\n\r\nOK\r\n", kOk, "+8613800100500"},
-        // Digits that read as UCS2 are taken as they are in a set of characters.
-        {"00310032003300340035", "\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n", kOk, "00310032003300340035"},
-        {"00310032003300340035", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "12345"},
+        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "+8613800100500", "0891"},
+        {ucs2, "\r\n+cscs:\"ucs2\"\r\n\r\nOK\r\n", kOk, "+8613800100500", "0891"},
+        {"2B38363133383030313030353030", "\r\n+CSCS: \"HEX\"\r\n\r\nOK\r\n", kOk, "+8613800100500",
+         "0891"},
+        // Digits that read as UCS2 are taken as they are in a set of
+        // characters; 20 of them are no centre a PDU can name, and the send
+        // says so rather than cut them.
+        {"00310032003300340035", "\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n", kOk, "00310032003300340035",
+         ""},
+        {"00310032003300340035", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "12345", "0491"},
         // Cannot be read: the PDU leaves the centre to the modem.
-        {ucs2, "\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n", kOk, ""},
-        {"4E2D6587", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, ""},
-        {ucs2, "\r\nERROR\r\n", kFail, ""},
-        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n", kMore, ""},
+        {ucs2, "\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n", kOk, "", "00"},
+        {"4E2D6587", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n", kOk, "", "00"},
+        {ucs2, "\r\nERROR\r\n", kFail, "", "00"},
+        {ucs2, "\r\n+CSCS: \"UCS2\"\r\n", kMore, "", "00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quoted + " " + testing::PrintToString(c.charset));
@@ -248,6 +257,16 @@ TEST(ParseCharacterSet, ReadsTheCentreInTheModemsSet)
         EXPECT_TRUE(driver.ServiceCentreNeedsCharset());
         EXPECT_EQ(driver.ParseCharacterSet(c.charset), c.result);
         EXPECT_EQ(driver.ServiceCentre(), c.centre);
+        EXPECT_EQ(driver.ServiceCentreLeftToModem(), c.centre.empty());
+        // The PDU names the centre read, or none at all.
+        const std::vector<SendPair> pairs = driver.BuildSendCommands("13800138000", "hi");
+        if (c.field.empty()) {
+            EXPECT_TRUE(pairs.empty());
+            EXPECT_EQ(driver.GetLastErrorText(), "Service centre number too long: " + c.centre);
+            continue;
+        }
+        ASSERT_EQ(pairs.size(), 1u);
+        EXPECT_EQ(pairs[0].second.substr(0, c.field.size()), c.field);
     }
 }
 
