@@ -75,7 +75,7 @@ std::string GetValueAfterKey(const std::string& reply, const std::string& key)
     if (reply.empty() || key.empty() || key.size() >= reply.size()) {
         return std::string();
     }
-    const std::size_t at = reply.find(key);
+    const std::size_t at = FindNoCase(reply, key);
     if (at == std::string::npos) {
         return std::string();
     }
@@ -165,7 +165,7 @@ std::string EntryName(const std::string& reply)
 
 bool ShowsEntry(const std::string& reply)
 {
-    return Holds(reply, "CPBR:");
+    return HoldsResult(reply, "CPBR");
 }
 
 std::string FinalLineOf(const std::string& reply)
@@ -182,7 +182,10 @@ bool ShowsEntryOneEmpty(const std::string& reply)
 {
     const std::string final = FinalLineOf(reply);
     // An entry anywhere in the reply, even after a final line, is no proof.
-    return !ShowsEntry(reply) && (final == "OK" || final == "ERROR" || final == "+CME ERROR: 22");
+    std::vector<std::string> code;
+    const bool notFound =
+        ResultFields(final, "+CME ERROR", code) && code.size() == 1 && PlainIndex(code[0]) == 22;
+    return !ShowsEntry(reply) && (final == "OK" || final == "ERROR" || notFound);
 }
 
 std::string PhoneBookNumber(const std::string& reply)
@@ -214,7 +217,7 @@ bool CardNoFromReply(const std::string& reply, std::string& cardNo)
     if (Holds(reply, "ERROR")) {
         return false;
     }
-    if (!Holds(reply, "CCID") && !Holds(reply, "CXXCID")) {
+    if (!HoldsNoCase(reply, "CCID") && !HoldsNoCase(reply, "CXXCID")) {
         return false;
     }
     return ValueAfterColon(reply, cardNo);

@@ -26,7 +26,8 @@ std::string TrimBlank(const std::string& text);
 // the reply has no ":" (the caller keeps its field).
 bool ValueAfterColon(const std::string& reply, std::string& value);
 
-// The text between the first ":" at least one byte after the first `key` and
+// The text between the first ":" at least one byte after the first `key` (in
+// either case) and
 // the next CR, trimmed of space, LF, CR and TAB; empty when any of them is
 // missing, when either text is empty, or when the key is not shorter than the
 // reply.
@@ -59,7 +60,8 @@ bool SerialFromWmsn(const std::string& reply, std::string& serial);
 // double quotes; with one quote the text before it; with none, empty.
 std::string EntryName(const std::string& reply);
 
-// Whether the reply lists a phone-book entry ("CPBR:").
+// Whether the reply lists a phone-book entry ("^CPBR:", "+CPBR:", a blank
+// before the colon or not).
 bool ShowsEntry(const std::string& reply);
 
 // The first final result line of the reply (OK, ERROR, +CME ERROR: n, ...),
@@ -67,7 +69,8 @@ bool ShowsEntry(const std::string& reply);
 std::string FinalLineOf(const std::string& reply);
 
 // Whether a complete reply to "AT^CPBR=1" shows entry 1 empty: "OK" without
-// an entry, or the "not found" answers ERROR and +CME ERROR: 22. Any other
+// an entry, or the "not found" answers ERROR and +CME ERROR: 22 (with or
+// without the blank). Any other
 // answer (an entry, another error, nothing complete) is no proof.
 bool ShowsEntryOneEmpty(const std::string& reply);
 
@@ -83,7 +86,8 @@ std::string PhoneBookWriteCommand(const std::string& digits);
 std::string CardNoCommand(PHONE_TYPE_t nModel);
 
 // The card number in a reply (value after the colon, quotes and blanks kept);
-// false on "ERROR", without "CCID"/"CXXCID", or without a colon.
+// false on "ERROR", without "CCID" (also "CXXCID", "ICCID"; either case), or
+// without a colon.
 bool CardNoFromReply(const std::string& reply, std::string& cardNo);
 
 // Reads "%d,%d" from a signal value (leading blanks allowed before each
