@@ -454,4 +454,37 @@ TEST(SimulatorMessages, TextModeAndAsciiCdmaBodiesAreTakenAsText)
     EXPECT_EQ(sms[1]["dcs"].asInt(), 0);
 }
 
+// A module that writes its result lines without the blank, and one left in
+// another character set: the service centre is quoted in the set.
+TEST(SimulatorMessages, CompactResultLinesAndTheCharacterSet)
+{
+    ModemSim sim(R"({"ports":[
+        {"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234","compact_results":true,
+         "storage":{"SM":[{"index":2,"from":"10086","time":"24-01-02 03:04:05","text":"hi"}]}},
+        {"com":4,"model":"M35","echo":false,"iccid":"89860012345678901234","charset":"UCS2"}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine compact;
+    ASSERT_TRUE(compact.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(compact.Command("AT+CSQ\r"), "\r\n+CSQ:23,99\r\n\r\nOK\r\n");
+    EXPECT_EQ(compact.Command("AT+CPMS=\"SM\"\r"), "\r\n+CPMS:1,50,1,50,1,50\r\n\r\nOK\r\n");
+    const std::string listing = compact.Command("AT+CMGL=4\r");
+    EXPECT_EQ(listing.rfind("\r\n+CMGL:2,1,,", 0), 0u) << listing;
+    EXPECT_EQ(compact.Command("AT+CMGR=9\r"), "\r\nERROR\r\n");
+    compact.Command("AT+CMEE=1\r");
+    EXPECT_EQ(compact.Command("AT+CMGR=9\r"), "\r\n+CMS ERROR:321\r\n");
+
+    SimLine ucs2;
+    ASSERT_TRUE(ucs2.Open(sim.PortPath(4), B9600));
+    EXPECT_EQ(ucs2.Command("AT+CSCS?\r"), "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCA?\r"),
+              "\r\n+CSCA: \"002B0038003600310033003800300030003100300030003500300030\",145\r\n"
+              "\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCS=\"HEX\"\r"), "\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCA?\r"),
+              "\r\n+CSCA: \"2B38363133383030313030353030\",145\r\n\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCS=\"GSM\"\r"), "\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCA?\r"), "\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n");
+    EXPECT_EQ(ucs2.Command("AT+CSCS=\"KOI8\"\r"), "\r\nERROR\r\n");
+}
+
 }  // namespace

@@ -217,6 +217,8 @@ private:
     std::string m_mem2 = "SM";
     std::string m_mem3 = "SM";
     std::string m_phoneBookStorage = "ME";
+    // The character set of AT+CSCS: each port has its own, as each AT
+    // channel of a module keeps its settings.
     std::string m_charset;
     int m_cnmiDs = 0;  // AT+CNMI's <ds>: 1 +CDS lines, 2 kept with +CDSI
     int m_commands = 0;

@@ -324,8 +324,10 @@ void Modem::AnswerServiceCentre(const std::string&, const std::string&)
 {
     if (!NeedsReadySim())
         return;
+    // In the set of AT+CSCS, as TS 27.005 has it for a string.
     const std::string& sca = m_config.serviceCentre;
-    Info({"+CSCA: \"" + sca + "\"," + (!sca.empty() && sca[0] == '+' ? "145" : "129")});
+    Info({"+CSCA: \"" + InCharset(sca, m_charset) + "\"," +
+          (!sca.empty() && sca[0] == '+' ? "145" : "129")});
 }
 
 void Modem::AnswerSetServiceCentre(const std::string&, const std::string& args)

@@ -79,7 +79,7 @@ void Modem::RunCommand(const std::string& raw)
 void Modem::Reply(const std::string& text)
 {
     const Faults& f = m_config.faults;
-    std::string r = text;
+    std::string r = m_config.compactResults ? CompactResults(text) : text;
     if (f.overlongReply > 0 && static_cast<std::size_t>(f.overlongReply) > r.size()) {
         std::size_t pad = static_cast<std::size_t>(f.overlongReply) - r.size();
         r = (pad >= 4 ? "\r\n" + std::string(pad - 4, '#') + "\r\n" : std::string(pad, ' ')) + r;

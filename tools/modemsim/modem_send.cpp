@@ -153,6 +153,7 @@ void Modem::FinishPduBody()
     sms["text"] = submit.textUtf8;
     sms["dcs"] = submit.dcs;
     sms["mr"] = reference;
+    sms["sca"] = submit.serviceCentre;
     if (submit.concat.present)
         sms["concat"] = ConcatJson(submit.concat);
     if (submit.statusReportRequest)

@@ -48,6 +48,8 @@ std::pair<std::string, int> UssdString(const UssdAnswer& answer, const std::stri
         return {Ucs2Hex(answer.textUtf8), 15};
     if (charset == "GSM")
         return {std::string(septets.begin(), septets.end()), 15};
+    if (charset == "HEX")
+        return {ToHex(Bytes(septets.begin(), septets.end())), 15};
     return {Utf8ToLatin1(answer.textUtf8), 15};
 }
 
@@ -61,7 +63,7 @@ void Modem::AnswerCharset(const std::string&, const std::string&)
 void Modem::AnswerSetCharset(const std::string&, const std::string& args)
 {
     const std::string charset = SplitArgs(args)[0];
-    if (charset != "IRA" && charset != "GSM" && charset != "UCS2") {
+    if (!IsCharset(charset)) {
         CmeError(4);
         return;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "command_text.h"
 #include "models.h"
 #include "sms_pdu.h"
 
@@ -139,7 +140,7 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.Int(f, "silent_after_commands", faults.silentAfterCommands, 0, 1000000) &&
               check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
               check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
-              check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 60000) &&
+              check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 3600000) &&
               check.String(f, "pdu_line_suffix", faults.pduLineSuffix);
     if (!ok)
         return false;
@@ -329,8 +330,8 @@ bool ParseSimAndNetwork(const Json::Value& p, const ModelInfo& model, PortConfig
         return check.Fail("pin", "must be 4 to 8 digits");
     if (port.puk.size() != 8)
         return check.Fail("puk", "must be 8 digits");
-    if (port.charset != "IRA" && port.charset != "GSM" && port.charset != "UCS2")
-        return check.Fail("charset", "must be \"IRA\", \"GSM\" or \"UCS2\"");
+    if (!IsCharset(port.charset))
+        return check.Fail("charset", "must be \"IRA\", \"GSM\", \"UCS2\" or \"HEX\"");
     if (!port.statusReports.empty() && port.statusReports != "store" &&
         port.statusReports != "cds") {
         return check.Fail("status_reports", "must be \"store\" or \"cds\"");
@@ -372,7 +373,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
                             "charset",
                             "ussd",
                             "status_reports",
-                            "report_tp_st"},
+                            "report_tp_st",
+                            "compact_results"},
                         "port")) {
         return false;
     }
@@ -427,6 +429,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
             return false;
         port.hasSim = true;
     }
+    if (!check.Bool(p, "compact_results", port.compactResults))
+        return false;
     for (const char* key : {"ati", "ati3", "cgmi", "cgmm"}) {
         if (p.isMember(key)) {
             std::string reply;

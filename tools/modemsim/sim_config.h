@@ -111,7 +111,7 @@ struct PortConfig {
     std::string pin;
     std::string puk = "12345678";
     int pinAttempts = 3;
-    std::string charset = "IRA";  // AT+CSCS
+    std::string charset = "IRA";  // AT+CSCS: IRA, GSM, UCS2 or HEX
     std::vector<UssdAnswer> ussd;
     // Status reports of the network on sends that asked for one: "" none,
     // "store" kept in the storage ("SR" where the model has one, else "SM"),
@@ -119,6 +119,9 @@ struct PortConfig {
     // with a +CDSI line for <ds> 2, dropped otherwise.
     std::string statusReports;
     int reportStatus = 0;  // TP-ST of the reports
+    // Result lines without the blank after the colon ("+CMGL:1,1,,23"), as
+    // some modules write them.
+    bool compactResults = false;
     Faults faults;
 };
 

@@ -315,6 +315,17 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
         error = "bad service-centre length";
         return false;
     }
+    std::string serviceCentre;
+    if (scaLength >= 1) {
+        // Type of address, then the digits as semi-octets (F fills the last).
+        serviceCentre = bytes[1] == 0x91 ? "+" : "";
+        for (std::size_t i = 2; i < 1 + scaLength; ++i) {
+            for (int nibble : {bytes[i] & 0x0F, bytes[i] >> 4}) {
+                if (nibble != 0x0F)
+                    serviceCentre += NibbleDigit(nibble);
+            }
+        }
+    }
     Bytes tpdu(bytes.begin() + 1 + static_cast<std::ptrdiff_t>(scaLength), bytes.end());
     if (static_cast<int>(tpdu.size()) != announcedLength) {
         error = "announced length " + std::to_string(announcedLength) + " but the PDU has " +
@@ -339,6 +350,7 @@ bool DecodeSubmitBody(const std::string& hex, int announcedLength, Submit& out, 
     bool hasHeader = (firstOctet & 0x40) != 0;
     out = Submit();
     out.statusReportRequest = (firstOctet & 0x20) != 0;
+    out.serviceCentre = serviceCentre;
     out.messageReference = tpdu[pos++];
 
     std::size_t digitCount = tpdu[pos++];

@@ -46,6 +46,9 @@ int TpduLength(const std::string& pduHex);
 
 // What an SMS-SUBMIT carried.
 struct Submit {
+    // The service centre the body names ("+" and digits for an international
+    // one); empty when the body leaves it to the module (length 00).
+    std::string serviceCentre;
     int messageReference = 0;
     std::string number;  // digits (or an alphanumeric name), never a "+"
     int typeOfAddress = 0;
