@@ -235,4 +235,26 @@ TEST(InboxCommandE2E, CdmaAndUnknownModelsThenClearEmptiesBothStorages)
     ExpectMessages(after.document["ports"][1], {});
 }
 
+// A listing whose header the program cannot read is no empty inbox: the
+// port says which line it did not understand, and nothing is deleted.
+TEST(InboxCommandE2E, AListingLineNotUnderstoodIsNeverAnEmptyInbox)
+{
+    const std::string pdu =
+        "0891683108100005F00405810180F60000421020304050000DC2303BEC1E97413199AB0603";
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+        "storage":{"SM":[{"index":1,"from":"10086","time":"24-05-01 09:30:00","text":"kept"}]},
+        "faults":{"error_commands":[{"prefix":"AT+CMGL","reply":"CMGL 1,1,,28\r\n)" +
+                 pdu + R"(\r\n\r\nOK"}]}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const TellmarRun run = RunTellmar(sim, {"sms", "readclear"});
+    ASSERT_EQ(run.document["portcount"].asInt(), 1) << run.documentText;
+    const Json::Value& port = run.document["ports"][0];
+    EXPECT_EQ(port["msgcount"].asInt(), 0);
+    EXPECT_EQ(port["error"].asString(),
+              "DEV: read in part (not understood: CMGL 1,1,,28); SIM: read in part (not "
+              "understood: CMGL 1,1,,28)");
+    EXPECT_FALSE(port["clear"].asBool());
+    EXPECT_TRUE(DeletedOn(sim, 3).empty());
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,34 @@ TEST(SendCommandE2E, ClmAndCdmaRoutes)
     }
     EXPECT_EQ(CommandsStartingWith(sim, 6, "AT^HCMGS=").size(), 1u);
     EXPECT_TRUE(CommandsStartingWith(sim, 6, "AT+CMGS").empty());
+}
+
+// A modem that another program left in the UCS2 (or HEX) character set
+// quotes its service centre in that set: the number is read in it, and when
+// it cannot be read the PDU leaves the centre to the modem, so the send
+// works either way.
+TEST(SendCommandE2E, AModemLeftInAnotherCharacterSetStillSends)
+{
+    ModemSim sim("{\"ports\":[" + M35(3, R"(,"charset":"UCS2")") + "," +
+                 M35(4, R"(,"charset":"HEX")") + "," +
+                 M35(5, R"(,"charset":"UCS2","faults":{"error_commands":["AT+CSCS?"]})") + "," +
+                 M35(6) + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    const TellmarRun run = RunTellmar(sim, {"13800138000", "hello"});
+    ExpectResults(run.document, {{"COM3", "13800138000", 0, "Succeed"},
+                                 {"COM4", "13800138000", 0, "Succeed"},
+                                 {"COM5", "13800138000", 0, "Succeed"},
+                                 {"COM6", "13800138000", 0, "Succeed"}});
+    const std::map<int, std::string> expected = {
+        {3, "+8613800100500"}, {4, "+8613800100500"}, {5, ""}, {6, "+8613800100500"}};
+    std::map<int, std::string> centres;
+    for (const Json::Value& sms : sim.Events("sms")) {
+        centres[sms["com"].asInt()] = sms["sca"].asString();
+    }
+    EXPECT_EQ(centres, expected);
+    // Only the modems that quoted the number in a set of their own were asked.
+    EXPECT_EQ(CommandsStartingWith(sim, 3, "AT+CSCS").size(), 1u);
+    EXPECT_EQ(CommandsStartingWith(sim, 6, "AT+CSCS").size(), 0u);
 }
 
 }  // namespace
