@@ -109,14 +109,17 @@ inline std::set<std::pair<std::string, int>> DeletedOn(const ModemSim& sim, int 
 }
 
 // Starts tellmar on the simulator's ports in the background, its standard
-// streams on /dev/null; the caller waits for it.
-inline pid_t StartTellmar(const ModemSim& sim, const std::vector<std::string>& args)
+// input and error on /dev/null and its standard output into `outPath`; the
+// caller waits for it.
+inline pid_t StartTellmar(const ModemSim& sim, const std::vector<std::string>& args,
+                          const std::string& outPath = "/dev/null")
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_RDWR);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
+        ::dup2(out, STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
         ::setenv("TELLMAR_SERIALCOMM", sim.Dir().c_str(), 1);
         std::vector<char*> argv = {const_cast<char*>(TELLMAR_BINARY)};
