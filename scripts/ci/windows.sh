@@ -332,12 +332,30 @@ else
 fi
 
 # A modem pulled in the middle of a send: it vanishes two commands after
-# what one scan asks of it.
+# what one scan asks of it. Another pulled in the middle of its listing:
+# the read sees it at once, not after the silence limit.
 if ((scanCommands > 0)); then
     start_sim "$work/sim2" "{\"ports\": [{\"com\": 8, \"model\": \"M35\", \"bauds\": [9600],
-      \"iccid\": \"89860012345678901238\", \"faults\": {\"vanish_after_commands\": $((scanCommands + 2))}}]}"
+      \"iccid\": \"89860012345678901238\", \"faults\": {\"vanish_after_commands\": $((scanCommands + 2))}},
+      {\"com\": 9, \"model\": \"M35\", \"bauds\": [9600], \"iccid\": \"89860012345678901239\",
+       \"storage\": {\"ME\": [{\"from\": \"10086\", \"time\": \"24-05-01 09:30:00\", \"text\": \"kept\"}],
+                    \"SM\": [{\"from\": \"10086\", \"time\": \"24-05-01 09:31:00\", \"text\": \"kept\"}]},
+       \"faults\": {\"vanish_in_reply\": {\"prefix\": \"AT+CMGL\", \"bytes\": 40}}}]}"
     register 8 "$work/sim2/ports/COM8"
+    register 9 "$work/sim2/ports/COM9"
     restart_wine
+    began=$SECONDS
+    if run "$work/vanish-read.txt" "${default[@]}" -- sms sread 9; then
+        echo "  (the read of a modem pulled during its listing took $((SECONDS - began)) s, scan included)"
+        if grep -q 'No answer' "$work/vanish-read.txt"; then
+            fail "a modem that vanishes during its listing is seen at once" "$work/vanish-read.txt"
+        else
+            expect "a modem that vanishes during its listing is seen at once" "$work/vanish-read.txt" \
+                '"name" : "COM9"' '"error" : "Code:[0-9]+ ' '"msgcount" : 0'
+        fi
+    else
+        fail "a modem that vanishes during its listing is seen at once" "$work/vanish-read.txt"
+    fi
     if run "$work/vanish.txt" "${default[@]}" -- 8 13800138000 hi; then
         expect "a modem that vanishes during a send" "$work/vanish.txt" \
             '"code" : 1,' '"com" : "COM8",' '"message" : "[^"]+",'

@@ -55,9 +55,11 @@ public:
 
     // One read of up to `maxBytes` with the configured time-outs. Appends what
     // arrived to `out` (NUL bytes unchanged), also when an error ends the
-    // read. Returns 0 or the error code (on Linux EIO when the device
-    // vanished; the bad-handle error when it is not open). Windows reports a
-    // vanished device only at the next write; its reads come back empty.
+    // read. Returns 0 or the error code (the bad-handle error when it is not
+    // open). A device that vanished is an error at once, not an empty read:
+    // on Linux EIO; on Windows the error the port's status gives once
+    // ReadFile has come back empty (ERROR_NOT_READY, or ERROR_ACCESS_DENIED
+    // for a USB device pulled out).
     int Read(std::string& out, std::size_t maxBytes);
 
     // A read that ignores the configured time-outs: appends at most

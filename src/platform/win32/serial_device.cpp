@@ -119,7 +119,13 @@ int CSerialDevice::Read(std::string& out, std::size_t maxBytes)
     DWORD got = 0;
     const BOOL ok =
         ReadFile(AsHandle(m_handle), &buffer[0], static_cast<DWORD>(maxBytes), &got, nullptr);
-    const int code = ok ? 0 : LastError();
+    int code = ok ? 0 : LastError();
+    // A device that went away lets ReadFile come back empty without an error
+    // (Wine; some USB serial drivers); the port's status fails then.
+    DWORD errors = 0;
+    if (code == 0 && got == 0 && !ClearCommError(AsHandle(m_handle), &errors, nullptr)) {
+        code = LastError();
+    }
     out.append(buffer, 0, got);
     return code;
 }
