@@ -173,6 +173,11 @@ void ModemSim::Stop()
     m_stdin = -1;
 }
 
+bool ModemSim::DeliverHeldArrival() const
+{
+    return m_pid > 0 && kill(m_pid, SIGUSR1) == 0;
+}
+
 bool ModemSim::Restart(const std::string& configJson)
 {
     Stop();

@@ -33,6 +33,9 @@ public:
     // SIGTERM and wait (SIGKILL after 5 s). The folders and the state file
     // stay, so Start() (or Restart()) runs on the same state.
     void Stop();
+    // Delivers the next held arrival of the configuration (SIGUSR1); false
+    // when the simulator does not run.
+    bool DeliverHeldArrival() const;
     // Stop(), then Start() on the same state, with a new configuration if
     // one is given. The log starts afresh.
     bool Restart(const std::string& configJson = "");

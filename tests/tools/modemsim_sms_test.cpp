@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -485,6 +486,92 @@ TEST(SimulatorMessages, CompactResultLinesAndTheCharacterSet)
     EXPECT_EQ(ucs2.Command("AT+CSCS=\"GSM\"\r"), "\r\nOK\r\n");
     EXPECT_EQ(ucs2.Command("AT+CSCA?\r"), "\r\n+CSCA: \"+8613800100500\",145\r\n\r\nOK\r\n");
     EXPECT_EQ(ucs2.Command("AT+CSCS=\"KOI8\"\r"), "\r\nERROR\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Messages that arrive while the simulator runs: at their time, or when the
+// test asks; announced with +CMTI or not; a long message whose parts come
+// apart; a storage that is full keeps nothing.
+TEST(SimulatorMessages, ArrivalsByTheClockAndOnRequest)
+{
+    ModemSim sim(R"({"ports":[
+        {"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+         "capacity":{"SM":2,"ME":100},
+         "storage":{"SM":[{"index":1,"from":"10086","time":"24-01-02 03:04:05","text":"old"}]},
+         "arrivals":[
+           {"after_ms":400,"from":"13912345678","time":"24-01-02 03:05:00","text":"first"},
+           {"after_ms":400,"storage":"ME","announce":false,"from":"10086",
+            "time":"24-01-02 03:05:01","text":"quiet"},
+           {"from":"13912345678","time":"24-01-02 03:06:00","text":"part one ",
+            "concat":{"ref":7,"total":2,"part":1},"storage":"ME"},
+           {"from":"13912345678","time":"24-01-02 03:09:00","text":"part two",
+            "concat":{"ref":7,"total":2,"part":2},"storage":"ME","index":9},
+           {"from":"10086","time":"24-01-02 03:10:00","text":"no room"}]},
+        {"com":4,"model":"M35","echo":false,"iccid":"89860012345678901235","compact_results":true,
+         "arrivals":[{"after_ms":400,"from":"10086","time":"24-01-02 03:05:00","text":"c"}]}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    SimLine compact;
+    ASSERT_TRUE(compact.Open(sim.PortPath(4), B9600));
+    EXPECT_EQ(line.Command("AT+CPMS=\"SM\",\"SM\",\"SM\"\r"),
+              "\r\n+CPMS: 1,2,1,2,1,2\r\n\r\nOK\r\n");
+
+    // Announced on its own port only, in the module's framing.
+    EXPECT_EQ(line.ReadUntil("\r\n", 5000), "\r\n+CMTI: \"SM\",2\r\n");
+    EXPECT_EQ(compact.ReadUntil("\r\n", 5000), "\r\n+CMTI:\"SM\",1\r\n");
+    EXPECT_EQ(line.Command("AT+CPMS=\"ME\",\"ME\",\"ME\"\r"),
+              "\r\n+CPMS: 1,100,1,100,1,100\r\n\r\nOK\r\n");
+    ASSERT_TRUE(sim.WaitForEvents("arrival", 3, 5000));
+
+    // Held ones come one per request, in order: the parts of one message
+    // minutes apart as the test's clock has it, then one the full SIM
+    // storage cannot take.
+    ASSERT_TRUE(sim.DeliverHeldArrival());
+    EXPECT_EQ(line.ReadUntil("\r\n", 5000), "\r\n+CMTI: \"ME\",2\r\n");
+    EXPECT_EQ(line.ReadFor(300), "");
+    ASSERT_TRUE(sim.DeliverHeldArrival());
+    EXPECT_EQ(line.ReadUntil("\r\n", 5000), "\r\n+CMTI: \"ME\",9\r\n");
+    ASSERT_TRUE(sim.DeliverHeldArrival());
+    ASSERT_TRUE(sim.WaitForEvents("arrival", 6, 5000));
+    EXPECT_EQ(line.ReadFor(300), "");
+    const std::string listing = line.Command("AT+CMGL=4\r");
+    for (const char* header : {"+CMGL: 1,0,,", "+CMGL: 2,0,,", "+CMGL: 9,0,,"}) {
+        EXPECT_NE(listing.find(header), std::string::npos) << header << listing;
+    }
+
+    const struct {
+        int com;
+        const char* storage;
+        int index;
+        const char* text;
+        const char* dropped;
+    } expected[] = {
+        {3, "SM", 2, "first", ""},    {3, "ME", 1, "quiet", ""},
+        {4, "SM", 1, "c", ""},        {3, "ME", 2, "part one ", ""},
+        {3, "ME", 9, "part two", ""}, {3, "SM", 3, "no room", "storage full"},
+    };
+    const std::vector<Json::Value> arrivals = sim.Events("arrival");
+    ASSERT_EQ(arrivals.size(), std::size(expected));
+    std::vector<std::string> seen;
+    std::vector<std::string> want;
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const Json::Value& a = arrivals[i];
+        seen.push_back(std::to_string(a["com"].asInt()) + a["storage"].asString() +
+                       std::to_string(a["index"].asInt()) + a["text"].asString() +
+                       a["dropped"].asString());
+        const auto& e = expected[i];
+        want.push_back(std::to_string(e.com) + e.storage + std::to_string(e.index) + e.text +
+                       e.dropped);
+    }
+    // The three timed ones come at the same time, in any order among
+    // themselves; the held ones in the order they were asked for.
+    std::sort(seen.begin(), seen.begin() + 3);
+    std::sort(want.begin(), want.begin() + 3);
+    EXPECT_EQ(seen, want);
 }
 
 }  // namespace

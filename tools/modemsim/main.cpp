@@ -21,11 +21,20 @@
 namespace {
 
 int gStopPipe[2] = {-1, -1};
+// One byte per SIGUSR1: the next held arrival comes.
+int gArrivePipe[2] = {-1, -1};
 
 void OnStopSignal(int)
 {
     char byte = 1;
     ssize_t ignored = write(gStopPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+void OnArriveSignal(int)
+{
+    char byte = 1;
+    ssize_t ignored = write(gArrivePipe[1], &byte, 1);
     (void)ignored;
 }
 
@@ -47,7 +56,7 @@ const char kHelp[] =
     "  --help              this text\n"
     "\n"
     "It prints READY once every link is in place and runs until SIGTERM,\n"
-    "SIGINT or SIGHUP.\n";
+    "SIGINT or SIGHUP. SIGUSR1 delivers the next held arrival.\n";
 
 int Fail(const std::string& message)
 {
@@ -163,7 +172,7 @@ int main(int argc, char** argv)
     if (!state.Load(statePath, error))
         return Fail(error);
 
-    if (pipe(gStopPipe) != 0)
+    if (pipe(gStopPipe) != 0 || pipe(gArrivePipe) != 0)
         return Fail(std::string("pipe: ") + std::strerror(errno));
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -171,6 +180,8 @@ int main(int argc, char** argv)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    action.sa_handler = OnArriveSignal;
+    sigaction(SIGUSR1, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     {
@@ -179,7 +190,7 @@ int main(int argc, char** argv)
             return Fail(error);
         std::fputs("READY\n", stdout);
         std::fflush(stdout);
-        server.Run(gStopPipe[0], untilStdinEof);
+        server.Run(gStopPipe[0], untilStdinEof, gArrivePipe[0]);
     }
     state.Save();
     return 0;

@@ -58,6 +58,11 @@ public:
     // Bytes from the program, sent at `baud`; at a rate the module is not
     // set to it cannot make them out.
     void OnInput(const std::string& bytes, int baud);
+    // A message the network delivers now (arrivals of the configuration):
+    // stored at its index or the lowest free one, logged ("arrival"),
+    // announced with +CMTI when it asks to be and the module still talks.
+    // A storage that is full drops it (logged with a reason).
+    void Arrive(const Arrival& arrival);
     // What to send since the last call, in order.
     std::vector<Outgoing> TakeOutput();
 

@@ -10,6 +10,37 @@ std::map<int, StoredMessage>& Modem::Selected()
     return m_memory->storage[m_mem1];
 }
 
+void Modem::Arrive(const Arrival& arrival)
+{
+    auto& storage = m_memory->storage[arrival.storage];
+    StoredMessage message = arrival.message;
+    if (message.index <= 0) {
+        message.index = 1;
+        while (storage.count(message.index) != 0)
+            ++message.index;
+    }
+    Json::Value event;
+    event["event"] = "arrival";
+    event["storage"] = arrival.storage;
+    event["index"] = message.index;
+    if (message.hasText)
+        event["text"] = message.textUtf8;
+    if (message.index > m_config.capacity[arrival.storage] || storage.count(message.index) != 0) {
+        // A real module leaves it with the network until there is room.
+        event["dropped"] =
+            message.index > m_config.capacity[arrival.storage] ? "storage full" : "index in use";
+        Log(event);
+        return;
+    }
+    storage[message.index] = message;
+    Log(event);
+    if (arrival.announce && !m_silent && !m_vanished) {
+        const std::string line =
+            "\r\n+CMTI: \"" + arrival.storage + "\"," + std::to_string(message.index) + "\r\n";
+        m_out.push_back({m_config.compactResults ? CompactResults(line) : line, 0});
+    }
+}
+
 void Modem::AnswerStorage(const std::string&, const std::string& args)
 {
     auto counts = [&](const std::string& mem) {

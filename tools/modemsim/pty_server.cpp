@@ -121,8 +121,29 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
             return false;
         }
         line.modem = std::make_unique<Modem>(port, log, state, memories[port.moduleCom]);
+        for (const Arrival& arrival : port.arrivals) {
+            const PendingArrival pending{m_lines.size() - 1, arrival};
+            if (arrival.afterMs >= 0)
+                m_timed.push_back(pending);
+            else
+                m_held.push_back(pending);
+        }
     }
+    std::stable_sort(m_timed.begin(), m_timed.end(),
+                     [](const PendingArrival& a, const PendingArrival& b) {
+                         return a.arrival.afterMs < b.arrival.afterMs;
+                     });
     return true;
+}
+
+void PtyServer::Deliver(const PendingArrival& pending, Clock::time_point now)
+{
+    Line& line = m_lines[pending.line];
+    line.modem->Arrive(pending.arrival);
+    if (line.master >= 0) {
+        Schedule(line, now);
+        Flush(line, now);
+    }
 }
 
 int PtyServer::Baud(const Line& line) const
@@ -252,8 +273,10 @@ void PtyServer::Close(Line& line)
     line.queue.clear();
 }
 
-void PtyServer::Run(int stopFd, bool watchStdin)
+void PtyServer::Run(int stopFd, bool watchStdin, int arriveFd)
 {
+    const Clock::time_point start = Clock::now();
+    std::size_t nextTimed = 0;
     // epoll rather than poll: with hundreds of lines, asking the kernel
     // about every master on each turn costs more than serving the few that
     // have something to say, and the programs on the other lines wait for it.
@@ -263,6 +286,7 @@ void PtyServer::Run(int stopFd, bool watchStdin)
     const std::uint64_t kStop = m_lines.size();
     const std::uint64_t kStdin = kStop + 1;
     const std::uint64_t kSlaveClosed = kStop + 2;
+    const std::uint64_t kArrive = kStop + 3;
     auto watch = [epoll](int fd, std::uint32_t events, std::uint64_t key, int op) {
         epoll_event event{};
         event.events = events;
@@ -271,13 +295,14 @@ void PtyServer::Run(int stopFd, bool watchStdin)
     };
     bool ready = watch(stopFd, EPOLLIN, kStop, EPOLL_CTL_ADD) &&
                  (!watchStdin || watch(STDIN_FILENO, EPOLLIN, kStdin, EPOLL_CTL_ADD)) &&
-                 watch(m_inotify, EPOLLIN, kSlaveClosed, EPOLL_CTL_ADD);
+                 watch(m_inotify, EPOLLIN, kSlaveClosed, EPOLL_CTL_ADD) &&
+                 (arriveFd < 0 || watch(arriveFd, EPOLLIN, kArrive, EPOLL_CTL_ADD));
     for (std::size_t i = 0; ready && i < m_lines.size(); ++i) {
         Line& line = m_lines[i];
         line.watchingOutput = false;
         ready = line.master < 0 || watch(line.master, EPOLLIN, i, EPOLL_CTL_ADD);
     }
-    std::vector<epoll_event> events(m_lines.size() + 3);
+    std::vector<epoll_event> events(m_lines.size() + 4);
     std::vector<char> readable(m_lines.size());
     char buffer[4096];
     while (ready) {
@@ -296,6 +321,12 @@ void PtyServer::Run(int stopFd, bool watchStdin)
                 timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
             }
         }
+        if (nextTimed < m_timed.size()) {
+            const auto due = start + std::chrono::milliseconds(m_timed[nextTimed].arrival.afterMs);
+            auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+            int ms = static_cast<int>(std::max<long long>(0, wait.count()));
+            timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+        }
         const int count =
             epoll_wait(epoll, events.data(), static_cast<int>(events.size()), timeoutMs);
         if (count < 0 && errno != EINTR)
@@ -311,6 +342,12 @@ void PtyServer::Run(int stopFd, bool watchStdin)
                 stop = stop || read(STDIN_FILENO, buffer, sizeof buffer) <= 0;
             } else if (key == kSlaveClosed) {
                 slaveClosed = true;
+            } else if (key == kArrive) {
+                const ssize_t n = read(arriveFd, buffer, sizeof buffer);
+                for (ssize_t b = 0; b < n && !m_held.empty(); ++b) {
+                    Deliver(m_held.front(), Clock::now());
+                    m_held.pop_front();
+                }
             } else if (events[k].events & EPOLLIN) {
                 readable[key] = 1;
             }
@@ -320,6 +357,10 @@ void PtyServer::Run(int stopFd, bool watchStdin)
         if (slaveClosed)
             OnSlaveClosed();
         now = Clock::now();
+        while (nextTimed < m_timed.size() &&
+               start + std::chrono::milliseconds(m_timed[nextTimed].arrival.afterMs) <= now) {
+            Deliver(m_timed[nextTimed++], now);
+        }
         for (std::size_t i = 0; i < m_lines.size(); ++i) {
             Line& line = m_lines[i];
             if (line.master < 0)

@@ -36,8 +36,10 @@ public:
     bool Setup(const SimConfig& config, const std::string& dir, EventLog& log, SimState& state,
                std::string& error);
     // Serves until `stopFd` is readable or, when `watchStdin`, standard
-    // input ends.
-    void Run(int stopFd, bool watchStdin);
+    // input ends. The configuration's timed arrivals come at their time
+    // after the start of Run; each byte that `arriveFd` yields (-1: none)
+    // delivers the next held one.
+    void Run(int stopFd, bool watchStdin, int arriveFd = -1);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -69,7 +71,17 @@ private:
     // Clears the exclusive mode of a slave that no program holds any more.
     void ReleaseIfUnused(Line& line);
 
+    // The arrivals of every port: timed ones by their time, held ones in
+    // the configuration's order.
+    struct PendingArrival {
+        std::size_t line = 0;
+        Arrival arrival;
+    };
+    void Deliver(const PendingArrival& pending, Clock::time_point now);
+
     std::vector<Line> m_lines;
+    std::vector<PendingArrival> m_timed;
+    std::deque<PendingArrival> m_held;
     int m_inotify = -1;
 };
 

@@ -285,6 +285,43 @@ bool ParseMessage(const Json::Value& m, const PortConfig& port, int& nextIndex, 
     return true;
 }
 
+// "arrivals": messages with the keys of a stored one (index optional) and
+// "storage", "after_ms", "announce".
+bool ParseArrivals(const Json::Value& list, PortConfig& port, Checker& check)
+{
+    if (list.isNull())
+        return true;
+    if (!list.isArray())
+        return check.Fail("arrivals", "must be a list");
+    const std::string base = check.where;
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+        check.where = base + "arrivals[" + std::to_string(i) + "].";
+        const Json::Value& entry = list[i];
+        if (!entry.isObject())
+            return check.Fail("", "must be an object");
+        Arrival arrival;
+        Json::Value message = entry;
+        for (const char* key : {"storage", "after_ms", "announce"})
+            message.removeMember(key);
+        if (!message.isMember("status"))
+            message["status"] = 0;
+        int nextIndex = 0;
+        if (!ParseMessage(message, port, nextIndex, arrival.message, check) ||
+            !check.String(entry, "storage", arrival.storage) ||
+            !check.Int(entry, "after_ms", arrival.afterMs, 0, 86400000) ||
+            !check.Bool(entry, "announce", arrival.announce)) {
+            return false;
+        }
+        if (arrival.storage != "SM" && arrival.storage != "ME")
+            return check.Fail("storage", "must be \"SM\" or \"ME\"");
+        if (arrival.message.status > 1)
+            return check.Fail("status", "an arrival is received: 0 or 1");
+        port.arrivals.push_back(arrival);
+    }
+    check.where = base;
+    return true;
+}
+
 bool ParseUssd(const Json::Value& list, PortConfig& port, Checker& check)
 {
     if (list.isNull())
@@ -344,37 +381,39 @@ bool ParseSimAndNetwork(const Json::Value& p, const ModelInfo& model, PortConfig
 
 bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
 {
-    if (!check.OnlyKeys(p, {"com",
-                            "model",
-                            "bauds",
-                            "wrong_baud",
-                            "echo",
-                            "imei",
-                            "esn",
-                            "serial",
-                            "iccid",
-                            "csq",
-                            "operator",
-                            "sca",
-                            "modeconfig",
-                            "mr",
-                            "ati",
-                            "ati3",
-                            "cgmi",
-                            "cgmm",
-                            "storage",
-                            "capacity",
-                            "phonebook",
-                            "faults",
-                            "same_modem_as",
-                            "pin",
-                            "puk",
-                            "pin_attempts",
-                            "charset",
-                            "ussd",
-                            "status_reports",
-                            "report_tp_st",
-                            "compact_results"},
+    if (!check.OnlyKeys(p,
+                        {"com",
+                         "model",
+                         "bauds",
+                         "wrong_baud",
+                         "echo",
+                         "imei",
+                         "esn",
+                         "serial",
+                         "iccid",
+                         "csq",
+                         "operator",
+                         "sca",
+                         "modeconfig",
+                         "mr",
+                         "ati",
+                         "ati3",
+                         "cgmi",
+                         "cgmm",
+                         "storage",
+                         "capacity",
+                         "phonebook",
+                         "faults",
+                         "same_modem_as",
+                         "pin",
+                         "puk",
+                         "pin_attempts",
+                         "charset",
+                         "ussd",
+                         "status_reports",
+                         "report_tp_st",
+                         "compact_results",
+                         "arrivals"},
                         "port")) {
         return false;
     }
@@ -480,6 +519,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
             check.where = base;
         }
     }
+    if (!ParseArrivals(p["arrivals"], port, check))
+        return false;
     const Json::Value& phoneBook = p["phonebook"];
     if (!phoneBook.isNull()) {
         if (!phoneBook.isArray())
@@ -535,7 +576,8 @@ bool FurtherPortOfModule(const Json::Value& entry, const Json::Value& ports, Jso
                           "further port itself");
     }
     merged = *first;
-    for (const char* line : {"bauds", "wrong_baud", "echo", "faults"}) {
+    // Arrivals come once, from the module's first port.
+    for (const char* line : {"bauds", "wrong_baud", "echo", "faults", "arrivals"}) {
         merged.removeMember(line);
     }
     for (const std::string& name : entry.getMemberNames()) {

@@ -21,6 +21,19 @@ struct StoredMessage {
     int dcs = 0;
 };
 
+// A message the network delivers while the simulator runs: stored in
+// `storage` at the lowest free index (or at message.index when it is set),
+// announced with +CMTI or not.
+struct Arrival {
+    StoredMessage message;  // index 0: the lowest free one
+    std::string storage = "SM";
+    // When it arrives, in ms after the simulator's start; negative: when the
+    // simulator is asked (SIGUSR1 delivers the next held arrival of the
+    // configuration, in its order).
+    int afterMs = -1;
+    bool announce = true;
+};
+
 // A command prefix (as normalised: upper case, blanks outside quotes left
 // out) and the final line it is answered with.
 struct ErrorRule {
@@ -105,6 +118,7 @@ struct PortConfig {
     std::map<std::string, std::vector<StoredMessage>> storage;  // "SM", "ME"
     std::map<std::string, int> capacity;
     std::map<int, PhoneBookEntry> phoneBook;
+    std::vector<Arrival> arrivals;  // in the order of the configuration
     // The SIM's PIN: empty for a SIM without PIN lock (it starts ready);
     // otherwise the SIM starts waiting for it, with `pinAttempts` attempts
     // left (0: blocked, waiting for the PUK).
