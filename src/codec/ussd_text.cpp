@@ -5,6 +5,7 @@
 
 #include "codec/charset_conv.h"
 #include "codec/gsm7bit.h"
+#include "codec/reply_text.h"
 
 namespace {
 
@@ -391,7 +392,7 @@ std::string UssdStatusText(int status)
 
 std::string CharsetOfReply(const std::string& reply)
 {
-    const std::size_t at = reply.find("+CSCS:");
+    const std::size_t at = FindNoCase(reply, "+CSCS:");
     if (at == std::string::npos) {
         return std::string();
     }

@@ -60,6 +60,6 @@ std::string UssdText(const USSD_REPLY_t& reply, const std::string& charset);
 // "USSD status <m>" for any other status but 0 and 1; empty for 0 and 1.
 std::string UssdStatusText(int status);
 
-// The character set named by an "+CSCS: \"<set>\"" line of `reply`, in upper
-// case; empty when the reply holds none.
+// The character set named by an "+CSCS: \"<set>\"" line of `reply` (the
+// prefix in either case), in upper case; empty when the reply holds none.
 std::string CharsetOfReply(const std::string& reply);

@@ -109,20 +109,11 @@ PARSE_RESULT_t CPhoneCardBase::ParseServiceCentre(std::string reply)
     return result.kind == LINE_OK ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
 
-std::string CPhoneCardBase::CharacterSetCommand()
+void CPhoneCardBase::ReadServiceCentreInCharset()
 {
-    return "AT+CSCS?\r\n";
-}
-
-PARSE_RESULT_t CPhoneCardBase::ParseCharacterSet(std::string reply)
-{
-    std::vector<std::string> fields;
-    if (ResultFields(reply, "+CSCS", fields) && HoldsFinalResult(reply)) {
-        m_strServiceCentre = DecodeServiceCentre(m_strServiceCentreQuoted, Unquoted(fields[0]));
-        m_bCentreNeedsCharset = false;
-        m_bCentreLeftToModem = m_strServiceCentre.empty();
-    }
-    return GeneralRule(reply);
+    m_strServiceCentre = DecodeServiceCentre(m_strServiceCentreQuoted, m_strCharset);
+    m_bCentreNeedsCharset = false;
+    m_bCentreLeftToModem = m_strServiceCentre.empty();
 }
 
 std::string CPhoneCardBase::DeleteAllCommand()

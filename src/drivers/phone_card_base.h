@@ -56,16 +56,14 @@ public:
     virtual PARSE_RESULT_t ParseSendPrompt(std::string reply);
     virtual std::string ServiceCentreCommand();
     // Takes the number of a "+CSCA:" line (once the line is whole); a value
-    // that must be read in the modem's character set waits for
-    // ParseCharacterSet (ServiceCentreNeedsCharset). A reply without the
-    // line succeeds on OK and keeps the number before.
+    // that must be read in the modem's character set waits for the set
+    // (ServiceCentreNeedsCharset, ReadServiceCentreInCharset). A reply
+    // without the line succeeds on OK and keeps the number before.
     virtual PARSE_RESULT_t ParseServiceCentre(std::string reply);
-    // "AT+CSCS?": the character set the modem quotes its texts in.
-    virtual std::string CharacterSetCommand();
-    // Reads the service centre in the set of the "+CSCS:" line; a value
-    // that is no plain number in it leaves the centre empty, and the PDU
-    // leaves the centre to the modem.
-    virtual PARSE_RESULT_t ParseCharacterSet(std::string reply);
+    // Reads the service centre that waits for it in the set ParseCharset
+    // found (Charset()); a value that is no plain number in it, or no set,
+    // leaves the centre empty, and the PDU leaves the centre to the modem.
+    void ReadServiceCentreInCharset();
     virtual std::string DeleteAllCommand();
     virtual PARSE_RESULT_t ParseDeleteAll(std::string reply);
     virtual std::string PrepareReadCommand();

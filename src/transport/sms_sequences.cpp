@@ -33,8 +33,10 @@ bool QueryServiceCentre(CPhoneCardBase* driver, CAtPort* port)
     }
     if (driver->ServiceCentreNeedsCharset()) {
         // Without an answer the centre stays empty and is left to the modem.
-        RunDriverCommand(driver, port, driver->CharacterSetCommand(),
-                         &CPhoneCardBase::ParseCharacterSet, ShortLimits(port->Pacing()));
+        if (RunDriverCommand(driver, port, driver->CharsetCommand(), &CPhoneCardBase::ParseCharset,
+                             ShortLimits(port->Pacing()))) {
+            driver->ReadServiceCentreInCharset();
+        }
     }
     return !port->IsFailed();
 }

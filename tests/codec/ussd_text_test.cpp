@@ -149,6 +149,7 @@ TEST(CharsetOfReply, TheSetNamedByCscs)
     EXPECT_EQ(CharsetOfReply("\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n"), "UCS2");
     EXPECT_EQ(CharsetOfReply("+CSCS:\"gsm\"\r\nOK\r\n"), "GSM");
     EXPECT_EQ(CharsetOfReply("+CSCS: IRA\r\n"), "IRA");
+    EXPECT_EQ(CharsetOfReply("\r\n+cscs: \"hex\"\r\nOK\r\n"), "HEX");
     EXPECT_EQ(CharsetOfReply("\r\nOK\r\n"), "");
     EXPECT_EQ(CharsetOfReply("\r\n+CME ERROR: 3\r\n"), "");
 }
