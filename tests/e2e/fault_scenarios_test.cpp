@@ -42,12 +42,14 @@ const std::vector<std::string> kAllFour = {"SIM:sim one", "SIM:sim two", "DEV:de
 
 TEST(FaultScenariosE2E, ModemsAnsweringLateAreReadAndClearedExactly)
 {
-    // Every reply 650 ms after its command, on the PDU route (M35) and on the
-    // CDMA route (MC323). Without echo: the scan's reads end 100 ms after
-    // the last byte, so an echo at once and the answer 650 ms later would
-    // leave the modem unrecognised.
-    ModemSim sim("{\"ports\":[" + Port(3, "M35", R"("delay_ms":650)", false) + "," +
-                 Port(6, "MC323", R"("delay_ms":650)", false) + "]}");
+    // Every reply 400 ms after its command, on the PDU route (M35) and on the
+    // CDMA route (MC323): four times the 100 ms after the last byte that
+    // ends a read of the scan, and well inside the scan's 755 ms for a reply
+    // that has not begun, so that a loaded machine does not push it out.
+    // Without echo: an echo at once and the answer 400 ms later would leave
+    // the modem unrecognised.
+    ModemSim sim("{\"ports\":[" + Port(3, "M35", R"("delay_ms":400)", false) + "," +
+                 Port(6, "MC323", R"("delay_ms":400)", false) + "]}");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     const TellmarRun run = RunTellmar(sim, {"sms", "sreadclear"});
     ASSERT_EQ(run.document["portcount"].asInt(), 2) << run.documentText;
