@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FeedInPieces(
         input.Reply(0), input.piece,
         [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
-    RequireOfferedFrom(driver.GetListedIndexes(), HeaderIndexes(seen, "+CMGL:"));
+    RequireOfferedFrom(driver.GetListedIndexes(), ResultIndexes(seen, "+CMGL"));
     for (const SmsUnreadable& entry : driver.GetUnreadable()) {
         for (int index : driver.GetListedIndexes()) {
             FuzzRequire(index != entry.nIndex);

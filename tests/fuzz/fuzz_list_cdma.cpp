@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         input.Reply(0), input.piece,
         [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
     const std::set<int> read = RunSingleReads(driver, input, 1);
-    RequireOfferedFrom(std::vector<int>(read.begin(), read.end()), HeaderIndexes(seen, "^HCMGL:"));
+    RequireOfferedFrom(std::vector<int>(read.begin(), read.end()), ResultIndexes(seen, "^HCMGL"));
     RequireOfferedFrom(driver.GetListedIndexes(), read);
     RequireBoundedMessages(driver, size);
     return 0;

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         input.Reply(0), input.piece,
         [&](const std::string& reply) { return driver.ParseList(reply); }, seen);
     const std::set<int> read = RunSingleReads(driver, input, 1);
-    RequireOfferedFrom(std::vector<int>(read.begin(), read.end()), IndexesInParentheses(seen));
+    RequireOfferedFrom(std::vector<int>(read.begin(), read.end()),
+                       IndexesInParentheses(seen, "+CMGD"));
     RequireOfferedFrom(driver.GetListedIndexes(), read);
     RequireBoundedMessages(driver, size);
     return 0;

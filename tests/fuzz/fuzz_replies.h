@@ -89,30 +89,86 @@ int FeedInPieces(const std::string& reply, std::size_t piece, Parse parse, std::
     return result;
 }
 
-// The numbers written as plain decimal digits (blanks around them allowed)
-// in the first field after each `key` of a reply: what a listing header
-// offers as storage indexes.
+// The index written from `i` on: plain decimal digits with blanks around
+// them, ended by a comma, a closing parenthesis, a line end or the end.
+inline bool IndexAt(const std::string& reply, std::size_t i, int& index)
+{
+    const auto blank = [&reply](std::size_t at) {
+        return at < reply.size() && (reply[at] == ' ' || reply[at] == '\t');
+    };
+    while (blank(i)) {
+        ++i;
+    }
+    long value = 0;
+    std::size_t digits = 0;
+    while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9' && value < 100000000) {
+        value = value * 10 + (reply[i] - '0');
+        ++digits;
+        ++i;
+    }
+    while (blank(i)) {
+        ++i;
+    }
+    if (digits == 0 || (i < reply.size() && reply[i] != ',' && reply[i] != ')' &&
+                        reply[i] != '\r' && reply[i] != '\n')) {
+        return false;
+    }
+    index = static_cast<int>(value);
+    return true;
+}
+
+// The indexes written right after each `key` of a reply or command ("=" of
+// "AT+CMGR=3").
 inline std::set<int> HeaderIndexes(const std::string& reply, const std::string& key)
 {
     std::set<int> indexes;
+    int index = 0;
     for (std::size_t at = reply.find(key); at != std::string::npos; at = reply.find(key, at + 1)) {
-        std::size_t i = at + key.size();
-        while (i < reply.size() && reply[i] == ' ') {
+        if (IndexAt(reply, at + key.size(), index)) {
+            indexes.insert(index);
+        }
+    }
+    return indexes;
+}
+
+// Where the value of each result `name` ("+CMGL") starts, as modules write
+// result lines: the name in either case, blanks allowed before its colon
+// ("+CMGL: 1", "+cmgl:1", "+CMGL :1"). Anywhere in the reply, so that the
+// set is never narrower than what a parser may take.
+inline std::vector<std::size_t> ResultValueStarts(const std::string& reply, const std::string& name)
+{
+    const auto upper = [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    };
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at + name.size() <= reply.size(); ++at) {
+        std::size_t i = 0;
+        while (i < name.size() && upper(reply[at + i]) == upper(name[i])) {
             ++i;
         }
-        long value = 0;
-        std::size_t digits = 0;
-        while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9' && value < 100000000) {
-            value = value * 10 + (reply[i] - '0');
-            ++digits;
-            ++i;
+        if (i < name.size()) {
+            continue;
         }
-        while (i < reply.size() && reply[i] == ' ') {
-            ++i;
+        std::size_t colon = at + name.size();
+        while (colon < reply.size() && (reply[colon] == ' ' || reply[colon] == '\t')) {
+            ++colon;
         }
-        if (digits > 0 && (i == reply.size() || reply[i] == ',' || reply[i] == ')' ||
-                           reply[i] == '\r' || reply[i] == '\n')) {
-            indexes.insert(static_cast<int>(value));
+        if (colon < reply.size() && reply[colon] == ':') {
+            starts.push_back(colon + 1);
+        }
+    }
+    return starts;
+}
+
+// The indexes that open the results `name` of a reply: the storage indexes
+// of "+CMGL: 3,1,,23" or "^HCMGL: 3,...".
+inline std::set<int> ResultIndexes(const std::string& reply, const std::string& name)
+{
+    std::set<int> indexes;
+    int index = 0;
+    for (std::size_t start : ResultValueStarts(reply, name)) {
+        if (IndexAt(reply, start, index)) {
+            indexes.insert(index);
         }
     }
     return indexes;
@@ -135,20 +191,29 @@ void RequireBoundedMessages(Driver& driver, std::size_t inputSize)
     FuzzRequire(total <= 4 * inputSize + 64 * (driver.GetMessages().size() + 1));
 }
 
-// The numbers of the first "(...)" group of a reply, each written as plain
-// decimal digits with blanks around it allowed: the storage indexes a
-// "+CMGD: (1,2,5),(0-4)" answer lists.
-inline std::set<int> IndexesInParentheses(const std::string& reply)
+// The numbers of the first "(...)" group after each result `name` of a
+// reply, each written as plain decimal digits with blanks around it allowed:
+// the storage indexes a "+CMGD: (1,2,5),(0-4)" answer lists.
+inline std::set<int> IndexesInParentheses(const std::string& reply, const std::string& name)
 {
     std::set<int> indexes;
-    const std::size_t open = reply.find('(');
-    const std::size_t close = reply.find(')');
-    if (open == std::string::npos || close == std::string::npos || close < open) {
-        return indexes;
-    }
-    const std::string group = "," + reply.substr(open + 1, close - open - 1);
-    for (int index : HeaderIndexes(group, ",")) {
-        indexes.insert(index);
+    int index = 0;
+    for (std::size_t start : ResultValueStarts(reply, name)) {
+        const std::size_t open = reply.find('(', start);
+        const std::size_t close = open == std::string::npos ? open : reply.find(')', open);
+        if (close == std::string::npos) {
+            continue;
+        }
+        // Each piece of the group ends at a comma; the added one ends the last.
+        const std::string group = reply.substr(open + 1, close - open - 1) + ",";
+        std::size_t piece = 0;
+        for (std::size_t comma = group.find(','); comma != std::string::npos;
+             comma = group.find(',', piece)) {
+            if (IndexAt(group, piece, index)) {
+                indexes.insert(index);
+            }
+            piece = comma + 1;
+        }
     }
     return indexes;
 }
