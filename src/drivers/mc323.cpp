@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "codec/charset_conv.h"
 #include "codec/reply_text.h"
@@ -157,6 +158,7 @@ bool CMc323::ParseReadNext(std::string reply)
     std::string time;
     std::string text;
     std::string format;
+    std::string raw;
     // The line after a header is its text even when it happens to contain
     // "OK" (an ASCII text, or UCS-2 bytes 4F 4B); only a bare "OK" line is
     // the end of the reply there.
@@ -174,18 +176,33 @@ bool CMc323::ParseReadNext(std::string reply)
                        fields[5] + ":" + fields[6];
                 format = fields[8];
                 textExpected = true;
+                // The message's identity where it has no PDU: the header up
+                // to the format (the status after it changes once read) and
+                // the text line as the module sent it.
+                raw = "^HCMGR:" + fields[0];
+                for (std::size_t i = 1; i < 9; ++i) {
+                    raw += "," + fields[i];
+                }
+                raw += "\r\n";
             }
         } else if (line == "OK" || (!textExpected && line.find("OK") != std::string::npos)) {
             break;
         } else if (line.size() > 1) {
             text = UnquotedText(line, format);
+            raw += line;
             textExpected = false;
         }
         if (!number.empty() && !time.empty() && !text.empty()) {
-            m_vecMessages.push_back(SmsMessage{number, time, text});
+            SmsMessage message{number, time, text};
+            if (m_readQueue.Reading() >= 0) {
+                message.vecIndexes.push_back(m_readQueue.Reading());
+            }
+            message.vecPdus.push_back(raw);
+            m_vecMessages.push_back(std::move(message));
             number.clear();
             time.clear();
             text.clear();
+            raw.clear();
             listed = true;
         }
     }

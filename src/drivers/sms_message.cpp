@@ -186,9 +186,11 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
     std::stable_sort(
         sorted.begin(), sorted.end(),
         [](const SmsListEntry* x, const SmsListEntry* y) { return x->nIndex < y->nIndex; });
+    std::vector<const SmsListEntry*> readable;
     std::vector<const SMS_PDU_t*> pdus;
     for (const SmsListEntry* entry : sorted) {
         if (entry->pdu.bReadable) {
+            readable.push_back(entry);
             pdus.push_back(&entry->pdu);
         }
     }
@@ -204,16 +206,115 @@ std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries)
         [&](const SMS_JOINED_t& x, const SMS_JOINED_t& y) { return rank(x) < rank(y); });
 
     std::vector<SmsMessage> messages;
-    for (const SMS_JOINED_t& message : joined) {
+    messages.reserve(joined.size());
+    for (SMS_JOINED_t& message : joined) {
         const SMS_PDU_t& last = *pdus[message.vecParts.back()];
-        SmsMessage made{last.strNumber, FormatSmsTime(last.strTime), message.strText};
+        SmsMessage made{last.strNumber, FormatSmsTime(last.strTime), std::move(message.strText)};
         if (last.byMessageType == SMS_PDU_STATUS_REPORT) {
             made.bReport = true;
             made.report = SmsReport{last.byReference, last.byStatus, made.strTime};
         }
-        messages.push_back(made);
+        std::vector<bool> present;
+        if (last.bConcat) {
+            made.nParts = last.nConcatTotal;
+            present.assign(last.nConcatTotal + 1u, false);
+        }
+        for (const std::size_t position : message.vecParts) {
+            const SmsListEntry& part = *readable[position];
+            made.vecIndexes.push_back(part.nIndex);
+            made.vecPdus.push_back(part.strPdu);
+            made.nNewestPartUtc =
+                std::max(made.nNewestPartUtc, ServiceCentreTimeUtc(part.pdu.strTime));
+            if (part.pdu.nPartNo < present.size()) {
+                present[part.pdu.nPartNo] = true;
+            }
+        }
+        for (std::size_t number = 1; number < present.size(); ++number) {
+            if (!present[number]) {
+                made.vecMissing.push_back(static_cast<int>(number));
+            }
+        }
+        messages.push_back(std::move(made));
     }
     return messages;
+}
+
+bool IsHeldBack(const SmsMessage& message, std::int64_t nowUtc, std::int64_t limitSeconds)
+{
+    if (message.vecMissing.empty() || message.nNewestPartUtc == 0) {
+        return false;
+    }
+    const std::int64_t age = nowUtc - message.nNewestPartUtc;
+    return age < limitSeconds && age > -limitSeconds;
+}
+
+namespace {
+
+// Two decimal digits at `at`; -1 when they are not.
+int TwoDigits(const std::string& digits, std::size_t at)
+{
+    const char tens = digits[at];
+    const char units = digits[at + 1];
+    if (tens < '0' || tens > '9' || units < '0' || units > '9') {
+        return -1;
+    }
+    return (tens - '0') * 10 + (units - '0');
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2 ? 1 : 0;
+    const int era = year / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
+}
+
+int DaysInMonth(int year, int month)
+{
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+}  // namespace
+
+std::int64_t ServiceCentreTimeUtc(const std::string& digits)
+{
+    if (digits.size() < 14) {
+        return 0;
+    }
+    int fields[6];
+    for (std::size_t i = 0; i < 6; ++i) {
+        fields[i] = TwoDigits(digits, i * 2);
+        if (fields[i] < 0) {
+            return 0;
+        }
+    }
+    const int year = 2000 + fields[0];
+    const int month = fields[1];
+    const int day = fields[2];
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || fields[3] > 23 ||
+        fields[4] > 59 || fields[5] > 59) {
+        return 0;
+    }
+    // The zone: the first semi-octet's bit 3 is the sign, the rest its tens.
+    const char tens = digits[12];
+    const char units = digits[13];
+    if (!IsHexDigit(tens) || units < '0' || units > '9') {
+        return 0;
+    }
+    const int tensValue = tens <= '9' ? tens - '0' : (tens | 0x20) - 'a' + 10;
+    const int quarters = (tensValue & 7) * 10 + (units - '0');
+    if (quarters > 56) {
+        return 0;
+    }
+    const std::int64_t local =
+        DaysFromCivil(year, month, day) * 86400 + fields[3] * 3600 + fields[4] * 60 + fields[5];
+    const std::int64_t offset = static_cast<std::int64_t>(quarters) * 15 * 60;
+    return (tensValue & 8) != 0 ? local + offset : local - offset;
 }
 
 std::vector<SmsUnreadable> UnreadableEntries(const std::vector<SmsListEntry>& entries)

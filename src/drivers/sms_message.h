@@ -2,6 +2,7 @@
 // Stored messages: the listing parse and the making of messages from the
 // decoded entries (the joining of concatenated parts is the codec's).
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,40 @@ struct SmsMessage {
     // on, time the discharge time, text the outcome in words.
     bool bReport = false;
     SmsReport report = {};
+    // Where the message came from, for deleting and keeping it.
+    std::vector<int> vecIndexes = {};       // storage indexes of its parts as read, in part order
+    std::vector<std::string> vecPdus = {};  // the raw line of each part present, in part order
+    int nParts = 1;                         // parts the message has, by its concatenation header
+    std::vector<int> vecMissing = {};  // part numbers (1-based) not in the storage; empty: whole
+    // The newest present part's service-centre time stamp (a report's
+    // discharge time) as seconds since 1970 UTC, by the time zone it
+    // carries (ServiceCentreTimeUtc); 0 when no part has a valid one.
+    std::int64_t nNewestPartUtc = 0;
 };
+
+// How long the parts of an incomplete long message are left on the modem
+// for the rest to arrive, judged by the newest part's service-centre time:
+// 10 minutes. Networks deliver the parts of one message seconds apart; a
+// part still missing after this is taken as lost.
+inline constexpr std::int64_t kIncompleteLimitSeconds = 10 * 60;
+
+// Whether an incomplete long message is still waiting for its other parts,
+// and so must be neither shown as written nor deleted: true when parts are
+// missing and the newest part is less than `limitSeconds` old at `nowUtc`.
+// A time stamp up to `limitSeconds` in the future (a network or host clock
+// that is off) counts as young. A message without a valid time (0), or one
+// stamped further in the future, is not held: its age cannot be told, and
+// holding it could keep its parts on the modem for ever. A complete message
+// is never held.
+bool IsHeldBack(const SmsMessage& message, std::int64_t nowUtc, std::int64_t limitSeconds);
+
+// The 14 digits of a service-centre time stamp (SMS_PDU_t::strTime: year,
+// month, day, hour, minute, second, then the time zone in quarters of an
+// hour with its sign in bit 3 of the first digit, 3GPP TS 23.040 9.2.3.11)
+// as seconds since 1970 UTC; the two-digit year is 2000 to 2099. 0 for
+// anything that is no such time: fewer than 14 digits, a field out of its
+// range, a zone beyond +-14 hours.
+std::int64_t ServiceCentreTimeUtc(const std::string& digits);
 
 // A stored message whose PDU could not be read. It is reported by its
 // storage index and never deleted by a read-then-clear.
@@ -98,7 +132,9 @@ bool IsIgnorableLine(const std::string& line);
 // storage-index order, then one per concatenated message (its parts joined
 // by JoinConcatParts), by reference and then by storage index. Number and
 // time are those of the last part of a message; a status report carries
-// its report.
+// its report. Each message has the indexes and raw lines of its parts, its
+// part count, the part numbers missing from the entries (an incomplete
+// message is the parts present, joined in order) and its newest part's time.
 std::vector<SmsMessage> MergeMessages(const std::vector<SmsListEntry>& entries);
 
 // The entries that could not be read, in listing order.

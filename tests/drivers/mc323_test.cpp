@@ -176,6 +176,33 @@ TEST(VeltGRead, RecordedSingleReads)
     }
 }
 
+// The message's identity in the store: its index, and its header up to the
+// format with its text line; the status after the format (unread, then read
+// once read) is not part of it, so the same message read twice is one.
+TEST(VeltGRead, AMessageKeepsItsIndexAndRawForm)
+{
+    const std::string unread = LoadFixture("drivers/mc323/read_ascii_ok_text.txt");
+    std::string read = unread;
+    const std::size_t status = read.find(",0,0,0,1\r\n");
+    ASSERT_NE(status, std::string::npos);
+    read.replace(status, 8, ",0,0,0,0");
+    std::vector<std::string> raws;
+    for (const std::string& reply : {unread, read}) {
+        CMc323 driver;
+        ASSERT_EQ(driver.ParseList(ListingOf(9)), PARSE_SUCCEED);
+        driver.ReadNextCommand();
+        ASSERT_TRUE(driver.ParseReadNext(reply));
+        ASSERT_EQ(driver.GetMessages().size(), 1u);
+        const SmsMessage message = driver.GetMessages()[0];
+        EXPECT_EQ(message.vecIndexes, (std::vector<int>{9}));
+        ASSERT_EQ(message.vecPdus.size(), 1u);
+        raws.push_back(message.vecPdus[0]);
+    }
+    EXPECT_EQ(raws[0],
+              std::string("^HCMGR:10086,2024,01,02,03,04,05,0,1\r\nOK, see you\0\x1a", 51));
+    EXPECT_EQ(raws[0], raws[1]);
+}
+
 TEST(VeltGRead, AStorageIsListedAndReadAfterAnother)
 {
     CMc323 driver;
