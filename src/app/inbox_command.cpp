@@ -1,5 +1,7 @@
 // The inbox command: read and/or clear every complete modem, one document.
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +15,27 @@
 #include "platform/console.h"
 
 namespace {
+
+// The storage indexes a read-then-clear deletes of one storage: every part
+// of each message it read, but those of a long message that still waits for
+// its other parts. Only indexes the read listed as readable are taken.
+std::vector<int> IndexesToDelete(const std::vector<SmsMessage>& messages,
+                                 const std::vector<int>& listed, std::int64_t nowUtc)
+{
+    std::vector<int> indexes;
+    for (const SmsMessage& message : messages) {
+        if (IsHeldBack(message, nowUtc, kIncompleteLimitSeconds)) {
+            continue;
+        }
+        for (int index : message.vecIndexes) {
+            if (std::find(listed.begin(), listed.end(), index) != listed.end() &&
+                std::find(indexes.begin(), indexes.end(), index) == indexes.end()) {
+                indexes.push_back(index);
+            }
+        }
+    }
+    return indexes;
+}
 
 // Reads and/or clears one device, as its port object of the document.
 INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool clears)
@@ -30,8 +53,17 @@ INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool
         port.vecSrUnreadable = read.vecSrUnreadable;
         port.strError = read.strError;
         if (clears) {
+            // The parts of a young incomplete message stay for the rest to
+            // come; the next run reads them again, whole or older.
+            const std::int64_t now = WallSeconds();
+            port.bHolds = true;
+            port.nNowUtc = now;
+            INBOX_READ_t deletions = read;
+            deletions.vecMeIndexes = IndexesToDelete(read.vecMe, read.vecMeIndexes, now);
+            deletions.vecSmIndexes = IndexesToDelete(read.vecSm, read.vecSmIndexes, now);
+            deletions.vecSrIndexes = IndexesToDelete(read.vecSr, read.vecSrIndexes, now);
             port.bCleared = true;
-            port.bClear = ClearReadMessages(device, read);
+            port.bClear = ClearReadMessages(device, deletions);
         }
     } else {
         port.bCleared = true;

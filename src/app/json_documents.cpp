@@ -22,7 +22,8 @@ Json::Value Utf8(const std::string& internalText)
     return Json::Value(AnsiToUtf8(internalText));
 }
 
-Json::Value MessageObject(const SmsMessage& message, const char* storage)
+Json::Value MessageObject(const SmsMessage& message, const char* storage,
+                          const INBOX_PORT_RESULT_t& port)
 {
     Json::Value object(Json::objectValue);
     object["from"] = Utf8(message.strFrom);
@@ -31,6 +32,17 @@ Json::Value MessageObject(const SmsMessage& message, const char* storage)
     object["time"] = Utf8(message.strTime);
     if (message.bReport) {
         object["report"] = ReportObject(message.report);
+    }
+    // A long message of which parts never came is the parts there are.
+    if (!message.vecMissing.empty()) {
+        Json::Value missing(Json::arrayValue);
+        for (int part : message.vecMissing) {
+            missing.append(part);
+        }
+        object["missing"] = missing;
+        if (port.bHolds && IsHeldBack(message, port.nNowUtc, kIncompleteLimitSeconds)) {
+            object["held"] = true;
+        }
     }
     return object;
 }
@@ -54,13 +66,13 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
         object["msgcount"] =
             static_cast<Json::UInt64>(port.vecSm.size() + port.vecMe.size() + port.vecSr.size());
         for (const SmsMessage& message : port.vecSm) {
-            object["msgs"].append(MessageObject(message, "SIM"));
+            object["msgs"].append(MessageObject(message, "SIM", port));
         }
         for (const SmsMessage& message : port.vecMe) {
-            object["msgs"].append(MessageObject(message, "DEV"));
+            object["msgs"].append(MessageObject(message, "DEV", port));
         }
         for (const SmsMessage& message : port.vecSr) {
-            object["msgs"].append(MessageObject(message, "SR"));
+            object["msgs"].append(MessageObject(message, "SR", port));
         }
         for (const SmsUnreadable& entry : port.vecSmUnreadable) {
             object["unreadable"].append(UnreadableObject(entry, "SIM"));

@@ -56,7 +56,11 @@ struct INBOX_PORT_RESULT_t {
     std::vector<SmsUnreadable> vecSmUnreadable;
     std::vector<SmsUnreadable> vecMeUnreadable;
     std::vector<SmsUnreadable> vecSrUnreadable;
-    std::string strError;   // "error" (read forms): why the read is not complete
+    std::string strError;  // "error" (read forms): why the read is not complete
+    // A read-then-clear: an incomplete long message that IsHeldBack at
+    // nNowUtc was left on the modem for its other parts ("held": true).
+    bool bHolds = false;
+    std::int64_t nNowUtc = 0;
     bool bCleared = false;  // "clear" is shown
     bool bClear = false;
 };
@@ -73,6 +77,11 @@ struct INBOX_RESULT_t {
     std::int64_t nSeconds = 0;
 };
 
+// The inbox document. A message object has "from", "storage", "text",
+// "time", a report's "report", and for a long message of which parts were
+// not in the storage "missing" (their part numbers; the text is that of the
+// parts present) and, when a read-then-clear left it on the modem to wait
+// for them, "held": true.
 Json::Value InboxDocument(const INBOX_RESULT_t& result);
 
 // The ports document: {"portcount": n, "ports": [...]}, one object per view

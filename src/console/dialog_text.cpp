@@ -73,6 +73,17 @@ CStyledText MessagesText(const std::vector<SmsMessage>& messages, int columns)
         text += Field(GB("发送号码: "), message.strFrom, columns);
         text += Field(GB("发送时间: "), message.strTime, columns);
         text += Field(GB("短信内容: "), message.strText, columns);
+        if (!message.vecMissing.empty()) {
+            // A long message of which parts never came is shown as what came.
+            std::string parts;
+            for (int part : message.vecMissing) {
+                parts += (parts.empty() ? "" : ", ") + std::to_string(part);
+            }
+            text += Field(GB("缺少部分: "),
+                          GB("第 ") + parts + GB(" 部分 (共 ") + std::to_string(message.nParts) +
+                              GB(" 部分)"),
+                          columns);
+        }
         ++i;
     }
     text += kSeparator + "\n";

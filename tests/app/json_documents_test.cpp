@@ -623,3 +623,60 @@ TEST(PortCommandDocumentTest, ShapedLikeTheSendsWithTheMembersOfEachCommand)
 }
 
 }  // namespace
+
+namespace {
+
+// An incomplete long message names its missing parts in every inbox form;
+// "held" marks the one a read-then-clear left on the modem for its other
+// parts, judged at the command's time.
+TEST(InboxDocumentTest, AnIncompleteMessageNamesItsMissingPartsAndWhetherItWasLeft)
+{
+    constexpr std::int64_t kNow = 1796956045;
+    SmsMessage young = Message("10086", "26-12-11 10:27:25", "part one");
+    young.nParts = 3;
+    young.vecMissing = {2, 3};
+    young.nNewestPartUtc = kNow - 60;
+    SmsMessage old = young;
+    old.nNewestPartUtc = kNow - 11 * 60;
+    SmsMessage whole = Message("10086", "26-12-11 10:27:25", "one two");
+    whole.nParts = 2;
+    whole.nNewestPartUtc = kNow;
+    const struct {
+        const char* name;
+        bool holds;
+        std::vector<std::string> keys[3];  // of young, old, whole
+    } cases[] = {
+        {"read",
+         false,
+         {{"from", "missing", "storage", "text", "time"},
+          {"from", "missing", "storage", "text", "time"},
+          {"from", "storage", "text", "time"}}},
+        {"readclear",
+         true,
+         {{"from", "held", "missing", "storage", "text", "time"},
+          {"from", "missing", "storage", "text", "time"},
+          {"from", "storage", "text", "time"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        INBOX_RESULT_t result;
+        result.strType = c.name;
+        result.bCheck = true;
+        result.vecPorts.resize(1);
+        INBOX_PORT_RESULT_t& port = result.vecPorts[0];
+        port.port = PortNamed("COM3");
+        port.bRead = true;
+        port.bHolds = c.holds;
+        port.nNowUtc = kNow;
+        port.vecMe = {young, old, whole};
+        const Json::Value msgs = InboxDocument(result)["ports"][0]["msgs"];
+        ASSERT_EQ(msgs.size(), 3u);
+        for (Json::ArrayIndex i = 0; i < 3; ++i) {
+            EXPECT_EQ(msgs[i].getMemberNames(), c.keys[i]) << i;
+        }
+        EXPECT_EQ(CompactDocumentText(msgs[0]["missing"], DOCUMENT_ASCII), "[2,3]\n\n");
+        EXPECT_EQ(msgs[0]["text"].asString(), "part one");
+    }
+}
+
+}  // namespace

@@ -58,6 +58,18 @@ TEST(MessagesText, EachMessageBetweenSeparatorsWithItsNumber)
     EXPECT_EQ(Marked(text), expected);
 }
 
+// A long message of which parts never came says which, under its text.
+TEST(MessagesText, AnIncompleteMessageNamesItsMissingParts)
+{
+    SmsMessage incomplete = Message("10086", "24-05-31 09:15:02", GB("第一段"));
+    incomplete.nParts = 3;
+    incomplete.vecMissing = {2, 3};
+    const std::string expected = kSeparator + GB(" 第 1 条短信\n") + GB("发送号码: 10086\n") +
+                                 GB("发送时间: 24-05-31 09:15:02\n") + GB("短信内容: 第一段\n") +
+                                 GB("缺少部分: 第 2, 3 部分 (共 3 部分)\n") + kSeparator;
+    EXPECT_EQ(Marked(MessagesText({incomplete}, 0)), expected);
+}
+
 TEST(MessagesText, EmptyListIsOneSeparator)
 {
     EXPECT_EQ(Marked(MessagesText({}, 0)), kSeparator);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,6 +10,14 @@
 #include "e2e/tellmar_run.h"
 
 namespace {
+
+Json::Value ParseJson(const std::string& text)
+{
+    Json::Value value;
+    std::string errors;
+    EXPECT_TRUE(ParseDocument(text, value, errors)) << errors;
+    return value;
+}
 
 struct Msg {
     const char* from;
@@ -101,6 +110,82 @@ TEST(InboxCommandE2E, ReadFormsThenReadClearDeletesWhatWasRead)
 
     const TellmarRun after = RunTellmar(sim, {"sms", "read"});
     ExpectMessages(after.document["ports"][0], {});
+}
+
+// "YY-MM-DD hh:mm:ss" in UTC+8 (zone +32 quarters, the simulator's
+// default), `ageSeconds` ago.
+std::string BeijingStamp(int ageSeconds)
+{
+    const std::time_t t = std::time(nullptr) - ageSeconds + 8 * 3600;
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%y-%m-%d %H:%M:%S", &utc);
+    return text;
+}
+
+// The first part of a two-part text on the SIM, stamped `ageSeconds` ago;
+// the second part is held by the simulator until the test delivers it.
+std::string LonePartConfig(int ageSeconds)
+{
+    return std::string(
+               u8R"({"ports":[
+  {"com":3,"model":"M35","bauds":[9600],"iccid":"89860012345678901234",
+   "storage":{"SM":[{"index":1,"status":0,"from":"+8613500000003","time":")") +
+           BeijingStamp(ageSeconds) +
+           u8R"(","dcs":8,"concat":{"ref":77,"total":2,"part":1},"text":"两部分的长短信：春眠不觉晓"}]},
+   "arrivals":[{"from":"+8613500000003","time":")" +
+           BeijingStamp(ageSeconds) +
+           u8R"(","dcs":8,"concat":{"ref":77,"total":2,"part":2},"text":"，处处闻啼鸟。","storage":"SM","announce":false}]}]})";
+}
+
+TEST(InboxCommandE2E, AYoungLonePartWaitsForTheRestAndAnOldOneIsWrittenAsIncomplete)
+{
+    {
+        ModemSim sim(LonePartConfig(0));
+        ASSERT_TRUE(sim.Start()) << sim.LastError();
+        const TellmarRun read = RunTellmar(sim, {"sms", "read"});
+        const Json::Value& shown = read.document["ports"][0]["msgs"][0];
+        EXPECT_EQ(shown["text"].asString(), u8"两部分的长短信：春眠不觉晓");
+        EXPECT_EQ(shown["missing"], ParseJson("[2]"));
+        EXPECT_FALSE(shown.isMember("held")) << "read deletes nothing";
+
+        // Young: shown as incomplete, left on the SIM for its second part.
+        const TellmarRun first = RunTellmar(sim, {"sms", "sreadclear"});
+        const Json::Value& port = first.document["ports"][0];
+        ASSERT_EQ(port["msgcount"].asInt(), 1) << first.documentText;
+        EXPECT_EQ(port["msgs"][0]["missing"], ParseJson("[2]"));
+        EXPECT_TRUE(port["msgs"][0]["held"].asBool());
+        EXPECT_TRUE(port["clear"].asBool()) << "nothing that was to go failed";
+        EXPECT_TRUE(DeletedOn(sim, 3).empty());
+        EXPECT_TRUE(CommandsStartingWith(sim, 3, "AT+CMGD").empty());
+
+        // The second part comes: one whole message, both parts deleted.
+        ASSERT_TRUE(sim.DeliverHeldArrival());
+        ASSERT_TRUE(sim.WaitForEvents("arrival", 1, 5000));
+        const TellmarRun second = RunTellmar(sim, {"sms", "readclear"});
+        const Json::Value& whole = second.document["ports"][0];
+        ASSERT_EQ(whole["msgcount"].asInt(), 1) << second.documentText;
+        EXPECT_EQ(whole["msgs"][0].getMemberNames(),
+                  (std::vector<std::string>{"from", "storage", "text", "time"}));
+        EXPECT_EQ(whole["msgs"][0]["text"].asString(),
+                  u8"两部分的长短信：春眠不觉晓，处处闻啼鸟。");
+        EXPECT_TRUE(whole["clear"].asBool());
+        EXPECT_EQ(DeletedOn(sim, 3), (std::set<std::pair<std::string, int>>{{"SM", 1}, {"SM", 2}}));
+    }
+    {
+        // Eleven minutes old: the rest is taken as lost, the part is
+        // written with what is missing and deleted.
+        ModemSim sim(LonePartConfig(11 * 60));
+        ASSERT_TRUE(sim.Start()) << sim.LastError();
+        const TellmarRun run = RunTellmar(sim, {"sms", "readclear"});
+        const Json::Value& port = run.document["ports"][0];
+        ASSERT_EQ(port["msgcount"].asInt(), 1) << run.documentText;
+        EXPECT_EQ(port["msgs"][0]["missing"], ParseJson("[2]"));
+        EXPECT_FALSE(port["msgs"][0].isMember("held"));
+        EXPECT_TRUE(port["clear"].asBool());
+        EXPECT_EQ(DeletedOn(sim, 3), (std::set<std::pair<std::string, int>>{{"SM", 1}}));
+    }
 }
 
 TEST(InboxCommandE2E, NamedPortsOnly)
