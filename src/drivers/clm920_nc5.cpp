@@ -157,3 +157,8 @@ PHONE_TYPE_t CClm920Nc5::GetDeviceType()
 {
     return PHONE_TYPE_VELT_B;
 }
+
+std::vector<std::string> CClm920Nc5::IndicationCommands()
+{
+    return IndicationSettings(1, true, true);
+}

@@ -29,6 +29,9 @@ public:
     // GetListedIndexes holds the indexes whose PDU was decoded.
     bool ParseReadNext(std::string reply) override;
     PHONE_TYPE_t GetDeviceType() override;
+    // Qualcomm-based modules refuse <mode> 2 and often <ds> 1 although they
+    // advertise both: <mode> 1 and reports kept (+CDSI) first.
+    std::vector<std::string> IndicationCommands() override;
 
 private:
     // The indexes of the listing still to read, and the one being read.

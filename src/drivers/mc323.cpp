@@ -272,3 +272,8 @@ bool CMc323::SupportsUssd()
 {
     return false;
 }
+
+std::vector<std::string> CMc323::IndicationCommands()
+{
+    return IndicationSettings(1, true, false);
+}

@@ -37,6 +37,10 @@ public:
     bool SupportsUssd() override;
     // The base list followed by "AT^RSSIREP=0\r\n".
     std::vector<std::string> InitCommands() override;
+    // In CDMA mode the module's <mode> is always 1, and a stored message is
+    // announced with the standard +CMTI line: "AT+CNMI=1,1,0,0,0" first, no
+    // status reports.
+    std::vector<std::string> IndicationCommands() override;
     // One pair per part; each part holds at most 138 bytes of UCS-2 text and
     // mark, the mark "(k/N)" giving the real number of parts N.
     std::vector<SendPair> BuildLongPduSend(std::string number, std::string text) override;

@@ -21,3 +21,8 @@ PARSE_RESULT_t CMe909s::ParsePinAttempts(std::string reply)
 {
     return ReadPinAttempts(reply, "^CPIN:", 3);
 }
+
+std::vector<std::string> CMe909s::IndicationCommands()
+{
+    return IndicationSettings(1, false, true);
+}

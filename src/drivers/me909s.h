@@ -14,4 +14,7 @@ public:
     PARSE_RESULT_t ParsePinAttempts(std::string reply) override;
     // The base list followed by "AT^CURC=0\r\n".
     std::vector<std::string> InitCommands() override;
+    // Huawei modules advertise <mode> 2 and refuse it, and lose the status
+    // reports they would keep in "SR": <mode> 1 and +CDS lines first.
+    std::vector<std::string> IndicationCommands() override;
 };

@@ -14,3 +14,8 @@ PARSE_RESULT_t CMg301::ParsePinAttempts(std::string reply)
 {
     return ReadPinAttempts(reply, "^CPIN:", 3);
 }
+
+std::vector<std::string> CMg301::IndicationCommands()
+{
+    return IndicationSettings(1, false, true);
+}

@@ -13,4 +13,7 @@ public:
     // <code>,[<times>],<puk>,<pin>,<puk2>,<pin2>".
     std::string PinAttemptsCommand() override;
     PARSE_RESULT_t ParsePinAttempts(std::string reply) override;
+    // The module takes <mode> 1 and <ds> 0 or 1 only (+CDS lines, no
+    // storage for reports): those first.
+    std::vector<std::string> IndicationCommands() override;
 };

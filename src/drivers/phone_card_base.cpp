@@ -464,3 +464,19 @@ PARSE_RESULT_t CPhoneCardBase::GeneralRule(const std::string& reply)
     // "ERROR" waits for its line so that the error text is complete.
     return Contains(reply, "OK") ? PARSE_SUCCEED : PARSE_INCOMPLETE;
 }
+
+std::vector<std::string> CPhoneCardBase::IndicationCommands()
+{
+    return IndicationSettings(2, true, SupportsStatusReports());
+}
+
+PARSE_RESULT_t CPhoneCardBase::ParseIndicationSetting(std::string reply)
+{
+    return GeneralRule(reply);
+}
+
+std::vector<SMS_INDICATION_t> CPhoneCardBase::ParseUnsolicited(const std::string& text,
+                                                               std::size_t& consumed) const
+{
+    return ParseIndications(text, consumed);
+}

@@ -27,6 +27,7 @@
 
 #include "codec/reply_text.h"
 #include "drivers/result_codes.h"
+#include "drivers/sms_indication.h"
 #include "drivers/sms_message.h"
 
 // (prompt command, body) of one message or one part of a long message.
@@ -213,6 +214,18 @@ public:
     bool UssdWantsMore() const { return m_bUssdWantsMore; }
     // "AT+CUSD=2\r\n": ends the session (answered by ParseInit).
     std::string UssdCancelCommand() const;
+
+    // New-message indications, for a reader that keeps the port open. The
+    // AT+CNMI settings to try, best first (IndicationSettings): the base
+    // driver asks <mode> 2 and status reports kept in their storage (+CDSI)
+    // before +CDS lines; a model whose module refuses some of them puts the
+    // ones it takes first. The general rule decides each.
+    virtual std::vector<std::string> IndicationCommands();
+    PARSE_RESULT_t ParseIndicationSetting(std::string reply);
+    // The indications among the unsolicited lines of `text` (what the
+    // port's unsolicited channel gathered), as ParseIndications reads them.
+    std::vector<SMS_INDICATION_t> ParseUnsolicited(const std::string& text,
+                                                   std::size_t& consumed) const;
 
 protected:
     // The general rule in its base version (the body of the base ParsePduMode),
