@@ -6,6 +6,7 @@
 // port (com_port.h) implements it over a serial device; tests give a port in
 // memory whose replies and time are data, so that waiting costs nothing.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -106,6 +107,33 @@ public:
     // The port failed because a stop was requested (MarkStopped).
     bool WasStopped() const { return m_bStopped; }
 
+    // The unsolicited channel, for a reader that keeps the port open: once
+    // opened, every byte the transactions read on the port also goes to it
+    // (the input dropped before a command, each command's whole reply, and
+    // what WaitForUnsolicited reads between commands), for the drivers to
+    // pick out the lines the module sends by itself. The transport never
+    // looks into it. It keeps at most kUnsolicitedChannelBytes: the oldest
+    // bytes go first, so a module that floods the line cannot grow it.
+    void OpenUnsolicitedChannel() { m_bChannelOpen = true; }
+    void PassToChannel(const std::string& bytes)
+    {
+        if (!m_bChannelOpen || bytes.empty()) {
+            return;
+        }
+        m_strChannel += bytes;
+        if (m_strChannel.size() > kUnsolicitedChannelBytes) {
+            m_strChannel.erase(0, m_strChannel.size() - kUnsolicitedChannelBytes);
+        }
+    }
+    // What the channel holds, which it gives up.
+    std::string TakeChannel()
+    {
+        std::string taken;
+        taken.swap(m_strChannel);
+        return taken;
+    }
+    static constexpr std::size_t kUnsolicitedChannelBytes = 64 * 1024;
+
     // From now on, for the rest of the operation, the AT trace of this port
     // shows "****" in place of `secret` (trace_secret.h): the argument of a
     // command that carries a PIN, and its echo.
@@ -121,6 +149,8 @@ private:
     AT_PACING_t m_pacing;
     CTraceSecret m_traceSecret;
     CStopToken m_stop;
+    bool m_bChannelOpen = false;
+    std::string m_strChannel;
 };
 
 // The timing of a port's Read, which the transaction's deadlines are made of.

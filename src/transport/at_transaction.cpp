@@ -60,6 +60,7 @@ bool StartCommand(CAtPort* port, const std::string& command, EXCHANGE_t& exchang
     std::string waiting;
     while (dropped < kPollByteLimit && port->ReadWaiting(waiting, 0)) {
         dropped += waiting.size();
+        port->PassToChannel(waiting);
     }
     if (port->HasError()) {
         FailPortOnError(port);
@@ -207,6 +208,12 @@ bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser
         return false;
     }
     std::string reply;
+    // The whole reply reaches the unsolicited channel however the exchange ends.
+    struct PASS_REPLY_t {
+        CAtPort* port;
+        const std::string& reply;
+        ~PASS_REPLY_t() { port->PassToChannel(reply); }
+    } passReply{port, reply};
     for (;;) {
         const POLL_END_t end = Poll(port, reply, exchange);
         if (!PollKeepsExchange(port, end, reply)) {
@@ -239,6 +246,13 @@ bool GatherReply(CAtPort* port, const std::string& command, std::string& reply,
     if (!StartCommand(port, command, exchange)) {
         return false;
     }
+    const std::size_t replyStart = reply.size();
+    struct PASS_REPLY_t {
+        CAtPort* port;
+        const std::string& reply;
+        std::size_t start;
+        ~PASS_REPLY_t() { port->PassToChannel(reply.substr(std::min(start, reply.size()))); }
+    } passReply{port, reply, replyStart};
     for (;;) {
         const POLL_END_t end = Poll(port, reply, exchange);
         if (!PollKeepsExchange(port, end, reply)) {
@@ -256,4 +270,22 @@ bool GatherReply(CAtPort* port, const std::string& command, std::string& reply,
         }
     }
     return !port->IsFailed();
+}
+
+bool WaitForUnsolicited(CAtPort* port, int waitMs)
+{
+    if (port == nullptr || !port->IsOpen() || port->IsFailed()) {
+        return false;
+    }
+    std::string chunk;
+    std::size_t taken = 0;
+    for (int wait = waitMs; taken < kPollByteLimit && port->ReadWaiting(chunk, wait); wait = 0) {
+        taken += chunk.size();
+        port->PassToChannel(chunk);
+    }
+    if (port->HasError()) {
+        FailPortOnError(port);
+        return false;
+    }
+    return true;
 }

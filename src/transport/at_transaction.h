@@ -97,3 +97,11 @@ bool ExecuteCommand(CAtPort* port, const std::string& command, const ReplyParser
 // stop request.
 bool GatherReply(CAtPort* port, const std::string& command, std::string& reply,
                  const AT_LIMITS_t& limits);
+
+// Between commands, on a port whose unsolicited channel is open
+// (CAtPort::OpenUnsolicitedChannel): waits at most `waitMs` for bytes the
+// module sends by itself and passes what came (at most kPollByteLimit
+// bytes) to the channel. True when the port still works; false, the port
+// marked failed, on an I/O error or a hang-up, and at once on a port that
+// is failed, closed or absent.
+bool WaitForUnsolicited(CAtPort* port, int waitMs);
