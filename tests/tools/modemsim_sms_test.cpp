@@ -498,7 +498,7 @@ namespace {
 TEST(SimulatorMessages, ArrivalsByTheClockAndOnRequest)
 {
     ModemSim sim(R"({"ports":[
-        {"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234",
+        {"com":3,"model":"M35","echo":false,"iccid":"89860012345678901234","cnmi":"2,1,0,0,0",
          "capacity":{"SM":2,"ME":100},
          "storage":{"SM":[{"index":1,"from":"10086","time":"24-01-02 03:04:05","text":"old"}]},
          "arrivals":[
@@ -511,6 +511,7 @@ TEST(SimulatorMessages, ArrivalsByTheClockAndOnRequest)
             "concat":{"ref":7,"total":2,"part":2},"storage":"ME","index":9},
            {"from":"10086","time":"24-01-02 03:10:00","text":"no room"}]},
         {"com":4,"model":"M35","echo":false,"iccid":"89860012345678901235","compact_results":true,
+         "cnmi":"2,1,0,0,0",
          "arrivals":[{"after_ms":400,"from":"10086","time":"24-01-02 03:05:00","text":"c"}]}]})");
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     SimLine line;

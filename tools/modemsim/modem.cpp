@@ -67,6 +67,9 @@ Modem::Modem(const PortConfig& config, EventLog& log, SimState& state,
     if (!memory)
         memory = NewMemory(config, state);
     m_memory = memory;
+    const std::vector<std::string> cnmi = SplitArgs(config.cnmi);
+    for (std::size_t i = 0; i < cnmi.size() && i < 5; ++i)
+        ToInt(cnmi[i], m_cnmi[i]);
 }
 
 std::vector<Outgoing> Modem::TakeOutput()

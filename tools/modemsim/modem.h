@@ -45,6 +45,10 @@ struct ModuleMemory {
     int pukLeft = 10;
     // A USSD session waits for the user's answer (+CUSD: 1 was sent).
     bool ussdOpen = false;
+    // Arrivals a full storage could not take: the network delivers them
+    // again once a deletion makes room (the memory-available notice of TS
+    // 23.040 10.3).
+    std::vector<Arrival> waiting;
 };
 
 class Modem {
@@ -154,8 +158,13 @@ private:
     void AnswerCharset(const std::string& cmd, const std::string& args);
     void AnswerSetCharset(const std::string& cmd, const std::string& args);
     void AnswerUssd(const std::string& cmd, const std::string& args);
-    // Where the network's status reports go (AT+CNMI's <ds>).
+    // Where the network's messages and status reports are announced
+    // (AT+CNMI), and the setting (AT+CNMI?).
     void AnswerSetIndications(const std::string& cmd, const std::string& args);
+    void AnswerIndications(const std::string& cmd, const std::string& args);
+    // Whether the module sends indications at all (the "no_indications"
+    // fault keeps them back).
+    bool Indicates() const;
     // A setting of 0 to `most`: stored, and answered OK; false (nothing
     // answered) for anything else.
     bool SetNumber(const std::string& args, int most, int& setting);
@@ -225,7 +234,9 @@ private:
     // The character set of AT+CSCS: each port has its own, as each AT
     // channel of a module keeps its settings.
     std::string m_charset;
-    int m_cnmiDs = 0;  // AT+CNMI's <ds>: 1 +CDS lines, 2 kept with +CDSI
+    // AT+CNMI: <mode>, <mt> (1: a stored message is announced with +CMTI),
+    // <bm>, <ds> (1: +CDS lines, 2: kept with +CDSI) and <bfr>.
+    int m_cnmi[5] = {0, 0, 0, 0, 0};
     int m_commands = 0;
     int m_bodies = 0;
     bool m_silent = false;

@@ -97,6 +97,7 @@ const std::vector<Modem::CommandRow>& Modem::Commands()
         {"V1",             false, Speakers::All,        &Modem::AnswerOk},
         {"H",              false, Speakers::All,        &Modem::AnswerOk},
         {"+CNMI=",         true,  Speakers::All,        &Modem::AnswerSetIndications},
+        {"+CNMI?",         false, Speakers::All,        &Modem::AnswerIndications},
         {"E0",             false, Speakers::All,        &Modem::AnswerEcho},
         {"E",              false, Speakers::All,        &Modem::AnswerEcho},
         {"E1",             false, Speakers::All,        &Modem::AnswerEcho},

@@ -1,6 +1,8 @@
 // Sending: the AT+CMGS prompt, the message body in PDU and text mode, and
 // what the network does with an accepted message.
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 
 #include "command_text.h"
 #include "modem.h"
@@ -167,16 +169,49 @@ void Modem::FinishPduBody()
 
 void Modem::AnswerSetIndications(const std::string&, const std::string& args)
 {
-    // AT+CNMI=<mode>,<mt>,<bm>,<ds>,<bfr> (TS 27.005 3.4.1); only <ds> is kept.
+    // AT+CNMI=[<mode>[,<mt>[,<bm>[,<ds>[,<bfr>]]]]] (TS 27.005 3.4.1): a value
+    // left out keeps its setting.
+    static const char* const kNames[] = {"mode", "mt", "bm", "ds", "bfr"};
+    static const int kMost[] = {3, 3, 3, 2, 1};
     const std::vector<std::string> values = SplitArgs(args);
-    int ds = 0;
-    if (values.size() > 3 && !values[3].empty() && (!ToInt(values[3], ds) || ds > 2)) {
+    if (values.size() > 5) {
         CmsError(303);
         return;
     }
-    if (values.size() > 3)
-        m_cnmiDs = ds;
+    int setting[5];
+    std::copy(std::begin(m_cnmi), std::end(m_cnmi), setting);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].empty())
+            continue;
+        int value = 0;
+        if (!ToInt(values[i], value) || value > kMost[i]) {
+            CmsError(303);
+            return;
+        }
+        setting[i] = value;
+    }
+    for (const std::string& refused : m_config.cnmiRefused) {
+        for (std::size_t i = 0; i < 5; ++i) {
+            if (refused == std::string(kNames[i]) + "=" + std::to_string(setting[i])) {
+                CmsError(303);
+                return;
+            }
+        }
+    }
+    std::copy(std::begin(setting), std::end(setting), std::begin(m_cnmi));
     Ok();
+}
+
+void Modem::AnswerIndications(const std::string&, const std::string&)
+{
+    Info({"+CNMI: " + std::to_string(m_cnmi[0]) + "," + std::to_string(m_cnmi[1]) + "," +
+          std::to_string(m_cnmi[2]) + "," + std::to_string(m_cnmi[3]) + "," +
+          std::to_string(m_cnmi[4])});
+}
+
+bool Modem::Indicates() const
+{
+    return !m_config.faults.noIndications && !m_silent && !m_vanished;
 }
 
 void Modem::ReportDelivery(const Submit& submit, int reference)
@@ -201,7 +236,12 @@ void Modem::ReportDelivery(const Submit& submit, int reference)
     e["number"] = submit.number;
     e["tp_st"] = spec.status;
     const bool routed = m_config.statusReports == "cds";
-    if (routed && m_cnmiDs == 1) {
+    if (routed && m_cnmi[3] == 1) {
+        if (!Indicates()) {
+            e["dropped"] = true;
+            Log(e);
+            return;
+        }
         // TS 27.005 3.4.1: +CDS: <length> and the PDU line.
         e["cds"] = true;
         Log(e);
@@ -209,7 +249,7 @@ void Modem::ReportDelivery(const Submit& submit, int reference)
             {"\r\n+CDS: " + std::to_string(TpduLength(pdu)) + "\r\n" + pdu + "\r\n", 100});
         return;
     }
-    if (routed && m_cnmiDs != 2) {
+    if (routed && m_cnmi[3] != 2) {
         e["dropped"] = true;
         Log(e);
         return;
@@ -227,7 +267,7 @@ void Modem::ReportDelivery(const Submit& submit, int reference)
     e["storage"] = storage;
     e["index"] = index;
     Log(e);
-    if (routed) {
+    if (routed && Indicates()) {
         m_out.push_back({"\r\n+CDSI: \"" + storage + "\"," + std::to_string(index) + "\r\n", 100});
     }
 }

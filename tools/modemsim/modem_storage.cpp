@@ -27,14 +27,17 @@ void Modem::Arrive(const Arrival& arrival)
         event["text"] = message.textUtf8;
     if (message.index > m_config.capacity[arrival.storage] || storage.count(message.index) != 0) {
         // A real module leaves it with the network until there is room.
-        event["dropped"] =
-            message.index > m_config.capacity[arrival.storage] ? "storage full" : "index in use";
+        const bool full = message.index > m_config.capacity[arrival.storage];
+        event["dropped"] = full ? "storage full" : "index in use";
         Log(event);
+        if (full && arrival.message.index <= 0) {
+            m_memory->waiting.push_back(arrival);
+        }
         return;
     }
     storage[message.index] = message;
     Log(event);
-    if (arrival.announce && !m_silent && !m_vanished) {
+    if (arrival.announce && m_cnmi[1] == 1 && Indicates()) {
         const std::string line =
             "\r\n+CMTI: \"" + arrival.storage + "\"," + std::to_string(message.index) + "\r\n";
         m_out.push_back({m_config.compactResults ? CompactResults(line) : line, 0});
@@ -184,6 +187,12 @@ void Modem::AnswerDelete(const std::string&, const std::string& args)
         it = storage.erase(it);
     }
     Ok();
+    // Room again: the network delivers what it kept.
+    std::vector<Arrival> waiting;
+    waiting.swap(m_memory->waiting);
+    for (const Arrival& arrival : waiting) {
+        Arrive(arrival);
+    }
 }
 
 }  // namespace modemsim

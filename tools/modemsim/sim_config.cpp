@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <set>
 
 #include "command_text.h"
@@ -122,7 +123,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
                          "vanish_in_reply",
                          "delay_commands",
                          "cms_error_body_numbers",
-                         "body_delay_ms"},
+                         "body_delay_ms",
+                         "no_indications"},
                         "faults")) {
         return false;
     }
@@ -141,7 +143,8 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
               check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
               check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 3600000) &&
-              check.String(f, "pdu_line_suffix", faults.pduLineSuffix);
+              check.String(f, "pdu_line_suffix", faults.pduLineSuffix) &&
+              check.Bool(f, "no_indications", faults.noIndications);
     if (!ok)
         return false;
     const Json::Value& unsolicited = f["unsolicited"];
@@ -379,6 +382,49 @@ bool ParseSimAndNetwork(const Json::Value& p, const ModelInfo& model, PortConfig
     return ParseUssd(p["ussd"], port, check);
 }
 
+// AT+CNMI at start and what the module refuses. The defaults follow the
+// families' documents: the CDMA module starts with indications on and takes
+// <mode> 1 only; Huawei 3G/LTE modules refuse <mode> 2, the MG301's family
+// takes <ds> 0 or 1 only, and Qualcomm-based modules refuse <mode> 2 and
+// <ds> 1.
+bool ParseCnmi(const Json::Value& p, const ModelInfo& model, PortConfig& port, Checker& check)
+{
+    const std::string name = model.name;
+    port.cnmi = model.cdma ? "1,1,0,2,0" : "0,0,0,0,0";
+    if (model.cdma) {
+        port.cnmiRefused = {"mode=0", "mode=2", "mode=3"};
+    } else if (name == "ME909s-821") {
+        port.cnmiRefused = {"mode=2"};
+    } else if (name == "MG301") {
+        port.cnmiRefused = {"ds=2"};
+    } else if (name == "CLM920_NC5") {
+        port.cnmiRefused = {"mode=2", "ds=1"};
+    }
+    if (!check.String(p, "cnmi", port.cnmi))
+        return false;
+    int values = 0;
+    for (const std::string& value : SplitArgs(port.cnmi)) {
+        if (value.size() != 1 || value[0] < '0' || value[0] > '3')
+            return check.Fail("cnmi", "must be five values such as \"2,1,0,0,0\"");
+        ++values;
+    }
+    if (values != 5)
+        return check.Fail("cnmi", "must be five values such as \"2,1,0,0,0\"");
+    const Json::Value& refused = p["cnmi_refused"];
+    if (refused.isNull())
+        return true;
+    port.cnmiRefused.clear();
+    if (!refused.isArray())
+        return check.Fail("cnmi_refused", "must be a list such as [\"mode=2\"]");
+    for (const Json::Value& rule : refused) {
+        static const std::regex kRule("(mode|mt|bm|ds|bfr)=[0-3]");
+        if (!rule.isString() || !std::regex_match(rule.asString(), kRule))
+            return check.Fail("cnmi_refused", "must be a list such as [\"mode=2\"]");
+        port.cnmiRefused.push_back(rule.asString());
+    }
+    return true;
+}
+
 bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
 {
     if (!check.OnlyKeys(p,
@@ -413,7 +459,9 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
                          "status_reports",
                          "report_tp_st",
                          "compact_results",
-                         "arrivals"},
+                         "arrivals",
+                         "cnmi",
+                         "cnmi_refused"},
                         "port")) {
         return false;
     }
@@ -468,7 +516,8 @@ bool ParsePort(const Json::Value& p, PortConfig& port, Checker& check)
             return false;
         port.hasSim = true;
     }
-    if (!check.Bool(p, "compact_results", port.compactResults))
+    if (!check.Bool(p, "compact_results", port.compactResults) ||
+        !ParseCnmi(p, *model, port, check))
         return false;
     for (const char* key : {"ati", "ati3", "cgmi", "cgmm"}) {
         if (p.isMember(key)) {

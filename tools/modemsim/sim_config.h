@@ -72,6 +72,8 @@ struct Faults {
     int hcmgssDelayMs = 50;
     int bodyDelayMs = -1;       // >= 0: the reply to a message body waits this long
     std::string pduLineSuffix;  // after every PDU line of +CMGL and +CMGR
+    // AT+CNMI is taken, but no indication (+CMTI, +CDSI, +CDS) ever comes.
+    bool noIndications = false;
 };
 
 struct PhoneBookEntry {
@@ -136,6 +138,12 @@ struct PortConfig {
     // Result lines without the blank after the colon ("+CMGL:1,1,,23"), as
     // some modules write them.
     bool compactResults = false;
+    // AT+CNMI: the setting at start, "<mode>,<mt>,<bm>,<ds>,<bfr>" (as the
+    // module starts, or as another program left it), and the values the
+    // module refuses with +CMS ERROR: 303, as "mode=2" or "ds=1"; both by
+    // model unless configured.
+    std::string cnmi;
+    std::vector<std::string> cnmiRefused;
     Faults faults;
 };
 
