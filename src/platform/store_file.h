@@ -42,3 +42,9 @@ private:
     std::intptr_t m_handle = -1;
     std::string m_sqliteName;
 };
+
+// Whether two paths name one file (the same device and inode on Linux, the
+// same volume and file index on Windows), however each is written: relative
+// or absolute, through links in its folders. False when either cannot be
+// looked at.
+bool SameStoreFile(const std::string& one, const std::string& other);

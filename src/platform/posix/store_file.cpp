@@ -68,3 +68,11 @@ void StoreFile::Close()
         m_handle = -1;
     }
 }
+
+bool SameStoreFile(const std::string& one, const std::string& other)
+{
+    struct stat a {};
+    struct stat b {};
+    return !one.empty() && !other.empty() && ::stat(one.c_str(), &a) == 0 &&
+           ::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

@@ -103,3 +103,26 @@ void StoreFile::Close()
         m_handle = -1;
     }
 }
+
+bool SameStoreFile(const std::string& one, const std::string& other)
+{
+    if (one.empty() || other.empty()) {
+        return false;
+    }
+    auto open = [](const std::string& path) {
+        return CreateFileW(Wide(path, CP_ACP).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE a = open(one);
+    if (a == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const HANDLE b = open(other);
+    const bool same = b != INVALID_HANDLE_VALUE && SameFile(a, b);
+    if (b != INVALID_HANDLE_VALUE) {
+        CloseHandle(b);
+    }
+    CloseHandle(a);
+    return same;
+}
