@@ -229,6 +229,25 @@ bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
 
 std::string AppendSendTime(const std::string& text, const std::string& number,
                            const std::string& time);
+// One number through a driver and its port, which may be open already (a
+// watch's) or not (opened then): the one sequence of every send. The text
+// gets the send time (AppendSendTime, the result's time); the driver's
+// initialisation commands run, then the text is transmitted, a part the
+// network refused with a retryable error up to three times in all. With
+// `statusReports` and a model that gives references, every part asks for a
+// status report and the result carries the references (the driver keeps
+// the setting until the next send). Code 0 when every part went out, else 1
+// with the reason (the modem's error, the port's, or "Stopped by SIGTERM: 1
+// of 3 parts sent" when the port's stop request ended it). A port that
+// stopped working stays failed (CAtPort::IsFailed).
+SEND_RESULT_t SendOnPort(CPhoneCardBase& driver, CAtPort& port, const COM_PORT_t& com,
+                         const std::string& number, const std::string& text, bool statusReports);
+// The result of a number for a device nothing is sent through: a locked SIM
+// (its code), no SIM (code 4), or no driver for its model (its status code,
+// "设备不AT"), with the device's reason as "error"; `references`: the
+// element shows "references" (empty), as a send asking for reports does.
+SEND_RESULT_t UnusableSendResult(const COM_DEVICE_t& device, const std::string& number,
+                                 bool references, bool hasDriver);
 COM_CMD_OPERATE_RESULT_t DeviceStatusCode(const COM_DEVICE_t& device);
 
 // The help text: a green title line, then the usage lines.

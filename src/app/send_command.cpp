@@ -42,56 +42,72 @@ void SendThroughDevice(const COM_DEVICE_t& device, const std::vector<std::string
                        const std::string& text, bool statusReports,
                        const std::function<void(SEND_RESULT_t)>& emit)
 {
-    SEND_RESULT_t result;
-    result.port = device.port;
     CComPortBase port(device.port, device.nBaud, device.pacing, device.stop);
     const std::unique_ptr<CPhoneCardBase> driver = CreatePhoneCard(device.nDeviceType);
-    if (driver) {
-        driver->SetStatusReports(statusReports && driver->SupportsStatusReports());
-    }
-    result.bReferences = statusReports && (!driver || driver->SupportsStatusReports());
-
+    const bool references = statusReports && (!driver || driver->SupportsStatusReports());
     for (const std::string& number : numbers) {
-        result.strNumber = number;
-        result.strTime = NowText();
-        result.strMessage.clear();
-        result.strError.clear();
-        result.vecReferences.clear();
-        if (device.nSimLock == SIM_LOCK_PIN || device.nSimLock == SIM_LOCK_PUK) {
-            // Nothing goes to a locked SIM: the modem would refuse it.
-            result.nResult = DeviceStatusCode(device);
-            result.strError = device.strReason;
-        } else if (device.strCardNo.empty()) {
-            result.nResult = CMD_RESULT_NO_SIM;
-            result.strError = device.strReason;
-        } else if (!driver) {
-            result.nResult = DeviceStatusCode(device);
-            result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
-            result.strError = device.strReason;
+        if (device.nSimLock == SIM_LOCK_PIN || device.nSimLock == SIM_LOCK_PUK ||
+            device.strCardNo.empty() || !driver) {
+            emit(UnusableSendResult(device, number, references, driver != nullptr));
         } else {
-            const std::string message = AppendSendTime(text, number, result.strTime);
-            RunInitCommands(driver.get(), &port);
-            // A network error left by the previous number must not make
-            // this one repeat a failure that came before its body.
-            driver->ClearRetryableError();
-            // A retry resends only the part the network refused.
-            SMS_SEND_t send;
-            bool sent = false;
-            int attempts = 0;
-            do {
-                sent = TransmitSms(driver.get(), &port, number, message, send);
-                ++attempts;
-            } while (!sent && driver->RetryableError() && attempts < kMaxAttempts);
-            result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
-            result.vecReferences = send.vecReferences;
-            result.strMessage = port.WasStopped() ? StoppedText(port, send)
-                                                  : FailureReason(DeviceErrors(driver.get(), port));
+            emit(SendOnPort(*driver, port, device.port, number, text, statusReports));
         }
-        emit(result);
     }
 }
 
 }  // namespace
+
+SEND_RESULT_t UnusableSendResult(const COM_DEVICE_t& device, const std::string& number,
+                                 bool references, bool hasDriver)
+{
+    SEND_RESULT_t result;
+    result.port = device.port;
+    result.strNumber = number;
+    result.strTime = NowText();
+    result.bReferences = references;
+    result.strError = device.strReason;
+    if (device.nSimLock == SIM_LOCK_PIN || device.nSimLock == SIM_LOCK_PUK) {
+        // Nothing goes to a locked SIM: the modem would refuse it.
+        result.nResult = DeviceStatusCode(device);
+    } else if (device.strCardNo.empty()) {
+        result.nResult = CMD_RESULT_NO_SIM;
+    } else {
+        result.nResult = DeviceStatusCode(device);
+        if (!hasDriver) {
+            result.strMessage = ResultTextZh(CMD_RESULT_NOT_AT);
+        }
+    }
+    return result;
+}
+
+SEND_RESULT_t SendOnPort(CPhoneCardBase& driver, CAtPort& port, const COM_PORT_t& com,
+                         const std::string& number, const std::string& text, bool statusReports)
+{
+    SEND_RESULT_t result;
+    result.port = com;
+    result.strNumber = number;
+    result.strTime = NowText();
+    driver.SetStatusReports(statusReports && driver.SupportsStatusReports());
+    result.bReferences = statusReports && driver.SupportsStatusReports();
+    const std::string message = AppendSendTime(text, number, result.strTime);
+    RunInitCommands(&driver, &port);
+    // A network error left by the previous number must not make this one
+    // repeat a failure that came before its body.
+    driver.ClearRetryableError();
+    // A retry resends only the part the network refused.
+    SMS_SEND_t send;
+    bool sent = false;
+    int attempts = 0;
+    do {
+        sent = TransmitSms(&driver, &port, number, message, send);
+        ++attempts;
+    } while (!sent && driver.RetryableError() && attempts < kMaxAttempts);
+    result.nResult = sent ? CMD_RESULT_SUCCEED : CMD_RESULT_FAILED;
+    result.vecReferences = send.vecReferences;
+    result.strMessage =
+        port.WasStopped() ? StoppedText(port, send) : FailureReason(DeviceErrors(&driver, port));
+    return result;
+}
 
 std::string AppendSendTime(const std::string& text, const std::string& number,
                            const std::string& time)
