@@ -121,6 +121,14 @@ Json::Value SendResultElement(const SEND_RESULT_t& result)
     return element;
 }
 
+Json::Value SentLine(const OUTBOX_SENT_t& sent)
+{
+    Json::Value line = SendResultElement(sent.result);
+    line["type"] = "sent";
+    line["outbox"] = static_cast<Json::Int64>(sent.nId);
+    return line;
+}
+
 Json::Value SendResultDocument(const std::vector<SEND_RESULT_t>& results)
 {
     Json::Value document(Json::objectValue);

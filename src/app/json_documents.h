@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/arguments.h"
+#include "app/outbox_service.h"
 #include "drivers/sms_message.h"
 #include "scan/port_view.h"
 
@@ -20,6 +21,12 @@
 // references (--report), "references": the reference of each accepted part,
 // null where the modem gave none.
 Json::Value SendResultElement(const SEND_RESULT_t& result);
+
+// The line a watch writes for a send it made for a send command (through the
+// store's outbox): {"type":"sent","outbox":<the request's row id>} with the
+// members of the send's SendResultElement ("com", "number", "time", "code",
+// "message", and "error" and "references" where the element has them).
+Json::Value SentLine(const OUTBOX_SENT_t& sent);
 
 // {"code":0,"message":"param is ok","result":[...]}; "result" only when there
 // are results.
