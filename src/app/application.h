@@ -139,7 +139,11 @@ public:
     // answers on two ports is worked through one of them. Named ports: one
     // device per item, as named, also when two of them are one modem (a note
     // says so).
-    bool DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices);
+    // `servedElsewhere` (for sends): every-port form only, a port for which
+    // it is true counts as a complete modem whatever the scan found (a
+    // watch holds it and sends for this command).
+    bool DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices,
+                         const std::function<bool(const COM_PORT_t&)>& servedElsewhere = {});
     // The complete modems of the named ports, or of every port when
     // `portList` is empty (one device per modem; each named port once), and
     // the ports that could not be read at all with the reason: for every

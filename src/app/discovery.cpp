@@ -1,5 +1,6 @@
 // Device discovery: scan records become device records with a model.
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -94,7 +95,8 @@ void NoteSharedModems(const std::vector<const PORT_VIEW_t*>& named)
 
 }  // namespace
 
-bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices)
+bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices,
+                                   const std::function<bool(const COM_PORT_t&)>& servedElsewhere)
 {
     devices.clear();
     const std::vector<PORT_VIEW_t> views = PortViews(m_vecCheckResults);
@@ -119,7 +121,9 @@ bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_
     // A modem on two ports is one device: its other ports are left out.
     auto once = [&views](std::size_t i) { return views[i].nState != PORT_STATE_SAME_MODEM; };
     for (std::size_t i = 0; i < m_vecCheckResults.size(); ++i) {
-        if (views[i].bComplete && once(i)) {
+        const bool served = servedElsewhere && views[i].nState == PORT_STATE_BUSY &&
+                            servedElsewhere(m_vecCheckResults[i].port);
+        if ((views[i].bComplete && once(i)) || served) {
             devices.push_back(BuildIdentifiedDevice(m_vecCheckResults[i], m_atPacing));
         }
     }

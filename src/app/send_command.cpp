@@ -11,6 +11,7 @@
 #include "app/device_workers.h"
 #include "app/json_documents.h"
 #include "app/json_text.h"
+#include "app/outbox_send.h"
 #include "platform/charset.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -186,7 +187,7 @@ int CApplication::ParseSendArguments(int argc, char** argv, bool statusReports)
         return SEND_PARSE_BAD_NUMBER;
     }
     std::vector<COM_DEVICE_t> devices;
-    if (!DiscoverDevices(portList, devices)) {
+    if (!DiscoverDevices(portList, devices, COutboxSender::ServedByWatch)) {
         return SEND_PARSE_NO_PORT;
     }
     if (text.empty()) {
@@ -200,12 +201,21 @@ void CApplication::SendToDevices(const std::vector<COM_DEVICE_t>& devices,
                                  const std::vector<std::string>& numbers, const std::string& text,
                                  const SendReport& report, bool statusReports)
 {
-    // All devices at once; the results are reported in device order.
+    // All devices at once; the results are reported in device order. Ports
+    // a watch holds are left to the outbox.
     const CStopToken stop = m_stopToken;
+    COutboxSender outbox(stop);
+    outbox.Prepare(devices, numbers, text, statusReports);
     CDeviceWorkers<SEND_RESULT_t>::Run(
         devices,
-        [&numbers, &text, statusReports, &stop](const COM_DEVICE_t& device,
-                                                const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
+        [&devices, &numbers, &text, statusReports, &stop, &outbox](
+            const COM_DEVICE_t& device, const CDeviceWorkers<SEND_RESULT_t>::Emit& emit) {
+            // Run hands each element of `devices` itself.
+            const std::size_t index = static_cast<std::size_t>(&device - devices.data());
+            if (outbox.Handles(index)) {
+                outbox.Work(index, emit);
+                return;
+            }
             COM_DEVICE_t stoppable = device;
             stoppable.stop = stop;
             SendThroughDevice(stoppable, numbers, text, statusReports, emit);

@@ -4,6 +4,7 @@
 // (app/application.h). The program runs it when it is started without
 // arguments.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ public:
     // Each asks up to three times; false (after a line saying so) when no
     // answer was usable.
     bool AskNumbers(std::vector<std::string>& numbers);
-    bool AskPorts(std::vector<COM_DEVICE_t>& devices);
+    // `servedElsewhere`: as CApplication::DiscoverDevices takes it.
+    bool AskPorts(std::vector<COM_DEVICE_t>& devices,
+                  const std::function<bool(const COM_PORT_t&)>& servedElsewhere = {});
     // An empty answer is the default text; always true.
     bool AskText(std::string& text);
     // Reads the devices at once and prints the block of each, in device order.

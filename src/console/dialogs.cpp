@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/arguments.h"
 #include "app/device_workers.h"
+#include "app/outbox_send.h"
 #include "console/console.h"
 #include "console/dialog_text.h"
 #include "iconv/text_literal.h"
@@ -67,11 +69,13 @@ bool CConsole::AskNumbers(std::vector<std::string>& numbers)
     return false;
 }
 
-bool CConsole::AskPorts(std::vector<COM_DEVICE_t>& devices)
+bool CConsole::AskPorts(std::vector<COM_DEVICE_t>& devices,
+                        const std::function<bool(const COM_PORT_t&)>& servedElsewhere)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         devices.clear();
-        if (m_app.DiscoverDevices(Ask(GB("请输入设备端口号(例:选择COM3,请输入3):")), devices)) {
+        if (m_app.DiscoverDevices(Ask(GB("请输入设备端口号(例:选择COM3,请输入3):")), devices,
+                                  servedElsewhere)) {
             return true;
         }
         PrintRed(GB("您输入的设备端口号有误，请重新输入"));
@@ -97,7 +101,7 @@ void CConsole::SendDialog()
         return;
     }
     std::vector<COM_DEVICE_t> devices;
-    if (!AskPorts(devices)) {
+    if (!AskPorts(devices, COutboxSender::ServedByWatch)) {
         return;
     }
     std::string text;
