@@ -29,7 +29,10 @@ struct COM_DEVICE_t {
     COM_PORT_t port;
     int nBaud = 9600;
     bool bAT = false;
-    std::string strCardNo;
+    std::string strCardNo;  // the SIM card number as the modem answered it
+    // The SIM's ICCID as the ports document shows it (the store's "sim");
+    // empty when none was read.
+    std::string strIccid;
     std::string strSignal;
     std::string strSerialNo;
     PHONE_TYPE_t nDeviceType = PHONE_TYPE_BASE;

@@ -26,6 +26,7 @@ COM_DEVICE_t BuildDevice(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pa
     device.strSignal = record.strSignal;
     device.strCardNo = record.strCardNo;
     const PORT_VIEW_t view = PortViewOf(record);
+    device.strIccid = view.strIccid;
     if (view.nState != PORT_STATE_USABLE) {
         device.strReason = view.strReason;
     }

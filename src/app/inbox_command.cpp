@@ -1,7 +1,9 @@
 // The inbox command: read and/or clear every complete modem, one document.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "app/application.h"
 #include "app/arguments.h"
 #include "app/device_workers.h"
+#include "app/inbox_store.h"
 #include "app/json_documents.h"
 #include "app/json_text.h"
 #include "platform/clock.h"
@@ -16,15 +19,72 @@
 
 namespace {
 
-// The storage indexes a read-then-clear deletes of one storage: every part
-// of each message it read, but those of a long message that still waits for
-// its other parts. Only indexes the read listed as readable are taken.
-std::vector<int> IndexesToDelete(const std::vector<SmsMessage>& messages,
-                                 const std::vector<int>& listed, std::int64_t nowUtc)
+// What the devices of a read-then-clear share of the store: the store
+// itself, and its first refusal. Once it has refused a message it is asked
+// nothing more in this command (a locked or full store would make every
+// device wait for each of its messages), and what it did not take stays on
+// the modems.
+class CInboxKeeper {
+public:
+    // `store`: null when the command has none.
+    explicit CInboxKeeper(MessageStore* store) : m_store(store) {}
+
+    // Whether the entry may be deleted as far as the store is concerned:
+    // kept, or there is no store.
+    template <class Entry>
+    bool Keep(const Entry& entry, const STORE_ORIGIN_t& origin)
+    {
+        if (m_store == nullptr) {
+            return true;
+        }
+        if (m_failed.load()) {
+            return false;
+        }
+        std::string error;
+        if (KeepInStore(*m_store, entry, origin, error)) {
+            return true;
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_failed.exchange(true)) {
+            m_error = error;
+        }
+        return false;
+    }
+
+    // The first refusal; empty when there was none.
+    std::string FirstError()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_error;
+    }
+
+private:
+    MessageStore* m_store;
+    std::atomic<bool> m_failed{false};
+    std::mutex m_lock;
+    std::string m_error;
+};
+
+// Keeps what a read-then-clear read of one storage and returns the storage
+// indexes it may delete: every part of each message read, but those of a
+// long message that still waits for its other parts (neither kept nor
+// deleted) and those of a message the store did not take. Only indexes the
+// read listed as readable are taken. `allKept` becomes false when a message
+// that was to go was not kept. Unreadable entries are kept too; they are
+// never deleted.
+std::vector<int> KeepAndChooseDeletions(const std::vector<SmsMessage>& messages,
+                                        const std::vector<SmsUnreadable>& unreadable,
+                                        const std::vector<int>& listed, std::int64_t nowUtc,
+                                        const STORE_ORIGIN_t& origin, CInboxKeeper& keeper,
+                                        bool& allKept)
 {
     std::vector<int> indexes;
     for (const SmsMessage& message : messages) {
         if (IsHeldBack(message, nowUtc, kIncompleteLimitSeconds)) {
+            continue;
+        }
+        if (!keeper.Keep(message, origin)) {
+            allKept = false;
             continue;
         }
         for (int index : message.vecIndexes) {
@@ -34,11 +94,18 @@ std::vector<int> IndexesToDelete(const std::vector<SmsMessage>& messages,
             }
         }
     }
+    for (const SmsUnreadable& entry : unreadable) {
+        // An entry of which no line came has nothing to keep.
+        if (!entry.strPdu.empty()) {
+            keeper.Keep(entry, origin);
+        }
+    }
     return indexes;
 }
 
 // Reads and/or clears one device, as its port object of the document.
-INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool clears)
+INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool clears,
+                                    CInboxKeeper& keeper, bool storeRefused)
 {
     INBOX_PORT_RESULT_t port;
     port.port = device.port;
@@ -58,12 +125,25 @@ INBOX_PORT_RESULT_t WorkInboxDevice(const COM_DEVICE_t& device, bool reads, bool
             const std::int64_t now = WallSeconds();
             port.bHolds = true;
             port.nNowUtc = now;
-            INBOX_READ_t deletions = read;
-            deletions.vecMeIndexes = IndexesToDelete(read.vecMe, read.vecMeIndexes, now);
-            deletions.vecSmIndexes = IndexesToDelete(read.vecSm, read.vecSmIndexes, now);
-            deletions.vecSrIndexes = IndexesToDelete(read.vecSr, read.vecSrIndexes, now);
             port.bCleared = true;
-            port.bClear = ClearReadMessages(device, deletions);
+            if (storeRefused) {
+                return port;  // nothing leaves a modem that the store cannot take
+            }
+            // Everything is kept before the first deletion is sent, so that
+            // a command stopped while it deletes has lost nothing.
+            STORE_ORIGIN_t origin{device.port.strName, device.strIccid, "", NowText()};
+            bool allKept = true;
+            INBOX_READ_t deletions = read;
+            origin.strStorage = "DEV";
+            deletions.vecMeIndexes = KeepAndChooseDeletions(
+                read.vecMe, read.vecMeUnreadable, read.vecMeIndexes, now, origin, keeper, allKept);
+            origin.strStorage = "SIM";
+            deletions.vecSmIndexes = KeepAndChooseDeletions(
+                read.vecSm, read.vecSmUnreadable, read.vecSmIndexes, now, origin, keeper, allKept);
+            origin.strStorage = "SR";
+            deletions.vecSrIndexes = KeepAndChooseDeletions(
+                read.vecSr, read.vecSrUnreadable, read.vecSrIndexes, now, origin, keeper, allKept);
+            port.bClear = ClearReadMessages(device, deletions) && allKept;
         }
     } else {
         port.bCleared = true;
@@ -123,18 +203,34 @@ void CApplication::RunInboxCommand(const std::string& word,
         CollectInboxDevices(portList, devices, result.vecUnavailable);
         const bool reads = request.nOperation != INBOX_OPERATION_CLEAR;
         const bool clears = request.nOperation != INBOX_OPERATION_READ;
+        // A read-then-clear keeps what it takes off the modems in the store
+        // TELLMAR_STORE names; a store that cannot be opened is said once,
+        // and then nothing is deleted.
+        COMMAND_STORE_t store;
+        if (reads && clears) {
+            store = OpenCommandStore();
+            if (!store.strError.empty()) {
+                SayStoreError(store.strError);
+            }
+        }
+        const bool storeRefused = store.bSet && store.store == nullptr;
+        CInboxKeeper keeper(store.store.get());
         // All devices at once; the ports of the document stay in device order.
         // A stop request ends the work on each: what was read is reported.
         const CStopToken stop = m_stopToken;
         CDeviceWorkers<INBOX_PORT_RESULT_t>::Run(
             devices,
-            [reads, clears, &stop](const COM_DEVICE_t& device,
-                                   const CDeviceWorkers<INBOX_PORT_RESULT_t>::Emit& emit) {
+            [reads, clears, storeRefused, &stop, &keeper](
+                const COM_DEVICE_t& device, const CDeviceWorkers<INBOX_PORT_RESULT_t>::Emit& emit) {
                 COM_DEVICE_t stoppable = device;
                 stoppable.stop = stop;
-                emit(WorkInboxDevice(stoppable, reads, clears));
+                emit(WorkInboxDevice(stoppable, reads, clears, keeper, storeRefused));
             },
             [&result](INBOX_PORT_RESULT_t& port) { result.vecPorts.push_back(std::move(port)); });
+        const std::string refusal = keeper.FirstError();
+        if (!refusal.empty()) {
+            SayStoreError(refusal);
+        }
     }
 
     result.nSeconds = WallSeconds() - start;

@@ -41,7 +41,7 @@
 //   received   TEXT     when it was read, local time as the caller shows it
 //   com        TEXT     the port ("COM3")
 //   sim        TEXT     ICCID of the SIM that received it ('' when unknown)
-//   storage    TEXT     "SIM" or "DEV"
+//   storage    TEXT     "SIM", "DEV" or "SR" (the status reports' storage)
 //   sender     TEXT     the sender as shown (for a report: the recipient it
 //                       reports on)
 //   sent       TEXT     the network's time as shown ("24-05-01 09:30:00")
@@ -104,7 +104,7 @@ struct StoredMessage {
     std::string received;  // local time, as the caller writes it
     std::string com;       // "COM3"
     std::string sim;       // ICCID; empty when unknown
-    std::string storage;   // "SIM" or "DEV"
+    std::string storage;   // "SIM", "DEV" or "SR"
     std::string sender;
     std::string sent;  // the network's time as shown
     std::string text;

@@ -17,6 +17,7 @@
 
 #include "e2e/tellmar_run.h"
 #include "platform/clock.h"
+#include "store/store_test_support.h"
 
 namespace {
 
@@ -154,6 +155,38 @@ TEST(StopSignalsE2E, AReadclearStoppedWhileDeletingReportsEveryMessageAndDeletes
             }
         }
     }
+}
+
+// With the store set, every message read is in it before the first
+// deletion is sent: a readclear stopped while it deletes has lost none.
+class StopSignalsStoreE2E : public store_test::StoreFolder {};
+
+TEST_F(StopSignalsStoreE2E, AReadclearStoppedWhileDeletingHasKeptEveryMessage)
+{
+    ModemSim sim("{\"ports\":[" +
+                 Port(3, R"("delay_commands":[{"prefix":"AT+CMGD","delay_ms":1000}])") + "]}");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    OutputFile out;
+    pid_t pid = -1;
+    {
+        ScopedEnv store("TELLMAR_STORE", DbPath());
+        pid = StartTellmar(sim, {"sms", "sreadclear"}, out.Path());
+    }
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForEventsOn(sim, "delete", 3, 1));
+    ::kill(pid, SIGTERM);
+    const int status = WaitBounded(pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(128 + SIGTERM, WEXITSTATUS(status));
+    EXPECT_LT(DeletedOn(sim, 3).size(), 6u);
+    EXPECT_FALSE(Document(out)["ports"][0]["clear"].asBool());
+    EXPECT_EQ(store_test::Query(DbPath(), "SELECT storage, text FROM messages ORDER BY id"),
+              (std::vector<std::vector<std::string>>{{"DEV", "dev one"},
+                                                     {"DEV", "dev two"},
+                                                     {"DEV", "dev three"},
+                                                     {"SIM", "sim one"},
+                                                     {"SIM", "sim two"},
+                                                     {"SIM", "sim three"}}));
 }
 
 TEST(StopSignalsE2E, AReadStoppedInItsListingSaysSoAndDeletesNothing)
