@@ -22,8 +22,9 @@ Json::Value Utf8(const std::string& internalText)
     return Json::Value(AnsiToUtf8(internalText));
 }
 
-Json::Value MessageObject(const SmsMessage& message, const char* storage,
-                          const INBOX_PORT_RESULT_t& port)
+}  // namespace
+
+Json::Value InboxMessageObject(const SmsMessage& message, const char* storage)
 {
     Json::Value object(Json::objectValue);
     object["from"] = Utf8(message.strFrom);
@@ -40,21 +41,33 @@ Json::Value MessageObject(const SmsMessage& message, const char* storage,
             missing.append(part);
         }
         object["missing"] = missing;
-        if (port.bHolds && IsHeldBack(message, port.nNowUtc, kIncompleteLimitSeconds)) {
-            object["held"] = true;
-        }
     }
     return object;
 }
 
 // A stored message that could not be read: where it is, and its PDU line
 // for whoever wants to look at it.
-Json::Value UnreadableObject(const SmsUnreadable& entry, const char* storage)
+Json::Value InboxUnreadableObject(const SmsUnreadable& entry, const char* storage)
 {
     Json::Value object(Json::objectValue);
     object["index"] = entry.nIndex;
     object["pdu"] = Utf8(entry.strPdu);
     object["storage"] = storage;
+    return object;
+}
+
+namespace {
+
+// The inbox document's form: a read-then-clear marks what it left on the
+// modem for its other parts.
+Json::Value MessageObject(const SmsMessage& message, const char* storage,
+                          const INBOX_PORT_RESULT_t& port)
+{
+    Json::Value object = InboxMessageObject(message, storage);
+    if (!message.vecMissing.empty() && port.bHolds &&
+        IsHeldBack(message, port.nNowUtc, kIncompleteLimitSeconds)) {
+        object["held"] = true;
+    }
     return object;
 }
 
@@ -75,13 +88,13 @@ Json::Value PortObject(const INBOX_PORT_RESULT_t& port)
             object["msgs"].append(MessageObject(message, "SR", port));
         }
         for (const SmsUnreadable& entry : port.vecSmUnreadable) {
-            object["unreadable"].append(UnreadableObject(entry, "SIM"));
+            object["unreadable"].append(InboxUnreadableObject(entry, "SIM"));
         }
         for (const SmsUnreadable& entry : port.vecMeUnreadable) {
-            object["unreadable"].append(UnreadableObject(entry, "DEV"));
+            object["unreadable"].append(InboxUnreadableObject(entry, "DEV"));
         }
         for (const SmsUnreadable& entry : port.vecSrUnreadable) {
-            object["unreadable"].append(UnreadableObject(entry, "SR"));
+            object["unreadable"].append(InboxUnreadableObject(entry, "SR"));
         }
         // A read that failed must not pass for an empty inbox.
         if (!port.strError.empty()) {

@@ -52,6 +52,17 @@ Json::Value PortCommandDocument(const std::vector<PORT_COMMAND_RESULT_t>& result
 // report wherever one is written.
 Json::Value ReportObject(const SmsReport& report);
 
+// A message object of the inbox documents: "from", "storage", "text",
+// "time", for a status report "report" (ReportObject), and for a long
+// message whose parts did not all come "missing" (their part numbers). The
+// one form of a stored message wherever one is written (the watch's lines
+// too).
+Json::Value InboxMessageObject(const SmsMessage& message, const char* storage);
+
+// An "unreadable" object of the inbox documents: "index", "pdu" (the line
+// as the modem sent it) and "storage".
+Json::Value InboxUnreadableObject(const SmsUnreadable& entry, const char* storage);
+
 // One device of the inbox document.
 struct INBOX_PORT_RESULT_t {
     COM_PORT_t port;
