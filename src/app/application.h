@@ -194,6 +194,14 @@ public:
     // every complete modem)
     void RunInboxCommand(const std::string& word, const std::vector<std::string>& portArgs = {});
 
+    // The watch (sms watch [PORTS]): JSON Lines on standard output until a
+    // stop signal (status 0) or until standard output fails or is closed
+    // (kWatchStatusOutputFailed); a malformed port list is refused before
+    // anything is scanned (kWatchStatusBadArguments). The exit status.
+    int RunWatchCommand(const std::vector<std::string>& portArgs);
+    static constexpr int kWatchStatusOutputFailed = 1;
+    static constexpr int kWatchStatusBadArguments = 2;
+
     // ports command: the scan of every port as one document
     void RunPortsCommand(bool compact);
 
@@ -233,6 +241,10 @@ bool ClearInbox(COM_DEVICE_t device);
 // a stop is requested no further deletion is sent (the one in progress
 // ends), and the result is false.
 bool ClearReadMessages(COM_DEVICE_t device, const INBOX_READ_t& read);
+
+// The device of a scan record, its model identified by the record's ATI
+// reply, as discovery builds it.
+COM_DEVICE_t DeviceOfRecord(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pacing);
 
 std::string AppendSendTime(const std::string& text, const std::string& number,
                            const std::string& time);

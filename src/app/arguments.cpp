@@ -26,6 +26,7 @@ const struct INBOX_WORD_t {
     {"sread", INBOX_OPERATION_READ, true},
     {"sclear", INBOX_OPERATION_CLEAR, true},
     {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+    {"watch", INBOX_OPERATION_WATCH, true},
 };
 
 template <std::size_t N>

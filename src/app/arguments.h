@@ -63,6 +63,8 @@ enum INBOX_OPERATION_t : int {
     INBOX_OPERATION_READ = 1,
     INBOX_OPERATION_CLEAR = 2,
     INBOX_OPERATION_READ_CLEAR = 3,
+    // Not a one-shot document: the watch's stream (RunWatchCommand).
+    INBOX_OPERATION_WATCH = 4,
 };
 
 struct INBOX_REQUEST_t {

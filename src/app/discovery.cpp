@@ -96,6 +96,11 @@ void NoteSharedModems(const std::vector<const PORT_VIEW_t*>& named)
 
 }  // namespace
 
+COM_DEVICE_t DeviceOfRecord(const COM_CHECK_RESULT_t& record, const AT_PACING_t& pacing)
+{
+    return BuildIdentifiedDevice(record, pacing);
+}
+
 bool CApplication::DiscoverDevices(const std::string& portList, std::vector<COM_DEVICE_t>& devices,
                                    const std::function<bool(const COM_PORT_t&)>& servedElsewhere)
 {

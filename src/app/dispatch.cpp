@@ -102,12 +102,18 @@ int CApplication::Run(int argc, char** argv, InteractiveMode interactive)
     case ENTRY_MODE_VERSION:
         ConsoleWrite(VersionText());
         break;
-    case ENTRY_MODE_INBOX:
+    case ENTRY_MODE_INBOX: {
         SendNotesToStandardError();
         CatchStops();
-        RunInboxCommand(AsciiLower(args[2]),
-                        std::vector<std::string>(args.begin() + 3, args.end()));
+        const std::string word = AsciiLower(args[2]);
+        const std::vector<std::string> ports(args.begin() + 3, args.end());
+        if (ParseInboxWord(word).nOperation == INBOX_OPERATION_WATCH) {
+            // A stopped watch has done what it was asked: its status is its own.
+            return RunWatchCommand(ports);
+        }
+        RunInboxCommand(word, ports);
         break;
+    }
     case ENTRY_MODE_PORTS: {
         SendNotesToStandardError();
         bool compact = false;

@@ -164,6 +164,8 @@ TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
         {"sread", INBOX_OPERATION_READ, true},
         {"sclear", INBOX_OPERATION_CLEAR, true},
         {"sreadclear", INBOX_OPERATION_READ_CLEAR, true},
+        {"watch", INBOX_OPERATION_WATCH, true},
+        {"watcher", INBOX_OPERATION_NONE, false},
         {"reader", INBOX_OPERATION_NONE, false},
         {"clears", INBOX_OPERATION_NONE, false},
         {"READ", INBOX_OPERATION_NONE, false},  // the entry lower-cases before
@@ -180,7 +182,7 @@ TEST(ParseInboxWordTest, SixWholeWordsAndNothingElse)
     for (const std::string& word : InboxWords()) {
         EXPECT_NE(ParseInboxWord(word).nOperation, INBOX_OPERATION_NONE) << word;
     }
-    EXPECT_EQ(InboxWords().size(), 6u);
+    EXPECT_EQ(InboxWords().size(), 7u);
 }
 
 TEST(EntryModeOfTest, KeywordsAloneTheSmsWordAndEverythingElseSends)

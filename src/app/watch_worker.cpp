@@ -1,0 +1,327 @@
+#include "app/watch_worker.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "codec/reply_text.h"
+#include "platform/clock.h"
+#include "platform/local_time.h"
+#include "scan/port_scan.h"
+#include "scan/port_view.h"
+#include "transport/sms_sequences.h"
+
+namespace {
+
+const char* StorageName(int storage)
+{
+    switch (storage) {
+    case 0:
+        return "DEV";
+    case 2:
+        return "SR";
+    default:
+        break;
+    }
+    return "SIM";
+}
+
+// What tells one found message from another in this run: where it is and
+// what it says.
+std::string MessageKey(const std::string& storage, const SmsMessage& message)
+{
+    std::string key =
+        storage + '\n' + message.strFrom + '\n' + message.strTime + '\n' + message.strText;
+    if (message.bReport) {
+        key += '\n' + std::to_string(message.report.nReference) + ',' +
+               std::to_string(message.report.nStatus) + ',' + message.report.strDischarged;
+    }
+    return key;
+}
+
+}  // namespace
+
+CWatchWorker::CWatchWorker(const COM_DEVICE_t& device, const WATCH_CONTEXT_t& context)
+    : m_watchedPort(device.port), m_device(device), m_context(context)
+{
+    m_device.stop = context.stop;
+    m_device.pacing = context.pacing;
+    m_strIdentity = device.strSerialNo;
+}
+
+std::string CWatchWorker::ModemIdentity() const
+{
+    std::lock_guard<std::mutex> lock(m_identityMutex);
+    return m_strIdentity;
+}
+
+bool CWatchWorker::Stopping() const
+{
+    return m_context.stop.StopRequested() || m_context.pStream->Failed();
+}
+
+bool CWatchWorker::Write(const Json::Value& record)
+{
+    return m_context.pStream->Write(record);
+}
+
+void CWatchWorker::Run()
+{
+    bool everReady = false;
+    bool errorWritten = false;
+    std::int64_t nextAttempt = 0;
+    while (!Stopping()) {
+        if (!m_port) {
+            const std::int64_t now = MonotonicMs();
+            if (now < nextAttempt) {
+                m_context.stop.WaitFor(
+                    static_cast<int>(std::min<std::int64_t>(nextAttempt - now, 500)));
+                continue;
+            }
+            std::string why;
+            if (!Attach(everReady, why)) {
+                if (Stopping()) {
+                    break;
+                }
+                // A port that was never taken says so once; a lost one has.
+                if (!everReady && !errorWritten) {
+                    errorWritten = Write(WatchPortRecord(m_device.port, WATCH_PORT_ERROR, why));
+                }
+                nextAttempt = MonotonicMs() + (everReady ? m_context.timing.lostProbeMs
+                                                         : m_context.timing.errorProbeMs);
+                continue;
+            }
+            everReady = true;
+            errorWritten = false;
+            m_bAttached.store(true, std::memory_order_release);
+            Write(WatchPortRecord(m_device.port, WATCH_PORT_READY, std::string()));
+            m_nNextSweep = MonotonicMs();
+        }
+        Serve();
+        if (m_port && m_port->IsFailed() && !Stopping()) {
+            Write(WatchPortRecord(m_device.port, WATCH_PORT_LOST, m_port->FailureText()));
+            Detach();
+            nextAttempt = MonotonicMs() + m_context.timing.lostProbeMs;
+        }
+    }
+    Detach();
+}
+
+bool CWatchWorker::Attach(bool probe, std::string& why)
+{
+    if (probe) {
+        COM_CHECK_RESULT_t record = ProbePort(m_device.port, m_context.scanOptions);
+        std::vector<COM_CHECK_RESULT_t> records{record};
+        ClosePortHandles(records);
+        CleanPortFields(records);
+        const PORT_VIEW_t view = PortViewOf(records[0]);
+        if (!view.bComplete) {
+            why = view.strReason;
+            return false;
+        }
+        m_device = DeviceOfRecord(records[0], m_context.pacing);
+        m_device.port = m_watchedPort;
+        m_device.stop = m_context.stop;
+        std::lock_guard<std::mutex> lock(m_identityMutex);
+        m_strIdentity = m_device.strSerialNo;
+    }
+    m_driver = CreatePhoneCard(m_device.nDeviceType);
+    if (!m_driver) {
+        why = ResultTextEn(CMD_RESULT_FOREIGN_DEVICE);
+        return false;
+    }
+    m_port = std::make_unique<CComPortBase>(m_device.port, m_device.nBaud, m_device.pacing,
+                                            m_device.stop);
+    if (!m_port->IsOpen()) {
+        why = TrimCrLf(m_port->GetErrorText());
+        Detach();
+        return false;
+    }
+    m_port->OpenUnsolicitedChannel();
+    CPhoneCardBase* driver = m_driver.get();
+    CComPortBase* port = m_port.get();
+    RunInitCommands(driver, port);
+    // The first setting the module takes; a module that takes none is still
+    // swept.
+    for (const std::string& command : driver->IndicationCommands()) {
+        if (port->IsFailed() ||
+            RunDriverCommand(driver, port, command, &CPhoneCardBase::ParseIndicationSetting,
+                             ShortLimits(port->Pacing()))) {
+            break;
+        }
+    }
+    m_bReportStorage =
+        RunDriverCommand(driver, port, driver->ReadStoragesCommand(),
+                         &CPhoneCardBase::ParseReadStorages, ShortLimits(port->Pacing())) &&
+        driver->OffersStatusReportStorage();
+    if (port->IsFailed()) {
+        why = port->FailureText();
+        Detach();
+        return false;
+    }
+    return true;
+}
+
+void CWatchWorker::Detach()
+{
+    m_bAttached.store(false, std::memory_order_release);
+    m_port.reset();
+    m_driver.reset();
+    m_strUnsolicited.clear();
+}
+
+void CWatchWorker::Serve()
+{
+    while (!Stopping() && !m_port->IsFailed()) {
+        const std::int64_t now = MonotonicMs();
+        if (now >= m_nNextSweep) {
+            Sweep();
+            m_nLastSweepEnd = MonotonicMs();
+            m_nNextSweep = m_nLastSweepEnd + m_context.timing.sweepMs;
+            TakeIndications();
+            continue;
+        }
+        const int wait = static_cast<int>(
+            std::min<std::int64_t>(m_nNextSweep - now, m_context.timing.idleWaitMs));
+        if (!WaitForUnsolicited(m_port.get(), wait)) {
+            return;
+        }
+        TakeIndications();
+    }
+}
+
+void CWatchWorker::TakeIndications()
+{
+    m_strUnsolicited += m_port->TakeChannel();
+    std::size_t consumed = 0;
+    const std::vector<SMS_INDICATION_t> indications =
+        m_driver->ParseUnsolicited(m_strUnsolicited, consumed);
+    m_strUnsolicited.erase(0, consumed);
+    for (const SMS_INDICATION_t& indication : indications) {
+        if (indication.nKind != INDICATION_REPORT) {
+            // At once, but a module that keeps announcing cannot keep the
+            // worker sweeping without pause.
+            m_nNextSweep =
+                std::min(m_nNextSweep, m_nLastSweepEnd + m_context.timing.indicationGapMs);
+            continue;
+        }
+        // A report the module did not keep exists only in this line.
+        if (indication.bReadable) {
+            Write(WatchMessageRecord(Found(std::string(), indication.report)));
+        } else if (m_reportedUnreadable.insert("\n\n" + indication.strPdu).second) {
+            SmsUnreadable entry;
+            entry.strPdu = indication.strPdu;
+            Write(WatchUnreadableRecord(m_device.port, std::string(), entry));
+        }
+    }
+}
+
+WATCH_MESSAGE_t CWatchWorker::Found(const std::string& storage, const SmsMessage& message) const
+{
+    WATCH_MESSAGE_t found;
+    found.port = m_device.port;
+    found.strStorage = storage;
+    found.message = message;
+    found.strReceived = LocalTimeText(std::time(nullptr));
+    found.strSim = m_device.strCardNo;
+    return found;
+}
+
+void CWatchWorker::Sweep()
+{
+    SweepStorage(STORAGE_ME);
+    SweepStorage(STORAGE_SM);
+    if (m_bReportStorage) {
+        SweepStorage(STORAGE_SR);
+    }
+}
+
+bool CWatchWorker::SelectStorage(STORAGE_t storage)
+{
+    CPhoneCardBase* driver = m_driver.get();
+    CComPortBase* port = m_port.get();
+    const AT_LIMITS_t limits = ShortLimits(port->Pacing());
+    switch (storage) {
+    case STORAGE_ME:
+        return RunDriverCommand(driver, port, driver->SelectMeStorageCommand(),
+                                &CPhoneCardBase::ParseSelectMeStorage, limits);
+    case STORAGE_SR:
+        return RunDriverCommand(driver, port, driver->SelectSrStorageCommand(),
+                                &CPhoneCardBase::ParseSelectSrStorage, limits);
+    case STORAGE_SM:
+        break;
+    }
+    return RunDriverCommand(driver, port, driver->SelectSmStorageCommand(),
+                            &CPhoneCardBase::ParseSelectSmStorage, limits);
+}
+
+void CWatchWorker::SweepStorage(STORAGE_t storage)
+{
+    if (Stopping() || m_port->IsFailed() || !SelectStorage(storage)) {
+        return;
+    }
+    CPhoneCardBase* driver = m_driver.get();
+    driver->StartListing();
+    bool complete = false;
+    if (!ReadStoredMessages(driver, m_port.get(), &complete)) {
+        return;
+    }
+    const std::string name = StorageName(storage);
+    for (const SmsUnreadable& entry : driver->GetUnreadable()) {
+        const std::string key = name + '\n' + std::to_string(entry.nIndex) + '\n' + entry.strPdu;
+        if (m_reportedUnreadable.count(key) == 0 &&
+            Write(WatchUnreadableRecord(m_device.port, name, entry))) {
+            m_reportedUnreadable.insert(key);
+        }
+    }
+    const std::vector<SmsMessage> messages = driver->GetMessages();
+    const std::vector<int> indexes = driver->GetListedIndexes();
+    // Two messages alike in every field are two messages: each written
+    // once.
+    std::vector<std::string> keys;
+    std::map<std::string, std::size_t> seen;
+    for (const SmsMessage& message : messages) {
+        const std::string key = MessageKey(name, message);
+        if (seen[key]++ >= m_writtenNotDeleted.count(key)) {
+            if (!Write(WatchMessageRecord(Found(name, message)))) {
+                return;
+            }
+            m_writtenNotDeleted.insert(key);
+        }
+        keys.push_back(key);
+    }
+    // A storage read in part keeps everything: what was not reported must
+    // not go.
+    if (!complete || indexes.empty() || Stopping()) {
+        return;
+    }
+    bool deleted = true;
+    for (int index : indexes) {
+        if (Stopping() || !DeleteParts({index})) {
+            deleted = false;
+            break;
+        }
+    }
+    if (deleted) {
+        for (const std::string& key : keys) {
+            const auto written = m_writtenNotDeleted.find(key);
+            if (written != m_writtenNotDeleted.end()) {
+                m_writtenNotDeleted.erase(written);
+            }
+        }
+    }
+}
+
+bool CWatchWorker::DeleteParts(const std::vector<int>& indexes)
+{
+    CPhoneCardBase* driver = m_driver.get();
+    CComPortBase* port = m_port.get();
+    AT_LIMITS_t limits = ShortLimits(port->Pacing());
+    for (int index : indexes) {
+        if (!RunDriverCommand(driver, port, driver->DeleteOneCommand(index),
+                              &CPhoneCardBase::ParseDeleteAll, limits)) {
+            return false;
+        }
+        limits.bStoppable = false;
+    }
+    return true;
+}

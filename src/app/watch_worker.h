@@ -1,0 +1,104 @@
+#pragma once
+// One watched modem: a worker thread that keeps the modem's port open and
+// exclusive for the whole watch, asks the modem for new-message indications
+// (AT+CNMI), sweeps every storage at least every sweepMs and at once on an
+// indication, writes each message, report and unreadable entry as a line of
+// the stream and deletes a message only after its line has been written.
+// A modem that goes away is written "lost" and probed again until it
+// answers; the worker then takes it back ("ready").
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/watch_lines.h"
+#include "app/watch_stream.h"
+#include "drivers/phone_card_base.h"
+#include "platform/stop_request.h"
+#include "scan/scan_options.h"
+#include "transport/com_port.h"
+
+// How often the watch looks, in milliseconds.
+struct WATCH_TIMING_t {
+    int sweepMs = 10000;   // every storage of a watched modem is read at least this often
+    int idleWaitMs = 500;  // the longest wait for unsolicited bytes between looks at the clock
+    int indicationGapMs =
+        1000;                  // a sweep for an indication starts at least this long after the last
+    int lostProbeMs = 5000;    // a lost modem's port is probed again this often
+    int errorProbeMs = 60000;  // a port that could not be taken, and every other port
+};
+
+// What the workers of one watch share.
+struct WATCH_CONTEXT_t {
+    CWatchStream* pStream = nullptr;
+    // The watch's stop: a stop signal, or a stream that failed.
+    CStopToken stop;
+    SCAN_OPTIONS_t scanOptions;  // the probe of a lost modem
+    AT_PACING_t pacing;
+    WATCH_TIMING_t timing;
+};
+
+class CWatchWorker {
+public:
+    CWatchWorker(const COM_DEVICE_t& device, const WATCH_CONTEXT_t& context);
+    CWatchWorker(const CWatchWorker&) = delete;
+    CWatchWorker& operator=(const CWatchWorker&) = delete;
+
+    // Watches until the context's stop: the exchange in progress ends within
+    // its deadline (a message whose deletion has begun is deleted whole),
+    // and the port is closed (its settings restored, exclusive mode left).
+    void Run();
+
+    // The modem is attached and answering (not lost); any thread.
+    bool Attached() const { return m_bAttached.load(std::memory_order_acquire); }
+    // The IMEI (or serial) the modem had when it was last attached.
+    std::string ModemIdentity() const;
+    const COM_PORT_t& Port() const { return m_watchedPort; }
+
+private:
+    enum STORAGE_t { STORAGE_ME, STORAGE_SM, STORAGE_SR };
+
+    bool Stopping() const;
+    bool Write(const Json::Value& record);
+    // Opens and sets up the port; `probe`: the port is probed first (the
+    // scan's probe) and the device taken from what answers. False with why.
+    bool Attach(bool probe, std::string& why);
+    void Detach();
+    // Serves the attached port until it fails or the watch stops.
+    void Serve();
+    // Reads every storage, writes what is new and deletes what was written.
+    void Sweep();
+    void SweepStorage(STORAGE_t storage);
+    bool SelectStorage(STORAGE_t storage);
+    // Deletes the stored parts of one message: once the first deletion is
+    // sent the others follow even when a stop comes, so that no message is
+    // left half deleted.
+    bool DeleteParts(const std::vector<int>& indexes);
+    // The indications the channel holds: a sweep brought forward, a +CDS
+    // report written at once.
+    void TakeIndications();
+    WATCH_MESSAGE_t Found(const std::string& storage, const SmsMessage& message) const;
+
+    const COM_PORT_t m_watchedPort;
+    COM_DEVICE_t m_device;
+    WATCH_CONTEXT_t m_context;
+    std::unique_ptr<CComPortBase> m_port;
+    std::unique_ptr<CPhoneCardBase> m_driver;
+    std::atomic<bool> m_bAttached{false};
+    mutable std::mutex m_identityMutex;
+    std::string m_strIdentity;
+    bool m_bReportStorage = false;
+    std::int64_t m_nNextSweep = 0;
+    std::int64_t m_nLastSweepEnd = 0;
+    std::string m_strUnsolicited;  // channel bytes not parsed yet
+    // Unreadable entries already written in this run (storage, index, PDU).
+    std::set<std::string> m_reportedUnreadable;
+    // Messages written whose deletion has not succeeded yet: not written again.
+    std::multiset<std::string> m_writtenNotDeleted;
+};
