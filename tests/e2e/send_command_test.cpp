@@ -172,7 +172,7 @@ TEST(SendCommandE2E, ArgumentErrorsAndWhenThePortsAreScanned)
     EXPECT_EQ(unknown.document["type"].asString(), "foo");
     EXPECT_EQ(unknown.document["message"].asString(),
               "unknown word \"foo\"; the words are read, clear, readclear, sread, sclear, "
-              "sreadclear");
+              "sreadclear, watch");
     EXPECT_EQ(unknown.documentText.rfind("{\n   \"check\" : 0,\n   \"message\" : ", 0), 0u);
     EXPECT_TRUE(sim.Commands(3).empty()) << "no scan for any of these";
 
