@@ -33,16 +33,9 @@ Json::Value WatchMessageRecord(const WATCH_MESSAGE_t& found)
     }
     record["type"] = found.message.bReport ? "report" : "message";
     record["com"] = Utf8(found.port.strName);
-    record["parts"] = found.nParts;
+    record["parts"] = found.message.nParts;
     record["received"] = Utf8(found.strReceived);
     record["sim"] = Utf8(found.strSim);
-    if (!found.vecMissing.empty()) {
-        Json::Value missing(Json::arrayValue);
-        for (int part : found.vecMissing) {
-            missing.append(part);
-        }
-        record["missing"] = missing;
-    }
     return record;
 }
 

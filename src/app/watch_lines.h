@@ -18,11 +18,9 @@ struct WATCH_MESSAGE_t {
     // "SIM", "DEV" or "SR" as in the inbox documents; empty for a report
     // the module sent as a +CDS line without keeping it.
     std::string strStorage;
-    SmsMessage message;
-    int nParts = 1;               // parts the message has
-    std::vector<int> vecMissing;  // part numbers not there when it was written
-    std::string strReceived;      // when the watch found it, local time (LocalTimeText)
-    std::string strSim;           // ICCID of the SIM of the modem
+    SmsMessage message;       // with its parts and the ones missing (nParts, vecMissing)
+    std::string strReceived;  // when the watch found it, local time (LocalTimeText)
+    std::string strSim;       // ICCID of the SIM of the modem
 };
 
 // {"type":"message"} (or "report" for a status report) with "com",

@@ -25,15 +25,14 @@ const char* StorageName(int storage)
     return "SIM";
 }
 
-// What tells one found message from another in this run: where it is and
-// what it says.
+// What tells one found message from another in this run: its storage, the
+// indexes of its parts and their PDU lines.
 std::string MessageKey(const std::string& storage, const SmsMessage& message)
 {
-    std::string key =
-        storage + '\n' + message.strFrom + '\n' + message.strTime + '\n' + message.strText;
-    if (message.bReport) {
-        key += '\n' + std::to_string(message.report.nReference) + ',' +
-               std::to_string(message.report.nStatus) + ',' + message.report.strDischarged;
+    std::string key = storage + '\n';
+    for (std::size_t i = 0; i < message.vecIndexes.size(); ++i) {
+        key += std::to_string(message.vecIndexes[i]) + ':' +
+               (i < message.vecPdus.size() ? message.vecPdus[i] : std::string()) + '\n';
     }
     return key;
 }
@@ -274,54 +273,64 @@ void CWatchWorker::SweepStorage(STORAGE_t storage)
         }
     }
     const std::vector<SmsMessage> messages = driver->GetMessages();
-    const std::vector<int> indexes = driver->GetListedIndexes();
-    // Two messages alike in every field are two messages: each written
-    // once.
-    std::vector<std::string> keys;
-    std::map<std::string, std::size_t> seen;
+    const std::int64_t nowUtc = WallSeconds();
+    std::set<std::string> present;
     for (const SmsMessage& message : messages) {
         const std::string key = MessageKey(name, message);
-        if (seen[key]++ >= m_writtenNotDeleted.count(key)) {
+        present.insert(key);
+        if (HeldBack(key, message, nowUtc)) {
+            continue;
+        }
+        if (m_writtenNotDeleted.count(key) == 0) {
             if (!Write(WatchMessageRecord(Found(name, message)))) {
                 return;
             }
             m_writtenNotDeleted.insert(key);
         }
-        keys.push_back(key);
-    }
-    // A storage read in part keeps everything: what was not reported must
-    // not go.
-    if (!complete || indexes.empty() || Stopping()) {
-        return;
-    }
-    bool deleted = true;
-    for (int index : indexes) {
-        if (Stopping() || !DeleteParts({index})) {
-            deleted = false;
-            break;
+        // A storage read in part keeps everything: what was not reported
+        // must not go.
+        if (!complete || Stopping()) {
+            continue;
+        }
+        if (DeleteParts(message.vecIndexes)) {
+            m_writtenNotDeleted.erase(key);
         }
     }
-    if (deleted) {
-        for (const std::string& key : keys) {
-            const auto written = m_writtenNotDeleted.find(key);
-            if (written != m_writtenNotDeleted.end()) {
-                m_writtenNotDeleted.erase(written);
-            }
-        }
+    // What is no longer on the modem needs no memory.
+    for (auto it = m_firstSeen.begin(); it != m_firstSeen.end();) {
+        const bool here = it->first.compare(0, name.size() + 1, name + '\n') != 0 ||
+                          present.count(it->first) != 0;
+        it = here ? std::next(it) : m_firstSeen.erase(it);
     }
+}
+
+bool CWatchWorker::HeldBack(const std::string& key, const SmsMessage& message, std::int64_t nowUtc)
+{
+    if (message.vecMissing.empty()) {
+        return false;
+    }
+    // A message whose parts carry no valid time is judged by when this
+    // watch first saw it.
+    SmsMessage judged = message;
+    if (judged.nNewestPartUtc == 0) {
+        judged.nNewestPartUtc = m_firstSeen.emplace(key, nowUtc).first->second;
+    }
+    return IsHeldBack(judged, nowUtc, m_context.nIncompleteLimitSeconds);
 }
 
 bool CWatchWorker::DeleteParts(const std::vector<int>& indexes)
 {
     CPhoneCardBase* driver = m_driver.get();
     CComPortBase* port = m_port.get();
+    // Begun, the deletion of a message runs to its end: a stop cuts none of
+    // its exchanges (each still ends within its limits).
     AT_LIMITS_t limits = ShortLimits(port->Pacing());
+    limits.bStoppable = false;
     for (int index : indexes) {
         if (!RunDriverCommand(driver, port, driver->DeleteOneCommand(index),
                               &CPhoneCardBase::ParseDeleteAll, limits)) {
             return false;
         }
-        limits.bStoppable = false;
     }
     return true;
 }

@@ -42,6 +42,8 @@ struct WATCH_CONTEXT_t {
     SCAN_OPTIONS_t scanOptions;  // the probe of a lost modem
     AT_PACING_t pacing;
     WATCH_TIMING_t timing;
+    // How long an incomplete long message waits for its other parts.
+    std::int64_t nIncompleteLimitSeconds = kIncompleteLimitSeconds;
 };
 
 class CWatchWorker {
@@ -76,14 +78,18 @@ private:
     void Sweep();
     void SweepStorage(STORAGE_t storage);
     bool SelectStorage(STORAGE_t storage);
-    // Deletes the stored parts of one message: once the first deletion is
-    // sent the others follow even when a stop comes, so that no message is
-    // left half deleted.
+    // Deletes the stored parts of one message. The caller begins it only
+    // while no stop is requested; begun, it runs to its end, so that no
+    // message is left half deleted.
     bool DeleteParts(const std::vector<int>& indexes);
     // The indications the channel holds: a sweep brought forward, a +CDS
     // report written at once.
     void TakeIndications();
     WATCH_MESSAGE_t Found(const std::string& storage, const SmsMessage& message) const;
+    // An incomplete long message still waiting for its other parts
+    // (IsHeldBack), judged by when it was first seen when its parts carry no
+    // valid time: neither written nor deleted yet.
+    bool HeldBack(const std::string& key, const SmsMessage& message, std::int64_t nowUtc);
 
     const COM_PORT_t m_watchedPort;
     COM_DEVICE_t m_device;
@@ -100,5 +106,8 @@ private:
     // Unreadable entries already written in this run (storage, index, PDU).
     std::set<std::string> m_reportedUnreadable;
     // Messages written whose deletion has not succeeded yet: not written again.
-    std::multiset<std::string> m_writtenNotDeleted;
+    std::set<std::string> m_writtenNotDeleted;
+    // When this watch first saw each incomplete message whose parts carry
+    // no valid time.
+    std::map<std::string, std::int64_t> m_firstSeen;
 };
