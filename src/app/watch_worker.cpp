@@ -203,10 +203,14 @@ void CWatchWorker::TakeIndications()
                 std::min(m_nNextSweep, m_nLastSweepEnd + m_context.timing.indicationGapMs);
             continue;
         }
-        // A report the module did not keep exists only in this line.
+        // A report the module did not keep exists only in this line; a
+        // module that sends the same line again has sent no new report.
+        if (!m_reportedLines.insert(indication.strPdu).second) {
+            continue;
+        }
         if (indication.bReadable) {
             Write(WatchMessageRecord(Found(std::string(), indication.report)));
-        } else if (m_reportedUnreadable.insert("\n\n" + indication.strPdu).second) {
+        } else {
             SmsUnreadable entry;
             entry.strPdu = indication.strPdu;
             Write(WatchUnreadableRecord(m_device.port, std::string(), entry));

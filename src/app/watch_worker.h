@@ -105,6 +105,8 @@ private:
     std::string m_strUnsolicited;  // channel bytes not parsed yet
     // Unreadable entries already written in this run (storage, index, PDU).
     std::set<std::string> m_reportedUnreadable;
+    // The PDU lines of the +CDS lines written in this run.
+    std::set<std::string> m_reportedLines;
     // Messages written whose deletion has not succeeded yet: not written again.
     std::set<std::string> m_writtenNotDeleted;
     // When this watch first saw each incomplete message whose parts carry
