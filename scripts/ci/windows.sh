@@ -391,6 +391,37 @@ if printf 'q' | timeout 120 "${default[@]}" wine "$exe" >"$work/many.txt" 2>&1; 
 else
     fail "a scan of 70 ports" "$work/many.txt"
 fi
+# The watch: it starts, streams the one message of its modem, deletes it
+# once the line is written, and ends with status 0 on Ctrl+C (SIGINT).
+start_sim "$work/sim4" '{"ports": [{"com": 10, "model": "M35", "bauds": [9600],
+  "iccid": "89860012345678901230",
+  "storage": {"SM": [{"index": 1, "from": "13912345678", "time": "24-05-01 09:30:00",
+                      "text": "watched under Wine"}]}}]}'
+register 10 "$work/sim4/ports/COM10"
+restart_wine
+"${default[@]}" wine "$exe" sms watch 10 </dev/null >"$work/watch.txt" 2>"$work/watch.txt.err" &
+watcher=$!
+for _ in $(seq 120); do
+    grep -q '"type":"message"' "$work/watch.txt" 2>/dev/null &&
+        grep -q '"event":"delete"' "$work/sim4/ports/modemsim-log.jsonl" 2>/dev/null && break
+    sleep 0.5
+done
+kill -INT "$watcher" 2>/dev/null || true
+for _ in $(seq 60); do
+    kill -0 "$watcher" 2>/dev/null || break
+    sleep 0.5
+done
+kill -KILL "$watcher" 2>/dev/null || true
+watchStatus=0
+wait "$watcher" || watchStatus=$?
+if ((watchStatus == 0)) &&
+   grep -q '"event":"delete","index":1,"storage":"SM"' "$work/sim4/ports/modemsim-log.jsonl"; then
+    expect "sms watch streams a message and stops on Ctrl+C" "$work/watch.txt" \
+        '^\{"com":"COM10","state":"ready","type":"port"\}$' \
+        '"sim":"89860012345678901230","storage":"SIM","text":"watched under Wine"'
+else
+    fail "sms watch streams a message and stops on Ctrl+C (status $watchStatus)" "$work/watch.txt"
+fi
 phase "end-to-end checks"
 
 echo "windows: $passed passed, $failed failed"
