@@ -3,6 +3,7 @@
 // signal or until standard output fails.
 
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/stream_output.h"
 #include "scan/port_scan.h"
 #include "scan/port_view.h"
+#include "store/message_store.h"
 
 namespace {
 
@@ -137,6 +139,17 @@ int CApplication::RunWatchCommand(const std::vector<std::string>& portArgs)
     context.scanOptions = m_scanOptions;
     context.scanOptions.stop = watchStop.Token();
     context.pacing = m_atPacing;
+    // The store, when one is named: refused, it is said once here, and no
+    // worker deletes anything.
+    const char* storePath = std::getenv("TELLMAR_STORE");
+    context.strStorePath = storePath != nullptr ? storePath : "";
+    if (!context.strStorePath.empty()) {
+        std::string error;
+        if (!MessageStore::Open(context.strStorePath, error)) {
+            ConsoleNote("tellmar: " + error + "; nothing is deleted from any modem\n");
+            context.bStoreRefused = true;
+        }
+    }
 
     RefreshPorts();
     // The SIM's number as the lines give it: without the quotes and blanks

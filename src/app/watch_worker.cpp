@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/json_documents.h"
+#include "app/outbox_service.h"
 #include "codec/reply_text.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/local_time.h"
 #include "scan/port_scan.h"
 #include "scan/port_view.h"
@@ -63,8 +66,57 @@ bool CWatchWorker::Write(const Json::Value& record)
     return m_context.pStream->Write(record);
 }
 
+bool CWatchWorker::Prepare()
+{
+    std::string error;
+    if (!m_mark.Take(m_watchedPort, m_context.strStorePath, error)) {
+        if (CWatchMark::Test(m_watchedPort).bWatched) {
+            Write(WatchPortRecord(m_watchedPort, WATCH_PORT_ERROR, error));
+            return false;
+        }
+        // Without its mark the port is still watched; a send command then
+        // finds it busy as it finds any program's port.
+        ConsoleNote("tellmar: " + m_watchedPort.strName + ": no watch mark (" + error + ")\n");
+    }
+    const WATCH_HOLDER_t self = CWatchMark::Test(m_watchedPort);
+    m_strOwner = self.bWatched ? WatchName(self) : "tellmar sms watch";
+    if (!m_context.strStorePath.empty() && !m_context.bStoreRefused) {
+        m_store = MessageStore::Open(m_context.strStorePath, error);
+        if (!m_store) {
+            m_bStoreFailed = true;
+            ConsoleNote("tellmar: " + m_watchedPort.strName + ": " + error + "\n");
+        }
+    }
+    return true;
+}
+
+bool CWatchWorker::MayDelete() const
+{
+    return m_context.strStorePath.empty() || (m_store && !m_bStoreFailed);
+}
+
+void CWatchWorker::ServeSends()
+{
+    const std::int64_t now = MonotonicMs();
+    if (!m_store || m_bStoreFailed || now < m_nNextOutbox) {
+        return;
+    }
+    m_nNextOutbox = now + m_context.timing.outboxPollMs;
+    std::string error;
+    const bool served = ServeOutbox(
+        *m_store, m_strOwner, m_watchedPort, *m_port, *m_driver,
+        [this](const OUTBOX_SENT_t& sent) { Write(SentLine(sent)); }, error);
+    if (!served) {
+        m_bStoreFailed = true;
+        ConsoleNote("tellmar: " + m_watchedPort.strName + ": " + error + "\n");
+    }
+}
+
 void CWatchWorker::Run()
 {
+    if (!Prepare()) {
+        return;
+    }
     bool everReady = false;
     bool errorWritten = false;
     std::int64_t nextAttempt = 0;
@@ -179,8 +231,12 @@ void CWatchWorker::Serve()
             TakeIndications();
             continue;
         }
-        const int wait = static_cast<int>(
-            std::min<std::int64_t>(m_nNextSweep - now, m_context.timing.idleWaitMs));
+        ServeSends();
+        if (m_port->IsFailed() || Stopping()) {
+            return;
+        }
+        const int wait = static_cast<int>(std::min<std::int64_t>(
+            std::max<std::int64_t>(m_nNextSweep - MonotonicMs(), 0), m_context.timing.idleWaitMs));
         if (!WaitForUnsolicited(m_port.get(), wait)) {
             return;
         }
@@ -293,7 +349,7 @@ void CWatchWorker::SweepStorage(STORAGE_t storage)
         }
         // A storage read in part keeps everything: what was not reported
         // must not go.
-        if (!complete || Stopping()) {
+        if (!complete || Stopping() || !MayDelete()) {
             continue;
         }
         if (DeleteParts(message.vecIndexes)) {

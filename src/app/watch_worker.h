@@ -5,7 +5,10 @@
 // indication, writes each message, report and unreadable entry as a line of
 // the stream and deletes a message only after its line has been written.
 // A modem that goes away is written "lost" and probed again until it
-// answers; the worker then takes it back ("ready").
+// answers; the worker then takes it back ("ready"). The worker holds the
+// port's watch mark (platform/watch_mark.h) for its whole run, and between
+// sweeps it sends what send commands queued for its port in the store's
+// outbox (app/outbox_service.h), writing a "sent" line for each.
 
 #include <atomic>
 #include <cstdint>
@@ -21,17 +24,25 @@
 #include "app/watch_stream.h"
 #include "drivers/phone_card_base.h"
 #include "platform/stop_request.h"
+#include "platform/watch_mark.h"
 #include "scan/scan_options.h"
+#include "store/message_store.h"
 #include "transport/com_port.h"
 
 // How often the watch looks, in milliseconds.
 struct WATCH_TIMING_t {
-    int sweepMs = 10000;   // every storage of a watched modem is read at least this often
-    int idleWaitMs = 500;  // the longest wait for unsolicited bytes between looks at the clock
-    int indicationGapMs =
-        1000;                  // a sweep for an indication starts at least this long after the last
-    int lostProbeMs = 5000;    // a lost modem's port is probed again this often
-    int errorProbeMs = 60000;  // a port that could not be taken, and every other port
+    // Every storage of a watched modem is read at least this often.
+    int sweepMs = 10000;
+    // The longest wait for unsolicited bytes between looks at the clock.
+    int idleWaitMs = 500;
+    // A sweep for an indication starts at least this long after the last.
+    int indicationGapMs = 1000;
+    // The outbox is looked at this often between sweeps.
+    int outboxPollMs = 1000;
+    // A lost modem's port is probed again this often.
+    int lostProbeMs = 5000;
+    // A port that could not be taken, and every other port.
+    int errorProbeMs = 60000;
 };
 
 // What the workers of one watch share.
@@ -44,6 +55,13 @@ struct WATCH_CONTEXT_t {
     WATCH_TIMING_t timing;
     // How long an incomplete long message waits for its other parts.
     std::int64_t nIncompleteLimitSeconds = kIncompleteLimitSeconds;
+    // The message store (TELLMAR_STORE): each worker opens its own
+    // connection to it, and serves the sends queued there for its port (the
+    // outbox). Empty: no store.
+    std::string strStorePath;
+    // The store is set but refused (said once by the command): no worker
+    // deletes anything, since no message could be kept first.
+    bool bStoreRefused = false;
 };
 
 class CWatchWorker {
@@ -85,6 +103,14 @@ private:
     // The indications the channel holds: a sweep brought forward, a +CDS
     // report written at once.
     void TakeIndications();
+    // Takes the port's mark and opens the store; false (the port written as
+    // "error") when another watch holds the port.
+    bool Prepare();
+    // The sends waiting in the outbox for this port, each written as a
+    // "sent" line; at most every kOutboxPollMs.
+    void ServeSends();
+    // Whether deleting is allowed at all: not with a store that was refused.
+    bool MayDelete() const;
     WATCH_MESSAGE_t Found(const std::string& storage, const SmsMessage& message) const;
     // An incomplete long message still waiting for its other parts
     // (IsHeldBack), judged by when it was first seen when its parts carry no
@@ -105,6 +131,11 @@ private:
     std::string m_strUnsolicited;  // channel bytes not parsed yet
     // Unreadable entries already written in this run (storage, index, PDU).
     std::set<std::string> m_reportedUnreadable;
+    CWatchMark m_mark;
+    std::unique_ptr<MessageStore> m_store;
+    bool m_bStoreFailed = false;  // this worker's connection failed: said once, nothing deleted
+    std::string m_strOwner;       // "tellmar sms watch (pid 1234)", the outbox's owner
+    std::int64_t m_nNextOutbox = 0;
     // The PDU lines of the +CDS lines written in this run.
     std::set<std::string> m_reportedLines;
     // Messages written whose deletion has not succeeded yet: not written again.
