@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/arguments.h"
+#include "app/inbox_store.h"
 #include "app/watch_lines.h"
 #include "app/watch_stream.h"
 #include "app/watch_worker.h"
@@ -140,21 +141,16 @@ int CApplication::RunWatchCommand(const std::vector<std::string>& portArgs)
     context.scanOptions.stop = watchStop.Token();
     context.pacing = m_atPacing;
     // The store, when one is named: refused, it is said once here, and no
-    // worker deletes anything.
-    const char* storePath = std::getenv("TELLMAR_STORE");
+    // worker deletes anything. Each worker opens a connection of its own.
+    const char* storePath = std::getenv(kStoreVariable);
     context.strStorePath = storePath != nullptr ? storePath : "";
-    if (!context.strStorePath.empty()) {
-        std::string error;
-        if (!MessageStore::Open(context.strStorePath, error)) {
-            ConsoleNote("tellmar: " + error + "; nothing is deleted from any modem\n");
-            context.bStoreRefused = true;
-        }
+    const COMMAND_STORE_t store = OpenCommandStore();
+    if (store.bSet && !store.store) {
+        SayStoreError(store.strError + "; nothing is deleted from any modem");
+        context.bStoreRefused = true;
     }
 
     RefreshPorts();
-    // The SIM's number as the lines give it: without the quotes and blanks
-    // of the module's reply.
-    CleanPortFields(m_vecCheckResults);
     std::vector<COM_DEVICE_t> devices;
     std::vector<UNAVAILABLE_PORT_t> unavailable;
     CollectInboxDevices(portList, devices, unavailable);

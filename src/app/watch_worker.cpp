@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/inbox_store.h"
 #include "app/json_documents.h"
 #include "app/outbox_service.h"
 #include "codec/reply_text.h"
@@ -84,7 +85,7 @@ bool CWatchWorker::Prepare()
         m_store = MessageStore::Open(m_context.strStorePath, error);
         if (!m_store) {
             m_bStoreFailed = true;
-            ConsoleNote("tellmar: " + m_watchedPort.strName + ": " + error + "\n");
+            SayStoreError(m_watchedPort.strName + ": " + error);
         }
     }
     return true;
@@ -93,6 +94,41 @@ bool CWatchWorker::Prepare()
 bool CWatchWorker::MayDelete() const
 {
     return m_context.strStorePath.empty() || (m_store && !m_bStoreFailed);
+}
+
+bool CWatchWorker::Kept(const std::string& storage, const SmsMessage& message)
+{
+    if (!m_store) {
+        return m_context.strStorePath.empty();
+    }
+    std::string error;
+    if (KeepInStore(*m_store, message, Origin(storage), error)) {
+        return true;
+    }
+    // The message stays on the modem; the next sweep tries again.
+    SayStoreFailure(error);
+    return false;
+}
+
+void CWatchWorker::KeptEntry(const std::string& storage, const SmsUnreadable& entry)
+{
+    std::string error;
+    if (m_store && !KeepInStore(*m_store, entry, Origin(storage), error)) {
+        SayStoreFailure(error);
+    }
+}
+
+STORE_ORIGIN_t CWatchWorker::Origin(const std::string& storage) const
+{
+    return STORE_ORIGIN_t{m_watchedPort.strName, m_device.strIccid, storage, NowText()};
+}
+
+void CWatchWorker::SayStoreFailure(const std::string& error)
+{
+    if (error != m_strLastStoreError) {
+        m_strLastStoreError = error;
+        SayStoreError(m_watchedPort.strName + ": " + error);
+    }
 }
 
 void CWatchWorker::ServeSends()
@@ -107,8 +143,7 @@ void CWatchWorker::ServeSends()
         *m_store, m_strOwner, m_watchedPort, *m_port, *m_driver,
         [this](const OUTBOX_SENT_t& sent) { Write(SentLine(sent)); }, error);
     if (!served) {
-        m_bStoreFailed = true;
-        ConsoleNote("tellmar: " + m_watchedPort.strName + ": " + error + "\n");
+        SayStoreFailure(error);
     }
 }
 
@@ -266,6 +301,7 @@ void CWatchWorker::TakeIndications()
         }
         if (indication.bReadable) {
             Write(WatchMessageRecord(Found(std::string(), indication.report)));
+            Kept(std::string(), indication.report);
         } else {
             SmsUnreadable entry;
             entry.strPdu = indication.strPdu;
@@ -281,7 +317,7 @@ WATCH_MESSAGE_t CWatchWorker::Found(const std::string& storage, const SmsMessage
     found.strStorage = storage;
     found.message = message;
     found.strReceived = LocalTimeText(std::time(nullptr));
-    found.strSim = m_device.strCardNo;
+    found.strSim = m_device.strIccid;
     return found;
 }
 
@@ -330,6 +366,8 @@ void CWatchWorker::SweepStorage(STORAGE_t storage)
         if (m_reportedUnreadable.count(key) == 0 &&
             Write(WatchUnreadableRecord(m_device.port, name, entry))) {
             m_reportedUnreadable.insert(key);
+            // Kept for whoever wants to look at it; it stays on the modem.
+            KeptEntry(name, entry);
         }
     }
     const std::vector<SmsMessage> messages = driver->GetMessages();
@@ -349,7 +387,7 @@ void CWatchWorker::SweepStorage(STORAGE_t storage)
         }
         // A storage read in part keeps everything: what was not reported
         // must not go.
-        if (!complete || Stopping() || !MayDelete()) {
+        if (!complete || Stopping() || !MayDelete() || !Kept(name, message)) {
             continue;
         }
         if (DeleteParts(message.vecIndexes)) {

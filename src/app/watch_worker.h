@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/inbox_store.h"
 #include "app/watch_lines.h"
 #include "app/watch_stream.h"
 #include "drivers/phone_card_base.h"
@@ -111,6 +112,16 @@ private:
     void ServeSends();
     // Whether deleting is allowed at all: not with a store that was refused.
     bool MayDelete() const;
+    // Keeps a message (a +CDS report: `storage` empty) in the store before
+    // it may be deleted: true once committed, and without a store; false
+    // (said on standard error) when the store refused it, which then stays
+    // on the modem.
+    bool Kept(const std::string& storage, const SmsMessage& message);
+    // Keeps an unreadable entry, which stays on the modem anyway.
+    void KeptEntry(const std::string& storage, const SmsUnreadable& entry);
+    STORE_ORIGIN_t Origin(const std::string& storage) const;
+    // A store failure on standard error, once until it changes.
+    void SayStoreFailure(const std::string& error);
     WATCH_MESSAGE_t Found(const std::string& storage, const SmsMessage& message) const;
     // An incomplete long message still waiting for its other parts
     // (IsHeldBack), judged by when it was first seen when its parts carry no
@@ -135,6 +146,7 @@ private:
     std::unique_ptr<MessageStore> m_store;
     bool m_bStoreFailed = false;  // this worker's connection failed: said once, nothing deleted
     std::string m_strOwner;       // "tellmar sms watch (pid 1234)", the outbox's owner
+    std::string m_strLastStoreError;
     std::int64_t m_nNextOutbox = 0;
     // The PDU lines of the +CDS lines written in this run.
     std::set<std::string> m_reportedLines;
