@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "platform/console.h"
 #include "platform/serial_device.h"
 
 namespace {
@@ -274,7 +275,12 @@ TEST_F(DiscoveryTest, OneModemOnTwoPortsIsOneDevice)
     EXPECT_EQ(devices.size(), 5u);
     EXPECT_TRUE(unavailable.empty()) << "the second port is no unavailable one";
 
+    // Named, both ports are used, and the user is told they are one modem.
+    testing::internal::CaptureStdout();
     ASSERT_TRUE(app.DiscoverDevices("5,3", devices));
+    ConsoleFlush();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("COM5, COM3 are one modem"),
+              std::string::npos);
     EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM5", "\\\\.\\COM3"}));
     ASSERT_TRUE(app.CollectInboxDevices("COM5", devices, unavailable));
     EXPECT_EQ(Ports(devices), (std::vector<std::string>{"\\\\.\\COM5"}));
