@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "app/inbox_store.h"
 #include "app/outbox_records.h"
 #include "app/outbox_service.h"
 #include "drivers/result_codes.h"
@@ -17,7 +18,7 @@ namespace {
 
 std::string StorePath()
 {
-    const char* path = std::getenv("TELLMAR_STORE");
+    const char* path = std::getenv(kStoreVariable);
     return path != nullptr ? path : "";
 }
 
