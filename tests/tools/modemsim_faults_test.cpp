@@ -2,9 +2,11 @@
 // replies, silence and a modem that vanishes.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim_line.h"
@@ -77,6 +79,50 @@ TEST(SimulatorFaults, VanishingModemHangsUpAndLeavesNoLink)
     EXPECT_FALSE(line.Send("AT\r"));
     EXPECT_NE(access(sim.PortPath(3).c_str(), F_OK), 0);
     EXPECT_EQ(sim.Events("vanish").size(), 1u);
+}
+
+// Unplugged and plugged in again: the link goes, comes back at the same
+// name after the fault's time, and behind it is a restarted module (echo on
+// again) that kept its stored messages and took one in while it was away;
+// its vanish comes again after as many commands.
+TEST(SimulatorFaults, AVanishedModemComesBackRestartedWithItsMessages)
+{
+    ModemSim sim(R"({"ports":[{"com":3,"model":"M35","iccid":"89860012345678901234",
+        "storage":{"SM":[{"from":"10086","time":"24-05-01 09:30:00","text":"kept"}]},
+        "arrivals":[{"from":"10010","time":"24-05-01 09:31:00","text":"while away"}],
+        "faults":{"vanish_after_commands":2,"return_after_ms":400}}]})");
+    ASSERT_TRUE(sim.Start()) << sim.LastError();
+    SimLine line;
+    ASSERT_TRUE(line.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(line.Command("ATE0\r"), "ATE0\r\r\nOK\r\n");
+    EXPECT_EQ(line.Command("AT\r"), "\r\nOK\r\n");
+    line.Send("AT\r");
+    EXPECT_EQ(line.ReadUntilComplete(3000), "");
+    EXPECT_TRUE(line.HungUp());
+    const auto gone = std::chrono::steady_clock::now();
+    EXPECT_NE(access(sim.PortPath(3).c_str(), F_OK), 0);
+    ASSERT_TRUE(sim.DeliverHeldArrival());
+
+    while (access(sim.PortPath(3).c_str(), F_OK) != 0 &&
+           std::chrono::steady_clock::now() - gone < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto away = std::chrono::steady_clock::now() - gone;
+    EXPECT_GE(away, std::chrono::milliseconds(300));
+    EXPECT_LT(away, std::chrono::seconds(5));
+    SimLine again;
+    ASSERT_TRUE(again.Open(sim.PortPath(3), B9600));
+    EXPECT_EQ(again.Command("AT\r"), "AT\r\r\nOK\r\n");
+    EXPECT_NE(again.Command("AT+CPMS?\r").find("+CPMS: \"SM\",2,50,"), std::string::npos);
+    again.Send("AT\r");
+    EXPECT_EQ(again.ReadUntilComplete(3000), "");
+    EXPECT_TRUE(again.HungUp());
+
+    EXPECT_EQ(sim.Events("vanish").size(), 2u);
+    ASSERT_EQ(sim.Events("return").size(), 1u);
+    EXPECT_EQ(sim.Events("return")[0]["com"].asInt(), 3);
+    ASSERT_EQ(sim.Events("arrival").size(), 1u);
+    EXPECT_EQ(sim.Events("arrival")[0]["index"].asInt(), 2);
 }
 
 TEST(SimulatorFaults, SilenceAfterSomeCommands)

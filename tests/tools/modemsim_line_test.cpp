@@ -270,6 +270,8 @@ TEST(SimulatorProgram, BadConfigurationsAreRefusedWithAReason)
          "faults.trickle"},
         {R"({"ports":[{"com":3,"model":"M35","faults":{"cms_error_body_numbers":[0]}}]})",
          "faults.cms_error_body_numbers"},
+        {R"({"ports":[{"com":3,"model":"M35","faults":{"return_after_ms":100}}]})",
+         "faults.return_after_ms: needs a vanish"},
         {R"({"ports":[{"com":3,"model":"M35","arrivals":[{"from":"1","text":"a","storage":"SR"}]}]})",
          "arrivals[0].storage: must be \"SM\" or \"ME\""},
         {R"({"ports":[{"com":3,"model":"M35","arrivals":[{"status":2,"to":"1","text":"a"}]}]})",

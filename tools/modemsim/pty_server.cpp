@@ -64,6 +64,9 @@ PtyServer::~PtyServer()
 bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog& log,
                       SimState& state, std::string& error)
 {
+    m_dir = dir;
+    m_log = &log;
+    m_state = &state;
     m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_inotify < 0) {
         error = SystemError("inotify");
@@ -76,51 +79,12 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
         m_lines.emplace_back();
         Line& line = m_lines.back();
         line.com = port.com;
-        line.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (line.master < 0 || grantpt(line.master) != 0 || unlockpt(line.master) != 0) {
-            error = SystemError("pseudo-terminal for COM" + std::to_string(port.com));
+        line.config = port;
+        if (!Open(line, dir, error))
             return false;
-        }
-        const char* name = ptsname(line.master);
-        if (!name) {
-            error = SystemError("ptsname");
-            return false;
-        }
-        line.slavePath = name;
-        const std::string& slavePath = line.slavePath;
-        // Read-only, so that the server's own closes (IN_CLOSE_NOWRITE) do
-        // not look like a program's.
-        line.slave = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-        if (line.slave < 0) {
-            error = SystemError(slavePath);
-            return false;
-        }
-        line.watch = inotify_add_watch(m_inotify, slavePath.c_str(), IN_CLOSE_WRITE);
-        if (line.watch < 0) {
-            error = SystemError("inotify watch on " + slavePath);
-            return false;
-        }
-        termios t;
-        if (tcgetattr(line.slave, &t) == 0) {
-            // The line starts at the module's first rate, as a port is found
-            // set by its last user. A program that sets the line back on
-            // close right after its last command then leaves the rate the
-            // server reads that command at (the server can only read the
-            // rate when it reads the bytes, not when they were written).
-            cfmakeraw(&t);
-            cfsetispeed(&t, SpeedOf(port.bauds.front()));
-            cfsetospeed(&t, SpeedOf(port.bauds.front()));
-            t.c_cflag |= CLOCAL | CREAD;
-            tcsetattr(line.slave, TCSANOW, &t);
-        }
-        line.link = dir + "/COM" + std::to_string(port.com);
-        unlink(line.link.c_str());
-        if (symlink(slavePath.c_str(), line.link.c_str()) != 0) {
-            error = SystemError(line.link);
-            line.link.clear();
-            return false;
-        }
-        line.modem = std::make_unique<Modem>(port, log, state, memories[port.moduleCom]);
+        std::shared_ptr<ModuleMemory>& memory = memories[port.moduleCom];
+        line.modem = std::make_unique<Modem>(port, log, state, memory);
+        line.memory = memory;
         for (const Arrival& arrival : port.arrivals) {
             const PendingArrival pending{m_lines.size() - 1, arrival};
             if (arrival.afterMs >= 0)
@@ -133,6 +97,94 @@ bool PtyServer::Setup(const SimConfig& config, const std::string& dir, EventLog&
                      [](const PendingArrival& a, const PendingArrival& b) {
                          return a.arrival.afterMs < b.arrival.afterMs;
                      });
+    return true;
+}
+
+bool PtyServer::Open(Line& line, const std::string& dir, std::string& error)
+{
+    line.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (line.master < 0 || grantpt(line.master) != 0 || unlockpt(line.master) != 0) {
+        error = SystemError("pseudo-terminal for COM" + std::to_string(line.com));
+        return false;
+    }
+    const char* name = ptsname(line.master);
+    if (!name) {
+        error = SystemError("ptsname");
+        return false;
+    }
+    line.slavePath = name;
+    const std::string& slavePath = line.slavePath;
+    // Read-only, so that the server's own closes (IN_CLOSE_NOWRITE) do
+    // not look like a program's.
+    line.slave = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (line.slave < 0) {
+        error = SystemError(slavePath);
+        return false;
+    }
+    line.watch = inotify_add_watch(m_inotify, slavePath.c_str(), IN_CLOSE_WRITE);
+    if (line.watch < 0) {
+        error = SystemError("inotify watch on " + slavePath);
+        return false;
+    }
+    termios t;
+    if (tcgetattr(line.slave, &t) == 0) {
+        // The line starts at the module's first rate, as a port is found
+        // set by its last user. A program that sets the line back on
+        // close right after its last command then leaves the rate the
+        // server reads that command at (the server can only read the
+        // rate when it reads the bytes, not when they were written).
+        cfmakeraw(&t);
+        cfsetispeed(&t, SpeedOf(line.config.bauds.front()));
+        cfsetospeed(&t, SpeedOf(line.config.bauds.front()));
+        t.c_cflag |= CLOCAL | CREAD;
+        tcsetattr(line.slave, TCSANOW, &t);
+    }
+    line.link = dir + "/COM" + std::to_string(line.com);
+    unlink(line.link.c_str());
+    if (symlink(slavePath.c_str(), line.link.c_str()) != 0) {
+        error = SystemError(line.link);
+        line.link.clear();
+        return false;
+    }
+    return true;
+}
+
+void PtyServer::Unplug(Line& line, Clock::time_point now)
+{
+    Close(line);
+    const int returnAfterMs = line.config.faults.returnAfterMs;
+    if (returnAfterMs >= 0) {
+        line.returning = true;
+        line.returnAt = now + std::chrono::milliseconds(returnAfterMs);
+    }
+}
+
+bool PtyServer::Replug(Line& line, int epoll, std::size_t key)
+{
+    std::string error;
+    if (!Open(line, m_dir, error)) {
+        Close(line);
+        return false;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = key;
+    if (epoll_ctl(epoll, EPOLL_CTL_ADD, line.master, &event) != 0) {
+        Close(line);
+        return false;
+    }
+    line.returning = false;
+    line.blocked = false;
+    line.watchingOutput = false;
+    // A module that was unplugged starts afresh (echo on, default
+    // settings, its fault counts from zero, so its vanish comes again); its
+    // storages and phone book are where a module keeps them, on the SIM
+    // and in flash.
+    line.modem = std::make_unique<Modem>(line.config, *m_log, *m_state, line.memory);
+    Json::Value back;
+    back["com"] = line.com;
+    back["event"] = "return";
+    m_log->Write(back);
     return true;
 }
 
@@ -190,7 +242,7 @@ void PtyServer::Flush(Line& line, Clock::time_point now)
             const bool hangUp = chunk.hangUp;
             line.queue.pop_front();
             if (hangUp) {
-                Close(line);
+                Unplug(line, now);
                 return;
             }
         }
@@ -309,6 +361,11 @@ void PtyServer::Run(int stopFd, bool watchStdin, int arriveFd)
         Clock::time_point now = Clock::now();
         int timeoutMs = -1;
         for (const Line& line : m_lines) {
+            if (line.returning) {
+                auto wait = std::chrono::ceil<std::chrono::milliseconds>(line.returnAt - now);
+                int ms = static_cast<int>(std::max<long long>(0, wait.count()));
+                timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+            }
             if (line.master < 0)
                 continue;
             if ((line.modem->Flooding() || line.modem->Trickling()) && line.queue.empty()) {
@@ -363,6 +420,8 @@ void PtyServer::Run(int stopFd, bool watchStdin, int arriveFd)
         }
         for (std::size_t i = 0; i < m_lines.size(); ++i) {
             Line& line = m_lines[i];
+            if (line.returning && line.returnAt <= now && !Replug(line, epoll, i))
+                line.returnAt = now + std::chrono::seconds(1);
             if (line.master < 0)
                 continue;
             if (readable[i]) {
@@ -373,7 +432,7 @@ void PtyServer::Run(int stopFd, bool watchStdin, int arriveFd)
                 }
             }
             if (line.modem->Vanished()) {
-                Close(line);
+                Unplug(line, now);
                 continue;
             }
             Schedule(line, now);

@@ -50,6 +50,8 @@ private:
     };
     struct Line {
         int com = 0;
+        PortConfig config;
+        std::shared_ptr<ModuleMemory> memory;
         int master = -1;
         int slave = -1;  // held (read-only) so the master never sees a hang-up
         std::string slavePath;
@@ -60,13 +62,24 @@ private:
         Clock::time_point lastDue;
         bool blocked = false;         // the last write found the line full
         bool watchingOutput = false;  // the loop waits for room on it
+        bool returning = false;       // unplugged, plugged in again at `returnAt`
+        Clock::time_point returnAt;
     };
 
     // The rate the program set on the line (0 when unknown).
     int Baud(const Line& line) const;
     void Schedule(Line& line, Clock::time_point now);
     void Flush(Line& line, Clock::time_point now);
+    // Makes the line's pseudo-terminal and its link. False with a reason.
+    bool Open(Line& line, const std::string& dir, std::string& error);
     void Close(Line& line);
+    // The module has vanished: the line closes and, with the fault's
+    // "return_after_ms", is plugged in again later.
+    void Unplug(Line& line, Clock::time_point now);
+    // Plugs an unplugged line in again: a new pseudo-terminal at the same
+    // link, a restarted module with the same memory. False when it cannot
+    // be made (tried again later).
+    bool Replug(Line& line, int epoll, std::size_t key);
     void OnSlaveClosed();
     // Clears the exclusive mode of a slave that no program holds any more.
     void ReleaseIfUnused(Line& line);
@@ -83,6 +96,9 @@ private:
     std::vector<PendingArrival> m_timed;
     std::deque<PendingArrival> m_held;
     int m_inotify = -1;
+    std::string m_dir;
+    EventLog* m_log = nullptr;
+    SimState* m_state = nullptr;
 };
 
 }  // namespace modemsim

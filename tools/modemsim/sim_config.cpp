@@ -121,6 +121,7 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
                          "silent_from",
                          "trickle",
                          "vanish_in_reply",
+                         "return_after_ms",
                          "delay_commands",
                          "cms_error_body_numbers",
                          "body_delay_ms",
@@ -143,6 +144,7 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
               check.IntOrBool(f, "hcmgsf", faults.hcmgsf, 96, 999) &&
               check.Int(f, "hcmgss_delay_ms", faults.hcmgssDelayMs, 0, 60000) &&
               check.Int(f, "body_delay_ms", faults.bodyDelayMs, 0, 3600000) &&
+              check.Int(f, "return_after_ms", faults.returnAfterMs, 0, 3600000) &&
               check.String(f, "pdu_line_suffix", faults.pduLineSuffix) &&
               check.Bool(f, "no_indications", faults.noIndications);
     if (!ok)
@@ -183,6 +185,11 @@ bool ParseFaults(const Json::Value& f, Faults& faults, Checker& check)
         }
         faults.vanishInReply = vanish["prefix"].asString();
         faults.vanishInReplyBytes = vanish["bytes"].asInt();
+    }
+    if (faults.returnAfterMs >= 0 && faults.vanishAfterCommands < 0 &&
+        faults.vanishInReply.empty()) {
+        return check.Fail("return_after_ms",
+                          "needs a vanish (vanish_after_commands or vanish_in_reply)");
     }
     const Json::Value& delays = f["delay_commands"];
     if (!delays.isNull()) {

@@ -66,6 +66,7 @@ struct Faults {
     int trickleEveryMs = 300;    //   answers, one byte every trickleEveryMs for ever
     std::string vanishInReply;   // the reply to the first command with this prefix
     int vanishInReplyBytes = 0;  //   goes out up to this many bytes, then the line closes
+    int returnAfterMs = -1;      // >= 0: a line closed by a vanish comes back this much later
     std::vector<DelayRule> delayCommands;
     std::vector<int> cmsErrorBodyNumbers;  // these valid bodies (1 = the first) are refused
     int hcmgsf = 0;                        // 0: the CDMA network accepts sends
