@@ -47,7 +47,10 @@ bool IsEcho(const std::string& line)
 
 bool IsIgnorableLine(const std::string& line)
 {
-    return IsUnsolicited(line) || IsFinalLine(line) || IsEcho(line);
+    // NUL bytes are line noise modules send around their replies (a module
+    // waking up, a line that idles); a line of nothing else says nothing.
+    const bool noise = line.find_first_not_of(std::string(" \t\0", 3)) == std::string::npos;
+    return noise || IsUnsolicited(line) || IsFinalLine(line) || IsEcho(line);
 }
 
 std::string PduOfLine(const std::string& line)

@@ -124,8 +124,9 @@ std::vector<SmsListEntry> ParseListEntries(const std::string& reply, std::size_t
 std::pair<int, int> ParseListHeader(const std::string& line);
 
 // Whether a line of a reply may stand anywhere without saying anything about
-// the command: an empty line, an unsolicited result ("+...", "^...", RING),
-// a final line, or the echo of a command ("AT...").
+// the command: an empty line, one of NUL bytes and blanks only, an
+// unsolicited result ("+...", "^...", RING), a final line, or the echo of a
+// command ("AT...").
 bool IsIgnorableLine(const std::string& line);
 
 // The messages of the readable entries: one per single message, in

@@ -152,6 +152,12 @@ TEST(ParseList, LinesItDoesNotUnderstandAreNamed)
          "\r\n+CMGL: 1,1,,28\r\n" + pdu + "\r\n" + pdu + "\r\n\r\nOK\r\n", 1, pdu},
         {"unsolicited lines and an echo are no such line",
          "AT+CMGL=4\r\r\n^RSSI:17\r\nRING\r\n+CMTI: \"SM\",3\r\n\r\nOK\r\n", 0, ""},
+        {"NUL bytes after the final line, then an unsolicited line, are no such line",
+         "\r\n+CMGL: 1,1,,28\r\n" + pdu + "\r\n\r\nOK\r\n" + std::string(4, '\0') +
+             "\r\n^RSSI:17\r\n",
+         1, ""},
+        {"a NUL byte in a line of text is", std::string("\r\nx\0y\r\n\r\nOK\r\n", 13), 0,
+         std::string("x\0y", 3)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
