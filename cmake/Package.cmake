@@ -26,6 +26,9 @@ install(TARGETS tellmar-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # the command is first completed.
 install(FILES packaging/bash-completion/tellmar
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The service that runs `tellmar sms watch`; where Debian 12's systemd
+# looks for the units of packages. Not enabled on installation.
+install(FILES packaging/systemd/tellmar-watch.service DESTINATION /lib/systemd/system)
 install(FILES tools/modemsim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.modemsim.md)
 install(FILES tools/modemsim/demo.json DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
@@ -89,6 +92,11 @@ an interactive console; with arguments it prints one JSON document.
 
 The modems' serial ports are usually open to root and to the dialout group
 only: add the users of tellmar to that group (adduser USER dialout).
+
+The unit tellmar-watch.service (not enabled on installation) runs
+tellmar sms watch, which keeps every message in a store under
+/var/lib/tellmar before it deletes it from its modem, and writes it as a JSON
+line to the journal.
 
 The package also holds tellmar-modemsim, a simulator of these modems on
 pseudo-terminals for trying tellmar without hardware.")

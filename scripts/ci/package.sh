@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The Debian package: built with CPack from the build directory (nothing is
 # rebuilt when it is up to date), checked with lintian, unpacked into a
-# temporary root, and its programs run from there: tellmar -v, and a send
-# and an inbox read against its own simulator.
+# temporary root, its systemd unit verified, and its programs run from
+# there: tellmar -v, and a send and an inbox read against its own simulator.
 #
 # Usage: scripts/ci/package.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:?usage: $0 BUILD_DIR}")
-scripts/deps.sh dpkg-dev lintian jq
+scripts/deps.sh dpkg-dev lintian jq systemd
 
 fail() {
     echo "package: $*" >&2
@@ -37,9 +37,26 @@ dpkg-deb -x "$deb" "$root"
 for file in usr/bin/tellmar usr/bin/tellmar-modemsim usr/share/man/man1/tellmar.1.gz \
     usr/share/man/man1/tellmar-modemsim.1.gz usr/share/doc/tellmar/copyright \
     usr/share/doc/tellmar/changelog.gz usr/share/doc/tellmar/README.md \
-    usr/share/doc/tellmar/examples/demo.json usr/share/bash-completion/completions/tellmar; do
+    usr/share/doc/tellmar/examples/demo.json usr/share/bash-completion/completions/tellmar \
+    lib/systemd/system/tellmar-watch.service; do
     [[ -e "$root/$file" ]] || fail "the package lacks /$file"
 done
+
+# The watch's unit, checked by systemd itself in a root made of the unpacked
+# package and this system's units: its ExecStart must name the packaged
+# program, and every line must be understood (systemd ignores a line it
+# cannot read with a warning only, so any message fails the check).
+unitroot=$work/unitroot
+cp -a "$root" "$unitroot"
+cp -a --no-clobber /lib/systemd/system/. "$unitroot/lib/systemd/system/"
+verified=$(systemd-analyze verify --man=no --root="$unitroot" /lib/systemd/system/tellmar-watch.service 2>&1) ||
+    fail "systemd-analyze verify: $verified"
+[[ -z "$verified" ]] || fail "systemd-analyze verify: $verified"
+exposure=$(systemd-analyze security --offline=yes --root="$unitroot" /lib/systemd/system/tellmar-watch.service 2>&1 |
+    sed -n 's/.*Overall exposure level for [^:]*: //p')
+echo "tellmar-watch.service verified; systemd's exposure level: $exposure"
+grep -qx 'ExecStart=/usr/bin/tellmar sms watch $TELLMAR_PORTS' "$root/lib/systemd/system/tellmar-watch.service" ||
+    fail "the unit does not run tellmar sms watch"
 
 export LC_ALL=C.UTF-8
 # The version of project(VERSION), as the build was configured with it.
