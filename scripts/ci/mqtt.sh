@@ -2,14 +2,14 @@
 # The README's MQTT recipe on loopback: a mosquitto broker on a free port,
 # `tellmar sms watch | mosquitto_pub -l` against a simulated modem, and a
 # subscriber, all started and stopped here. A message that arrives at the
-# modem must reach the subscriber once and be gone from the modem (the
-# store the recipe names is the watch's tests' to check).
+# modem must reach the subscriber once, be kept once in the store (the
+# durable copy) and be gone from the modem.
 #
 # Usage: scripts/ci/mqtt.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:?usage: $0 BUILD_DIR}")
-scripts/deps.sh mosquitto mosquitto-clients jq python3
+scripts/deps.sh mosquitto mosquitto-clients jq sqlite3 python3
 
 fail() {
     echo "mqtt: $*" >&2
@@ -86,6 +86,9 @@ grep '^{' "$work/sub.out" | jq -e --arg text "$text" \
 
 kill -TERM "$watch"
 wait "$watch" || fail "the watch ended with status $? on SIGTERM"
+stored=$(sqlite3 "$work/store.db" "SELECT count(*) FROM messages WHERE text = '$text'" 2>&1) ||
+    fail "the store cannot be read: $stored"
+[[ $stored == 1 ]] || fail "the store holds the message $stored times"
 deleted=$(jq -c 'select(.event == "delete")' "$work/sim/log.jsonl" | wc -l)
 [[ $deleted == 1 ]] || fail "the modem saw $deleted deletions"
-echo "mqtt: a message that arrived at COM3 reached the subscriber through mosquitto once and was deleted from the modem"
+echo "mqtt: a message that arrived at COM3 reached the subscriber through mosquitto once, was kept in the store and deleted from the modem"
