@@ -180,15 +180,6 @@ void ExpectSameDocument(const Json::Value& direct, const Json::Value& watched)
     }
 }
 
-std::size_t SmsOn(const ModemSim& sim, int com)
-{
-    std::size_t count = 0;
-    for (const Json::Value& e : sim.Events("sms")) {
-        count += e["com"].asInt() == com ? 1 : 0;
-    }
-    return count;
-}
-
 TEST_F(OutboxSendE2E, ASendGoesOutOnceThroughTheWatchWithTheDocumentOfADirectSend)
 {
     ModemSim sim(kTwoModems);
@@ -203,16 +194,16 @@ TEST_F(OutboxSendE2E, ASendGoesOutOnceThroughTheWatchWithTheDocumentOfADirectSen
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back().substr(0, 10));
-        const std::size_t before = SmsOn(sim, 3);
+        const std::size_t before = sim.EventsOn("sms", 3);
         const TellmarRun direct = RunTellmar(sim, c.args, 300, {{"TELLMAR_STORE", Store()}});
-        ASSERT_EQ(SmsOn(sim, 3), before + c.partsOnCom3);
+        ASSERT_EQ(sim.EventsOn("sms", 3), before + c.partsOnCom3);
 
         PlayedWatch watch(sim, 3, Store());
         const TellmarRun watched =
             RunTellmar(sim, c.args, 300, {{"TELLMAR_STORE", StoreThroughLink()}});
         watch.Stop();
         ExpectSameDocument(direct.document, watched.document);
-        EXPECT_EQ(SmsOn(sim, 3), before + 2 * c.partsOnCom3) << "once, through the watch";
+        EXPECT_EQ(sim.EventsOn("sms", 3), before + 2 * c.partsOnCom3) << "once, through the watch";
         const std::vector<OUTBOX_SENT_t> sent = watch.Sent();
         ASSERT_FALSE(sent.empty());
         for (const OUTBOX_SENT_t& one : sent) {
@@ -244,7 +235,7 @@ TEST_F(OutboxSendE2E, WithoutTheWatchsStoreThePortIsBusyBecauseOfTheWatch)
         EXPECT_EQ(results[1]["code"], 0) << "the other port as always";
     }
     watch.Stop();
-    EXPECT_EQ(SmsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("sms", 3), 0u);
     EXPECT_TRUE(watch.Sent().empty());
 }
 
@@ -296,7 +287,7 @@ TEST_F(OutboxSendE2E, ARequestItsWatchNeverServedIsReportedFailedAndNeverSent)
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     again.Stop();
     EXPECT_TRUE(again.Sent().empty());
-    EXPECT_EQ(SmsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("sms", 3), 0u);
 }
 
 TEST_F(OutboxSendE2E, AStoppedSenderGivesUpItsWaitingRequests)
@@ -331,7 +322,7 @@ TEST_F(OutboxSendE2E, AStoppedSenderGivesUpItsWaitingRequests)
     EXPECT_EQ(results[0]["message"], "Stopped by SIGTERM: not sent");
     EXPECT_EQ(States(), std::vector<std::string>{"failed"});
     watch.Stop();
-    EXPECT_EQ(SmsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("sms", 3), 0u);
 }
 
 }  // namespace

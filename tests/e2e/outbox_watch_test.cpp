@@ -28,15 +28,6 @@ const char* const kTwoModems = R"({"ports":[
   {"com":3,"model":"M35","bauds":[115200],"iccid":"89860012345678901233"},
   {"com":4,"model":"M35","bauds":[115200],"iccid":"89860012345678901234"}]})";
 
-std::size_t SmsOn(const ModemSim& sim, int com)
-{
-    std::size_t count = 0;
-    for (const Json::Value& e : sim.Events("sms")) {
-        count += e["com"].asInt() == com ? 1 : 0;
-    }
-    return count;
-}
-
 // The pid of the watch that holds COM<com> of the simulator (0: none).
 std::int64_t WatchPid(const ModemSim& sim, int com)
 {
@@ -103,9 +94,9 @@ TEST(OutboxWatchE2E, ASendGoesOutOnceThroughTheWatchWithTheDocumentOfADirectSend
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back().substr(0, 10));
-        const std::size_t before = SmsOn(sim, 3);
+        const std::size_t before = sim.EventsOn("sms", 3);
         const TellmarRun direct = RunTellmar(sim, c.args, 120, {{"TELLMAR_STORE", store}});
-        ASSERT_EQ(SmsOn(sim, 3), before + c.partsOnCom3);
+        ASSERT_EQ(sim.EventsOn("sms", 3), before + c.partsOnCom3);
 
         WatchRun watch;
         ASSERT_TRUE(watch.Start(sim, {"3"}, {{"TELLMAR_STORE", store}}));
@@ -117,7 +108,7 @@ TEST(OutboxWatchE2E, ASendGoesOutOnceThroughTheWatchWithTheDocumentOfADirectSend
         EXPECT_EQ(WEXITSTATUS(status), 0);
 
         ExpectSameDocument(direct.document, watched.document);
-        EXPECT_EQ(SmsOn(sim, 3), before + 2 * c.partsOnCom3) << "once, through the watch";
+        EXPECT_EQ(sim.EventsOn("sms", 3), before + 2 * c.partsOnCom3) << "once, through the watch";
         // The watch's line is the document's element of that send, and names
         // its outbox row.
         const std::vector<Json::Value> sent = watch.Lines("sent");
@@ -180,7 +171,7 @@ TEST(OutboxWatchE2E, ARequestAWatchEndedBeforeServingIsReportedFailedAndNeverSen
         EXPECT_EQ(results[0]["code"], 1);
         EXPECT_EQ(results[0]["message"], "not sent: tellmar sms watch (pid " + std::to_string(pid) +
                                              ") ended before sending it");
-        EXPECT_EQ(SmsOn(sim, 3), 0u);
+        EXPECT_EQ(sim.EventsOn("sms", 3), 0u);
     }
 
     // The next watch sends none of them.
@@ -191,7 +182,7 @@ TEST(OutboxWatchE2E, ARequestAWatchEndedBeforeServingIsReportedFailedAndNeverSen
     const int status = again.Stop(SIGTERM);
     EXPECT_TRUE(WIFEXITED(status)) << status;
     EXPECT_TRUE(again.Lines("sent").empty());
-    EXPECT_EQ(SmsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("sms", 3), 0u);
     EXPECT_EQ(States(store), states);
 }
 

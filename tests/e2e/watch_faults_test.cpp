@@ -28,18 +28,6 @@ std::string Messages(const std::string& storage, const std::vector<std::string>&
     return R"("storage":{")" + storage + R"(":[)" + list + "]}";
 }
 
-// The texts of the messages the simulator deleted on COM<com>, by what the
-// stream wrote at their storage and index... the simulator logs only the
-// index: each test's messages are told apart by index.
-std::size_t DeletionsOn(const ModemSim& sim, int com)
-{
-    std::size_t count = 0;
-    for (const Json::Value& e : sim.Events("delete")) {
-        count += e["com"].asInt() == com ? 1 : 0;
-    }
-    return count;
-}
-
 TEST(WatchFaultsE2E, AModemThatVanishesInASweepIsLostTakenBackAndLosesNothing)
 {
     const std::string port =
@@ -63,8 +51,8 @@ TEST(WatchFaultsE2E, AModemThatVanishesInASweepIsLostTakenBackAndLosesNothing)
     // The module comes back (the same storage, a new line).
     ASSERT_TRUE(sim.Restart(R"({"ports":[)" + port + "}]}")) << sim.LastError();
     ASSERT_TRUE(watch.WaitForLines("message", 1)) << watch.ErrorText();
-    ASSERT_TRUE(
-        watch.WaitFor([&](const std::vector<Json::Value>&) { return DeletionsOn(sim, 3) == 1; }));
+    ASSERT_TRUE(watch.WaitFor(
+        [&](const std::vector<Json::Value>&) { return sim.EventsOn("delete", 3) == 1; }));
     const int status = watch.Stop(SIGTERM);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -100,8 +88,8 @@ TEST(WatchFaultsE2E, FloodAndNoiseDoNotHoldUpTheOtherModemsNorRepeatAMessage)
     WatchRun watch;
     ASSERT_TRUE(watch.Start(sim, {}));
     ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>& lines) {
-        return TextsWritten(lines).size() == 4 && DeletionsOn(sim, 4) == 2 &&
-               DeletionsOn(sim, 5) == 1;
+        return TextsWritten(lines).size() == 4 && sim.EventsOn("delete", 4) == 2 &&
+               sim.EventsOn("delete", 5) == 1;
     })) << watch.ErrorText();
     // Two sweeps more on the noisy modems: nothing again.
     const std::size_t listed4 = CommandsStartingWith(sim, 4, "AT+CMGL").size();
@@ -118,8 +106,8 @@ TEST(WatchFaultsE2E, FloodAndNoiseDoNotHoldUpTheOtherModemsNorRepeatAMessage)
                                                                        {"quiet neighbour", 1},
                                                                        {"through the noise", 1}}));
     // A listing with noise in it may hide messages: nothing of it goes.
-    EXPECT_EQ(DeletionsOn(sim, 6), 0u);
-    EXPECT_EQ(DeletionsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("delete", 6), 0u);
+    EXPECT_EQ(sim.EventsOn("delete", 3), 0u);
     EXPECT_TRUE(watch.Lines("unreadable").empty());
 }
 
@@ -138,7 +126,7 @@ TEST(WatchFaultsE2E, AFullStorageIsEmptiedAndWhatTheNetworkKeptThenComesIn)
     WatchRun watch;
     ASSERT_TRUE(watch.Start(sim, {}));
     ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>& lines) {
-        return TextsWritten(lines).size() == 3 && DeletionsOn(sim, 3) == 3;
+        return TextsWritten(lines).size() == 3 && sim.EventsOn("delete", 3) == 3;
     })) << watch.ErrorText();
     const int status = watch.Stop(SIGTERM);
     ASSERT_TRUE(WIFEXITED(status)) << status;
@@ -166,7 +154,7 @@ TEST(WatchFaultsE2E, AnOutputThatFailsStopsEveryDeletionAndEndsWithStatusOne)
         EXPECT_EQ(WEXITSTATUS(status), 1);
         EXPECT_NE(watch.ErrorText().find("No space left on device"), std::string::npos)
             << watch.ErrorText();
-        EXPECT_EQ(DeletionsOn(sim, 3), 0u);
+        EXPECT_EQ(sim.EventsOn("delete", 3), 0u);
     }
     // A reader that goes away: what comes after it is not deleted.
     {
@@ -176,7 +164,7 @@ TEST(WatchFaultsE2E, AnOutputThatFailsStopsEveryDeletionAndEndsWithStatusOne)
         WatchRun watch(true);
         ASSERT_TRUE(watch.Start(sim, {}));
         ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>& lines) {
-            return TextsWritten(lines).size() == 1 && DeletionsOn(sim, 3) == 1;
+            return TextsWritten(lines).size() == 1 && sim.EventsOn("delete", 3) == 1;
         })) << watch.ErrorText();
         watch.ClosePipe();
         ASSERT_TRUE(sim.DeliverHeldArrival());
@@ -184,7 +172,7 @@ TEST(WatchFaultsE2E, AnOutputThatFailsStopsEveryDeletionAndEndsWithStatusOne)
         ASSERT_TRUE(WIFEXITED(status)) << "no SIGPIPE death: " << status;
         EXPECT_EQ(WEXITSTATUS(status), 1);
         EXPECT_NE(watch.ErrorText().find("output"), std::string::npos) << watch.ErrorText();
-        EXPECT_EQ(DeletionsOn(sim, 3), 1u) << "the arrival stays on the modem";
+        EXPECT_EQ(sim.EventsOn("delete", 3), 1u) << "the arrival stays on the modem";
     }
 }
 
@@ -201,7 +189,7 @@ TEST(WatchFaultsE2E, AStopInTheMiddleOfTheDeletionsEndsWithStatusZeroAndDeletesO
         WatchRun watch;
         ASSERT_TRUE(watch.Start(sim, {}));
         ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>&) {
-            return DeletionsOn(sim, 3) >= 1;
+            return sim.EventsOn("delete", 3) >= 1;
         })) << watch.ErrorText();
         const std::size_t sent = CommandsStartingWith(sim, 3, "AT+CMGD").size();
         const int status = watch.Stop(signal);
@@ -209,7 +197,7 @@ TEST(WatchFaultsE2E, AStopInTheMiddleOfTheDeletionsEndsWithStatusZeroAndDeletesO
         EXPECT_EQ(WEXITSTATUS(status), 0);
         EXPECT_LE(CommandsStartingWith(sim, 3, "AT+CMGD").size(), sent + 1)
             << "no deletion is begun after the stop";
-        EXPECT_LT(DeletionsOn(sim, 3), 4u);
+        EXPECT_LT(sim.EventsOn("delete", 3), 4u);
         // Every message deleted had been written whole before.
         const std::map<std::string, int> written = TextsWritten(watch.Lines());
         EXPECT_EQ(written,

@@ -38,15 +38,6 @@ std::string Part(const std::string& time, int part, int total, const std::string
            std::to_string(part) + "}" + extra + "}";
 }
 
-std::size_t DeletionsOn(const ModemSim& sim, int com)
-{
-    std::size_t count = 0;
-    for (const Json::Value& e : sim.Events("delete")) {
-        count += e["com"].asInt() == com ? 1 : 0;
-    }
-    return count;
-}
-
 TEST(WatchLongE2E, PartsThatArriveApartAreWrittenOnceJoinedWhenTheLastHasCome)
 {
     const std::string now = BeijingNow();
@@ -68,11 +59,11 @@ TEST(WatchLongE2E, PartsThatArriveApartAreWrittenOnceJoinedWhenTheLastHasCome)
         return CommandsStartingWith(sim, 3, "AT+CMGL").size() >= listed + 4;
     }));
     EXPECT_TRUE(watch.Lines("message").empty());
-    EXPECT_EQ(DeletionsOn(sim, 3), 0u);
+    EXPECT_EQ(sim.EventsOn("delete", 3), 0u);
 
     ASSERT_TRUE(sim.DeliverHeldArrival());
     ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>& lines) {
-        return !TextsWritten(lines).empty() && DeletionsOn(sim, 3) == 2;
+        return !TextsWritten(lines).empty() && sim.EventsOn("delete", 3) == 2;
     })) << watch.ErrorText();
     const int status = watch.Stop(SIGTERM);
     ASSERT_TRUE(WIFEXITED(status)) << status;
@@ -98,7 +89,7 @@ TEST(WatchLongE2E, PartsOlderThanTheLimitAreWrittenWithWhatIsMissingAndDeleted)
     WatchRun watch;
     ASSERT_TRUE(watch.Start(sim, {}));
     ASSERT_TRUE(watch.WaitFor([&](const std::vector<Json::Value>& lines) {
-        return !TextsWritten(lines).empty() && DeletionsOn(sim, 3) == 2;
+        return !TextsWritten(lines).empty() && sim.EventsOn("delete", 3) == 2;
     })) << watch.ErrorText();
     const int status = watch.Stop(SIGTERM);
     ASSERT_TRUE(WIFEXITED(status)) << status;

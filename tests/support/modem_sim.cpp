@@ -213,6 +213,15 @@ std::vector<Json::Value> ModemSim::Events(const std::string& event) const
     return found;
 }
 
+std::size_t ModemSim::EventsOn(const std::string& event, int com) const
+{
+    std::size_t count = 0;
+    for (const Json::Value& e : Events(event)) {
+        count += e["com"].asInt() == com ? 1 : 0;
+    }
+    return count;
+}
+
 std::vector<std::string> ModemSim::Commands(int com) const
 {
     std::vector<std::string> commands;

@@ -13,6 +13,7 @@
 
 #include <json/json.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ public:
     std::vector<Json::Value> Log() const;
     // The lines whose "event" is `event`.
     std::vector<Json::Value> Events(const std::string& event) const;
+    // How many lines of `event` were logged on COM<com>.
+    std::size_t EventsOn(const std::string& event, int com) const;
     // The command texts received on COM<com>, as the program wrote them.
     std::vector<std::string> Commands(int com) const;
     // Polls the log until it holds `count` lines of `event` or `timeoutMs`
